@@ -1,0 +1,28 @@
+// Stop texts for files that cannot be opened, read or written.
+#include "spcfile/file_error.h"
+
+#include <cstring>
+#include <string>
+
+#include "report/stop.h"
+
+namespace ftir::spcfile {
+
+void stop_on_file_error(std::string_view action, std::string_view name, int error_number) {
+  std::string text(action);
+  text += ' ';
+  text += name;
+  text += ": ";
+  // errno 0 means the library failed without telling why (a short write, for one).
+  text += error_number != 0 ? std::strerror(error_number) : "the system gave no reason";
+  report::stop(std::move(text), report::kExitFailure);
+}
+
+void stop_on_short_header(std::string_view name) {
+  std::string text = "Cannot read ";
+  text += name;
+  text += ": the file ends inside its header";
+  report::stop(std::move(text), report::kExitFailure);
+}
+
+}  // namespace ftir::spcfile

@@ -1,0 +1,253 @@
+// READSC: the interferogram reader. Refuses the variants it cannot read, keeps the file's
+// own points whose X lies in the requested range, and scales the samples.
+#include "spcfile/reader.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include "report/stop.h"
+#include "spcfile/bytes.h"
+#include "spcfile/file_error.h"
+#include "spcfile/layout.h"
+
+namespace ftir::spcfile {
+namespace {
+
+constexpr std::string_view kUnsupportedFormat = "(' This file format is not supported')";
+constexpr std::string_view kMsbFirstFormat =
+    "(' new format(GRAMS) with MSB first',/,' this format is not presently supported in this "
+    "program',/,' execution is terminating')";
+constexpr std::string_view kCapacityFormat =
+    "(/,/,' Error in READSC --- Data requested exceeds array size',/,' Array size = ',I8,/,"
+    "' Required size = ',I8)";
+
+constexpr const char* kReasonFewPoints = "the header declares fewer than 2 points";
+constexpr const char* kReasonNotFinite = "a sample is not a finite number";
+
+enum class SampleKind { kInt16, kInt32, kInt32HighHalfFirst, kFloat32 };
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// Reads up to dest.size() bytes; a read error (as opposed to the end of the file) stops
+// the run naming the file.
+std::size_t read_bytes(std::FILE* file, Bytes dest, std::string_view name) {
+  const std::size_t got = std::fread(dest.data(), 1, dest.size(), file);
+  if (got < dest.size() && std::ferror(file)) stop_on_file_error("Cannot read", name, errno);
+  return got;
+}
+
+// The X axis of a file: old-format X is (i - 1) * qs + firstx computed in f64 and rounded
+// to f32 once; new-format X is firstx + (i - 1) * xinc in f64. i counts from 1.
+struct XAxis {
+  bool old_format = false;
+  double firstx = 0.0;
+  double step = 0.0;
+
+  double at(std::int64_t i) const {
+    const auto steps = static_cast<double>(i - 1);
+    if (old_format) return static_cast<double>(static_cast<float>(steps * step + firstx));
+    return firstx + steps * step;
+  }
+};
+
+struct IndexRange {
+  std::int64_t first = 1;  // 1-based; empty when first > last
+  std::int64_t last = 0;
+  std::int64_t count() const { return last >= first ? last - first + 1 : 0; }
+};
+
+// Smallest i in [1, n] for which `pred` holds, n + 1 if none; `pred` must be false up to
+// some index and true from there on.
+template <class Pred>
+std::int64_t first_index_where(std::int64_t n, Pred pred) {
+  std::int64_t lo = 1;
+  std::int64_t hi = n + 1;
+  while (lo < hi) {
+    const std::int64_t mid = lo + (hi - lo) / 2;
+    if (pred(mid)) {
+      hi = mid;
+    } else {
+      lo = mid + 1;
+    }
+  }
+  return lo;
+}
+
+// The points 1..n whose X lies in [lo, hi]. X is monotonic in i whenever firstx and the
+// step are finite (rounding preserves order), so the points form one run of indices that a
+// binary search finds without visiting a header's worth of declared points. With a
+// non-finite firstx or step every point after the first has the same X (an infinity or a
+// NaN), so the run is again contiguous.
+IndexRange points_in_range(const XAxis& axis, std::int64_t n, double lo, double hi) {
+  auto inside = [&](std::int64_t i) {
+    const double x = axis.at(i);
+    return lo <= x && x <= hi;
+  };
+  IndexRange range;
+  if (!std::isfinite(axis.firstx) || !std::isfinite(axis.step)) {
+    const bool first_in = inside(1);
+    const bool rest_in = n >= 2 && inside(2);
+    range.first = first_in ? 1 : 2;
+    range.last = rest_in ? n : (first_in ? 1 : 0);
+    return range;
+  }
+  if (axis.step >= 0.0) {
+    range.first = first_index_where(n, [&](std::int64_t i) { return axis.at(i) >= lo; });
+    range.last = first_index_where(n, [&](std::int64_t i) { return axis.at(i) > hi; }) - 1;
+  } else {
+    range.first = first_index_where(n, [&](std::int64_t i) { return axis.at(i) <= hi; });
+    range.last = first_index_where(n, [&](std::int64_t i) { return axis.at(i) < lo; }) - 1;
+  }
+  return range;
+}
+
+// The value of one stored sample, before scaling.
+double raw_sample(ConstBytes bytes, std::size_t offset, SampleKind kind) {
+  switch (kind) {
+    case SampleKind::kInt16:
+      return get_i16le(bytes, offset);
+    case SampleKind::kInt32:
+      return get_i32le(bytes, offset);
+    case SampleKind::kInt32HighHalfFirst:
+      return get_i32_high_half_first(bytes, offset);
+    case SampleKind::kFloat32:
+      break;
+  }
+  return static_cast<double>(get_f32le(bytes, offset));
+}
+
+[[noreturn]] void refuse_unsupported(report::Report& report) {
+  report.console(kUnsupportedFormat);
+  report.pause();
+  report::stop("Program terminating", report::kExitFailure);
+}
+
+[[noreturn]] void refuse_msb_first(report::Report& report) {
+  report.console(kMsbFirstFormat);
+  report::stop("Hu-Oh &#&$!#^*", report::kExitFailure);
+}
+
+}  // namespace
+
+ReadResult READSC(report::Report& report, std::string_view fname, double xlo, double xhi, int nmax,
+                  std::span<double> xin, std::span<double> yin, std::span<unsigned char> scratch) {
+  assert(nmax <= 0 || (static_cast<std::size_t>(nmax) <= xin.size() &&
+                       static_cast<std::size_t>(nmax) <= yin.size()));
+  assert(scratch.size() >= kNewDataOffset);
+  const std::string_view name = fname.substr(0, fname.find_last_not_of(' ') + 1);
+
+  errno = 0;
+  const FileHandle file(std::fopen(std::string(name).c_str(), "rb"));
+  if (!file) stop_on_file_error("Cannot open", name, errno);
+
+  // flags and version decide how the rest is read; the flag test comes first.
+  if (read_bytes(file.get(), scratch.first(2), name) < 2) stop_on_short_header(name);
+  const std::uint8_t flags = get_u8(scratch, kFlagsOffset);
+  const std::uint8_t version = get_u8(scratch, kVersionOffset);
+  if ((flags & kFlagsRefused) != 0) refuse_unsupported(report);
+  const SpcVariant variant = variant_of(version);
+  if (variant == SpcVariant::kNewMsbFirst) refuse_msb_first(report);
+
+  const std::size_t header_size = header_bytes(variant);
+  if (read_bytes(file.get(), scratch.subspan(2, header_size - 2), name) < header_size - 2) {
+    stop_on_short_header(name);
+  }
+
+  ReadResult result;
+  XAxis axis;
+  std::int64_t declared = 0;  // points the header declares, at most the largest i32
+  int exponent = 0;
+  SampleKind kind = SampleKind::kInt32;
+  const bool short_y = (flags & kFlagShortY) != 0;
+  if (variant == SpcVariant::kOld) {
+    const SpcOldHeader h = decode_old_header(scratch.first<kOldHeaderBytes>());
+    result.spare1 = h.spare[0];
+    result.spare2 = h.spare[1];
+    if (!(h.pointcount >= 2.0f)) {
+      result.skip_reason = kReasonFewPoints;
+      return result;
+    }
+    constexpr auto kMaxIndex = std::numeric_limits<std::int32_t>::max();
+    declared = h.pointcount >= static_cast<float>(kMaxIndex) ? kMaxIndex
+                                                             : static_cast<std::int64_t>(h.pointcount);
+    // The increment comes from the f32 fields in f64; the points use it rounded to f32.
+    const double q = (static_cast<double>(h.lastx) - static_cast<double>(h.firstx)) /
+                     (static_cast<double>(h.pointcount) - 1.0);
+    result.xinc = q;
+    axis = {true, h.firstx, static_cast<double>(static_cast<float>(q))};
+    exponent = h.exponent;
+    kind = short_y ? SampleKind::kInt16 : SampleKind::kInt32HighHalfFirst;
+  } else {
+    const SpcHeader h = decode_new_header(scratch.first<kNewHeaderBytes>());
+    result.spare1 = h.spare[0];
+    result.spare2 = h.spare[1];
+    if (h.pointcount < 2) {
+      result.skip_reason = kReasonFewPoints;
+      return result;
+    }
+    declared = h.pointcount;
+    result.xinc = (h.lastx - h.firstx) / static_cast<double>(h.pointcount - 1);
+    axis = {false, h.firstx, result.xinc};
+    exponent = h.exponent;
+    // An exponent of -128 marks IEEE f32 values (4 bytes each, whatever bit 0x01 says).
+    if (exponent == kExponentFloatY) {
+      kind = SampleKind::kFloat32;
+    } else {
+      kind = short_y ? SampleKind::kInt16 : SampleKind::kInt32;
+    }
+  }
+
+  // 32-bit integers are scaled by 2^(exponent - 32), 16-bit ones by 2^(exponent - 16);
+  // the factor is held as an f32 (an old-format exponent far out of range gives 0 or inf).
+  const int shift = kind == SampleKind::kInt16 ? 16 : 32;
+  const auto factor = static_cast<double>(static_cast<float>(std::ldexp(1.0, exponent - shift)));
+  const std::size_t width = kind == SampleKind::kInt16 ? 2 : 4;
+
+  const IndexRange keep = points_in_range(axis, declared, std::min(xlo, xhi), std::max(xlo, xhi));
+  const auto nreq = static_cast<int>(keep.count());
+  if (nmax < nreq) {
+    report.console(kCapacityFormat, {nmax, nreq});
+    report::stop("Program Terminated", report::kExitFailure);
+  }
+
+  // The data block, read in chunks of whole samples up to the last point in the range; the
+  // points before the range are read and dropped. The file may end early: the points read
+  // so far are returned.
+  const std::size_t chunk_points = scratch.size() / width;
+  std::int64_t i = 1;  // index of the next point to read
+  int npts = 0;
+  while (i <= keep.last) {
+    const auto wanted = static_cast<std::size_t>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(chunk_points), keep.last - i + 1));
+    const std::size_t got = read_bytes(file.get(), scratch.first(wanted * width), name) / width;
+    for (std::size_t k = 0; k < got; ++k, ++i) {
+      if (i < keep.first) continue;
+      double y = raw_sample(scratch, k * width, kind);
+      if (kind != SampleKind::kFloat32) y = static_cast<double>(static_cast<float>(y * factor));
+      if (!std::isfinite(y)) {
+        result.skip_reason = kReasonNotFinite;
+        return result;
+      }
+      assert(npts < nmax);
+      xin[static_cast<std::size_t>(npts)] = axis.at(i);
+      yin[static_cast<std::size_t>(npts)] = y;
+      ++npts;
+    }
+    if (got < wanted) break;  // end of file
+  }
+  result.npts = npts;
+  return result;
+}
+
+}  // namespace ftir::spcfile

@@ -1,0 +1,31 @@
+// READSC: reads one interferogram from an SPC file (old format, or new format with the
+// least significant byte first) into the caller's arrays.
+#pragma once
+
+#include <span>
+#include <string_view>
+
+#include "report/report.h"
+
+namespace ftir::spcfile {
+
+struct ReadResult {
+  double xinc = 0.0;    // X increment between successive points of the file
+  int npts = 0;         // points kept, 0 or more
+  double spare1 = 0.0;  // spare values 1 and 2 of the header, widened from f32
+  double spare2 = 0.0;
+  // Set when the file cannot be processed but the run goes on (the caller reports
+  // " Skipped <name>: <reason>"); null otherwise.
+  const char* skip_reason = nullptr;
+};
+
+// Reads `fname` (trailing blanks are not part of the name). Points whose X lies in the
+// requested range [min(xlo, xhi), max(xlo, xhi)] are stored, 0-based, in xin[0..npts-1]
+// and yin[0..npts-1]; nmax is the capacity of both. `scratch` is the run's I/O buffer.
+// Stops: unsupported flags (message, pause, "Program terminating"), MSB-first new format
+// ("Hu-Oh &#&$!#^*"), more points than nmax ("Program Terminated"), a file that cannot be
+// opened or ends inside its header (one line naming the file, exit 1).
+ReadResult READSC(report::Report& report, std::string_view fname, double xlo, double xhi, int nmax,
+                  std::span<double> xin, std::span<double> yin, std::span<unsigned char> scratch);
+
+}  // namespace ftir::spcfile

@@ -1,0 +1,156 @@
+// WRITSC: the spectrum writer. Every output file of the program is an old-format SPC file
+// built here: a 256-byte header, then one 32-bit integer per point.
+#include "spcfile/writer.h"
+
+#include <algorithm>
+#include <array>
+#include <cassert>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <string>
+
+#include "report/format_text.h"
+#include "spcfile/bytes.h"
+#include "spcfile/file_error.h"
+#include "spcfile/layout.h"
+
+namespace ftir::spcfile {
+namespace {
+
+constexpr std::uint8_t kSubfileFlag = 0x81;
+constexpr std::int8_t kSubfileExponent = -2;  // stored as 0xFE
+
+// The temporary file beside the target: closed and removed on every way out unless
+// commit() renamed it over the target.
+class TempFile {
+ public:
+  TempFile(std::FILE* file, std::string path) : file_(file), path_(std::move(path)) {}
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  ~TempFile() {
+    if (file_ != nullptr) std::fclose(file_);
+    if (!committed_) std::remove(path_.c_str());
+  }
+
+  std::FILE* file() const { return file_; }
+  // Closes the file; false (with errno set) when buffered bytes could not be written.
+  bool close() {
+    std::FILE* file = file_;
+    file_ = nullptr;
+    return std::fclose(file) == 0;
+  }
+  bool commit(const std::string& target) {
+    committed_ = std::rename(path_.c_str(), target.c_str()) == 0;
+    return committed_;
+  }
+
+ private:
+  std::FILE* file_;
+  std::string path_;
+  bool committed_ = false;
+};
+
+template <std::size_t N>
+std::array<char, N> zero_padded(std::string_view text) {
+  std::array<char, N> field{};
+  std::copy_n(text.begin(), std::min(text.size(), N), field.begin());
+  return field;
+}
+
+}  // namespace
+
+int spectrum_exponent(std::span<const double> yout) {
+  double ymax = 0.0;
+  for (const double y : yout) {
+    const double magnitude = std::fabs(y);
+    if (std::isfinite(magnitude) && magnitude > ymax) ymax = magnitude;
+  }
+  if (ymax == 0.0) return 1;
+  // ymax = m * 2^e with 0.5 <= m < 1, so log2(2 * ymax) = e + log2(2m) with log2(2m) in
+  // [0, 1), zero only when m = 0.5. Truncation toward zero of a positive non-integer gives
+  // e; of a negative one (e < 0) it gives e + 1.
+  int e = 0;
+  const double m = std::frexp(ymax, &e);
+  if (m == 0.5 || e >= 0) return e + 1;
+  return e + 2;
+}
+
+std::int32_t scaled_integer(double y, double factor) {
+  const double q = y / factor;
+  if (std::isnan(q)) return 0;
+  constexpr double kLimit = 2147483648.0;  // 2^31
+  if (q >= kLimit) return std::numeric_limits<std::int32_t>::max();
+  if (q <= -kLimit - 1.0) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(q);  // truncation toward zero
+}
+
+void WRITSC(std::string_view oname, std::string_view title, int ixtype, int iytype, double resol,
+            int nout, double spare1, std::span<const double> xout, std::span<const double> yout,
+            const report::Clock& clock, std::span<unsigned char> scratch) {
+  assert(nout >= 0 && static_cast<std::size_t>(nout) <= xout.size() &&
+         static_cast<std::size_t>(nout) <= yout.size());
+  assert(title.size() <= 130);
+  assert(scratch.size() >= kOldHeaderBytes + 4);
+  const std::size_t count = nout > 0 ? static_cast<std::size_t>(nout) : 0;
+  const std::span<const double> y = yout.first(count);
+
+  const int iexp = spectrum_exponent(y);
+  const double factor = static_cast<double>(static_cast<float>(std::ldexp(1.0, iexp - 32)));
+
+  SpcOldHeader h;
+  h.flags = 0x00;
+  h.version = kVersionOld;
+  h.exponent = static_cast<std::int16_t>(iexp);
+  h.pointcount = static_cast<float>(nout);
+  h.firstx = count > 0 ? static_cast<float>(xout[0]) : 0.0f;
+  h.lastx = count > 0 ? static_cast<float>(xout[count - 1]) : 0.0f;
+  h.xunits = static_cast<std::uint8_t>(ixtype & 0xFF);
+  h.yunits = static_cast<std::uint8_t>(iytype & 0xFF);
+  const report::LocalDateTime now = clock.now();
+  h.year = static_cast<std::int16_t>(now.year);
+  h.month = static_cast<std::uint8_t>(now.month);
+  h.day = static_cast<std::uint8_t>(now.day);
+  h.hour = static_cast<std::uint8_t>(now.hour);
+  h.minute = static_cast<std::uint8_t>(now.minute);
+  h.restext = zero_padded<8>(report::edit_fixed(resol, 7, 3));  // 7 characters, then a zero
+  h.peakpoint = 0;
+  h.scans = 0;
+  h.spare[0] = static_cast<float>(spare1);
+  h.comment = zero_padded<130>(title);
+  h.subheader.subflags = kSubfileFlag;
+  h.subheader.subexp = kSubfileExponent;
+
+  const std::string target(oname.substr(0, oname.find_last_not_of(' ') + 1));
+  const std::string temp_path = target + ".tmp";
+  errno = 0;
+  std::FILE* opened = std::fopen(temp_path.c_str(), "wb");
+  if (opened == nullptr) stop_on_file_error("Cannot write", target, errno);
+  TempFile temp(opened, temp_path);
+
+  // Header and data go out in one piece; only a buffer smaller than the data (no caller
+  // has one) takes more than one write.
+  encode_old_header(h, scratch.first<kOldHeaderBytes>());
+  std::size_t used = kOldHeaderBytes;
+  std::size_t next = 0;
+  for (;;) {
+    const std::size_t fit = std::min((scratch.size() - used) / 4, count - next);
+    for (std::size_t i = 0; i < fit; ++i, ++next) {
+      put_i32_high_half_first(scratch, used + 4 * i, scaled_integer(y[next], factor));
+    }
+    used += 4 * fit;
+    errno = 0;
+    if (std::fwrite(scratch.data(), 1, used, temp.file()) != used) {
+      stop_on_file_error("Cannot write", target, errno);
+    }
+    if (next == count) break;
+    used = 0;
+  }
+  errno = 0;
+  if (!temp.close()) stop_on_file_error("Cannot write", target, errno);
+  errno = 0;
+  if (!temp.commit(target)) stop_on_file_error("Cannot write", target, errno);
+}
+
+}  // namespace ftir::spcfile
