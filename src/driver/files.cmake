@@ -1,0 +1,4 @@
+set(DRIVER_SOURCES
+  src/driver/batch.cpp
+  src/driver/prepare.cpp
+  src/driver/run_parameters.cpp)

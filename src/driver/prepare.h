@@ -1,0 +1,14 @@
+// Interferogram preparation: point count, mean removal, centerburst.
+#pragma once
+
+#include <span>
+
+#include "report/report.h"
+
+namespace ftir::driver {
+
+// Removes the mean of yin[0..npts-1] (summed in index order) and returns the 1-based
+// index of the first sample of largest magnitude.
+int remove_mean_and_find_centerburst(report::Report& report, std::span<double> yin, int npts);
+
+}  // namespace ftir::driver

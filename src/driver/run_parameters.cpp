@@ -1,0 +1,256 @@
+// red.dat: the fixed line layout of the run parameter file and its field rules.
+#include "driver/run_parameters.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include "report/stop.h"
+
+namespace ftir::driver {
+namespace {
+
+constexpr int kIntegerColumns = 5;
+constexpr int kDecimalColumns = 15;
+constexpr int kImpliedDecimals = 5;
+
+[[noreturn]] void refuse(int line_number, std::string_view field, std::string_view reason) {
+  report::stop("red.dat line " + std::to_string(line_number) + ": " + std::string(field) + ": " +
+                   std::string(reason),
+               report::kExitFailure);
+}
+
+// The lines of the file, each without its line end (LF, or CR LF from other systems).
+class LineReader {
+ public:
+  explicit LineReader(std::string_view text) : text_(text) {}
+
+  // The next line, or nullopt at the end of the file.
+  std::optional<std::string_view> next() {
+    if (pos_ >= text_.size()) return std::nullopt;
+    std::size_t end = text_.find('\n', pos_);
+    std::string_view line;
+    if (end == std::string_view::npos) {
+      line = text_.substr(pos_);
+      pos_ = text_.size();
+    } else {
+      line = text_.substr(pos_, end - pos_);
+      pos_ = end + 1;
+    }
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    ++line_number_;
+    return line;
+  }
+
+  // The next line of a field that must be there.
+  std::string_view required(std::string_view field) {
+    std::optional<std::string_view> line = next();
+    if (!line) refuse(line_number_ + 1, field, "the file ends before this line");
+    return *line;
+  }
+
+  int line_number() const { return line_number_; }
+
+ private:
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  int line_number_ = 0;
+};
+
+// The field's columns with every blank removed (blanks in a numeric field are ignored).
+std::string squeeze_columns(std::string_view line, int columns) {
+  std::string kept;
+  for (char c : line.substr(0, static_cast<std::size_t>(columns))) {
+    if (c != ' ') kept += c;
+  }
+  return kept;
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Integer field: columns 1 to 5, blanks ignored, an optional sign; a blank field is 0.
+int integer_field(std::string_view line, int line_number, std::string_view field) {
+  std::string text = squeeze_columns(line, kIntegerColumns);
+  if (text.empty()) return 0;
+  std::size_t start = (text[0] == '+' || text[0] == '-') ? 1 : 0;
+  if (start == text.size()) return 0;  // a lone sign reads as zero
+  for (std::size_t i = start; i < text.size(); ++i) {
+    if (!is_digit(text[i])) refuse(line_number, field, "'" + text + "' is not a whole number");
+  }
+  int value = 0;
+  std::from_chars(text.data() + start, text.data() + text.size(), value);
+  return text[0] == '-' ? -value : value;
+}
+
+// A decimal number in the field grammar: sign, digits with at most one point, then an
+// optional exponent (E or D with an optional sign, or a sign alone) and digits. Returns
+// the mantissa digits, whether a point was present, the power of ten that the point
+// position gives, and the exponent; nullopt when the text does not fit the grammar.
+struct DecimalText {
+  bool negative = false;
+  std::string digits;
+  bool has_point = false;
+  int point_shift = 0;  // minus the number of digits after the point
+  long exponent = 0;
+};
+
+std::optional<DecimalText> scan_decimal(std::string_view text) {
+  DecimalText d;
+  std::size_t i = 0;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) d.negative = text[i++] == '-';
+  bool any_digit = false;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    if (is_digit(c)) {
+      d.digits += c;
+      any_digit = true;
+      if (d.has_point) --d.point_shift;
+    } else if (c == '.' && !d.has_point) {
+      d.has_point = true;
+    } else {
+      break;
+    }
+  }
+  if (!any_digit) return std::nullopt;
+  if (i < text.size()) {
+    char c = text[i];
+    if (c == 'E' || c == 'e' || c == 'D' || c == 'd') ++i;
+    else if (c != '+' && c != '-') return std::nullopt;
+    bool exponent_negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) exponent_negative = text[i++] == '-';
+    if (i == text.size()) return std::nullopt;
+    for (; i < text.size(); ++i) {
+      if (!is_digit(text[i])) return std::nullopt;
+      if (d.exponent < 100000) d.exponent = d.exponent * 10 + (text[i] - '0');
+    }
+    if (exponent_negative) d.exponent = -d.exponent;
+  }
+  return d;
+}
+
+// The value of the scanned text, with `implied` decimals when it has no point, rounded
+// once from the exact decimal value.
+std::optional<double> decimal_value(const DecimalText& d, int implied) {
+  long power = d.exponent + d.point_shift - (d.has_point ? 0 : implied);
+  std::string exact = d.digits + "e" + std::to_string(power);
+  double value = 0.0;
+  auto [end, ec] = std::from_chars(exact.data(), exact.data() + exact.size(), value);
+  if (ec != std::errc() || end != exact.data() + exact.size() || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return d.negative ? -value : value;
+}
+
+// Decimal field: columns 1 to 15, blanks ignored; without a decimal point the last five
+// digits are decimals ("4" is 0.00004, "400000" is 4.0). A blank field is 0.
+double decimal_field(std::string_view line, int line_number, std::string_view field) {
+  std::string text = squeeze_columns(line, kDecimalColumns);
+  if (text.empty()) return 0.0;
+  std::optional<DecimalText> scanned = scan_decimal(text);
+  if (!scanned) refuse(line_number, field, "'" + text + "' is not a number");
+  std::optional<double> value = decimal_value(*scanned, kImpliedDecimals);
+  if (!value) refuse(line_number, field, "'" + text + "' is out of range");
+  return *value;
+}
+
+// Free-form number: the first item on the line, delimited by blanks or a comma; lines
+// that hold nothing are passed over.
+double free_form_number(LineReader& lines, std::string_view field) {
+  for (;;) {
+    std::string_view line = lines.required(field);
+    std::size_t start = line.find_first_not_of(" \t,");
+    if (start == std::string_view::npos) continue;
+    std::size_t end = line.find_first_of(" \t,", start);
+    std::string_view item = line.substr(start, end == std::string_view::npos ? end : end - start);
+    std::optional<DecimalText> scanned = scan_decimal(item);
+    if (!scanned) refuse(lines.line_number(), field, "no number found");
+    std::optional<double> value = decimal_value(*scanned, 0);
+    if (!value) refuse(lines.line_number(), field, "'" + std::string(item) + "' is out of range");
+    return *value;
+  }
+}
+
+// Text field: the first 40 characters, blank padded; leading blanks stay.
+std::string text_field(std::string_view line) {
+  std::string text(line.substr(0, kNameLength));
+  text.resize(kNameLength, ' ');
+  return text;
+}
+
+int read_integer(LineReader& lines, std::string_view field) {
+  std::string_view line = lines.required(field);
+  return integer_field(line, lines.line_number(), field);
+}
+
+double read_decimal(LineReader& lines, std::string_view field) {
+  std::string_view line = lines.required(field);
+  return decimal_field(line, lines.line_number(), field);
+}
+
+}  // namespace
+
+RunParameters parse_run_parameters(std::string_view text) {
+  RunParameters p;
+  LineReader lines(text);
+  p.nfiles = read_integer(lines, "nfiles");
+  if (p.nfiles > kMaxFiles) {
+    refuse(lines.line_number(), "nfiles",
+           std::to_string(p.nfiles) + " files listed, at most " + std::to_string(kMaxFiles));
+  }
+  for (int i = 0; i < p.nfiles; ++i) {
+    p.files.push_back(text_field(lines.required("files")));
+  }
+  p.iphase = read_integer(lines, "iphase");
+  p.sampr = free_form_number(lines, "sampr");
+  const int sampr_line = lines.line_number();
+  p.iapod = read_integer(lines, "iapod");
+  p.ipow2 = read_integer(lines, "ipow2");
+  p.npow = read_integer(lines, "npow");
+  const int npow_line = lines.line_number();
+  p.ires = read_integer(lines, "ires");
+  p.idbl = read_integer(lines, "idbl");
+  p.res = read_decimal(lines, "res");
+  p.wlow = free_form_number(lines, "wlow");
+  p.whigh = free_form_number(lines, "whigh");
+  p.wref = read_decimal(lines, "wref");
+  const int wref_line = lines.line_number();
+  p.outdir = text_field(lines.required("outdir"));
+  if (std::optional<std::string_view> line = lines.next()) {
+    p.ilog = integer_field(*line, lines.line_number(), "ilog");
+  }
+
+  if (!(p.sampr > 0.0)) refuse(sampr_line, "sampr", "must be greater than 0");
+  if (!(p.wref > 0.0)) refuse(wref_line, "wref", "must be greater than 0");
+  p.wlref = 1.0 / p.wref;
+  // Both paths work on the sample spacing and the folding wavenumber; values so extreme
+  // that these leave the range of a double would only give meaningless arithmetic.
+  const double xstep = p.wlref / p.sampr;
+  const double fmax = 1.0 / (2.0 * xstep);
+  if (!std::isnormal(p.wlref) || !std::isnormal(xstep) || !std::isnormal(fmax)) {
+    refuse(wref_line, "wref", "with this sampr gives no usable sample spacing");
+  }
+  const bool npow_used = p.idbl != 0 ? p.ipow2 != 0 : p.ipow2 == 1;
+  if (npow_used && (p.npow < 1 || p.npow > 30)) {
+    refuse(npow_line, "npow", "must lie between 1 and 30 when ipow2 asks for it");
+  }
+  return p;
+}
+
+RunParameters load_run_parameters(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    report::stop(path + ": cannot be opened: " + std::strerror(errno) +
+                     " (run ftir-reduce --help for what it must hold)",
+                 report::kExitFailure);
+  }
+  std::ostringstream text;
+  text << file.rdbuf();
+  if (file.bad()) report::stop(path + ": cannot be read", report::kExitFailure);
+  return parse_run_parameters(text.str());
+}
+
+}  // namespace ftir::driver

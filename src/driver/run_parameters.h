@@ -1,0 +1,43 @@
+// The run parameters: everything red.dat holds, read once at the start of a run.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ftir::driver {
+
+inline constexpr int kMaxFiles = 700;   // capacity of the file list
+inline constexpr int kNameLength = 40;  // interferogram names and the output directory
+
+struct RunParameters {
+  int nfiles = 0;
+  std::vector<std::string> files;  // nfiles names (none when nfiles <= 0), 40 characters each
+  int iphase = 0;
+  double sampr = 0.0;
+  int iapod = 0;
+  int ipow2 = 0;
+  int npow = 0;
+  int ires = 0;
+  int idbl = 0;
+  double res = 0.0;
+  double wlow = 0.0;
+  double whigh = 0.0;
+  double wref = 0.0;
+  std::string outdir;  // 40 characters
+  int ilog = 0;
+  double wlref = 0.0;  // 1 / wref, derived once
+};
+
+// Reads the text of red.dat line by line with the field rules of each line (integer
+// fields in columns 1-5, decimal fields in columns 1-15 with five implied decimals,
+// free-form numbers that pass over empty lines, 40-character texts, an optional ilog
+// line). Lines may end in LF or CR LF. Stops the run (exit 1) with
+// "red.dat line N: <field>: <reason>" on anything it cannot use.
+RunParameters parse_run_parameters(std::string_view text);
+
+// Reads the file at `path` and parses it; a missing or unreadable file stops the run
+// with "red.dat: <reason>".
+RunParameters load_run_parameters(const std::string& path);
+
+}  // namespace ftir::driver

@@ -1,0 +1,146 @@
+// The double-sided path. Every step keeps the program's order of operations, so that the
+// written spectrum agrees bit for bit with any faithful implementation.
+#include "transform/double_sided.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "spcfile/output_name.h"
+#include "spcfile/writer.h"
+
+namespace ftir::transform {
+namespace {
+
+constexpr std::string_view kSideDiagnostic =
+    "(' res=',F10.5,/,' ilong=',I10,/,' ishort=',I10,/,' ics=',I10,/,' iss=',I10)";
+constexpr std::string_view kBestPossible = "(' Best possible resolution = ',F10.5)";
+constexpr std::string_view kAdjustment =
+    "(' Reqested resolution (',F7.4,') exceeds what is ',/,'  possible with this "
+    "interferogram.  Resolution will be adjusted',/,' to best possible resolution (',F7.4,')')";
+constexpr std::string_view kSegmentDiagnostic =
+    "(/,' res=',F15.5,/,' opdmax=',D15.8,/,' csx=',D15.8,/,' icxsl=',I10,/,' it=',I10)";
+constexpr std::string_view kLoadDiagnostic = "(' l=',I10,' ksort=',I10)";
+constexpr std::string_view kTransformSize =
+    "(' Number of transform points=',I10,/,' power of 2',I10,/,' calculated number of "
+    "points=',I10)";
+constexpr std::string_view kGridDiagnostic =
+    "(' xstep=',D15.8,/,' fmax=',D15.8,/,' lnum=',I10,/,' delta=',D15.8)";
+constexpr std::string_view kGridEnds = "(' lnum, xin(1), xin(lnum)=',I10,2F15.6)";
+constexpr std::string_view kOutputName = "(' Output spectrum file name: ',A)";
+
+}  // namespace
+
+PathResult double_sided(PathContext& ctx, const PathRequest& req, double& res, PathStorage& ws) {
+  report::Report& report = ctx.report;
+  const double res_before = res;
+  // A degenerate record ends here, with the run's resolution request as it was.
+  auto skip = [&](std::string_view reason) {
+    res = res_before;
+    report.skipped(req.fname, reason);
+    return PathResult::kSkipped;
+  };
+  const int npts = req.npts;
+  const int jmax = req.jmax;
+
+  // Resolution: from npow in power-of-two mode, limited by the shorter side.
+  if (req.ipow2 != 0) res = req.sampr / (pow2(req.npow) * req.wlref);
+  const int ilong = std::max(npts - jmax, jmax);
+  const int ishort = std::min(npts - jmax, jmax);
+  if (ishort == 0) return skip("the centerburst is the last sample");
+  int ics = floor_log2(ishort);
+  int iss = pow2(ics);
+  if (ishort > iss) {
+    ++ics;
+    iss = pow2(ics);
+  }
+  double opd = (ishort / req.sampr) * req.wlref;
+  const double best = 1.0 / opd;
+  report.log(kSideDiagnostic, {res, ilong, ishort, ics, iss});
+  report.log(kBestPossible, {best});
+  report.console(kBestPossible, {best});
+  if (best > res) {
+    report.log(kAdjustment, {res, best});
+    report.console(kAdjustment, {res, best});
+    res = best;
+  }
+
+  // Segment length: the largest power of two of samples that the resolution calls for.
+  const double opdmax = 1.0 / res;
+  const double csx = std::trunc(opdmax * req.sampr / req.wlref);
+  if (!(csx >= 2.0)) return skip("the resolution leaves fewer than 2 samples on each side");
+  // res is at least the best possible resolution here, so csx never exceeds ishort.
+  assert(csx <= ishort);
+  const int icxsl = floor_log2(static_cast<int>(csx));
+  const int it = pow2(icxsl);
+  report.log(kSegmentDiagnostic, {res, opdmax, csx, icxsl, it});
+
+  // The segment, centred on the centerburst; samples outside the record are zero.
+  const double xstep = req.wlref / req.sampr;
+  const int istart = jmax - it;
+  const int ksort = 2 * it;
+  for (int t = 1; t <= ksort; ++t) {
+    const int index = istart + t - 1;
+    at(ws.xin, t) = (index >= 1 && index <= npts) ? at(ws.yin, index) : 0.0;
+  }
+  opd = 1.0 / res;
+  const double resol = res;
+
+  // Only the centerburst and the points after it are apodized.
+  double e = 0.0;
+  for (int i = 1; i <= ksort; ++i) {
+    const double x = (i - it - 1) * xstep;
+    double& value = at(ws.xin, i);
+    value = value * apodization_weight(req.iapod, x, opd);
+    const double f = (i == 1 || i == ksort) ? 0.5 : 1.0;
+    e += f * (value * value);
+  }
+  e = e * xstep;
+
+  // Rotate so that the centerburst comes first, the points before it at the end.
+  for (int m = 1; m <= it; ++m) {
+    at(ws.work, m) = {at(ws.xin, it + m), 0.0};
+    at(ws.work, it + m) = {at(ws.xin, m), 0.0};
+  }
+  const int l = 2 * it;
+  report.log(kLoadDiagnostic, {l, ksort});
+  const int nb = l;
+  const int n = icxsl + 1;
+  report.log(kTransformSize, {nb, n, pow2(n)});
+  ws.fft.CFFT(ws.work.first(static_cast<std::size_t>(nb)), n, nb, 1);
+
+  // The grid runs from 0 to exactly fmax in lnum points.
+  const double fmax = 1.0 / (2.0 * xstep);
+  const int lnum = nb / 2;
+  const double delta = fmax / (lnum - 1);
+  report.log(kGridDiagnostic, {xstep, fmax, lnum, delta});
+  for (int i = 1; i <= lnum; ++i) at(ws.xin, i) = (i - 1) * delta;
+  report.log(kGridEnds, {lnum, at(ws.xin, 1), at(ws.xin, lnum)});
+  for (int i = 1; i <= lnum; ++i) {
+    const Complex c = at(ws.work, i);
+    at(ws.yin, i) = std::sqrt(c.re * c.re + c.im * c.im);
+  }
+
+  // Scale amplitudes by the ratio of interferogram energy to spectrum energy.
+  const double e2 = delta * trapezoid_energy(ws.yin, lnum);
+  if (e2 == 0.0) return skip("no signal remains after the mean is removed");
+  if (!std::isfinite(e) || !std::isfinite(e2)) {
+    return skip("the signal is too large for 64-bit arithmetic");
+  }
+  const double scale = e / e2;
+  for (int i = 1; i <= lnum; ++i) at(ws.yin, i) *= scale;
+
+  ws.title.apply_window(req.iapod);
+  const int ii = cut_range(ws.xin, ws.yin, lnum, req.wlow, req.whigh);
+  if (ii == 0) {
+    report.skipped(req.fname, "no spectrum point lies between wlow and whigh");
+    return PathResult::kSkipped;
+  }
+  const std::string oname = spcfile::OUTNAM(req.fname, req.outdir, "spc");
+  report.log(kOutputName, {oname});
+  spcfile::WRITSC(oname, ws.title.text(), 1, 0, resol, ii, req.spare1, ws.xin, ws.yin, ctx.clock,
+                  ws.io);
+  report.console(kOutputName, {oname});
+  return PathResult::kWritten;
+}
+
+}  // namespace ftir::transform

@@ -1,0 +1,255 @@
+// The single-sided path: phase determination, then the Mertz phase-corrected transform.
+// Every step keeps the program's order of operations, so that the written spectrum agrees
+// bit for bit with any faithful implementation.
+#include "transform/single_sided.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "report/stop.h"
+#include "spcfile/output_name.h"
+#include "spcfile/writer.h"
+
+namespace ftir::transform {
+namespace {
+
+constexpr int kMaxPhaseHalf = 4096;  // the phase piece has at most 2 * 4096 points
+
+constexpr std::string_view kPhaseReport =
+    "(' Number of points used in phase correction calculation:',1X,I10,/,' Phase correction "
+    "resolution: ',F10.3,' cm**-1')";
+constexpr std::string_view kPhaseGrid = "(' xstep=',D15.8,/,' fmax=',F15.8,/,' delta=',D15.8)";
+constexpr std::string_view kLengthDiagnostic =
+    "(' istart=',I10,/,' jmax=',I10,/,' iuse=',I10,/,' is=',I10,/,' icc=',I10,/,' cc=',D15.8,/,"
+    "' dd=',D15.8)";
+constexpr std::string_view kZeroFilling =
+    "(' ********   Zero filling  *******',/,'  number of points used',I10,/,' number of points "
+    "avaliable:',I10,/)";
+constexpr std::string_view kLnum = "(/,' icc, lnum=',2I10)";
+constexpr std::string_view kOpd =
+    "(' opd=',D15.8,/,' opdmax=',D15.8,/,' r=',D15.8,/,' rmax=',D15.8)";
+constexpr std::string_view kResolution =
+    "(' Output spectrum resolution = ',F10.4,/,' Number of points = ',I10)";
+constexpr std::string_view kEnds = "(/,' istart, lnun, iend=',3I10)";
+constexpr std::string_view kKnt = "(' knt=',I10)";
+constexpr std::string_view kLoad =
+    "(' ipeak=',I10,/,' lexp=',I10,/,' lknt=',I10,/,' ipoint=',I10)";
+constexpr std::string_view kIpoint = "(' ipoint=',I10)";
+constexpr std::string_view kFftArguments = "(' nb,n,ndir=',3I10)";
+constexpr std::string_view kGrid = "(' fmax=',F15.8,' delta=',D15.8)";
+constexpr std::string_view kOutputName = "(' Output spectrum file name: ',A)";
+constexpr std::string_view kOutputDiagnostic =
+    "(' Output file=',A,/,' ii=',I10,/,' lnum=',I10,/,' wlow,whigh=',2F10.4)";
+
+// The phase spectrum's last wavenumber and the last phase abscissa are both fmax up to
+// rounding; a wavenumber above the phase grid by no more than this share of fmax still
+// belongs to the last bracket.
+constexpr double kGridEndTolerance = 1e-9;
+
+// Both reports of this path go to the console first, then to the log.
+void console_then_log(report::Report& report, std::string_view format,
+                      report::FormatValues values = {}) {
+  report.console(format, values);
+  report.log(format, values);
+}
+
+// Half-length of the phase piece: the largest power of two not above jmax and 4096,
+// through natural logarithms (exact at powers of two).
+int phase_half_length(int jmax) {
+  const int k =
+      static_cast<int>(std::log(static_cast<double>(std::min(jmax, kMaxPhaseHalf))) / std::log(2.0));
+  return pow2(k);
+}
+
+}  // namespace
+
+int phase_determination(PathContext& ctx, const PathRequest& req, PathStorage& ws) {
+  report::Report& report = ctx.report;
+  const int is = phase_half_length(req.jmax);
+  const int k = floor_log2(is);
+  const int istart = req.jmax - is;
+  const int npts = req.npts;
+
+  // The symmetric piece; samples outside the record are zero.
+  for (int t = 1; t <= 2 * is; ++t) {
+    const int index = istart + t - 1;
+    at(ws.xin, t) = (index >= 1 && index <= npts) ? at(ws.yin, index) : 0.0;
+  }
+  const double phase_resolution = 1.0 / ((is / req.sampr) * req.wlref);
+  console_then_log(report, kPhaseReport, {2 * is, phase_resolution});
+
+  for (int i = 1; i <= 2 * is; ++i) {
+    at(ws.xin, i) *= 1.0 - std::abs(i - is - 1) / static_cast<double>(is);
+  }
+  for (int m = 1; m <= is; ++m) {
+    at(ws.work, m) = {at(ws.xin, is + m), 0.0};
+    at(ws.work, is + m) = {at(ws.xin, m), 0.0};
+  }
+  ws.fft.CFFT(ws.work.first(static_cast<std::size_t>(2 * is)), k + 1, 2 * is, 1);
+
+  const double xstep = req.wlref / req.sampr;
+  const double fmax = 1.0 / (2.0 * xstep);
+  const double delta = fmax / (is - 1);
+  PhaseTables& p = ws.phase;
+  for (int i = 1; i <= is; ++i) {
+    const Complex c = at(ws.work, i);
+    const std::size_t j = static_cast<std::size_t>(i) - 1;
+    p.magnitude[j] = std::sqrt(c.re * c.re + c.im * c.im);
+    p.angle[j] = std::atan2(c.im, c.re);
+    p.sine[j] = std::sin(p.angle[j]);
+    p.cosine[j] = std::cos(p.angle[j]);
+    p.abscissa[j] = (i - 1) * delta;
+  }
+  report.log(kPhaseGrid, {xstep, fmax, delta});
+
+  if (req.iphase == 1) {
+    const std::span<const double> abscissa(p.abscissa);
+    ws.title.set("Phase angle");
+    spcfile::WRITSC(spcfile::OUTNAM(req.fname, req.outdir, "phz"), ws.title.text(), 1, 0,
+                    phase_resolution, is, req.spare1, abscissa, p.angle, ctx.clock, ws.io);
+    ws.title.set("Phase spectrum");
+    spcfile::WRITSC(spcfile::OUTNAM(req.fname, req.outdir, "shr"), ws.title.text(), 1, 0,
+                    phase_resolution, is, req.spare1, abscissa, p.magnitude, ctx.clock, ws.io);
+  }
+  return is;
+}
+
+PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, PathStorage& ws) {
+  report::Report& report = ctx.report;
+  const double res_before = res;
+  auto skip = [&](std::string_view reason) {
+    res = res_before;
+    report.skipped(req.fname, reason);
+    return PathResult::kSkipped;
+  };
+  const int npts = req.npts;
+  const int jmax = req.jmax;
+  // A piece of fewer than 4 points gives no phase grid to interpolate in.
+  if (phase_half_length(jmax) < 4) return skip("the centerburst lies in the first 3 samples");
+  const int is = phase_determination(ctx, req, ws);
+  const double xstep = req.wlref / req.sampr;
+  const double fmax = 1.0 / (2.0 * xstep);
+
+  // Transform length: the power of two nearest below the points after the centerburst,
+  // or the next one up when the record is more than about 7 % longer.
+  const int istart = jmax - is;
+  const int iuse = npts - jmax + 1;
+  const double cc = std::log(static_cast<double>(iuse)) / std::log(2.0);
+  int icc = static_cast<int>(cc);
+  const double dd = cc - icc;
+  report.log(kLengthDiagnostic, {istart, jmax, iuse, is, icc, cc, dd});
+  if (dd > 0.1) {
+    ++icc;
+    console_then_log(report, kZeroFilling, {pow2(icc), iuse});
+  }
+  if (req.ipow2 == 1 && req.npow < icc) icc = req.npow;
+  int lnum = pow2(icc);
+  report.log(kLnum, {icc, lnum});
+  double opd = (lnum / req.sampr) * req.wlref;
+  const double opdmax = (iuse / req.sampr) * req.wlref;
+  const double r = 1.0 / opd;
+  const double rmax = 1.0 / opdmax;
+  report.log(kOpd, {opd, opdmax, r, rmax});
+
+  // Shorten the transform to the requested resolution.
+  if (req.ires == 1 && r <= res) {
+    const double m = std::trunc(std::log(res / r) / std::log(2.0));
+    if (!(m < icc)) return skip("fewer than 2 transform points");
+    icc -= static_cast<int>(m);
+    lnum = pow2(icc);
+    opd = 1.0 / res;
+  }
+  if (icc < 1) return skip("fewer than 2 transform points");
+  res = 1.0 / opd;
+  console_then_log(report, kResolution, {res, lnum});
+  const int iend = jmax + lnum - 1;
+  report.log(kEnds, {istart, lnum, iend});
+
+  // Shift the record to the front: the centerburst moves to is + 1. With istart = 0 the
+  // record moves up by one place, so the copy then runs from the top down.
+  const int knt = iend - istart + 1;
+  auto record = [&](int index) { return (index >= 1 && index <= npts) ? at(ws.yin, index) : 0.0; };
+  if (istart >= 1) {
+    for (int t = 1; t <= knt; ++t) at(ws.yin, t) = record(istart + t - 1);
+  } else {
+    for (int t = knt; t >= 1; --t) at(ws.yin, t) = record(istart + t - 1);
+  }
+  report.log(kKnt, {knt});
+
+  // The Mertz ramp over the double-sided part, the window after the centerburst only.
+  double e = 0.0;
+  const double ramp_length = 2 * is + 1;
+  for (int i = 1; i <= knt; ++i) {
+    const double ramp = i <= 2 * is ? i / ramp_length : 1.0;
+    const double x = (i - is - 1) * xstep;
+    double& value = at(ws.yin, i);
+    value = value * ramp * apodization_weight(req.iapod, x, opd);
+    const double f = (i == 1 || i == knt) ? 0.5 : 1.0;
+    e += f * (value * value);
+  }
+  e = e * xstep;
+  const int ipeak = is + 1;
+  const int lexp = icc + 1;
+  const int lknt = 2 * lnum;
+  report.log(kLoad, {ipeak, lexp, lknt, is});
+
+  // Load: the centerburst and what follows first, the points before it wrapped to the end
+  // (only as many as the first half can take), zeros between.
+  for (int m = 1; m <= lnum; ++m) at(ws.work, m) = {at(ws.yin, is + m), 0.0};
+  const int wrapped = std::min(is, lnum);
+  for (int m = lnum + 1; m <= lknt - wrapped; ++m) at(ws.work, m) = {0.0, 0.0};
+  for (int m = 1; m <= wrapped; ++m) at(ws.work, lknt - m + 1) = {at(ws.yin, is + 1 - m), 0.0};
+  report.log(kIpoint, {is + lnum});
+  report.log(kFftArguments, {lknt, lexp, 1});
+  ws.fft.CFFT(ws.work.first(static_cast<std::size_t>(lknt)), lexp, lknt, 1);
+
+  const double delta = fmax / (lnum - 1);
+  report.log(kGrid, {fmax, delta});
+
+  // Phase correction: the sine and cosine of the phase, each interpolated linearly in a
+  // three-point window of the phase table, rotate every value back onto the real axis.
+  const PhaseTables& p = ws.phase;
+  const double last_abscissa = p.abscissa[static_cast<std::size_t>(is) - 1];
+  std::size_t j = 0;  // 0-based start of the three-point window
+  for (int i = 1; i <= lnum; ++i) {
+    const double x = (i - 1) * delta;
+    at(ws.xin, i) = x;
+    while (!(p.abscissa[j] <= x && x <= p.abscissa[j + 2])) {
+      if (j + 3 == static_cast<std::size_t>(is) && x > last_abscissa &&
+          x - last_abscissa <= kGridEndTolerance * fmax) {
+        break;
+      }
+      ++j;
+      if (j + 3 > static_cast<std::size_t>(is)) report::stop("Crash", report::kExitFailure);
+    }
+    const double s = ws.lagint(1, x, 3, &p.abscissa[j], &p.sine[j]);
+    const double c = ws.lagint(1, x, 3, &p.abscissa[j], &p.cosine[j]);
+    const Complex value = at(ws.work, i);
+    at(ws.yin, i) = value.re * c + value.im * s;
+  }
+  ws.title.apply_window(req.iapod);
+
+  const double e2 = delta * trapezoid_energy(ws.yin, lnum);
+  if (e2 == 0.0) return skip("no signal remains after the mean is removed");
+  if (!std::isfinite(e) || !std::isfinite(e2)) {
+    return skip("the signal is too large for 64-bit arithmetic");
+  }
+  const double scale = e / e2;
+  for (int i = 1; i <= lnum; ++i) at(ws.yin, i) *= scale;
+
+  const int ii = cut_range(ws.xin, ws.yin, lnum, req.wlow, req.whigh);
+  const std::string oname = spcfile::OUTNAM(req.fname, req.outdir, "spc");
+  if (ii == 0) {
+    report.skipped(req.fname, "no spectrum point lies between wlow and whigh");
+  } else {
+    console_then_log(report, kOutputName, {oname});
+  }
+  report.console_if_log(kOutputDiagnostic, {oname, ii, lnum, req.wlow, req.whigh});
+  if (ii == 0) return PathResult::kSkipped;
+  spcfile::WRITSC(oname, ws.title.text(), 1, 0, res, ii, req.spare1, ws.xin, ws.yin, ctx.clock,
+                  ws.io);
+  return PathResult::kWritten;
+}
+
+}  // namespace ftir::transform

@@ -1,0 +1,166 @@
+#include "driver/run_parameters.h"
+
+#include <gtest/gtest.h>
+
+#include "report/stop.h"
+
+namespace ftir::driver {
+namespace {
+
+// A red.dat with one line per field; `lines` replace the default lines by index.
+std::string red_dat(std::vector<std::pair<int, std::string>> replace = {}) {
+  std::vector<std::string> lines = {
+      "    2            nfiles",
+      "scan01.spc",
+      "data/scan02.spc",
+      "    1            iphase",
+      "  1.0            sampr",
+      "    3            iapod",
+      "    0            ipow2",
+      "   13            npow",
+      "    1            ires",
+      "    0            idbl",
+      "          4.0  res",
+      " 400  wlow",
+      "4000, whigh",
+      "   15800.823   wref",
+      "out",
+      "    1            ilog",
+  };
+  for (auto& [index, text] : replace) lines[static_cast<std::size_t>(index)] = text;
+  std::string text;
+  for (auto& line : lines) text += line + "\n";
+  return text;
+}
+
+std::string stop_text(const std::string& text) {
+  try {
+    parse_run_parameters(text);
+  } catch (const report::RunStop& s) {
+    EXPECT_EQ(s.exit_status(), report::kExitFailure);
+    return s.text();
+  }
+  return "no stop";
+}
+
+std::string padded(std::string s) {
+  s.resize(40, ' ');
+  return s;
+}
+
+TEST(RunParameters, ReadsEveryFieldByItsRule) {
+  RunParameters p = parse_run_parameters(red_dat());
+  EXPECT_EQ(p.nfiles, 2);
+  ASSERT_EQ(p.files.size(), 2u);
+  EXPECT_EQ(p.files[0], padded("scan01.spc"));
+  EXPECT_EQ(p.files[1], padded("data/scan02.spc"));
+  EXPECT_EQ(p.iphase, 1);
+  EXPECT_EQ(p.sampr, 1.0);
+  EXPECT_EQ(p.iapod, 3);
+  EXPECT_EQ(p.ipow2, 0);
+  EXPECT_EQ(p.npow, 13);
+  EXPECT_EQ(p.ires, 1);
+  EXPECT_EQ(p.idbl, 0);
+  EXPECT_EQ(p.res, 4.0);
+  EXPECT_EQ(p.wlow, 400.0);
+  EXPECT_EQ(p.whigh, 4000.0);
+  EXPECT_EQ(p.wref, 15800.823);
+  EXPECT_EQ(p.wlref, 1.0 / 15800.823);
+  EXPECT_EQ(p.outdir, padded("out"));
+  EXPECT_EQ(p.ilog, 1);
+}
+
+TEST(RunParameters, DecimalFieldsImplyFiveDecimalsWithoutAPoint) {
+  const std::pair<std::string, double> cases[] = {
+      {"2", 0.00002},        {"2.", 2.0},       {"2.0", 2.0},     {"400000", 4.0},
+      {"  4 0 0 0 0 0", 4.0}, {"1.5E2", 150.0},  {"15D-1", 0.000015}, {"-3.25", -3.25},
+      {"1.0+3", 1000.0},     {"", 0.0},         {"          8.0   comment", 8.0},
+  };
+  for (const auto& [field, value] : cases) {
+    SCOPED_TRACE(field);
+    EXPECT_EQ(parse_run_parameters(red_dat({{10, field}})).res, value);
+  }
+}
+
+TEST(RunParameters, IntegerFieldsUseColumnsOneToFive) {
+  const std::pair<std::string, int> cases[] = {
+      {"    7", 7}, {"7", 7}, {" 1 2 ", 12}, {"  -3  comment 99", -3}, {"", 0}, {"    4123456", 4},
+  };
+  for (const auto& [field, value] : cases) {
+    SCOPED_TRACE(field);
+    EXPECT_EQ(parse_run_parameters(red_dat({{5, field}})).iapod, value);
+  }
+}
+
+TEST(RunParameters, TextFieldsAreFortyCharactersAndKeepLeadingBlanks) {
+  const std::string long_name(41, 'n');
+  RunParameters p = parse_run_parameters(red_dat({{1, long_name}, {14, "  D:\\out"}}));
+  EXPECT_EQ(p.files[0], std::string(40, 'n'));
+  EXPECT_EQ(p.outdir, padded("  D:\\out"));
+}
+
+TEST(RunParameters, TheIlogLineIsOptional) {
+  std::string text = red_dat();
+  std::string without = text.substr(0, text.rfind("    1            ilog"));
+  EXPECT_EQ(parse_run_parameters(without).ilog, 0);
+  EXPECT_EQ(parse_run_parameters(red_dat({{15, "     "}})).ilog, 0);
+  // Lines ending in CR LF read the same.
+  std::string crlf;
+  for (char c : text) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  RunParameters p = parse_run_parameters(crlf);
+  EXPECT_EQ(p.ilog, 1);
+  EXPECT_EQ(p.outdir, padded("out"));
+  EXPECT_EQ(p.files[1], padded("data/scan02.spc"));
+}
+
+TEST(RunParameters, FreeFormNumbersPassOverEmptyLines) {
+  // An empty wlow line: wlow comes from the whigh line, and every later field one line late,
+  // so that wref meets the output directory's line.
+  EXPECT_EQ(stop_text(red_dat({{11, "   "}})), "red.dat line 15: wref: 'out' is not a number");
+  RunParameters p = parse_run_parameters(red_dat({{11, ""}, {14, "   2.5"}, {15, "outdir"}}) +
+                                         "    1\n");
+  EXPECT_EQ(p.wlow, 4000.0);
+  EXPECT_EQ(p.whigh, 15800.823);
+  EXPECT_EQ(p.wref, 2.5);
+  EXPECT_EQ(p.outdir, padded("outdir"));
+  EXPECT_EQ(p.ilog, 1);
+}
+
+TEST(RunParameters, ABlankFirstLineListsNoFile) {
+  std::string text = "\n    1\n1.0\n    3\n    0\n   13\n    1\n    0\n4.0\n400\n4000\n15800.0\nout\n";
+  RunParameters p = parse_run_parameters(text);
+  EXPECT_EQ(p.nfiles, 0);
+  EXPECT_TRUE(p.files.empty());
+  EXPECT_EQ(p.whigh, 4000.0);
+}
+
+TEST(RunParameters, EachErrorNamesItsLineAndField) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "red.dat line 1: nfiles: the file ends before this line"},
+      {red_dat({{0, "  701"}}), "red.dat line 1: nfiles: 701 files listed, at most 700"},
+      {red_dat({{0, "  x"}}), "red.dat line 1: nfiles: 'x' is not a whole number"},
+      {red_dat({{4, "abc"}}), "red.dat line 5: sampr: no number found"},
+      {red_dat({{4, "0.0"}}), "red.dat line 5: sampr: must be greater than 0"},
+      {red_dat({{10, "4.0.1"}}), "red.dat line 11: res: '4.0.1' is not a number"},
+      {red_dat({{10, "1E999"}}), "red.dat line 11: res: '1E999' is out of range"},
+      {red_dat({{13, "-1."}}), "red.dat line 14: wref: must be greater than 0"},
+      {red_dat({{6, "    1"}, {7, "   31"}}),
+       "red.dat line 8: npow: must lie between 1 and 30 when ipow2 asks for it"},
+      {red_dat({{6, "    1"}, {7, "    0"}}),
+       "red.dat line 8: npow: must lie between 1 and 30 when ipow2 asks for it"},
+      {red_dat({{15, "  yes"}}), "red.dat line 16: ilog: 'yes' is not a whole number"},
+      {red_dat().substr(0, red_dat().find("out")), "red.dat line 15: outdir: the file ends before this line"},
+  };
+  for (const auto& [text, expected] : cases) {
+    SCOPED_TRACE(expected);
+    EXPECT_EQ(stop_text(text), expected);
+  }
+  // npow is only checked where the run uses it: ipow2 = 2 means nothing to a single-sided run.
+  EXPECT_EQ(parse_run_parameters(red_dat({{6, "    2"}, {7, "   99"}})).npow, 99);
+}
+
+}  // namespace
+}  // namespace ftir::driver
