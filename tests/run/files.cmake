@@ -1,1 +1,2 @@
-list(APPEND TEST_SOURCES)
+list(APPEND TEST_SOURCES
+  tests/run/batch_run_test.cpp)
