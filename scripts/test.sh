@@ -4,6 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
+scripts/install-packages.sh cmake make g++ libgtest-dev libxml2-utils clang libclang-rt-14-dev
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DFTIR_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
