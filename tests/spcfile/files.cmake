@@ -1,0 +1,6 @@
+list(APPEND TEST_SOURCES
+  tests/spcfile/layout_test.cpp
+  tests/spcfile/output_name_test.cpp
+  tests/spcfile/reader_test.cpp
+  tests/spcfile/sample_files_test.cpp
+  tests/spcfile/writer_test.cpp)

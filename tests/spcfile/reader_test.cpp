@@ -1,0 +1,420 @@
+// READSC on hand-made old- and new-format files: sample widths and scales, X values, the
+// kept range, early ends, skips and every refusal with its exact console text.
+#include "spcfile/reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "report/fake_console.h"
+#include "report/report.h"
+#include "spcfile/writer.h"
+#include "support/run_stop.h"
+#include "support/spc_images.h"
+
+namespace ftir::spcfile {
+namespace {
+
+using ftir::testing::append_f32;
+using ftir::testing::append_i16;
+using ftir::testing::append_i32;
+using ftir::testing::append_i32_old;
+using ftir::testing::ByteImage;
+using ftir::testing::new_format_header;
+using ftir::testing::NewHeaderFields;
+using ftir::testing::old_format_header;
+using ftir::testing::OldHeaderFields;
+using ftir::testing::stop_of;
+
+// The driver's request: -9.0E10 and +9.0E10 as single-precision constants.
+constexpr double kLow = static_cast<double>(-9.0e10f);
+constexpr double kHigh = static_cast<double>(9.0e10f);
+constexpr int kCapacity = 270000;
+
+constexpr std::string_view kPausePrompt =
+    "Pause - Please enter a blank line (to continue) or a DOS command.\r\n";
+
+class ReaderTest : public ::testing::Test {
+ protected:
+  ReadResult read(const std::string& path, double xlo = kLow, double xhi = kHigh,
+                  int nmax = kCapacity) {
+    return READSC(report, path, xlo, xhi, nmax, xin, yin, io);
+  }
+  std::vector<double> kept_x(const ReadResult& r) const {
+    return {xin.begin(), xin.begin() + r.npts};
+  }
+  std::vector<double> kept_y(const ReadResult& r) const {
+    return {yin.begin(), yin.begin() + r.npts};
+  }
+
+  ftir::testing::TempDir dir;
+  ftir::testing::FakeConsole console;
+  report::Report report{console};
+  std::vector<double> xin = std::vector<double>(kCapacity, -777.0);
+  std::vector<double> yin = std::vector<double>(kCapacity, -777.0);
+  std::vector<unsigned char> io = std::vector<unsigned char>(kIoBufferBytes);
+};
+
+// Ten points at X = 0, 1, ..., 9 (or 9 down to 0), Y = 1, 2, ..., 10 (exponent 32: factor 1).
+ByteImage ten_points(bool decreasing = false) {
+  ByteImage image = new_format_header(
+      {.exponent = 32, .pointcount = 10, .firstx = decreasing ? 9.0 : 0.0, .lastx = decreasing ? 0.0 : 9.0});
+  for (int k = 1; k <= 10; ++k) append_i32(image, k);
+  return image;
+}
+
+TEST_F(ReaderTest, NewFormat32BitSamplesAreScaledByTwoToTheExponentMinus32) {
+  ByteImage image = new_format_header({.exponent = 26,
+                                       .pointcount = 5,
+                                       .firstx = 0.0,
+                                       .lastx = 4.0,
+                                       .spare1 = 2.5f,
+                                       .spare2 = -7.25f});
+  for (int k : {64, -64, 128, 0, 6400}) append_i32(image, k);
+  const ReadResult r = read(dir.write("a.spc", image));
+  EXPECT_EQ(r.skip_reason, nullptr);
+  ASSERT_EQ(r.npts, 5);
+  EXPECT_EQ(kept_x(r), (std::vector<double>{0, 1, 2, 3, 4}));
+  EXPECT_EQ(kept_y(r), (std::vector<double>{1, -1, 2, 0, 100}));
+  EXPECT_EQ(r.xinc, 1.0);
+  EXPECT_EQ(r.spare1, 2.5);
+  EXPECT_EQ(r.spare2, -7.25);
+  EXPECT_EQ(xin[5], -777.0);  // nothing stored past npts
+  EXPECT_EQ(console.output, "");
+}
+
+TEST_F(ReaderTest, SixteenBitSamplesTakeTwoBytesAndTheFactorTwoToTheExponentMinus16) {
+  struct Case {
+    const char* what;
+    bool old_format;
+    int exponent;
+    double scale;
+  };
+  const Case cases[] = {{"new, exponent 16", false, 16, 1.0},
+                        {"new, exponent 18", false, 18, 4.0},
+                        {"old, exponent 16", true, 16, 1.0},
+                        {"old, exponent 13", true, 13, 0.125}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ByteImage image =
+        c.old_format
+            ? old_format_header({.flags = 0x01, .exponent = static_cast<std::int16_t>(c.exponent),
+                                 .pointcount = 4.0f, .firstx = 10.0f, .lastx = 13.0f})
+            : new_format_header({.flags = 0x01, .exponent = static_cast<std::int8_t>(c.exponent),
+                                 .pointcount = 4, .firstx = 10.0, .lastx = 13.0});
+    for (int k : {1, -2, 32767, -32768}) append_i16(image, static_cast<std::int16_t>(k));
+    append_i16(image, 99);  // a fifth value past pointcount is not a sample
+    const ReadResult r = read(dir.write("short.spc", image));
+    ASSERT_EQ(r.npts, 4);
+    EXPECT_EQ(kept_x(r), (std::vector<double>{10, 11, 12, 13}));
+    EXPECT_EQ(kept_y(r), (std::vector<double>{1 * c.scale, -2 * c.scale, 32767 * c.scale,
+                                              -32768 * c.scale}));
+  }
+}
+
+TEST_F(ReaderTest, NewFormatExponentMinus128HoldsFloatValues) {
+  ByteImage image = new_format_header(
+      {.exponent = -128, .pointcount = 3, .firstx = 1.0, .lastx = 3.0});
+  for (float v : {1.5f, -2.25f, 1.0e-3f}) append_f32(image, v);
+  const ReadResult r = read(dir.write("f.spc", image));
+  EXPECT_EQ(r.skip_reason, nullptr);
+  ASSERT_EQ(r.npts, 3);
+  EXPECT_EQ(kept_y(r), (std::vector<double>{1.5, -2.25, static_cast<double>(1.0e-3f)}));
+}
+
+TEST_F(ReaderTest, ANonFiniteSampleSkipsTheFile) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  struct Case {
+    const char* what;
+    ByteImage image;
+    double xlo;
+  };
+  ByteImage with_nan = new_format_header({.exponent = -128, .pointcount = 3, .firstx = 1.0, .lastx = 3.0});
+  for (float v : {1.0f, nan, 2.0f}) append_f32(with_nan, v);
+  ByteImage with_inf = new_format_header({.exponent = -128, .pointcount = 3, .firstx = 1.0, .lastx = 3.0});
+  for (float v : {1.0f, 2.0f, -inf}) append_f32(with_inf, v);
+  // Old format, exponent 200: the f32 factor 2^168 is infinite, so 0 x factor is NaN.
+  ByteImage huge_factor = old_format_header({.exponent = 200, .pointcount = 2.0f, .firstx = 0.0f, .lastx = 1.0f});
+  append_i32_old(huge_factor, 0);
+  append_i32_old(huge_factor, 0);
+  const Case cases[] = {{"NaN", with_nan, kLow}, {"-inf", with_inf, kLow}, {"inf factor", huge_factor, kLow}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const ReadResult r = read(dir.write("bad.spc", c.image), c.xlo);
+    ASSERT_NE(r.skip_reason, nullptr);
+    EXPECT_STREQ(r.skip_reason, "a sample is not a finite number");
+  }
+  // A NaN at a point outside the requested range is never looked at.
+  const ReadResult r = read(dir.write("nan.spc", with_nan), 2.5, 3.5);
+  EXPECT_EQ(r.skip_reason, nullptr);
+  EXPECT_EQ(kept_y(r), (std::vector<double>{2.0}));
+  EXPECT_EQ(console.output, "");
+}
+
+TEST_F(ReaderTest, OldFormat32BitValuesHaveTheMoreSignificantHalfFirst) {
+  // Exponent 32: factor 1, so each sample is its integer rounded to f32 once.
+  ByteImage image = old_format_header({.exponent = 32, .pointcount = 5.0f, .firstx = 0.0f, .lastx = 4.0f});
+  for (int b : {0x00, 0x00, 0x01, 0x00,    // 1
+                          0xFF, 0xFF, 0xFF, 0xFF,    // -1
+                          0x01, 0x00, 0x00, 0x00,    // 65536
+                          0x34, 0x12, 0x78, 0x56,    // 0x12345678 = 305419896
+                          0x00, 0x80, 0x00, 0x00}) { // -2^31
+    image.push_back(static_cast<unsigned char>(b));
+  }
+  const ReadResult r = read(dir.write("old.spc", image));
+  ASSERT_EQ(r.npts, 5);
+  // 305419896 needs 29 bits; to 24 bits it rounds up to 305419904.
+  EXPECT_EQ(kept_y(r), (std::vector<double>{1, -1, 65536, 305419904, -2147483648.0}));
+}
+
+TEST_F(ReaderTest, OldFormatXIsComputedInDoubleFromTheRoundedIncrementAndRoundedOnce) {
+  // firstx 0.1f, lastx 1.0f, 10 points; expected X from an independent script: qs is
+  // q = (1.0f - 0.1f) / 9 rounded to f32, x = (i - 1) * qs + firstx in f64, rounded to f32.
+  ByteImage image = old_format_header(
+      {.exponent = 32, .pointcount = 10.0f, .firstx = 0.1f, .lastx = 1.0f, .spare1 = 0.75f});
+  for (int k = 0; k < 10; ++k) append_i32_old(image, k);
+  const ReadResult r = read(dir.write("oldx.spc", image));
+  ASSERT_EQ(r.npts, 10);
+  const std::vector<double> expected = {0x1.99999ap-4, 0x1.99999ap-3, 0x1.333334p-2, 0x1.99999ap-2,
+                                        0x1.0p-1,      0x1.333334p-1, 0x1.666666p-1, 0x1.99999ap-1,
+                                        0x1.cccccep-1, 0x1.0p+0};
+  EXPECT_EQ(kept_x(r), expected);
+  EXPECT_EQ(r.xinc, (static_cast<double>(1.0f) - static_cast<double>(0.1f)) / 9.0);
+  EXPECT_EQ(r.spare1, 0.75);
+}
+
+TEST_F(ReaderTest, NewFormatKeepsItsOwnEndPointsEvenWhenTheyAreNotExactInFloat) {
+  // 0.1 and 0.5 are not exact in f32; every point of the file is kept all the same.
+  ByteImage image = new_format_header({.exponent = 32, .pointcount = 5, .firstx = 0.1, .lastx = 0.5});
+  for (int k = 0; k < 5; ++k) append_i32(image, k);
+  append_i32(image, 12345);  // bytes after the last point (a log block) are not samples
+  const ReadResult r = read(dir.write("tenth.spc", image));
+  ASSERT_EQ(r.npts, 5);
+  EXPECT_EQ(xin[0], 0.1);
+  EXPECT_EQ(xin[4], 0.1 + 4 * ((0.5 - 0.1) / 4));
+  EXPECT_EQ(kept_y(r), (std::vector<double>{0, 1, 2, 3, 4}));
+}
+
+TEST_F(ReaderTest, KeepsExactlyThePointsInsideTheRequestedRange) {
+  struct Case {
+    const char* what;
+    bool decreasing;
+    double xlo, xhi;
+    std::vector<double> x;
+  };
+  const Case cases[] = {
+      {"inside", false, 2.5, 6.0, {3, 4, 5, 6}},
+      {"bounds swapped", false, 6.0, 2.5, {3, 4, 5, 6}},
+      {"ends inclusive", false, 3.0, 3.0, {3}},
+      {"decreasing X", true, 2.5, 6.0, {6, 5, 4, 3}},
+      {"beyond the file", false, 20.0, 30.0, {}},
+      {"before the file", false, -30.0, -0.5, {}},
+      {"whole file, decreasing", true, kLow, kHigh, {9, 8, 7, 6, 5, 4, 3, 2, 1, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const ReadResult r = read(dir.write("ten.spc", ten_points(c.decreasing)), c.xlo, c.xhi);
+    EXPECT_EQ(r.skip_reason, nullptr);
+    EXPECT_EQ(kept_x(r), c.x);
+    EXPECT_EQ(r.xinc, c.decreasing ? -1.0 : 1.0);
+    for (int k = 0; k < r.npts; ++k) {
+      // Y = point number, X = point number - 1 (increasing) or 10 - point number.
+      const double point = c.decreasing ? 10.0 - xin[k] : xin[k] + 1.0;
+      EXPECT_EQ(yin[k], point);
+    }
+  }
+}
+
+TEST_F(ReaderTest, AFileShorterThanItsHeaderSaysReturnsThePointsPresent) {
+  ByteImage image = new_format_header({.exponent = 32, .pointcount = 10, .firstx = 0.0, .lastx = 9.0});
+  for (int k = 1; k <= 6; ++k) append_i32(image, k);
+  image.push_back(0x07);  // half of a seventh value
+  image.push_back(0x00);
+  ReadResult r = read(dir.write("trunc.spc", image));
+  EXPECT_EQ(r.skip_reason, nullptr);
+  EXPECT_EQ(kept_y(r), (std::vector<double>{1, 2, 3, 4, 5, 6}));
+
+  // No data at all: nothing read, no message.
+  r = read(dir.write("nodata.spc", new_format_header({.pointcount = 10, .firstx = 0.0, .lastx = 9.0})));
+  EXPECT_EQ(r.skip_reason, nullptr);
+  EXPECT_EQ(r.npts, 0);
+  EXPECT_EQ(console.output, "");
+}
+
+TEST_F(ReaderTest, AHeaderWithFewerThanTwoPointsSkipsTheFile) {
+  struct Case {
+    const char* what;
+    ByteImage image;
+  };
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const Case cases[] = {
+      {"new, 1", new_format_header({.pointcount = 1, .firstx = 5.0, .lastx = 5.0})},
+      {"new, 0", new_format_header({.pointcount = 0})},
+      {"new, -5", new_format_header({.pointcount = -5})},
+      {"old, 1.0", old_format_header({.pointcount = 1.0f, .firstx = 5.0f, .lastx = 5.0f})},
+      {"old, 1.5", old_format_header({.pointcount = 1.5f})},
+      {"old, NaN", old_format_header({.pointcount = nan})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ByteImage image = c.image;
+    append_i32(image, 1);
+    append_i32(image, 2);
+    const ReadResult r = read(dir.write("one.spc", image));
+    ASSERT_NE(r.skip_reason, nullptr);
+    EXPECT_STREQ(r.skip_reason, "the header declares fewer than 2 points");
+    EXPECT_EQ(r.npts, 0);
+  }
+  EXPECT_EQ(console.output, "");
+}
+
+TEST_F(ReaderTest, VersionsOtherThanOldAndMsbFirstTakeTheNewPathAndSpareFlagsAreIgnored) {
+  struct Case {
+    std::uint8_t flags;
+    std::uint8_t version;
+  };
+  const Case cases[] = {{0x00, 0x4B}, {0x00, 0x00}, {0x00, 0x41}, {0x08, 0x4B}, {0x10, 0x4B},
+                        {0x20, 0x4B}, {0x40, 0x4B}, {0x78, 0x4B}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "flags " << int{c.flags} << " version " << int{c.version});
+    ByteImage image = new_format_header(
+        {.flags = c.flags, .version = c.version, .exponent = 32, .pointcount = 2, .firstx = 1.0, .lastx = 2.0});
+    append_i32(image, 5);
+    append_i32(image, 6);
+    const ReadResult r = read(dir.write("v.spc", image));
+    EXPECT_EQ(kept_y(r), (std::vector<double>{5, 6}));
+  }
+}
+
+TEST_F(ReaderTest, UnsupportedFlagsPauseAndStopWithProgramTerminating) {
+  struct Case {
+    std::uint8_t flags;
+    std::uint8_t version;
+    std::string answer;
+    std::vector<std::string> commands;
+  };
+  // 0x04 with the MSB-first version still takes this refusal: the flag test comes first.
+  const Case cases[] = {{0x02, 0x4B, "", {}},
+                        {0x04, 0x4C, " \t ", {}},
+                        {0x80, 0x4D, "dir /w  \t", {"dir /w"}},
+                        {0x05, 0x4D, "", {}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "flags " << int{c.flags} << " version " << int{c.version});
+    ftir::testing::FakeConsole fresh;
+    report::Report fresh_report(fresh);
+    fresh.input.push_back(c.answer);
+    const ByteImage image = {c.flags, c.version};  // refused before the rest is needed
+    const std::string path = dir.write("refused.spc", image);
+    const auto stop = stop_of([&] { READSC(fresh_report, path, kLow, kHigh, kCapacity, xin, yin, io); });
+    ASSERT_TRUE(stop.has_value());
+    EXPECT_EQ(stop->text(), "Program terminating");
+    EXPECT_EQ(stop->exit_status(), 1);
+    EXPECT_EQ(fresh.output, std::string("This file format is not supported\r\n") + std::string(kPausePrompt));
+    EXPECT_EQ(fresh.reads, 1);
+    EXPECT_EQ(fresh.commands, c.commands);
+  }
+}
+
+TEST_F(ReaderTest, MsbFirstNewFormatStopsWithoutAPause) {
+  ByteImage image = new_format_header({.version = 0x4C, .pointcount = 2});
+  const std::string path = dir.write("msb.spc", image);
+  const auto stop = stop_of([&] { read(path); });
+  ASSERT_TRUE(stop.has_value());
+  EXPECT_EQ(stop->text(), "Hu-Oh &#&$!#^*");
+  EXPECT_EQ(stop->exit_status(), 1);
+  EXPECT_EQ(console.output,
+            "new format(GRAMS) with MSB first\r\n"
+            "this format is not presently supported in this program\r\n"
+            "execution is terminating");
+  EXPECT_EQ(console.reads, 0);
+}
+
+TEST_F(ReaderTest, MorePointsThanTheArraysHoldStopWithTheArraySizeMessage) {
+  // The declared count decides, even when the file holds fewer values.
+  ByteImage big = new_format_header({.exponent = 32, .pointcount = 300000, .firstx = 0.0, .lastx = 299999.0});
+  append_i32(big, 1);
+  const std::string big_path = dir.write("big.spc", big);
+  auto stop = stop_of([&] { read(big_path); });
+  ASSERT_TRUE(stop.has_value());
+  EXPECT_EQ(stop->text(), "Program Terminated");
+  EXPECT_EQ(stop->exit_status(), 1);
+  EXPECT_EQ(console.output,
+            "\r\n\r\nError in READSC --- Data requested exceeds array size\r\n"
+            "Array size =   270000\r\n"
+            "Required size =   300000");
+
+  // 100 points from 0 to 1 require 100 elements: 99 is too few, 100 is enough, and
+  // nothing is stored past the capacity.
+  ByteImage hundred = new_format_header({.exponent = 32, .pointcount = 100, .firstx = 0.0, .lastx = 1.0});
+  for (int k = 0; k < 100; ++k) append_i32(hundred, k);
+  const std::string path = dir.write("hundred.spc", hundred);
+  ftir::testing::FakeConsole small_console;
+  report::Report small_report(small_console);
+  stop = stop_of([&] { READSC(small_report, path, kLow, kHigh, 99, xin, yin, io); });
+  ASSERT_TRUE(stop.has_value());
+  EXPECT_EQ(small_console.output,
+            "\r\n\r\nError in READSC --- Data requested exceeds array size\r\n"
+            "Array size =       99\r\n"
+            "Required size =      100");
+  std::vector<double> x100(101, -1.0);
+  std::vector<double> y100(101, -1.0);
+  const ReadResult r = READSC(report, path, kLow, kHigh, 100, x100, y100, io);
+  EXPECT_EQ(r.npts, 100);
+  EXPECT_EQ(y100[99], 99.0);
+  EXPECT_EQ(x100[100], -1.0);
+  EXPECT_EQ(y100[100], -1.0);
+
+  // Only the points inside the requested range count.
+  const ReadResult part = READSC(report, path, 0.1, 0.2, 11, xin, yin, io);
+  EXPECT_EQ(part.npts, 10);  // X = 10/99 ... 19/99
+}
+
+TEST_F(ReaderTest, FilesThatCannotBeOpenedOrEndInsideTheHeaderStopNamingTheFile) {
+  const std::string missing = dir.file("missing.spc");
+  auto stop = stop_of([&] { read(missing + "      "); });  // trailing blanks are not the name
+  ASSERT_TRUE(stop.has_value());
+  EXPECT_EQ(stop->text(), "Cannot open " + missing + ": No such file or directory");
+  EXPECT_EQ(stop->exit_status(), 1);
+
+  struct Case {
+    const char* what;
+    ByteImage image;
+  };
+  ByteImage new_short = new_format_header({.pointcount = 2});
+  new_short.resize(543);
+  ByteImage old_short = old_format_header({.pointcount = 2.0f});
+  old_short.resize(255);
+  const Case cases[] = {{"empty", {}}, {"one byte", {0x00}}, {"flags and version", {0x00, 0x4B}},
+                        {"new, one byte short", new_short}, {"old, one byte short", old_short}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = dir.write("short.spc", c.image);
+    stop = stop_of([&] { read(path); });
+    ASSERT_TRUE(stop.has_value());
+    EXPECT_EQ(stop->text(), "Cannot read " + path + ": the file ends inside its header");
+    EXPECT_EQ(stop->exit_status(), 1);
+  }
+  EXPECT_EQ(console.output, "");
+}
+
+TEST_F(ReaderTest, NonFiniteHeaderValuesKeepNoPointRatherThanFailing) {
+  const double inf = std::numeric_limits<double>::infinity();
+  ByteImage image = new_format_header({.exponent = 32, .pointcount = 3, .firstx = 0.0, .lastx = inf});
+  for (int k = 1; k <= 3; ++k) append_i32(image, k);
+  ReadResult r = read(dir.write("inf.spc", image));
+  EXPECT_EQ(r.skip_reason, nullptr);
+  EXPECT_EQ(r.npts, 0);  // X of the first point is 0 + 0 x inf: not a number
+
+  // A huge declared count is not walked point by point.
+  image = new_format_header({.exponent = 32, .pointcount = 2147483647, .firstx = 0.0, .lastx = 1.0});
+  append_i32(image, 1);
+  r = read(dir.write("huge.spc", image), 0.0, 1.0e-9);
+  EXPECT_EQ(r.npts, 1);
+}
+
+}  // namespace
+}  // namespace ftir::spcfile
