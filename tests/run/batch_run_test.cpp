@@ -57,7 +57,7 @@ TEST(BatchRun, RedDatErrorsStopBeforeAnyFile) {
   red.wref = "-2.";
   dir.write_text("red.dat", red.text());
   EXPECT_EQ(dir.run(), 1);
-  EXPECT_EQ(dir.console.output, "red.dat line 14: wref: must be greater than 0\r\n");
+  EXPECT_EQ(dir.console.output, "red.dat line 13: wref: must be greater than 0\r\n");
 }
 
 // sampr 1, wref 16384 (xstep 2^-14 cm, fmax 8192 cm-1), 10000 points, centerburst 5001.
@@ -110,8 +110,8 @@ TEST(BatchRun, AnAdjustedResolutionCarriesOverToTheNextFile) {
   const std::string console = dir.console.output;
   const std::string adjustment =
       "Reqested resolution ( 2.0000) exceeds what is \r\n"
-      "  possible with this interferogram.  Resolution will be adjusted\r\n"
-      " to best possible resolution ( 3.2775)\r\n";
+      " possible with this interferogram.  Resolution will be adjusted\r\n"
+      "to best possible resolution ( 3.2775)\r\n";
   EXPECT_EQ(console.find(adjustment), console.rfind(adjustment));
   EXPECT_NE(console.find(adjustment), std::string::npos);
   const std::string log = dir.read_text("red.out");
@@ -149,13 +149,13 @@ TEST(BatchRun, SingleSidedWithZeroFillingAndPhaseFiles) {
                 "ii=       900", "lnum=      2048", "wlow,whigh=  400.0000 4000.0000", "OK"}));
   const std::string log = dir.read_text("red.out");
   for (const char* expected :
-       {"istart=       488\r\n jmax=      1000\r\n iuse=      2001\r\n is=       512\r\n"
-        " icc=        10\r\n cc=  .10966505D+02\r\n dd=  .96650545D+00\r\n",
-        "\r\n\r\n icc, lnum=        11      2048\r\n",
-        "\r\n\r\n istart, lnun, iend=       488      2048      3047\r\n knt=      2560\r\n",
-        " ipeak=       513\r\n lexp=        12\r\n lknt=      4096\r\n ipoint=       512\r\n"
-        " ipoint=      2560\r\n nb,n,ndir=      4096        12         1\r\n",
-        "xstep=  .61035156D-04\r\n fmax=  8192.00000000\r\n delta=  .16031311D+02\r\n"}) {
+       {"istart=       488\r\njmax=      1000\r\niuse=      2001\r\nis=       512\r\n"
+        "icc=        10\r\ncc=  .10966505D+02\r\ndd=  .96650545D+00\r\n",
+        "\r\n\r\nicc, lnum=        11      2048\r\n",
+        "\r\n\r\nistart, lnun, iend=       488      2048      3047\r\nknt=      2560\r\n",
+        "ipeak=       513\r\nlexp=        12\r\nlknt=      4096\r\nipoint=       512\r\n"
+        "ipoint=      2560\r\nnb,n,ndir=      4096        12         1\r\n",
+        "xstep=  .61035156D-04\r\nfmax=  8192.00000000\r\ndelta=  .16031311D+02\r\n"}) {
     SCOPED_TRACE(expected);
     EXPECT_NE(log.find(expected), std::string::npos) << log;
   }
@@ -272,9 +272,10 @@ TEST(BatchRun, CountOnlyModeReadsAndCounts) {
   red.ires = 0;
   dir.write_text("red.dat", red.text());
   EXPECT_EQ(dir.run(), 0);
+  // A file's block starts by ending the line left pending before it.
   const std::string block = "\r\n\r\nInterferogram File:  " + name40("a.spc") + "\r\n      1024 points read";
-  EXPECT_EQ(dir.console.output, block + block + "\r\nOK\r\n");
-  EXPECT_EQ(dir.read_text("red.out"), block + block + "\r\n");
+  EXPECT_EQ(dir.console.output, block + "\r\n" + block + "\r\nOK\r\n");
+  EXPECT_EQ(dir.read_text("red.out"), block + "\r\n" + block + "\r\n");
 }
 
 TEST(BatchRun, AnUnsupportedFileStopsTheRunAfterThePause) {
