@@ -324,3 +324,45 @@ TEST(BatchRun, ARunDoneTwiceGivesIdenticalBytes) {
 
 }  // namespace
 }  // namespace ftir::testing
+
+namespace ftir::testing {
+namespace {
+
+// More points before the centerburst than the transform's first half can take: only the
+// nearest lnum are wrapped to the end.
+TEST(BatchRun, ALateCenterburstWithASmallTransform) {
+  RunDir dir;
+  std::filesystem::create_directory("out");
+  dir.write_interferogram("late.spc", burst(12000, 5000));
+  RedDat red;
+  red.files = {"late.spc"};
+  red.idbl = 0;
+  red.ipow2 = 1;
+  red.npow = 10;
+  red.ires = 0;
+  dir.write_text("red.dat", red.text());
+  ASSERT_EQ(dir.run(), 0) << dir.console.output;
+  EXPECT_NE(dir.console.output.find("Number of points used in phase correction calculation:       8192"),
+            std::string::npos);
+  EXPECT_NE(dir.console.output.find("Number of points =       1024"), std::string::npos);
+  EXPECT_NE(dir.read_text("red.out").find("nb,n,ndir=      2048        11         1"),
+            std::string::npos);
+}
+
+// The centerburst at 4096 with it = 4096: the segment starts at sample 0, which is zero.
+TEST(BatchRun, ASegmentThatStartsBeforeTheRecord) {
+  RunDir dir;
+  std::filesystem::create_directory("out");
+  dir.write_interferogram("edge.spc", burst(10000, 4096));
+  RedDat red;
+  red.files = {"edge.spc"};
+  dir.write_text("red.dat", red.text());
+  ASSERT_EQ(dir.run(), 0) << dir.console.output;
+  const std::string log = dir.read_text("red.out");
+  EXPECT_NE(log.find("Best possible resolution =    4.00000"), std::string::npos);
+  EXPECT_NE(log.find("it=      4096"), std::string::npos);
+  EXPECT_EQ(log.find("Reqested"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace ftir::testing

@@ -1,0 +1,1 @@
+list(APPEND TEST_SOURCES tests/transform/paths_test.cpp)
