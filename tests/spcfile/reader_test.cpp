@@ -221,7 +221,7 @@ TEST_F(ReaderTest, KeepsExactlyThePointsInsideTheRequestedRange) {
     EXPECT_EQ(r.skip_reason, nullptr);
     EXPECT_EQ(kept_x(r), c.x);
     EXPECT_EQ(r.xinc, c.decreasing ? -1.0 : 1.0);
-    for (int k = 0; k < r.npts; ++k) {
+    for (std::size_t k = 0; k < static_cast<std::size_t>(r.npts); ++k) {
       // Y = point number, X = point number - 1 (increasing) or 10 - point number.
       const double point = c.decreasing ? 10.0 - xin[k] : xin[k] + 1.0;
       EXPECT_EQ(yin[k], point);
