@@ -1,11 +1,10 @@
-// Byte helpers and header records: every field decoded from its own offset.
+// Header records: every field decoded from, and encoded to, its own offset.
 #include "spcfile/layout.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "spcfile/bytes.h"
 #include "support/spc_images.h"
 
 namespace ftir::spcfile {
@@ -15,41 +14,6 @@ using ftir::testing::ByteImage;
 using ftir::testing::set_f32;
 using ftir::testing::set_f64;
 using ftir::testing::set_le;
-
-TEST(Bytes, LittleEndianAndOldFormatWordOrder) {
-  const ByteImage b = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x88};
-  EXPECT_EQ(get_u8(b, 7), 0x88);
-  EXPECT_EQ(get_i8(b, 7), -120);
-  EXPECT_EQ(get_u16le(b, 0), 0x0201);
-  EXPECT_EQ(get_i16le(b, 6), static_cast<std::int16_t>(0x8807));
-  EXPECT_EQ(get_u32le(b, 1), 0x05040302u);
-  EXPECT_EQ(get_i32le(b, 4), static_cast<std::int32_t>(0x88070605u));
-  EXPECT_EQ(get_i32_high_half_first(b, 0), 0x02010403);
-
-  struct Case {
-    std::int32_t value;
-    ByteImage stored;
-  };
-  const Case cases[] = {{-1, {0xFF, 0xFF, 0xFF, 0xFF}},
-                        {65536, {0x01, 0x00, 0x00, 0x00}},
-                        {1, {0x00, 0x00, 0x01, 0x00}},
-                        {0x12345678, {0x34, 0x12, 0x78, 0x56}},
-                        {-2147483647 - 1, {0x00, 0x80, 0x00, 0x00}}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.value);
-    ByteImage out(4);
-    put_i32_high_half_first(out, 0, c.value);
-    EXPECT_EQ(out, c.stored);
-    EXPECT_EQ(get_i32_high_half_first(c.stored, 0), c.value);
-  }
-
-  ByteImage f(12);
-  put_f32le(f, 0, 1.5f);
-  put_f64le(f, 4, -2.0);
-  EXPECT_EQ(f, (ByteImage{0x00, 0x00, 0xC0, 0x3F, 0, 0, 0, 0, 0, 0, 0x00, 0xC0}));
-  EXPECT_EQ(get_f32le(f, 0), 1.5f);
-  EXPECT_EQ(get_f64le(f, 4), -2.0);
-}
 
 TEST(Layout, DecodesEveryNewFormatField) {
   ByteImage image(544, 0);
