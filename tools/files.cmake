@@ -1,1 +1,17 @@
-# Companion tools.
+# Companion tools: the interferogram generator (a library the tests use too, and its
+# command line) and spc-tool, the viewer for SPC files.
+add_library(ftir_synth STATIC tools/synth/interferogram.cpp)
+target_include_directories(ftir_synth PUBLIC tools)
+target_link_libraries(ftir_synth PUBLIC ftir_core)
+
+add_executable(make-interferogram tools/synth/make_interferogram.cpp)
+target_link_libraries(make-interferogram PRIVATE ftir_synth)
+
+add_library(ftir_spctool STATIC
+  tools/spc_tool/spc_trace.cpp
+  tools/spc_tool/svg_plot.cpp)
+target_include_directories(ftir_spctool PUBLIC tools)
+target_link_libraries(ftir_spctool PUBLIC ftir_core)
+
+add_executable(spc-tool tools/spc_tool/main.cpp)
+target_link_libraries(spc-tool PRIVATE ftir_spctool)

@@ -1,0 +1,77 @@
+// One SPC file as the viewer sees it: every header field, and the points decoded with the
+// converter's reader rules (scale factors, X of each point, f32 samples).
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "spcfile/layout.h"
+
+namespace ftir::spctool {
+
+// A file the viewer cannot show; what() is one line naming the file and the reason.
+class ToolError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class SampleKind {
+  kInt32,               // new format, least significant byte first
+  kInt32HighHalfFirst,  // old format: more significant 16-bit half first
+  kInt16,               // flags bit 0x01
+  kFloat32,             // new format, exponent -128
+};
+
+struct Trace {
+  std::string path;                  // as given
+  std::string name;                  // file name without folders
+  spcfile::DecodedHeader header;     // header.variant says which record is filled
+  std::vector<unsigned char> bytes;  // the whole file
+  std::size_t file_bytes = 0;
+  int exponent = 0;
+  SampleKind kind = SampleKind::kInt32;
+  std::int64_t declared = 0;  // points the header declares (0 when fewer than 2 or none)
+  std::int64_t present = 0;   // declared points whose data the file holds
+  // Filled by load_points: X and Y of points 1..present, 0-based. Y is what the converter's
+  // reader stores: the integer times the factor (held as f32) rounded to f32 once, or the
+  // f32 value itself. Old-format X is rounded to f32 like the reader's; new-format X is f64.
+  std::vector<double> x;
+  std::vector<double> y;
+  bool x_is_f32 = false;
+
+  bool old_format() const { return header.variant == spcfile::SpcVariant::kOld; }
+  // firstx, lastx and the raw `restext` and `comment` of whichever header was read.
+  double firstx() const;
+  double lastx() const;
+  int xunits() const;
+  int yunits() const;
+  std::string restext() const;  // up to the first zero byte
+  std::string comment() const;  // up to the first zero byte
+};
+
+// Reads the header of `path`. Throws ToolError when the file cannot be read or ends inside
+// its header. Refused variants (several traces, X arrays, most significant byte first) are
+// read as far as their header goes, for `info`.
+Trace read_trace(const std::string& path);
+
+// Decodes the points of a trace read by read_trace. Throws ToolError for a variant the
+// converter refuses, a header that declares fewer than 2 points, a file holding none of
+// its points, or a sample that is not a finite number.
+void load_points(Trace& trace);
+
+// "info": the header in plain words, one "field: value" line each.
+std::string info_text(const Trace& trace);
+
+// "csv": one "x,y" line per point, each number in the shortest form that reads back to
+// the same value (f32 values as f32).
+std::string csv_text(const Trace& trace);
+
+// `text` with leading and trailing blanks removed.
+std::string trim(const std::string& text);
+
+// `text` with every byte outside printable ASCII shown as \xNN, for a terminal.
+std::string printable(const std::string& text);
+
+}  // namespace ftir::spctool
