@@ -23,19 +23,23 @@ class Fft {
  private:
   // Fills the stage tables 1..n for direction ndir unless they already hold them.
   void make_twiddles(int n, int ndir);
-  // Stages 1..a of every block of 2^a consecutive points.
-  void block_stages(Complex* data, int nb, int a);
-  // Stages a+1..n: each set of points equal modulo 2^a, several neighbouring sets at once.
-  void column_stages(Complex* data, int n, int a);
+  // Fewer than 256 points: the whole transform in one small buffer.
+  void small_transform(Complex* data, int n);
+  // The bit-reversal permutation, tile by tile, with stages 1..4 done on each tile.
+  void permute_first_stages(Complex* data, int n);
+  // Stages 5..min(n, 13), block by block.
+  void block_stages(Complex* data, int n);
+  // Stages 14..n, a chunk of neighbouring columns (points equal modulo 2^13) at a time.
+  void column_stages(Complex* data, int n);
 
-  // Stage l's twiddles u_k = w^k (k = 0..le1-1, le1 = 2^(l-1)), as the recurrence makes
-  // them: real parts at 2*(le1-1), imaginary parts right after.
+  // The twiddles u_k = w^k (k = 0..le1-1) of every stage, as the recurrence makes them.
   std::vector<double> twiddles_;
-  int twiddle_stages_ = 0;  // stages 1..twiddle_stages_ are filled ...
-  int twiddle_ndir_ = 0;    // ... for this direction
-  std::vector<double> block_;    // one block in split form: real parts, then imaginary
-  std::vector<double> columns_;  // the column buffer in split form
-  std::vector<Complex> tiles_;   // two tiles of the bit-reversal permutation
+  int twiddle_stages_ = 0;         // stages 1..twiddle_stages_ are filled ...
+  int twiddle_ndir_ = 0;           // ... for this direction
+  std::vector<double> block_;      // one block of points, padded between sub-blocks
+  std::vector<double> columns_;    // one chunk of columns, padded between rows
+  std::vector<Complex> tiles_;     // the two tiles being exchanged by the permutation
+  std::vector<double> tile_work_;  // one tile during stages 1..4
 };
 
 // The algorithm as written: stage, then jj, then i. The reference the fast routine is

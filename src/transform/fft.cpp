@@ -1,0 +1,518 @@
+// CFFT, the fast routine and the plain one it is tested against.
+//
+// The fast routine does exactly the arithmetic of the plain one, butterfly for butterfly:
+// the same twiddle values from the same recurrence, the same four products and two sums in
+// t = element * u, the same difference and sum. Only the order in which independent
+// butterflies run differs, which cannot change a single bit of the result:
+//   1. the bit-reversal permutation swaps tiles of 16 x 16 points and does stages 1..4 on
+//      each 16-point row of a tile while it is at hand;
+//   2. stages 5..13 run block by block (2^13 points, in the level-2 cache), two stages per
+//      pass, stages 5..9 on sub-blocks of 2^9 points (in the level-1 cache);
+//   3. stages 14..19 run on chunks of 16 neighbouring columns (points equal modulo 2^13).
+// Two points share each SSE2 register (see Pair).
+#include "transform/fft.h"
+
+#include <emmintrin.h>
+#include <xmmintrin.h>
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <cstddef>
+#include <utility>
+
+namespace ftir::transform {
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr int kMaxStages = 19;
+constexpr int kTileBits = 4;  // tiles of 16 x 16 points
+constexpr int kTileSide = 1 << kTileBits;
+constexpr int kTilePoints = kTileSide * kTileSide;
+constexpr int kFirstBlockStage = kTileBits + 1;
+constexpr int kBlockBits = 13;
+constexpr int kInnerBits = 9;
+constexpr int kChunk = 32;  // columns per chunk of the later stages
+constexpr int kMaxRows = 1 << (kMaxStages - kBlockBits);
+constexpr int kPad = 8;  // doubles after each row, so that rows do not share cache sets
+
+// w = cos(pi/le1) - i*ndir*sin(pi/le1): the sine is multiplied by ndir, then negated.
+Complex stage_rotation(int le1, int ndir) {
+  const double angle = kPi / static_cast<double>(le1);
+  return {std::cos(angle), -(static_cast<double>(ndir) * std::sin(angle))};
+}
+
+int reverse_bits(int value, int bits) {
+  int reversed = 0;
+  for (int b = 0; b < bits; ++b) {
+    reversed = (reversed << 1) | (value & 1);
+    value >>= 1;
+  }
+  return reversed;
+}
+
+// Working storage holds points in pair form: points 2q and 2q+1 as four doubles, both real
+// parts, then both imaginary parts, so that one register holds the real (or imaginary)
+// parts of two neighbouring points. The twiddle tables use the same form.
+struct Pair {
+  __m128d re;
+  __m128d im;
+};
+
+inline Pair load_pair(const double* x) { return {_mm_loadu_pd(x), _mm_loadu_pd(x + 2)}; }
+
+inline void store_pair(double* x, Pair a) {
+  _mm_storeu_pd(x, a.re);
+  _mm_storeu_pd(x + 2, a.im);
+}
+
+// a * u for two points at once, with the products and sums of mul() in its order.
+inline Pair cmul(Pair a, Pair u) {
+  return {_mm_sub_pd(_mm_mul_pd(a.re, u.re), _mm_mul_pd(a.im, u.im)),
+          _mm_add_pd(_mm_mul_pd(a.re, u.im), _mm_mul_pd(a.im, u.re))};
+}
+
+// The butterfly of the plain routine on two points at once: t = x1 * u, x1 = x0 - t,
+// x0 = x0 + t.
+inline void butterfly(Pair& x0, Pair& x1, Pair u) {
+  const Pair t = cmul(x1, u);
+  x1 = {_mm_sub_pd(x0.re, t.re), _mm_sub_pd(x0.im, t.im)};
+  x0 = {_mm_add_pd(x0.re, t.re), _mm_add_pd(x0.im, t.im)};
+}
+
+inline double* doubles(Complex* p) { return &p->re; }
+
+// Stores two points, in pair form or interleaved (the form of the finished transform).
+template <bool kInterleave>
+inline void store_out(double* x, Pair a) {
+  if constexpr (kInterleave) {
+    _mm_storeu_pd(x, _mm_unpacklo_pd(a.re, a.im));
+    _mm_storeu_pd(x + 2, _mm_unpackhi_pd(a.re, a.im));
+  } else {
+    store_pair(x, a);
+  }
+}
+
+// One stage over two rows of `count` points: source rows s0 and s0 + srs, destination
+// rows d0 and d0 + drs (doubles; the destination may be the source), twiddles w.
+template <bool kInterleave>
+void radix2(const double* s0, std::ptrdiff_t srs, double* d0, std::ptrdiff_t drs, const double* w,
+            int count) {
+  const double* s1 = s0 + srs;
+  double* d1 = d0 + drs;
+  for (int c = 0; c < 2 * count; c += 4) {
+    Pair a0 = load_pair(s0 + c);
+    Pair a1 = load_pair(s1 + c);
+    butterfly(a0, a1, load_pair(w + c));
+    store_out<kInterleave>(d0 + c, a0);
+    store_out<kInterleave>(d1 + c, a1);
+  }
+}
+
+// Two stages over four rows of `count` points: the first stage pairs rows 0-1 and 2-3 with
+// twiddles wa, the second pairs rows 0-2 with twiddles wb and 1-3 with wb + ws.
+template <bool kInterleave>
+void radix4(const double* s0, std::ptrdiff_t srs, double* d0, std::ptrdiff_t drs, const double* wa,
+            const double* wb, std::ptrdiff_t ws, int count) {
+  const double* wc = wb + ws;
+  for (int c = 0; c < 2 * count; c += 4) {
+    Pair a0 = load_pair(s0 + c);
+    Pair a1 = load_pair(s0 + srs + c);
+    Pair a2 = load_pair(s0 + 2 * srs + c);
+    Pair a3 = load_pair(s0 + 3 * srs + c);
+    const Pair u = load_pair(wa + c);
+    butterfly(a0, a1, u);
+    butterfly(a2, a3, u);
+    butterfly(a0, a2, load_pair(wb + c));
+    butterfly(a1, a3, load_pair(wc + c));
+    store_out<kInterleave>(d0 + c, a0);
+    store_out<kInterleave>(d0 + drs + c, a1);
+    store_out<kInterleave>(d0 + 2 * drs + c, a2);
+    store_out<kInterleave>(d0 + 3 * drs + c, a3);
+  }
+}
+
+// A pass of one stage (radix2) or two (radix4).
+void run_pass(int stages, bool interleave, const double* src, std::ptrdiff_t srs, double* dst,
+              std::ptrdiff_t drs, const double* wa, const double* wb, std::ptrdiff_t ws,
+              int count) {
+  if (stages == 2) {
+    if (interleave) {
+      radix4<true>(src, srs, dst, drs, wa, wb, ws, count);
+    } else {
+      radix4<false>(src, srs, dst, drs, wa, wb, ws, count);
+    }
+  } else if (interleave) {
+    radix2<true>(src, srs, dst, drs, wa, count);
+  } else {
+    radix2<false>(src, srs, dst, drs, wa, count);
+  }
+}
+
+// Where the twiddle tables live. Stage l (le1 = 2^(l-1)) starts at double 2*le1 (stage 1
+// at 0), in pair form. Up to stage 13 entry k is point k of the table. The later stages are
+// read by column_stages only, a chunk of kChunk neighbouring columns at a time, so their
+// entry k = j*2^13 + c (j the row within the half group, c the column) is stored chunk by
+// chunk, at point ((c / kChunk) * (le1 / 2^13) + j) * kChunk + c % kChunk.
+std::size_t table_offset(int le1) { return le1 == 1 ? 0 : 2 * static_cast<std::size_t>(le1); }
+
+int table_point(int le1, int k) {
+  if (le1 < (1 << kBlockBits)) return k;
+  const int h = le1 >> kBlockBits;
+  const int j = k >> kBlockBits;
+  const int c = k & ((1 << kBlockBits) - 1);
+  return ((c / kChunk) * h + j) * kChunk + c % kChunk;
+}
+
+// Doubles from a pair-form row's start to point q's real part; the imaginary part is 2
+// further on.
+std::size_t pair_offset(int q) { return 4 * static_cast<std::size_t>(q / 2) + q % 2; }
+
+// The interleaved form of one point in a register: (re, im).
+inline __m128d load_point(const Complex* p) { return _mm_loadu_pd(&p->re); }
+
+// a * u with a in interleaved form, ur = (u.re, u.re) and ui = (-u.im, u.im):
+// (a.re*u.re + a.im*(-u.im), a.im*u.re + a.re*u.im). Negating a factor negates the product
+// exactly and x + (-y) is x - y, so both parts equal those of mul(a, u).
+inline void butterfly_point(__m128d& x0, __m128d& x1, __m128d ur, __m128d ui) {
+  const __m128d t = _mm_add_pd(_mm_mul_pd(x1, ur), _mm_mul_pd(_mm_shuffle_pd(x1, x1, 1), ui));
+  x1 = _mm_sub_pd(x0, t);
+  x0 = _mm_add_pd(x0, t);
+}
+
+inline Pair to_pair(__m128d p0, __m128d p1) {
+  return {_mm_unpacklo_pd(p0, p1), _mm_unpackhi_pd(p0, p1)};
+}
+
+// The twiddles of stages 1..3 (seven of them), each as the pair (re, re), (im, im), so that
+// both points of a register take the same twiddle: 28 doubles.
+void broadcast_first_twiddles(const double* tw, double* bc) {
+  int i = 0;
+  for (int le1 = 1; le1 <= 4; le1 *= 2) {
+    for (int k = 0; k < le1; ++k, ++i) {
+      const double* t = tw + table_offset(le1) + pair_offset(k);
+      bc[4 * i] = bc[4 * i + 1] = t[0];
+      bc[4 * i + 2] = bc[4 * i + 3] = t[2];
+    }
+  }
+}
+
+constexpr int kRev4[kTileSide] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
+
+// Stages 1..4 of one 16-point row whose point l is tile[kRev4[l] * 16 + c], written in
+// pair form to out. Register k holds points k and k + 8 through stages 1..3 (the two take
+// the same twiddle there); stage 4 regroups them into neighbours.
+void first_four_stages(const Complex* tile, int c, double* out, const double* bc,
+                       const double* t4) {
+  auto column = [tile, c](int k) {
+    const Complex* p = tile + kRev4[k] * kTileSide + c;  // kRev4[k + 8] is kRev4[k] + 1
+    return to_pair(load_point(p), load_point(p + kTileSide));
+  };
+  auto twiddle = [bc](int i) { return Pair{_mm_load_pd(bc + 4 * i), _mm_load_pd(bc + 4 * i + 2)}; };
+  // Written out in full so that the eight registers stay registers.
+  Pair v0 = column(0), v1 = column(1), v2 = column(2), v3 = column(3);
+  butterfly(v0, v1, twiddle(0));
+  butterfly(v2, v3, twiddle(0));
+  butterfly(v0, v2, twiddle(1));
+  butterfly(v1, v3, twiddle(2));
+  Pair v4 = column(4), v5 = column(5), v6 = column(6), v7 = column(7);
+  butterfly(v4, v5, twiddle(0));
+  butterfly(v6, v7, twiddle(0));
+  butterfly(v4, v6, twiddle(1));
+  butterfly(v5, v7, twiddle(2));
+  butterfly(v0, v4, twiddle(3));
+  butterfly(v1, v5, twiddle(4));
+  butterfly(v2, v6, twiddle(5));
+  butterfly(v3, v7, twiddle(6));
+  auto last = [out, t4](int k, Pair a, Pair b) {
+    Pair lo{_mm_unpacklo_pd(a.re, b.re), _mm_unpacklo_pd(a.im, b.im)};
+    Pair hi{_mm_unpackhi_pd(a.re, b.re), _mm_unpackhi_pd(a.im, b.im)};
+    butterfly(lo, hi, load_pair(t4 + 2 * k));
+    store_pair(out + 2 * k, lo);
+    store_pair(out + 2 * (k + 8), hi);
+  };
+  last(0, v0, v1);
+  last(2, v2, v3);
+  last(4, v4, v5);
+  last(6, v6, v7);
+}
+
+// Stages 1 to 3 of `count` (a multiple of 8) points, read interleaved from src and written
+// in pair form to dst. Stages 1 and 2 use three twiddles, expanded once here.
+void first_three_stages(const Complex* src, double* dst, int count, const double* tw) {
+  const double* t1 = tw + table_offset(1);
+  const double* t2 = tw + table_offset(2);
+  const double* t3 = tw + table_offset(4);
+  const __m128d u1r = _mm_set1_pd(t1[0]);
+  const __m128d u1i = _mm_set_pd(t1[2], -t1[2]);
+  const __m128d u2r = _mm_set1_pd(t2[0]);
+  const __m128d u2i = _mm_set_pd(t2[2], -t2[2]);
+  const __m128d u3r = _mm_set1_pd(t2[1]);
+  const __m128d u3i = _mm_set_pd(t2[3], -t2[3]);
+  for (int p = 0; p < count; p += 8) {
+    Pair q[4];
+    for (int half = 0; half < 2; ++half) {
+      __m128d a0 = load_point(src + p + 4 * half);
+      __m128d a1 = load_point(src + p + 4 * half + 1);
+      __m128d a2 = load_point(src + p + 4 * half + 2);
+      __m128d a3 = load_point(src + p + 4 * half + 3);
+      butterfly_point(a0, a1, u1r, u1i);
+      butterfly_point(a2, a3, u1r, u1i);
+      butterfly_point(a0, a2, u2r, u2i);
+      butterfly_point(a1, a3, u3r, u3i);
+      q[2 * half] = to_pair(a0, a1);
+      q[2 * half + 1] = to_pair(a2, a3);
+    }
+    butterfly(q[0], q[2], load_pair(t3));
+    butterfly(q[1], q[3], load_pair(t3 + 4));
+    double* out = dst + 2 * p;
+    for (int i = 0; i < 4; ++i) store_pair(out + 4 * i, q[i]);
+  }
+}
+
+void interleave_to(const double* src, Complex* dst, int count) {
+  for (int c = 0; c < count; c += 2) {
+    const Pair a = load_pair(src + 2 * c);
+    _mm_storeu_pd(&dst[c].re, _mm_unpacklo_pd(a.re, a.im));
+    _mm_storeu_pd(&dst[c + 1].re, _mm_unpackhi_pd(a.re, a.im));
+  }
+}
+
+}  // namespace
+
+Fft::Fft()
+    : twiddles_(2 * static_cast<std::size_t>(kMaxPoints)),
+      block_((std::size_t{1} << (kBlockBits - kInnerBits)) * ((2 << kInnerBits) + kPad)),
+      columns_(kMaxRows * (2 * kChunk + kPad)),
+      tiles_(2 * kTilePoints),
+      tile_work_(2 * kTilePoints) {}
+
+void Fft::make_twiddles(int n, int ndir) {
+  if (ndir != twiddle_ndir_) {
+    twiddle_ndir_ = ndir;
+    twiddle_stages_ = 0;
+  }
+  for (int l = twiddle_stages_ + 1; l <= n; ++l) {
+    const int le1 = 1 << (l - 1);
+    double* table = twiddles_.data() + table_offset(le1);
+    const Complex w = stage_rotation(le1, ndir);
+    Complex u{1.0, 0.0};
+    for (int k = 0; k < le1; ++k) {
+      const std::size_t at = pair_offset(table_point(le1, k));
+      table[at] = u.re;
+      table[at + 2] = u.im;
+      u = mul(u, w);
+    }
+  }
+  twiddle_stages_ = std::max(twiddle_stages_, n);
+}
+
+void Fft::small_transform(Complex* data, int n) {
+  const int nb = 1 << n;
+  const double* tw = twiddles_.data();
+  Complex* permuted = tiles_.data();
+  double* work = tile_work_.data();
+  for (int i = 0; i < nb; ++i) permuted[i] = data[reverse_bits(i, n)];
+  first_three_stages(permuted, work, nb, tw);
+  for (int l = 4; l <= n;) {
+    const int stages = l < n ? 2 : 1;
+    const int h = 1 << (l - 1);
+    for (int g = 0; g < nb; g += 2 * stages * h) {
+      run_pass(stages, false, work + 2 * g, 2 * h, work + 2 * g, 2 * h, tw + table_offset(h),
+               tw + table_offset(2 * h), 2 * h, h);
+    }
+    l += stages;
+  }
+  interleave_to(work, data, nb);
+}
+
+// With a point's index split into high, middle and low bits (h, m, l), its partner in the
+// permutation (element i takes element rev(i)) is (rev l, rev m, rev h): tile m (the 16
+// rows h of 16 points l) is exchanged with tile rev m. Both tiles are copied out first;
+// row h of the new tile m is column rev h of the old tile rev m, rows in reversed order,
+// and gets stages 1..4 on its way home.
+void Fft::permute_first_stages(Complex* data, int n) {
+  const int mid = n - 2 * kTileBits;
+  const int high_shift = n - kTileBits;
+  const double* tw = twiddles_.data();
+  const double* t4 = tw + table_offset(8);
+  double* bc = tile_work_.data();
+  broadcast_first_twiddles(tw, bc);
+  Complex* ta = tiles_.data();
+  Complex* tb = ta + kTilePoints;
+  auto load = [&](Complex* tile, int m) {
+    for (int r = 0; r < kTileSide; ++r) {
+      std::copy_n(data + (r << high_shift) + (m << kTileBits), kTileSide, tile + r * kTileSide);
+    }
+  };
+  auto emit = [&](const Complex* tile, int m) {
+    for (int c = 0; c < kTileSide; ++c) {
+      first_four_stages(tile, c, doubles(data + (kRev4[c] << high_shift) + (m << kTileBits)), bc,
+                        t4);
+    }
+  };
+  for (int m = 0; m < (1 << mid); ++m) {
+    const int mr = reverse_bits(m, mid);
+    if (mr < m) continue;
+    load(ta, m);
+    if (mr == m) {
+      emit(ta, m);
+    } else {
+      load(tb, mr);
+      emit(tb, m);
+      emit(ta, mr);
+    }
+  }
+}
+
+void Fft::block_stages(Complex* data, int n) {
+  const int a = std::min(n, kBlockBits);
+  const int inner = std::min(a, kInnerBits);
+  const int inner_len = 1 << inner;
+  const int subs = 1 << (a - inner);
+  const bool finishes = n == a;  // the last pass writes the finished transform
+  const std::ptrdiff_t sub_stride = 2 * inner_len + kPad;
+  const double* tw = twiddles_.data();
+  double* buf = block_.data();
+  for (int b = 0; b < (1 << n); b += 1 << a) {
+    double* blk = doubles(data + b);
+    // Stages 5..inner within each sub-block; the first pass reads the data, the passes
+    // after it work in the padded buffer.
+    for (int sb = 0; sb < subs; ++sb) {
+      double* home = blk + 2 * sb * inner_len;
+      double* work = buf + sb * sub_stride;
+      for (int l = kFirstBlockStage; l <= inner;) {
+        const int stages = l < inner ? 2 : 1;
+        const bool last = l + stages > inner && inner == a;
+        const double* src = l == kFirstBlockStage ? home : work;
+        double* dst = last ? home : work;
+        const int h = 1 << (l - 1);
+        for (int g = 0; g < inner_len; g += 2 * stages * h) {
+          run_pass(stages, last && finishes, src + 2 * g, 2 * h, dst + 2 * g, 2 * h,
+                   tw + table_offset(h), tw + table_offset(2 * h), 2 * h, h);
+        }
+        l += stages;
+      }
+    }
+    // Stages inner+1..a pair sub-blocks: stage l pairs sub-block r with r + 2^(l-1-inner),
+    // with the twiddles of entries (r mod 2^(l-1-inner)) * inner_len + c.
+    for (int l = inner + 1; l <= a;) {
+      const int stages = l < a ? 2 : 1;
+      const bool last = l + stages > a;
+      const int rh = 1 << (l - 1 - inner);
+      const int h = rh * inner_len;
+      for (int g = 0; g < subs; g += 2 * stages * rh) {
+        for (int j = 0; j < rh; ++j) {
+          const int r0 = g + j;
+          double* dst = last ? blk + 2 * r0 * inner_len : buf + r0 * sub_stride;
+          const std::ptrdiff_t drs = last ? 2 * rh * inner_len : rh * sub_stride;
+          run_pass(stages, last && finishes, buf + r0 * sub_stride, rh * sub_stride, dst, drs,
+                   tw + table_offset(h) + 2 * j * inner_len,
+                   tw + table_offset(2 * h) + 2 * j * inner_len, 2 * h, inner_len);
+        }
+      }
+      l += stages;
+    }
+  }
+}
+
+void Fft::column_stages(Complex* data, int n) {
+  const int depth = n - kBlockBits;
+  const int rows = 1 << depth;
+  const int stride = 1 << kBlockBits;
+  const std::ptrdiff_t data_rs = 2 * stride;
+  const std::ptrdiff_t buf_rs = 2 * kChunk + kPad;
+  const double* tw = twiddles_.data();
+  double* d = doubles(data);
+  double* buf = columns_.data();
+  for (int ci = 0; ci < stride / kChunk; ++ci) {
+    const int c0 = ci * kChunk;
+    if (c0 + kChunk < stride) {
+      // The next chunk's rows lie far apart; ask for them while this chunk computes.
+      for (int r = 0; r < rows; ++r) {
+        const char* next = reinterpret_cast<const char*>(d + r * data_rs + 2 * (c0 + kChunk));
+        for (int line = 0; line < 16 * kChunk; line += 64) _mm_prefetch(next + line, _MM_HINT_T0);
+      }
+    }
+    // Stage 14+s pairs rows r and r + 2^s. The first pass reads the data, the last writes
+    // the finished transform back, the ones between work in the padded buffer.
+    for (int s = 0; s < depth;) {
+      const int stages = s + 1 < depth ? 2 : 1;
+      const bool first = s == 0;
+      const bool last = s + stages == depth;
+      const int h = 1 << s;
+      const int le1 = h << kBlockBits;
+      for (int g = 0; g < rows; g += 2 * stages * h) {
+        for (int j = 0; j < h; ++j) {
+          const int r0 = g + j;
+          const double* src = first ? d + r0 * data_rs + 2 * c0 : buf + r0 * buf_rs;
+          const std::ptrdiff_t srs = h * (first ? data_rs : buf_rs);
+          double* dst = last ? d + r0 * data_rs + 2 * c0 : buf + r0 * buf_rs;
+          const std::ptrdiff_t drs = h * (last ? data_rs : buf_rs);
+          run_pass(
+              stages, last, src, srs, dst, drs, tw + table_offset(le1) + 2 * (ci * h + j) * kChunk,
+              tw + table_offset(2 * le1) + 2 * (ci * 2 * h + j) * kChunk, 2 * h * kChunk, kChunk);
+        }
+      }
+      s += stages;
+    }
+  }
+}
+
+void Fft::CFFT(std::span<Complex> data, int n, int nb, int ndir) {
+  assert(n >= 0 && n <= kMaxStages && nb == (1 << n));
+  assert(ndir == 1 || ndir == -1);
+  assert(data.size() >= static_cast<std::size_t>(nb));
+  // Up to four points the plain routine is as quick as any.
+  if (n <= 2) {
+    plain_cfft(data, n, nb, ndir);
+    return;
+  }
+  make_twiddles(n, ndir);
+  if (n < 2 * kTileBits) {
+    small_transform(data.data(), n);
+    return;
+  }
+  permute_first_stages(data.data(), n);
+  block_stages(data.data(), n);
+  if (n > kBlockBits) column_stages(data.data(), n);
+}
+
+void plain_cfft(std::span<Complex> data, int n, int nb, int ndir) {
+  assert(n >= 0 && n < 31 && nb == (1 << n));
+  assert(data.size() >= static_cast<std::size_t>(nb));
+  // Elements are numbered from 1 here, as in the algorithm.
+  auto el = [&](int i) -> Complex& { return data[static_cast<std::size_t>(i - 1)]; };
+
+  // Bit-reversal permutation.
+  const int half = nb / 2;
+  int j = 1;
+  for (int i = 1; i <= nb - 1; ++i) {
+    if (i < j) std::swap(el(i), el(j));
+    int k = half;
+    while (k < j) {
+      j -= k;
+      k /= 2;
+    }
+    j += k;
+  }
+
+  // Butterfly stages; the twiddle u runs by the recurrence u = u * w.
+  for (int l = 1; l <= n; ++l) {
+    const int le = 1 << l;
+    const int le1 = le / 2;
+    Complex u{1.0, 0.0};
+    const Complex w = stage_rotation(le1, ndir);
+    for (int jj = 1; jj <= le1; ++jj) {
+      for (int i = jj; i <= nb; i += le) {
+        const int ip = i + le1;
+        const Complex t = mul(el(ip), u);
+        el(ip) = {el(i).re - t.re, el(i).im - t.im};
+        el(i) = {el(i).re + t.re, el(i).im + t.im};
+      }
+      u = mul(u, w);
+    }
+  }
+}
+
+}  // namespace ftir::transform

@@ -1,0 +1,4 @@
+set(TRANSFORM_SOURCES
+  src/transform/fft.cpp
+  src/transform/lagint.cpp
+  src/transform/windows.cpp)

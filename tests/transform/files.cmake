@@ -1,0 +1,4 @@
+list(APPEND TEST_SOURCES
+  tests/transform/fft_test.cpp
+  tests/transform/lagint_test.cpp
+  tests/transform/windows_test.cpp)
