@@ -8,7 +8,7 @@
 //      each 16-point row of a tile while it is at hand;
 //   2. stages 5..13 run block by block (2^13 points, in the level-2 cache), two stages per
 //      pass, stages 5..9 on sub-blocks of 2^9 points (in the level-1 cache);
-//   3. stages 14..19 run on chunks of 16 neighbouring columns (points equal modulo 2^13).
+//   3. stages 14..19 run on chunks of 32 neighbouring columns (points equal modulo 2^13).
 // Two points share each SSE2 register (see Pair).
 #include "transform/fft.h"
 
