@@ -93,6 +93,8 @@ double min_of(const std::vector<double>& v) { return *std::min_element(v.begin()
 // The console report, then the table of ratios from the "min" and "median" aggregates.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  RatioReporter() : ConsoleReporter(OO_Tabular) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
@@ -144,7 +146,7 @@ int main(int argc, char** argv) {
   for (int n : kSizes) {
     const auto add = [n](benchmark::internal::Benchmark* b) {
       b->Arg(n)
-          ->Unit(benchmark::kMillisecond)
+          ->Unit(benchmark::kMicrosecond)
           ->Repetitions(kRepetitions)
           ->ComputeStatistics("min", min_of)
           ->DisplayAggregatesOnly(true);
