@@ -9,6 +9,9 @@
 
 #include "driver/batch.h"
 #include "report/fake_console.h"
+#include "report/report.h"
+#include "spcfile/reader.h"
+#include "spcfile/writer.h"
 #include "support/spc_images.h"
 
 namespace ftir::testing {
@@ -96,6 +99,32 @@ inline std::vector<std::int32_t> burst(int npts, int center, double width = 40.0
     y[static_cast<std::size_t>(i) - 1] = static_cast<std::int32_t>(std::lround(v));
   }
   return y;
+}
+
+// A file the converter wrote, read back through its own reader (READSC): X and Y of every
+// point, 0-based. `skip_reason` is set when the reader would skip the file.
+struct SpectrumFile {
+  std::vector<double> x;
+  std::vector<double> y;
+  const char* skip_reason = nullptr;
+  std::string console;  // what the reader reported, normally nothing
+};
+
+inline SpectrumFile read_spectrum(const std::string& path) {
+  constexpr int kCapacity = 270000;
+  FakeConsole console;
+  report::Report report(console);
+  std::vector<double> xin(kCapacity);
+  std::vector<double> yin(kCapacity);
+  std::vector<unsigned char> io(spcfile::kIoBufferBytes);
+  const spcfile::ReadResult read =
+      spcfile::READSC(report, path, -9.0e10, 9.0e10, kCapacity, xin, yin, io);
+  SpectrumFile spectrum;
+  spectrum.x.assign(xin.begin(), xin.begin() + read.npts);
+  spectrum.y.assign(yin.begin(), yin.begin() + read.npts);
+  spectrum.skip_reason = read.skip_reason;
+  spectrum.console = console.output;
+  return spectrum;
 }
 
 inline std::string name40(std::string name) {
