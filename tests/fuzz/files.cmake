@@ -21,3 +21,4 @@ function(ftir_add_fuzz_target name source)
 endfunction()
 
 ftir_add_fuzz_target(fuzz_reader tests/fuzz/fuzz_reader.cpp)
+ftir_add_fuzz_target(fuzz_red_dat tests/fuzz/fuzz_red_dat.cpp)

@@ -1,0 +1,53 @@
+// libFuzzer target for the red.dat parser: each input is parsed as the text of red.dat. A
+// stop naming a line and a field is a normal outcome; a sanitizer report, a crash, any
+// other stop or parameters that break what the batch loop and the paths rely on are
+// findings.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "driver/run_parameters.h"
+#include "report/stop.h"
+
+namespace {
+
+using ftir::driver::kMaxFiles;
+using ftir::driver::kNameLength;
+
+void check(bool condition) {
+  if (!condition) std::abort();
+}
+
+void check_parameters(const ftir::driver::RunParameters& p) {
+  check(p.nfiles <= kMaxFiles);
+  check(p.files.size() == static_cast<std::size_t>(p.nfiles > 0 ? p.nfiles : 0));
+  for (const std::string& name : p.files) check(name.size() == kNameLength);
+  check(p.outdir.size() == kNameLength);
+  for (double value : {p.sampr, p.res, p.wlow, p.whigh, p.wref, p.wlref}) {
+    check(std::isfinite(value));
+  }
+  check(p.sampr > 0.0 && p.wref > 0.0);
+  // The sample spacing and the folding wavenumber that both paths derive.
+  const double xstep = p.wlref / p.sampr;
+  check(std::isnormal(xstep) && std::isnormal(1.0 / (2.0 * xstep)));
+  const bool npow_used = p.idbl != 0 ? p.ipow2 != 0 : p.ipow2 == 1;
+  check(!npow_used || (p.npow >= 1 && p.npow <= 30));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  try {
+    check_parameters(ftir::driver::parse_run_parameters(text));
+  } catch (const ftir::report::RunStop& stop) {
+    check(stop.exit_status() == ftir::report::kExitFailure);
+    // One console line: "red.dat line N: <field>: <reason>".
+    check(stop.text().rfind("red.dat line ", 0) == 0);
+    check(stop.text().find('\n') == std::string::npos);
+  }
+  return 0;
+}
