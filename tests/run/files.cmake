@@ -5,4 +5,3 @@ list(APPEND TEST_SOURCES
 if(FTIR_TOOLS)
   list(APPEND TEST_SOURCES tests/run/accuracy_test.cpp)
 endif()
-list(APPEND TEST_SOURCES tests/run/malformed_test.cpp)
