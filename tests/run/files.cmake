@@ -5,3 +5,4 @@ list(APPEND TEST_SOURCES
 if(FTIR_TOOLS)
   list(APPEND TEST_SOURCES tests/run/accuracy_test.cpp)
 endif()
+list(APPEND TEST_SOURCES tests/run/malformed_test.cpp)
