@@ -43,12 +43,15 @@ ByteImage new_image(std::uint8_t flags, std::uint8_t version) {
   return image;
 }
 
-std::string file_line(const std::string& name) { return "Interferogram File:  " + name40(name) + "\r\n"; }
+std::string file_line(const std::string& name) {
+  return "Interferogram File:  " + name40(name) + "\r\n";
+}
 
 TEST(MalformedRun, EachBadInputGivesItsMessageAndStatusAndNoPartialOutput) {
-  const std::string refused = "This file format is not supported\r\n"
-                              "Pause - Please enter a blank line (to continue) or a DOS command.\r\n"
-                              "Program terminating\r\n";
+  const std::string refused =
+      "This file format is not supported\r\n"
+      "Pause - Please enter a blank line (to continue) or a DOS command.\r\n"
+      "Program terminating\r\n";
   ByteImage short_header = new_image(0x00, 0x4B);
   short_header.resize(543);
   ByteImage half_sample = old_image(10000.0f, 0.0f, 9999.0f, 0);
@@ -63,6 +66,7 @@ TEST(MalformedRun, EachBadInputGivesItsMessageAndStatusAndNoPartialOutput) {
     std::set<std::string> outputs;
   };
   const ByteImage good = old_image(10000.0f, 0.0f, 9999.0f, 10000);
+  // clang-format off
   const std::vector<Case> cases = {
       {"header cut short", "cut.spc", short_header, "out", 1,
        file_line("cut.spc") + "Cannot read cut.spc: the file ends inside its header\r\n", {}},
@@ -81,7 +85,8 @@ TEST(MalformedRun, EachBadInputGivesItsMessageAndStatusAndNoPartialOutput) {
       {"more points than the arrays hold", "big.spc", old_image(270001.0f, 0.0f, 270000.0f, 270001),
        "out", 1,
        file_line("big.spc") + "\r\n\r\nError in READSC --- Data requested exceeds array size\r\n"
-                              "Array size =   270000\r\nRequired size =   270001\r\nProgram Terminated\r\n",
+                              "Array size =   270000\r\nRequired size =   270001\r\n"
+                              "Program Terminated\r\n",
        {}},
       {"output directory missing", "w.spc", good, "nodir", 1,
        "\r\nCannot write nodir/w.spc: No such file or directory\r\n", {}},
@@ -104,6 +109,7 @@ TEST(MalformedRun, EachBadInputGivesItsMessageAndStatusAndNoPartialOutput) {
       {"decreasing X is converted", "down.spc", old_image(10000.0f, 9999.0f, 0.0f, 10000), "out", 0,
        "Output spectrum file name: " + name50("out/down.spc") + "\r\nOK\r\n", {"out/down.spc"}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     RunDir dir;

@@ -89,10 +89,10 @@ TEST(CfftTest, MatchesTheDefiningSum) {
       const std::vector<Complex> input = make_data(Kind::kRandom, nb, rng);
       std::vector<Complex> out = input;
       fft.CFFT(out, n, nb, ndir);
-      for (int k = 0; k < nb; ++k) {
+      for (std::size_t k = 0; k < out.size(); ++k) {
         std::complex<double> sum = 0.0;
-        for (int j = 0; j < nb; ++j) {
-          const double angle = -ndir * kTwoPi * static_cast<double>((j * k) % nb) / nb;
+        for (std::size_t j = 0; j < input.size(); ++j) {
+          const double angle = -ndir * kTwoPi * static_cast<double>((j * k) % input.size()) / nb;
           sum += std::complex<double>(input[j].re, input[j].im) *
                  std::complex<double>(std::cos(angle), std::sin(angle));
         }
@@ -119,7 +119,7 @@ TEST(CfftTest, ImpulseAndConstantGiveExactResults) {
     std::vector<Complex> impulse(static_cast<std::size_t>(nb), Complex{0.0, 0.0});
     impulse[0] = {1.0, 0.0};
     fft.CFFT(impulse, n, nb, 1);
-    for (int k = 0; k < nb; ++k) {
+    for (std::size_t k = 0; k < impulse.size(); ++k) {
       ASSERT_EQ(impulse[k].re, 1.0) << "k=" << k;
       ASSERT_EQ(impulse[k].im, 0.0) << "k=" << k;
     }
@@ -128,7 +128,7 @@ TEST(CfftTest, ImpulseAndConstantGiveExactResults) {
     fft.CFFT(constant, n, nb, 1);
     ASSERT_EQ(constant[0].re, 0.75 * nb);
     ASSERT_EQ(constant[0].im, -1.25 * nb);
-    for (int k = 1; k < nb; ++k) {
+    for (std::size_t k = 1; k < constant.size(); ++k) {
       ASSERT_EQ(constant[k].re, 0.0) << "k=" << k;
       ASSERT_EQ(constant[k].im, 0.0) << "k=" << k;
     }
@@ -143,16 +143,16 @@ TEST(CfftTest, SingleToneLandsInBinTwoOrBinNb) {
     // exp(+2*pi*i*j/nb): the forward kernel brings it to element 2 (index 1), the inverse
     // kernel to element nb (index nb - 1).
     std::vector<Complex> tone(static_cast<std::size_t>(nb));
-    for (int j = 0; j < nb; ++j) {
-      const double angle = kTwoPi * j / nb;
+    for (std::size_t j = 0; j < tone.size(); ++j) {
+      const double angle = kTwoPi * static_cast<double>(j) / nb;
       tone[j] = {std::cos(angle), std::sin(angle)};
     }
     for (int ndir : {1, -1}) {
       SCOPED_TRACE(testing::Message() << "n=" << n << ", ndir=" << ndir);
       std::vector<Complex> out = tone;
       fft.CFFT(out, n, nb, ndir);
-      const int bin = ndir == 1 ? 1 : nb - 1;
-      for (int k = 0; k < nb; ++k) {
+      const std::size_t bin = ndir == 1 ? 1 : out.size() - 1;
+      for (std::size_t k = 0; k < out.size(); ++k) {
         const double expected = k == bin ? nb : 0.0;
         ASSERT_NEAR(out[k].re, expected, 1e-11 * nb) << "k=" << k;
         ASSERT_NEAR(out[k].im, 0.0, 1e-11 * nb) << "k=" << k;
@@ -177,13 +177,13 @@ TEST(CfftTest, ForwardThenInverseGivesNbTimesInputAndParsevalHolds) {
     fft.CFFT(x, n, nb, 1);
     double energy_in = 0.0;
     double energy_out = 0.0;
-    for (int k = 0; k < nb; ++k) {
+    for (std::size_t k = 0; k < x.size(); ++k) {
       energy_in += input[k].re * input[k].re + input[k].im * input[k].im;
       energy_out += x[k].re * x[k].re + x[k].im * x[k].im;
     }
     EXPECT_NEAR(energy_out / (nb * energy_in), 1.0, parseval_tolerance);
     fft.CFFT(x, n, nb, -1);
-    for (int k = 0; k < nb; ++k) {
+    for (std::size_t k = 0; k < x.size(); ++k) {
       ASSERT_NEAR(x[k].re, nb * input[k].re, round_trip_tolerance) << "k=" << k;
       ASSERT_NEAR(x[k].im, nb * input[k].im, round_trip_tolerance) << "k=" << k;
     }
