@@ -166,7 +166,9 @@ int table_point(int le1, int k) {
 
 // Doubles from a pair-form row's start to point q's real part; the imaginary part is 2
 // further on.
-std::size_t pair_offset(int q) { return 4 * static_cast<std::size_t>(q / 2) + q % 2; }
+std::size_t pair_offset(int q) {
+  return 4 * static_cast<std::size_t>(q / 2) + static_cast<std::size_t>(q % 2);
+}
 
 // The interleaved form of one point in a register: (re, im).
 inline __m128d load_point(const Complex* p) { return _mm_loadu_pd(&p->re); }
