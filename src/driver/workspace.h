@@ -1,26 +1,34 @@
 // All working storage of a run; made once by run_program(), reused by every file.
 #pragma once
 
-#include <vector>
+#include <span>
 
 #include "spcfile/writer.h"
 #include "transform/path.h"
 
 namespace ftir::driver {
 
+// The arrays are not zero-filled (see FixedArray): a run touches only the memory its
+// files need, and starting a run costs no pass over tens of megabytes.
 struct Workspace {
   static constexpr int kSamples = 270000;  // capacity of yin and xin
   static constexpr int kComplex = 540000;  // capacity of the complex work array
-  std::vector<double> yin = std::vector<double>(kSamples);
-  std::vector<double> xin = std::vector<double>(kSamples);
-  std::vector<transform::Complex> work = std::vector<transform::Complex>(kComplex);
-  std::vector<unsigned char> io = std::vector<unsigned char>(spcfile::kIoBufferBytes);
+  transform::FixedArray<double> yin{kSamples};
+  transform::FixedArray<double> xin{kSamples};
+  transform::FixedArray<transform::Complex> work{kComplex};
+  // The I/O buffer lies in the work array's memory: a file is read before its path loads
+  // the work array, and written once the path is done with the array's contents.
+  std::span<unsigned char> io{reinterpret_cast<unsigned char*>(work.data()),
+                              spcfile::kIoBufferBytes};
   transform::PhaseTables phase;
+  transform::WindowTable window{kSamples};
   transform::Fft fft;
   transform::Title title;
   transform::Lagint lagint;
 
-  transform::PathStorage paths() { return {xin, yin, work, phase, fft, title, lagint, io}; }
+  static_assert(kComplex * sizeof(transform::Complex) >= spcfile::kIoBufferBytes);
+
+  transform::PathStorage paths() { return {xin, yin, work, phase, fft, title, lagint, io, window}; }
 };
 
 }  // namespace ftir::driver

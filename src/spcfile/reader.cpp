@@ -127,6 +127,45 @@ double raw_sample(ConstBytes bytes, std::size_t offset, SampleKind kind) {
   return static_cast<double>(get_f32le(bytes, offset));
 }
 
+// Stores the samples of one chunk of the data block, the file's points first..first +
+// count - 1, as xin and yin values from index `to`: X from the axis; Y scaled and rounded
+// to f32 (f32 samples as they are). False, with the points before it stored, at the first
+// Y that is not a finite number.
+template <SampleKind kKind>
+bool store_samples(ConstBytes chunk, std::int64_t first, std::size_t count, double factor,
+                   const XAxis& axis, std::span<double> xin, std::span<double> yin,
+                   std::size_t to) {
+  constexpr std::size_t kWidth = kKind == SampleKind::kInt16 ? 2 : 4;
+  assert(count * kWidth <= chunk.size() && to + count <= xin.size() && to + count <= yin.size());
+  for (std::size_t k = 0; k < count; ++k) {
+    double y = raw_sample(chunk, k * kWidth, kKind);
+    if constexpr (kKind != SampleKind::kFloat32) {
+      y = static_cast<double>(static_cast<float>(y * factor));
+    }
+    if (!std::isfinite(y)) return false;
+    xin[to + k] = axis.at(first + static_cast<std::int64_t>(k));
+    yin[to + k] = y;
+  }
+  return true;
+}
+
+bool store_samples(SampleKind kind, ConstBytes chunk, std::int64_t first, std::size_t count,
+                   double factor, const XAxis& axis, std::span<double> xin, std::span<double> yin,
+                   std::size_t to) {
+  switch (kind) {
+    case SampleKind::kInt16:
+      return store_samples<SampleKind::kInt16>(chunk, first, count, factor, axis, xin, yin, to);
+    case SampleKind::kInt32:
+      return store_samples<SampleKind::kInt32>(chunk, first, count, factor, axis, xin, yin, to);
+    case SampleKind::kInt32HighHalfFirst:
+      return store_samples<SampleKind::kInt32HighHalfFirst>(chunk, first, count, factor, axis, xin,
+                                                            yin, to);
+    case SampleKind::kFloat32:
+      break;
+  }
+  return store_samples<SampleKind::kFloat32>(chunk, first, count, factor, axis, xin, yin, to);
+}
+
 [[noreturn]] void refuse_unsupported(report::Report& report) {
   report.console(kUnsupportedFormat);
   report.pause();
@@ -179,8 +218,9 @@ ReadResult READSC(report::Report& report, std::string_view fname, double xlo, do
       return result;
     }
     constexpr auto kMaxIndex = std::numeric_limits<std::int32_t>::max();
-    declared = h.pointcount >= static_cast<float>(kMaxIndex) ? kMaxIndex
-                                                             : static_cast<std::int64_t>(h.pointcount);
+    declared = h.pointcount >= static_cast<float>(kMaxIndex)
+                   ? kMaxIndex
+                   : static_cast<std::int64_t>(h.pointcount);
     // The increment comes from the f32 fields in f64; the points use it rounded to f32.
     const double q = (static_cast<double>(h.lastx) - static_cast<double>(h.firstx)) /
                      (static_cast<double>(h.pointcount) - 1.0);
@@ -221,9 +261,9 @@ ReadResult READSC(report::Report& report, std::string_view fname, double xlo, do
     report::stop("Program Terminated", report::kExitFailure);
   }
 
-  // The data block, read in chunks of whole samples up to the last point in the range; the
-  // points before the range are read and dropped. The file may end early: the points read
-  // so far are returned.
+  // The data block, read in chunks of whole samples up to the last point in the range (one
+  // chunk with the run's buffer); the points before the range are read and dropped. The file
+  // may end early: the points read so far are returned.
   const std::size_t chunk_points = scratch.size() / width;
   std::int64_t i = 1;  // index of the next point to read
   int npts = 0;
@@ -231,19 +271,21 @@ ReadResult READSC(report::Report& report, std::string_view fname, double xlo, do
     const auto wanted = static_cast<std::size_t>(
         std::min<std::int64_t>(static_cast<std::int64_t>(chunk_points), keep.last - i + 1));
     const std::size_t got = read_bytes(file.get(), scratch.first(wanted * width), name) / width;
-    for (std::size_t k = 0; k < got; ++k, ++i) {
-      if (i < keep.first) continue;
-      double y = raw_sample(scratch, k * width, kind);
-      if (kind != SampleKind::kFloat32) y = static_cast<double>(static_cast<float>(y * factor));
-      if (!std::isfinite(y)) {
+    // The points of this chunk from keep.first on.
+    const std::int64_t first = std::max(i, keep.first);
+    const std::int64_t end = i + static_cast<std::int64_t>(got);
+    if (first < end) {
+      const auto count = static_cast<std::size_t>(end - first);
+      assert(npts + static_cast<std::int64_t>(count) <= nmax);
+      const ConstBytes chunk = scratch.subspan(static_cast<std::size_t>(first - i) * width);
+      if (!store_samples(kind, chunk, first, count, factor, axis, xin, yin,
+                         static_cast<std::size_t>(npts))) {
         result.skip_reason = kReasonNotFinite;
         return result;
       }
-      assert(npts < nmax);
-      xin[static_cast<std::size_t>(npts)] = axis.at(i);
-      yin[static_cast<std::size_t>(npts)] = y;
-      ++npts;
+      npts += static_cast<int>(count);
     }
+    i = end;
     if (got < wanted) break;  // end of file
   }
   result.npts = npts;

@@ -85,12 +85,13 @@ PathResult double_sided(PathContext& ctx, const PathRequest& req, double& res, P
   opd = 1.0 / res;
   const double resol = res;
 
-  // Only the centerburst and the points after it are apodized.
+  // Only the centerburst and the points after it are apodized. The weights, at
+  // x = (i - it - 1) * xstep, are kept from the previous file when they fit.
+  const std::span<const double> weight = ws.window.weights(req.iapod, it, xstep, opd, ksort);
   double e = 0.0;
   for (int i = 1; i <= ksort; ++i) {
-    const double x = (i - it - 1) * xstep;
     double& value = at(ws.xin, i);
-    value = value * apodization_weight(req.iapod, x, opd);
+    value = value * weight[static_cast<std::size_t>(i) - 1];
     const double f = (i == 1 || i == ksort) ? 0.5 : 1.0;
     e += f * (value * value);
   }
@@ -113,8 +114,8 @@ PathResult double_sided(PathContext& ctx, const PathRequest& req, double& res, P
   const int lnum = nb / 2;
   const double delta = fmax / (lnum - 1);
   report.log(kGridDiagnostic, {xstep, fmax, lnum, delta});
-  for (int i = 1; i <= lnum; ++i) at(ws.xin, i) = (i - 1) * delta;
-  report.log(kGridEnds, {lnum, at(ws.xin, 1), at(ws.xin, lnum)});
+  auto grid = [delta](int i) { return (i - 1) * delta; };  // the wavenumber of point i
+  report.log(kGridEnds, {lnum, grid(1), grid(lnum)});
   for (int i = 1; i <= lnum; ++i) {
     const Complex c = at(ws.work, i);
     at(ws.yin, i) = std::sqrt(c.re * c.re + c.im * c.im);
@@ -127,10 +128,9 @@ PathResult double_sided(PathContext& ctx, const PathRequest& req, double& res, P
     return skip("the signal is too large for 64-bit arithmetic");
   }
   const double scale = e / e2;
-  for (int i = 1; i <= lnum; ++i) at(ws.yin, i) *= scale;
 
   ws.title.apply_window(req.iapod);
-  const int ii = cut_range(ws.xin, ws.yin, lnum, req.wlow, req.whigh);
+  const int ii = scale_and_cut(ws.xin, ws.yin, lnum, delta, scale, req.wlow, req.whigh);
   if (ii == 0) {
     report.skipped(req.fname, "no spectrum point lies between wlow and whigh");
     return PathResult::kSkipped;

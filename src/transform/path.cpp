@@ -1,7 +1,36 @@
 // Steps the two transform paths share.
 #include "transform/path.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+
 namespace ftir::transform {
+namespace {
+
+bool same_bits(double a, double b) {
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+}  // namespace
+
+std::span<const double> WindowTable::weights(int iapod, int center, double xstep, double xmax,
+                                             int count) {
+  assert(count >= 0 && static_cast<std::size_t>(count) <= w_.size());
+  if (iapod != iapod_ || center != center_ || !same_bits(xstep, xstep_) ||
+      !same_bits(xmax, xmax_)) {
+    iapod_ = iapod;
+    center_ = center;
+    xstep_ = xstep;
+    xmax_ = xmax;
+    count_ = 0;
+  }
+  for (int i = count_ + 1; i <= count; ++i) {
+    w_[static_cast<std::size_t>(i) - 1] = apodization_weight(iapod, (i - center - 1) * xstep, xmax);
+  }
+  count_ = std::max(count_, count);
+  return {w_.data(), static_cast<std::size_t>(count)};
+}
 
 int floor_log2(int value) {
   assert(value >= 1);
@@ -22,14 +51,16 @@ double trapezoid_energy(std::span<const double> y, int count) {
   return sum;
 }
 
-int cut_range(std::span<double> xin, std::span<double> yin, int lnum, double wlow, double whigh) {
+int scale_and_cut(std::span<double> xin, std::span<double> yin, int lnum, double delta,
+                  double scale, double wlow, double whigh) {
   int ii = 0;
   for (int i = 1; i <= lnum; ++i) {
-    if (at(xin, i) < wlow) continue;
-    if (at(xin, i) > whigh) break;
+    const double x = (i - 1) * delta;
+    if (x < wlow) continue;
+    if (x > whigh) break;
     ++ii;
-    at(xin, ii) = at(xin, i);
-    at(yin, ii) = at(yin, i);
+    at(xin, ii) = x;
+    at(yin, ii) = at(yin, i) * scale;
   }
   return ii;
 }

@@ -3,9 +3,10 @@
 #pragma once
 
 #include <cassert>
+#include <cstddef>
+#include <memory>
 #include <span>
 #include <string_view>
-#include <vector>
 
 #include "report/clock.h"
 #include "report/report.h"
@@ -16,14 +17,55 @@
 
 namespace ftir::transform {
 
+// Fixed-capacity storage for the run, 0-based, whose elements start out indeterminate
+// rather than zero: every file writes the elements it later reads, and memory that a run
+// never uses is never touched (the run's arrays hold tens of megabytes).
+template <class T>
+class FixedArray {
+ public:
+  explicit FixedArray(std::size_t size)
+      : data_(std::make_unique_for_overwrite<T[]>(size)), size_(size) {}
+  T* data() const { return data_.get(); }
+  std::size_t size() const { return size_; }
+  T* begin() const { return data_.get(); }
+  T* end() const { return data_.get() + size_; }
+  T& operator[](std::size_t i) const {
+    assert(i < size_);
+    return data_[i];
+  }
+
+ private:
+  std::unique_ptr<T[]> data_;
+  std::size_t size_;
+};
+
 // The phase of a single-sided record on its coarse grid (elements 0..is-1 in use).
 struct PhaseTables {
   static constexpr int kCapacity = 10000;
-  std::vector<double> abscissa = std::vector<double>(kCapacity);  // cm-1
-  std::vector<double> angle = std::vector<double>(kCapacity);     // radians
-  std::vector<double> magnitude = std::vector<double>(kCapacity);
-  std::vector<double> sine = std::vector<double>(kCapacity);
-  std::vector<double> cosine = std::vector<double>(kCapacity);
+  FixedArray<double> abscissa{kCapacity};  // cm-1
+  FixedArray<double> angle{kCapacity};     // radians
+  FixedArray<double> magnitude{kCapacity};
+  FixedArray<double> sine{kCapacity};
+  FixedArray<double> cosine{kCapacity};
+};
+
+// The apodization weights of a path, w(i) = apodization_weight(iapod, (i - center - 1) *
+// xstep, xmax) for i = 1..count, kept from one file to the next: the files of a batch
+// mostly share their geometry, and then no weight is evaluated twice in a run.
+class WindowTable {
+ public:
+  explicit WindowTable(int capacity) : w_(static_cast<std::size_t>(capacity)) {}
+  // w(1..count), 0-based, for count at most the capacity; evaluates only the weights not
+  // kept from an earlier call with the same iapod, center, xstep and xmax (bit for bit).
+  std::span<const double> weights(int iapod, int center, double xstep, double xmax, int count);
+
+ private:
+  FixedArray<double> w_;
+  int iapod_ = 0;
+  int center_ = 0;
+  double xstep_ = 0.0;
+  double xmax_ = 0.0;
+  int count_ = 0;  // weights 1..count_ hold for the four values above
 };
 
 // The run's working storage as the paths see it; all of it is owned by the driver and
@@ -36,7 +78,8 @@ struct PathStorage {
   Fft& fft;
   Title& title;
   Lagint& lagint;
-  std::span<unsigned char> io;
+  std::span<unsigned char> io;  // the bytes of `work`: free only outside the transform's use
+  WindowTable& window;
 };
 
 // The run parameters a path reads, and the file it works on.
@@ -94,8 +137,12 @@ int floor_log2(int value);
 // f = 0.5 at both ends and 1.0 between.
 double trapezoid_energy(std::span<const double> y, int count);
 
-// Keeps the points with wlow <= xin(i) <= whigh, scanning in order and stopping at the
-// first point above whigh; moves them to the front and returns how many were kept.
-int cut_range(std::span<double> xin, std::span<double> yin, int lnum, double wlow, double whigh);
+// The last steps of both paths on a spectrum yin(1..lnum) whose point i lies at
+// x = (i - 1) * delta: keeps the points with wlow <= x <= whigh, scanning in order and
+// stopping at the first point above whigh, and stores them from the front, xin(ii) = x and
+// yin(ii) = yin(i) * scale (the energy ratio; the points dropped need no scaling). Returns
+// ii, the number kept.
+int scale_and_cut(std::span<double> xin, std::span<double> yin, int lnum, double delta,
+                  double scale, double wlow, double whigh);
 
 }  // namespace ftir::transform

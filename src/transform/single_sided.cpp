@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "report/stop.h"
 #include "spcfile/output_name.h"
@@ -166,25 +167,29 @@ PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, P
   const int iend = jmax + lnum - 1;
   report.log(kEnds, {istart, lnum, iend});
 
-  // Shift the record to the front: the centerburst moves to is + 1. With istart = 0 the
-  // record moves up by one place, so the copy then runs from the top down.
+  // Shift the record to the front: yin(t) = yin(istart + t - 1) for t = 1..knt, zero where
+  // that lies outside the record, so the centerburst moves to is + 1. The record moves down
+  // (istart >= 1) or up by one place (istart = 0), in one overlapping copy.
   const int knt = iend - istart + 1;
-  auto record = [&](int index) { return (index >= 1 && index <= npts) ? at(ws.yin, index) : 0.0; };
-  if (istart >= 1) {
-    for (int t = 1; t <= knt; ++t) at(ws.yin, t) = record(istart + t - 1);
-  } else {
-    for (int t = knt; t >= 1; --t) at(ws.yin, t) = record(istart + t - 1);
-  }
+  const int first = std::max(istart, 1);  // the record's points that land in 1..knt
+  const int last = std::min(iend, npts);
+  assert(static_cast<std::size_t>(knt) <= ws.yin.size());
+  const std::span<double> shifted = ws.yin.first(static_cast<std::size_t>(knt));
+  std::memmove(&at(ws.yin, first - istart + 1), &at(ws.yin, first),
+               static_cast<std::size_t>(last - first + 1) * sizeof(double));
+  std::fill(shifted.begin(), shifted.begin() + (first - istart), 0.0);
+  std::fill(shifted.begin() + (last - istart + 1), shifted.end(), 0.0);
   report.log(kKnt, {knt});
 
-  // The Mertz ramp over the double-sided part, the window after the centerburst only.
+  // The Mertz ramp over the double-sided part, the window after the centerburst only. The
+  // weights, at x = (i - is - 1) * xstep, are kept from the previous file when they fit.
+  const std::span<const double> weight = ws.window.weights(req.iapod, is, xstep, opd, knt);
   double e = 0.0;
   const double ramp_length = 2 * is + 1;
   for (int i = 1; i <= knt; ++i) {
     const double ramp = i <= 2 * is ? i / ramp_length : 1.0;
-    const double x = (i - is - 1) * xstep;
-    double& value = at(ws.yin, i);
-    value = value * ramp * apodization_weight(req.iapod, x, opd);
+    double& value = shifted[static_cast<std::size_t>(i) - 1];
+    value = value * ramp * weight[static_cast<std::size_t>(i) - 1];
     const double f = (i == 1 || i == knt) ? 0.5 : 1.0;
     e += f * (value * value);
   }
@@ -196,9 +201,11 @@ PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, P
 
   // Load: the centerburst and what follows first, the points before it wrapped to the end
   // (only as many as the first half can take), zeros between.
-  for (int m = 1; m <= lnum; ++m) at(ws.work, m) = {at(ws.yin, is + m), 0.0};
+  const std::span<Complex> load = ws.work.first(static_cast<std::size_t>(lknt));
+  const std::span<const double> after = shifted.subspan(static_cast<std::size_t>(is));
+  for (std::size_t m = 0; m < static_cast<std::size_t>(lnum); ++m) load[m] = {after[m], 0.0};
   const int wrapped = std::min(is, lnum);
-  for (int m = lnum + 1; m <= lknt - wrapped; ++m) at(ws.work, m) = {0.0, 0.0};
+  std::fill(load.begin() + lnum, load.end() - wrapped, Complex{0.0, 0.0});
   for (int m = 1; m <= wrapped; ++m) at(ws.work, lknt - m + 1) = {at(ws.yin, is + 1 - m), 0.0};
   report.log(kIpoint, {is + lnum});
   report.log(kFftArguments, {lknt, lexp, 1});
@@ -209,12 +216,13 @@ PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, P
 
   // Phase correction: the sine and cosine of the phase, each interpolated linearly in a
   // three-point window of the phase table, rotate every value back onto the real axis.
+  // The spectrum's energy is summed on the way, in the same order as trapezoid_energy.
   const PhaseTables& p = ws.phase;
   const double last_abscissa = p.abscissa[static_cast<std::size_t>(is) - 1];
   std::size_t j = 0;  // 0-based start of the three-point window
+  double energy = 0.0;
   for (int i = 1; i <= lnum; ++i) {
     const double x = (i - 1) * delta;
-    at(ws.xin, i) = x;
     while (!(p.abscissa[j] <= x && x <= p.abscissa[j + 2])) {
       if (j + 3 == static_cast<std::size_t>(is) && x > last_abscissa &&
           x - last_abscissa <= kGridEndTolerance * fmax) {
@@ -223,22 +231,22 @@ PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, P
       ++j;
       if (j + 3 > static_cast<std::size_t>(is)) report::stop("Crash", report::kExitFailure);
     }
-    const double s = ws.lagint(1, x, 3, &p.abscissa[j], &p.sine[j]);
-    const double c = ws.lagint(1, x, 3, &p.abscissa[j], &p.cosine[j]);
+    const auto [s, c] = ws.lagint(1, x, 3, &p.abscissa[j], &p.sine[j], &p.cosine[j]);
     const Complex value = at(ws.work, i);
-    at(ws.yin, i) = value.re * c + value.im * s;
+    const double y = value.re * c + value.im * s;
+    at(ws.yin, i) = y;
+    const double f = (i == 1 || i == lnum) ? 0.5 : 1.0;
+    energy += f * (y * y);
   }
   ws.title.apply_window(req.iapod);
 
-  const double e2 = delta * trapezoid_energy(ws.yin, lnum);
+  const double e2 = delta * energy;
   if (e2 == 0.0) return skip("no signal remains after the mean is removed");
   if (!std::isfinite(e) || !std::isfinite(e2)) {
     return skip("the signal is too large for 64-bit arithmetic");
   }
   const double scale = e / e2;
-  for (int i = 1; i <= lnum; ++i) at(ws.yin, i) *= scale;
-
-  const int ii = cut_range(ws.xin, ws.yin, lnum, req.wlow, req.whigh);
+  const int ii = scale_and_cut(ws.xin, ws.yin, lnum, delta, scale, req.wlow, req.whigh);
   const std::string oname = spcfile::OUTNAM(req.fname, req.outdir, "spc");
   if (ii == 0) {
     report.skipped(req.fname, "no spectrum point lies between wlow and whigh");
