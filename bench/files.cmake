@@ -1,5 +1,7 @@
 # Benchmarks: timing programs outside ctest. The CFFT benchmark sets the transform next to
-# FFTW's complex double transform of the same size (a benchmark-only dependency).
+# FFTW's complex double transform of the same size (a benchmark-only dependency); the I/O
+# benchmark sets READSC and WRITSC next to plain stream calls and makes its interferogram
+# with the generator's library (tools). bench/run_all.sh runs these and the batch script.
 find_package(benchmark REQUIRED)
 find_path(FFTW3_INCLUDE_DIR fftw3.h REQUIRED)
 find_library(FFTW3_LIBRARY fftw3 REQUIRED)
@@ -7,3 +9,9 @@ find_library(FFTW3_LIBRARY fftw3 REQUIRED)
 add_executable(fft_bench bench/fft_bench.cpp)
 target_include_directories(fft_bench SYSTEM PRIVATE ${FFTW3_INCLUDE_DIR})
 target_link_libraries(fft_bench PRIVATE ftir_core benchmark::benchmark ${FFTW3_LIBRARY})
+
+if(NOT TARGET ftir_synth)
+  message(FATAL_ERROR "FTIR_BENCH needs FTIR_TOOLS=ON (io_bench writes its file with the generator)")
+endif()
+add_executable(io_bench bench/io_bench.cpp)
+target_link_libraries(io_bench PRIVATE ftir_synth benchmark::benchmark)
