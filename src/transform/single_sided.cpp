@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 
 #include "report/stop.h"
 #include "spcfile/output_name.h"
@@ -167,46 +166,40 @@ PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, P
   const int iend = jmax + lnum - 1;
   report.log(kEnds, {istart, lnum, iend});
 
-  // Shift the record to the front: yin(t) = yin(istart + t - 1) for t = 1..knt, zero where
-  // that lies outside the record, so the centerburst moves to is + 1. The record moves down
-  // (istart >= 1) or up by one place (istart = 0), in one overlapping copy.
+  // The shifted record: its point t (1..knt) is yin(istart + t - 1), zero outside the
+  // record, so that the centerburst is point is + 1.
   const int knt = iend - istart + 1;
-  const int first = std::max(istart, 1);  // the record's points that land in 1..knt
-  const int last = std::min(iend, npts);
-  assert(static_cast<std::size_t>(knt) <= ws.yin.size());
-  const std::span<double> shifted = ws.yin.first(static_cast<std::size_t>(knt));
-  std::memmove(&at(ws.yin, first - istart + 1), &at(ws.yin, first),
-               static_cast<std::size_t>(last - first + 1) * sizeof(double));
-  std::fill(shifted.begin(), shifted.begin() + (first - istart), 0.0);
-  std::fill(shifted.begin() + (last - istart + 1), shifted.end(), 0.0);
   report.log(kKnt, {knt});
-
-  // The Mertz ramp over the double-sided part, the window after the centerburst only. The
-  // weights, at x = (i - is - 1) * xstep, are kept from the previous file when they fit.
-  const std::span<const double> weight = ws.window.weights(req.iapod, is, xstep, opd, knt);
-  double e = 0.0;
-  const double ramp_length = 2 * is + 1;
-  for (int i = 1; i <= knt; ++i) {
-    const double ramp = i <= 2 * is ? i / ramp_length : 1.0;
-    double& value = shifted[static_cast<std::size_t>(i) - 1];
-    value = value * ramp * weight[static_cast<std::size_t>(i) - 1];
-    const double f = (i == 1 || i == knt) ? 0.5 : 1.0;
-    e += f * (value * value);
-  }
-  e = e * xstep;
   const int ipeak = is + 1;
   const int lexp = icc + 1;
   const int lknt = 2 * lnum;
   report.log(kLoad, {ipeak, lexp, lknt, is});
 
-  // Load: the centerburst and what follows first, the points before it wrapped to the end
-  // (only as many as the first half can take), zeros between.
-  const std::span<Complex> load = ws.work.first(static_cast<std::size_t>(lknt));
-  const std::span<const double> after = shifted.subspan(static_cast<std::size_t>(is));
-  for (std::size_t m = 0; m < static_cast<std::size_t>(lnum); ++m) load[m] = {after[m], 0.0};
+  // One pass shifts, weights and loads the record. The weight: the Mertz ramp over the
+  // double-sided part, the window after the centerburst only (at x = (t - is - 1) * xstep,
+  // kept from the previous file when it fits). The energy of the weighted record is summed
+  // in order. The load: the centerburst and what follows first, the points before it
+  // wrapped to the end (only as many as the first half can take), zeros between.
+  const std::span<const double> weight = ws.window.weights(req.iapod, is, xstep, opd, knt);
   const int wrapped = std::min(is, lnum);
+  const std::span<Complex> load = ws.work.first(static_cast<std::size_t>(lknt));
   std::fill(load.begin() + lnum, load.end() - wrapped, Complex{0.0, 0.0});
-  for (int m = 1; m <= wrapped; ++m) at(ws.work, lknt - m + 1) = {at(ws.yin, is + 1 - m), 0.0};
+  double e = 0.0;
+  const double ramp_length = 2 * is + 1;
+  for (int t = 1; t <= knt; ++t) {
+    const int index = istart + t - 1;
+    double value = (index >= 1 && index <= npts) ? at(ws.yin, index) : 0.0;
+    const double ramp = t <= 2 * is ? t / ramp_length : 1.0;
+    value = value * ramp * weight[static_cast<std::size_t>(t) - 1];
+    const double f = (t == 1 || t == knt) ? 0.5 : 1.0;
+    e += f * (value * value);
+    if (t > is) {
+      at(ws.work, t - is) = {value, 0.0};
+    } else if (t > is - wrapped) {
+      at(ws.work, lknt - is + t) = {value, 0.0};
+    }
+  }
+  e = e * xstep;
   report.log(kIpoint, {is + lnum});
   report.log(kFftArguments, {lknt, lexp, 1});
   ws.fft.CFFT(ws.work.first(static_cast<std::size_t>(lknt)), lexp, lknt, 1);
