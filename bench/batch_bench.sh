@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# Batch benchmark: whole runs of ftir-reduce as a user starts them, process start included.
+#
+#   bench/batch_bench.sh                  # builds Release in build-bench/, then measures
+#   BUILD_DIR=build-x RUNS=31 bench/batch_bench.sh
+#
+# One single-sided interferogram of 262144 points (make-interferogram, centerburst at point
+# 1024) is listed 1, 20, 100 and 700 times in red.dat: Blackman-Harris (iapod 3), ipow2 1,
+# npow 18, ires 0, idbl 0, so every file is transformed at lnum 262144 (a 2^19-point
+# transform) and written as a spectrum from 400 to 4000 cm-1. Each batch runs under
+# /usr/bin/time -v for its peak resident memory; the figures are wall times (median of the
+# runs), the time per file (wall / files), files per second, and the marginal time of a
+# file after the first ((wall - wall of the one-file run) / (files - 1)). The files of a
+# batch share their geometry, so from the second file on the window weights are the ones
+# the first file computed. Then the one-file run alone (median of RUNS runs, no time -v
+# around it) and a run with no files, the start-up cost.
+#
+# The machine is shared: the load average is printed before and after.
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-build-bench}
+case "$build" in /*) ;; *) build="$repo/$build" ;; esac
+runs=${RUNS:-21}
+jobs=${JOBS:-2}
+
+"$repo/scripts/install-packages.sh" cmake make g++ time >/dev/null
+cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j"$jobs" --target ftir-reduce make-interferogram >/dev/null
+exe="$build/ftir-reduce"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$build/make-interferogram" --points 262144 --center 1023 --date 2024-01-01T00:00 \
+  -o "$work/ig.spc" >/dev/null
+
+# red.dat in folder $1 listing ig.spc $2 times.
+make_run() {
+  local dir=$1 count=$2
+  mkdir -p "$dir/out"
+  ln -sf "$work/ig.spc" "$dir/ig.spc"
+  {
+    printf '%5d\n' "$count"
+    for ((k = 0; k < count; k++)); do printf '%-40s\n' ig.spc; done
+    printf '%5d\n' 0                      # iphase
+    echo "1.0"                            # sampr
+    printf '%5d\n' 3 1 18 0 0             # iapod ipow2 npow ires idbl
+    printf '%15s\n' "4.0"                 # res
+    echo "400.0"                          # wlow
+    echo "4000.0"                         # whigh
+    printf '%15s\n' "15800.823"           # wref
+    printf '%-40s\n' out                  # outdir
+    printf '%5d\n' 0                      # ilog
+  } >"$dir/red.dat"
+}
+
+now_ns() { date +%s%N; }
+
+# Median of the numbers on standard input.
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+# Runs ftir-reduce in folder $1 $2 times under /usr/bin/time -v; prints "wall_ns rss_kb",
+# the median wall time and the largest peak resident set.
+measure_with_time() {
+  local dir=$1 count=$2 walls=() rss=0 k t0 t1 r
+  for ((k = 0; k < count; k++)); do
+    t0=$(now_ns)
+    (cd "$dir" && /usr/bin/time -v -o "$work/time.txt" "$exe" >"$work/console.txt" </dev/null)
+    t1=$(now_ns)
+    grep -q '^OK' "$work/console.txt" || { echo "run in $dir did not end with OK" >&2; exit 1; }
+    walls+=($((t1 - t0)))
+    r=$(awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }' "$work/time.txt")
+    ((r > rss)) && rss=$r
+  done
+  echo "$(printf '%s\n' "${walls[@]}" | median) $rss"
+}
+
+# Median and minimum wall time (ns) of $2 plain runs in folder $1.
+measure_plain() {
+  local dir=$1 count=$2 k t0 t1
+  for ((k = 0; k < count; k++)); do
+    t0=$(now_ns)
+    (cd "$dir" && "$exe" >/dev/null </dev/null)
+    t1=$(now_ns)
+    echo $((t1 - t0))
+  done | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)], v[1] }'
+}
+
+echo "Batch benchmark: $exe"
+echo "  $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
+echo "  load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "  input: 262144-point single-sided interferogram, 1 MB; iapod 3, npow 18: lnum 262144,"
+echo "         a 2^19-point transform; output 400-4000 cm-1"
+echo
+printf '  %6s %5s %11s %11s %11s %12s %10s\n' files runs "wall (s)" "ms/file" "files/s" \
+  "marginal ms" "peak RSS"
+wall1=0
+for count in 1 20 100 700; do
+  make_run "$work/n$count" "$count"
+  reps=5
+  ((count >= 100)) && reps=3
+  read -r wall rss < <(measure_with_time "$work/n$count" "$reps")
+  [ -n "${wall:-}" ] || exit 1
+  ((count == 1)) && wall1=$wall
+  marginal="-"
+  ((count > 1)) && marginal=$(awk -v w="$wall" -v w1="$wall1" -v n="$count" \
+    'BEGIN { printf "%.2f", (w - w1) / (n - 1) / 1e6 }')
+  awk -v n="$count" -v r="$reps" -v w="$wall" -v m="$marginal" -v rss="$rss" 'BEGIN {
+    printf "  %6d %5d %11.3f %11.2f %11.1f %12s %7.1f MB\n", n, r, w / 1e9, w / n / 1e6,
+      n / (w / 1e9), m, rss / 1024 }'
+done
+echo
+
+make_run "$work/none" 0
+read -r one_median one_min < <(measure_plain "$work/n1" "$runs")
+read -r none_median none_min < <(measure_plain "$work/none" "$runs")
+read -r _ none_rss < <(measure_with_time "$work/none" 1)
+awk -v m="$one_median" -v n="$one_min" -v r="$runs" 'BEGIN {
+  printf "  one-file run:  median %6.1f ms, fastest %6.1f ms (%d runs, process start included)\n",
+    m / 1e6, n / 1e6, r }'
+awk -v m="$none_median" -v n="$none_min" -v r="$runs" -v rss="$none_rss" 'BEGIN {
+  printf "  no-file run:   median %6.1f ms, fastest %6.1f ms (%d runs), peak RSS %.1f MB\n",
+    m / 1e6, n / 1e6, r, rss / 1024 }'
+echo "  load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
