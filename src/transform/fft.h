@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "transform/complex.h"
+#include "transform/fixed_array.h"
 
 namespace ftir::transform {
 
@@ -33,7 +34,7 @@ class Fft {
   void column_stages(Complex* data, int n);
 
   // The twiddles u_k = w^k (k = 0..le1-1) of every stage, as the recurrence makes them.
-  std::vector<double> twiddles_;
+  FixedArray<double> twiddles_;
   int twiddle_stages_ = 0;         // stages 1..twiddle_stages_ are filled ...
   int twiddle_ndir_ = 0;           // ... for this direction
   std::vector<double> block_;      // one block of points, padded between sub-blocks
