@@ -28,4 +28,4 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_suite build-asa
 if [ -x scripts/fuzz.sh ] && command -v clang++ >/dev/null 2>&1; then
   scripts/fuzz.sh 10
 fi
-echo "ftir-reduce tests (plain and sanitized): $total passed, 0 failed"
+echo "tests: $total passed, 0 failed"
