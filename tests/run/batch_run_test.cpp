@@ -366,3 +366,63 @@ TEST(BatchRun, ASegmentThatStartsBeforeTheRecord) {
 
 }  // namespace
 }  // namespace ftir::testing
+
+namespace ftir::testing {
+namespace {
+
+// The transform length of the single-sided path: sampr 1, wref 16384, centerburst 600.
+TEST(BatchRun, SingleSidedTransformLength) {
+  struct Case {
+    const char* name;
+    int iuse;  // points from the centerburst to the end
+    int ipow2, npow, ires;
+    bool zero_filled;
+    const char* points;
+  };
+  const Case cases[] = {
+      {"dd 0.103 zero-fills", 1100, 0, 13, 1, true, "      2048"},
+      {"dd 0.090 cuts", 1090, 0, 13, 1, false, "      1024"},
+      {"npow limits", 4096, 1, 10, 0, false, "      1024"},
+      {"npow above icc changes nothing", 4096, 1, 14, 0, false, "      4096"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunDir dir;
+    std::filesystem::create_directory("out");
+    dir.write_interferogram("t.spc", burst(600 + c.iuse - 1, 600));
+    RedDat red;
+    red.files = {"t.spc"};
+    red.idbl = 0;
+    red.ipow2 = c.ipow2;
+    red.npow = c.npow;
+    red.ires = c.ires;
+    dir.write_text("red.dat", red.text());
+    ASSERT_EQ(dir.run(), 0) << dir.console.output;
+    EXPECT_EQ(dir.console.output.find("Zero filling") != std::string::npos, c.zero_filled);
+    EXPECT_NE(dir.console.output.find(std::string("Number of points = ") + c.points + "\r\n"),
+              std::string::npos)
+        << dir.console.output;
+  }
+}
+
+// The second file's request is the first file's output resolution (4 cm-1), not the 3 cm-1
+// read from red.dat: with r = 2 it is shortened by one power of two, not left alone.
+TEST(BatchRun, TheNextSingleSidedFileStartsFromTheOutputResolution) {
+  RunDir dir;
+  std::filesystem::create_directory("out");
+  dir.write_interferogram("a.spc", burst(600 + 4096 - 1, 600));
+  dir.write_interferogram("b.spc", burst(600 + 8192 - 1, 600));
+  RedDat red;
+  red.files = {"a.spc", "b.spc"};
+  red.idbl = 0;
+  red.res = "3.0";
+  dir.write_text("red.dat", red.text());
+  ASSERT_EQ(dir.run(), 0) << dir.console.output;
+  const std::string& out = dir.console.output;
+  const std::string four = "Output spectrum resolution =     4.0000\r\nNumber of points =       4096";
+  EXPECT_NE(out.find(four), std::string::npos) << out;
+  EXPECT_NE(out.find(four), out.rfind(four)) << out;
+}
+
+}  // namespace
+}  // namespace ftir::testing
