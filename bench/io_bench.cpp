@@ -76,9 +76,9 @@ void make_interferogram_file() {
     const double t = (i - 1023) / 40.0;
     y[static_cast<std::size_t>(i)] = 1e4 * std::exp(-t * t / 50.0) * std::cos(t) + 0.01 * i;
   }
-  ftir::synth::SpcFileSpec spec;
-  spec.lastx = 7900.0;
-  const std::vector<unsigned char> bytes = ftir::synth::encode_spc(y, spec);
+  ftir::synth::SpcFileSpec recipe;
+  recipe.lastx = 7900.0;
+  const std::vector<unsigned char> bytes = ftir::synth::encode_spc(y, recipe);
   f.interferogram = (f.dir / "interferogram.spc").string();
   ftir::synth::write_file(f.interferogram, bytes);
   f.interferogram_bytes = bytes.size();

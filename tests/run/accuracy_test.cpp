@@ -34,32 +34,32 @@ constexpr double kPi = std::numbers::pi;
 // sampling offset and some dispersion. Single-sided: the centerburst at point 1025 (1024
 // samples before it); double-sided: at point 8192, the middle.
 InterferogramSpec film(bool double_sided) {
-  InterferogramSpec spec;
-  spec.points = 16384;
-  spec.center = double_sided ? 8191 : 1024;
-  spec.sampr = 1.0;
-  spec.wref = kWref;
-  spec.source.low = 400.0;
-  spec.source.high = 4000.0;
-  spec.source.shape = EnvelopeShape::kPlanck;
-  spec.source.temperature = 1300.0;
-  spec.source.lines = {{1600.4, 6.0, 0.5, LineShape::kLorentz},
+  InterferogramSpec recipe;
+  recipe.points = 16384;
+  recipe.center = double_sided ? 8191 : 1024;
+  recipe.sampr = 1.0;
+  recipe.wref = kWref;
+  recipe.source.low = 400.0;
+  recipe.source.high = 4000.0;
+  recipe.source.shape = EnvelopeShape::kPlanck;
+  recipe.source.temperature = 1300.0;
+  recipe.source.lines = {{1600.4, 6.0, 0.5, LineShape::kLorentz},
                        {2900.7, 10.0, 0.4, LineShape::kLorentz}};
-  spec.offset = 0.3;
-  spec.dispersion = 2e-7;
-  return spec;
+  recipe.offset = 0.3;
+  recipe.dispersion = 2e-7;
+  return recipe;
 }
 
-// The generator's record of `spec`, written into the run folder in the given layout.
-void write_synthetic(const RunDir& dir, const std::string& name, const InterferogramSpec& spec,
+// The generator's record of `recipe`, written into the run folder in the given layout.
+void write_synthetic(const RunDir& dir, const std::string& name, const InterferogramSpec& recipe,
                      SpcFormat format = SpcFormat::kNew, SampleType type = SampleType::kInt32) {
   synth::SpcFileSpec file;
   file.format = format;
   file.type = type;
-  file.lastx = synth::folding_wavenumber(spec);
+  file.lastx = synth::folding_wavenumber(recipe);
   file.stamp = {2024, 5, 14, 9, 30};
   file.comment = name;
-  synth::write_file(dir.file(name), synth::encode_spc(synth::make_interferogram(spec), file));
+  synth::write_file(dir.file(name), synth::encode_spc(synth::make_interferogram(recipe), file));
 }
 
 // What one run asks for: the path (idbl), the window (iapod), the resolution text of the
@@ -223,11 +223,11 @@ TEST(Accuracy, BoxcarKeepsTheRelativeDepthsOfTwoLines) {
   RunDir dir;
   for (int idbl : {0, 1}) {
     SCOPED_TRACE(idbl == 0 ? "single-sided" : "double-sided");
-    InterferogramSpec spec = film(idbl != 0);
-    spec.source.lines = {{1600.5, 12.0, 0.6, LineShape::kLorentz},
+    InterferogramSpec recipe = film(idbl != 0);
+    recipe.source.lines = {{1600.5, 12.0, 0.6, LineShape::kLorentz},
                          {2900.3, 16.0, 0.3, LineShape::kLorentz}};
-    write_synthetic(dir, "sample.spc", spec);
-    InterferogramSpec reference = spec;
+    write_synthetic(dir, "sample.spc", recipe);
+    InterferogramSpec reference = recipe;
     reference.source.lines.clear();
     write_synthetic(dir, "reference.spc", reference);
     const std::vector<SpectrumFile> spectra =
@@ -237,11 +237,11 @@ TEST(Accuracy, BoxcarKeepsTheRelativeDepthsOfTwoLines) {
 
     std::vector<double> expected(t.size());
     for (std::size_t i = 0; i < t.size(); ++i) {
-      const double envelope = synth::envelope_value(spec.source, s.x[i]);
-      expected[i] = envelope > 0.0 ? synth::source_value(spec.source, s.x[i]) / envelope : 1.0;
+      const double envelope = synth::envelope_value(recipe.source, s.x[i]);
+      expected[i] = envelope > 0.0 ? synth::source_value(recipe.source, s.x[i]) / envelope : 1.0;
     }
     const double k = fitted_level(t, expected, [&](std::size_t i) {
-      return synth::envelope_value(spec.source, s.x[i]) > 0.25;
+      return synth::envelope_value(recipe.source, s.x[i]) > 0.25;
     });
     const double d1 = 1.0 - t[lowest_near(s, t, 1600.5, 12.0)] / k;
     const double d2 = 1.0 - t[lowest_near(s, t, 2900.3, 16.0)] / k;
@@ -269,11 +269,11 @@ TEST(Accuracy, StrongerWindowsGiveWiderLines) {
   RunDir dir;
   for (const auto& [idbl, res] : {std::pair{0, "3.99"}, std::pair{1, "2.0"}}) {
     SCOPED_TRACE(idbl == 0 ? "single-sided" : "double-sided");
-    InterferogramSpec spec = film(idbl != 0);
-    spec.source.lines = {{2000.3, 0.2, 0.6, LineShape::kGauss}};
-    write_synthetic(dir, "narrow.spc", spec);
-    spec.source.lines.clear();
-    write_synthetic(dir, "reference.spc", spec);
+    InterferogramSpec recipe = film(idbl != 0);
+    recipe.source.lines = {{2000.3, 0.2, 0.6, LineShape::kGauss}};
+    write_synthetic(dir, "narrow.spc", recipe);
+    recipe.source.lines.clear();
+    write_synthetic(dir, "reference.spc", recipe);
     double fwhm[7];
     for (int iapod = 0; iapod <= 6; ++iapod) {
       const std::vector<SpectrumFile> spectra =
@@ -335,15 +335,15 @@ TEST(Accuracy, SingleAndDoubleSidedSpectraOfOneSourceAgree) {
 // room for the 16-bit samples.
 TEST(Accuracy, PhaseCorrectedSpectrumIsRealAndPositiveWhereTheSourceIs) {
   RunDir dir;
-  InterferogramSpec spec = film(false);
-  spec.source.lines.clear();
-  spec.offset = 0.45;
-  spec.dispersion = 5e-7;
-  write_synthetic(dir, "phased.spc", spec, SpcFormat::kOld, SampleType::kInt16);
+  InterferogramSpec recipe = film(false);
+  recipe.source.lines.clear();
+  recipe.offset = 0.45;
+  recipe.dispersion = 5e-7;
+  write_synthetic(dir, "phased.spc", recipe, SpcFormat::kOld, SampleType::kInt16);
   const SpectrumFile s = convert(dir, {"phased.spc"}, {0, 0, "2.0"})[0];
   std::vector<double> envelope(s.x.size());
   for (std::size_t i = 0; i < envelope.size(); ++i) {
-    envelope[i] = synth::envelope_value(spec.source, s.x[i]);
+    envelope[i] = synth::envelope_value(recipe.source, s.x[i]);
   }
   const double k = fitted_level(s.y, envelope, [&](std::size_t i) { return envelope[i] > 0.2; });
   const double peak = peak_of(s);
@@ -365,8 +365,8 @@ TEST(Accuracy, PhaseCorrectedSpectrumIsRealAndPositiveWhereTheSourceIs) {
 // phase spectrum file has the same grid.
 TEST(Accuracy, PhaseFileHoldsTheSourcePhaseFromZeroToFmax) {
   RunDir dir;
-  const InterferogramSpec spec = film(false);
-  write_synthetic(dir, "ph.spc", spec);
+  const InterferogramSpec recipe = film(false);
+  write_synthetic(dir, "ph.spc", recipe);
   convert(dir, {"ph.spc"}, {0, 3, "4.0", 1});
   const SpectrumFile phz = read_spectrum(dir.file("out/ph.phz"));
   const SpectrumFile shr = read_spectrum(dir.file("out/ph.shr"));
@@ -380,8 +380,8 @@ TEST(Accuracy, PhaseFileHoldsTheSourcePhaseFromZeroToFmax) {
   for (std::size_t i = 0; i < phz.x.size(); ++i) {
     SCOPED_TRACE(::testing::Message() << "at " << phz.x[i] << " cm-1");
     ASSERT_LE(std::fabs(phz.y[i]), kPi * (1.0 + 0x1p-23));
-    if (synth::envelope_value(spec.source, phz.x[i]) < 0.3) continue;
-    ASSERT_NEAR(std::remainder(phz.y[i] - synth::phase_value(spec, phz.x[i]), 2.0 * kPi), 0.0,
+    if (synth::envelope_value(recipe.source, phz.x[i]) < 0.3) continue;
+    ASSERT_NEAR(std::remainder(phz.y[i] - synth::phase_value(recipe, phz.x[i]), 2.0 * kPi), 0.0,
                 0.03);
     ++compared;
   }

@@ -29,16 +29,16 @@ using ftir::testing::TempDir;
 
 // wref 16384 with sampr 1: xstep = 2^-14 cm and fmax = 8192 cm-1, both exact.
 InterferogramSpec small_spec() {
-  InterferogramSpec spec;
-  spec.points = 256;
-  spec.center = 64;
-  spec.sampr = 1.0;
-  spec.wref = 16384.0;
-  spec.source.low = 1000.0;
-  spec.source.high = 4000.0;
-  spec.source.shape = EnvelopeShape::kFlat;
-  spec.peak = 10000.0;
-  return spec;
+  InterferogramSpec recipe;
+  recipe.points = 256;
+  recipe.center = 64;
+  recipe.sampr = 1.0;
+  recipe.wref = 16384.0;
+  recipe.source.low = 1000.0;
+  recipe.source.high = 4000.0;
+  recipe.source.shape = EnvelopeShape::kFlat;
+  recipe.peak = 10000.0;
+  return recipe;
 }
 
 std::string hex(const std::vector<unsigned char>& bytes, std::size_t offset, std::size_t count) {
@@ -56,8 +56,8 @@ std::string hex(const std::vector<unsigned char>& bytes, std::size_t offset, std
 // 10000 * 2^17 = 0x4E200000 as a 32-bit integer, 10000 * 2 = 0x4E20 as a 16-bit one, and
 // 10000.0f = 0x461C4000 as an f32.
 TEST(SynthFile, HeaderAndDataBytesOfEveryLayout) {
-  const InterferogramSpec spec = small_spec();
-  const std::vector<double> y = make_interferogram(spec);
+  const InterferogramSpec recipe = small_spec();
+  const std::vector<double> y = make_interferogram(recipe);
   ASSERT_EQ(y[64], 10000.0);
 
   SpcFileSpec file;
@@ -130,14 +130,14 @@ TEST(SynthFile, HeaderAndDataBytesOfEveryLayout) {
 // Every layout, written to a file, reads back through the converter's reader to the
 // generated samples, to within the integer step and the reader's f32 rounding.
 TEST(SynthFile, ReadsBackThroughTheConvertersReader) {
-  InterferogramSpec spec = small_spec();
-  spec.points = 1000;
-  spec.center = 300;
-  spec.source.lines = {{2000.0, 20.0, 0.4, LineShape::kLorentz}};
-  spec.offset = 0.2;
-  spec.dc = -1234.5;
-  spec.noise = 1e-3;
-  const std::vector<double> y = make_interferogram(spec);
+  InterferogramSpec recipe = small_spec();
+  recipe.points = 1000;
+  recipe.center = 300;
+  recipe.source.lines = {{2000.0, 20.0, 0.4, LineShape::kLorentz}};
+  recipe.offset = 0.2;
+  recipe.dc = -1234.5;
+  recipe.noise = 1e-3;
+  const std::vector<double> y = make_interferogram(recipe);
   const int exponent = sample_exponent(y);
 
   struct Case {
@@ -212,17 +212,17 @@ TEST(Synth, CenterburstLiesAtTheRequestedSample) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "center " << c.center << ", offset " << c.offset);
-    InterferogramSpec spec;
-    spec.points = c.points;
-    spec.center = c.center;
-    spec.source.lines = {{1600.0, 4.0, 0.5, LineShape::kLorentz},
+    InterferogramSpec recipe;
+    recipe.points = c.points;
+    recipe.center = c.center;
+    recipe.source.lines = {{1600.0, 4.0, 0.5, LineShape::kLorentz},
                          {2900.0, 8.0, 0.3, LineShape::kGauss}};
-    spec.offset = c.offset;
-    spec.dispersion = c.dispersion;
-    spec.peak = c.peak;
-    spec.dc = c.dc;
-    spec.noise = c.noise;
-    const std::vector<double> y = make_interferogram(spec);
+    recipe.offset = c.offset;
+    recipe.dispersion = c.dispersion;
+    recipe.peak = c.peak;
+    recipe.dc = c.dc;
+    recipe.noise = c.noise;
+    const std::vector<double> y = make_interferogram(recipe);
     ASSERT_EQ(static_cast<int>(y.size()), c.points);
     EXPECT_EQ(converter_jmax(y), c.center);
     // Its sign follows the peak's.
@@ -231,23 +231,23 @@ TEST(Synth, CenterburstLiesAtTheRequestedSample) {
 }
 
 TEST(Synth, ZeroPhaseDoubleSidedRecordIsSymmetric) {
-  InterferogramSpec spec;
-  spec.points = 4096;
-  spec.center = 2047;
-  spec.source.lines = {{1600.0, 4.0, 0.5, LineShape::kLorentz},
+  InterferogramSpec recipe;
+  recipe.points = 4096;
+  recipe.center = 2047;
+  recipe.source.lines = {{1600.0, 4.0, 0.5, LineShape::kLorentz},
                        {2900.0, 8.0, 0.3, LineShape::kGauss}};
-  const std::vector<double> y = make_interferogram(spec);
+  const std::vector<double> y = make_interferogram(recipe);
   for (std::size_t d = 1; d <= 2047; ++d) {
-    ASSERT_NEAR(y[2047 - d], y[2047 + d], 1e-9 * spec.peak) << "distance " << d;
+    ASSERT_NEAR(y[2047 - d], y[2047 + d], 1e-9 * recipe.peak) << "distance " << d;
   }
   // A sampling offset breaks the symmetry: the phase is really applied.
-  spec.offset = 0.25;
-  const std::vector<double> shifted = make_interferogram(spec);
+  recipe.offset = 0.25;
+  const std::vector<double> shifted = make_interferogram(recipe);
   double largest = 0.0;
   for (std::size_t d = 1; d <= 2047; ++d) {
     largest = std::max(largest, std::fabs(shifted[2047 - d] - shifted[2047 + d]));
   }
-  EXPECT_GT(largest, 0.1 * spec.peak);
+  EXPECT_GT(largest, 0.1 * recipe.peak);
 }
 
 // A double-sided record transformed with the project's CFFT (centerburst first, forward)
@@ -255,31 +255,31 @@ TEST(Synth, ZeroPhaseDoubleSidedRecordIsSymmetric) {
 // from the lines, each line's minimum within one grid step, and the phase as documented,
 // -2*pi*nu*offset*xstep + dispersion*(nu - band middle)^2.
 TEST(Synth, TransformBackRecoversTheSource) {
-  InterferogramSpec spec;
-  spec.points = 8192;
-  spec.center = 4095;
-  spec.sampr = 1.0;
-  spec.wref = 15800.823;
-  spec.source.low = 400.0;
-  spec.source.high = 4000.0;
-  spec.source.lines = {{1600.0, 4.0, 0.5, LineShape::kLorentz},
+  InterferogramSpec recipe;
+  recipe.points = 8192;
+  recipe.center = 4095;
+  recipe.sampr = 1.0;
+  recipe.wref = 15800.823;
+  recipe.source.low = 400.0;
+  recipe.source.high = 4000.0;
+  recipe.source.lines = {{1600.0, 4.0, 0.5, LineShape::kLorentz},
                        {2900.0, 8.0, 0.3, LineShape::kGauss}};
-  spec.offset = 0.3;
-  spec.dispersion = 1e-7;
-  const std::vector<double> y = make_interferogram(spec);
+  recipe.offset = 0.3;
+  recipe.dispersion = 1e-7;
+  const std::vector<double> y = make_interferogram(recipe);
 
   constexpr int kExp = 13;
   constexpr int kNb = 1 << kExp;
   std::vector<transform::Complex> c(kNb);
   for (int m = 0; m < kNb; ++m) {
-    const int j = spec.center + (m < kNb / 2 ? m : m - kNb);
+    const int j = recipe.center + (m < kNb / 2 ? m : m - kNb);
     c[static_cast<std::size_t>(m)] = {
-        j >= 0 && j < spec.points ? y[static_cast<std::size_t>(j)] : 0.0, 0.0};
+        j >= 0 && j < recipe.points ? y[static_cast<std::size_t>(j)] : 0.0, 0.0};
   }
   transform::Fft fft;
   fft.CFFT(c, kExp, kNb, 1);
 
-  const double xstep = 1.0 / (spec.sampr * spec.wref);
+  const double xstep = 1.0 / (recipe.sampr * recipe.wref);
   const double grid = 1.0 / (kNb * xstep);
   auto index_of = [&](double nu) { return static_cast<int>(std::lround(nu / grid)); };
   auto at = [&](int k) { return c[static_cast<std::size_t>(k)]; };
@@ -291,11 +291,11 @@ TEST(Synth, TransformBackRecoversTheSource) {
     SCOPED_TRACE(::testing::Message() << nu << " cm-1");
     const int k = index_of(nu);
     const double expected =
-        source_value(spec.source, k * grid) / source_value(spec.source, ref * grid);
+        source_value(recipe.source, k * grid) / source_value(recipe.source, ref * grid);
     EXPECT_NEAR(magnitude(k) / magnitude(ref), expected, 0.02 * expected);
   }
   // Line positions: the smallest |F| within 15 cm-1 of each line.
-  for (const Line& line : spec.source.lines) {
+  for (const Line& line : recipe.source.lines) {
     SCOPED_TRACE(::testing::Message() << "line at " << line.wavenumber);
     int best = index_of(line.wavenumber - 15.0);
     for (int k = best; k <= index_of(line.wavenumber + 15.0); ++k) {
@@ -317,16 +317,16 @@ TEST(Synth, TransformBackRecoversTheSource) {
 }
 
 TEST(Synth, NoiseIsSeededAndOfTheRequestedSize) {
-  InterferogramSpec spec;
-  spec.points = 16384;
-  spec.peak = -2000.0;
-  const std::vector<double> clean = make_interferogram(spec);
-  spec.noise = 1e-3;
-  spec.seed = 7;
-  const std::vector<double> a = make_interferogram(spec);
-  const std::vector<double> b = make_interferogram(spec);
-  spec.seed = 8;
-  const std::vector<double> other = make_interferogram(spec);
+  InterferogramSpec recipe;
+  recipe.points = 16384;
+  recipe.peak = -2000.0;
+  const std::vector<double> clean = make_interferogram(recipe);
+  recipe.noise = 1e-3;
+  recipe.seed = 7;
+  const std::vector<double> a = make_interferogram(recipe);
+  const std::vector<double> b = make_interferogram(recipe);
+  recipe.seed = 8;
+  const std::vector<double> other = make_interferogram(recipe);
   EXPECT_EQ(a, b);
   EXPECT_NE(a, other);
 
@@ -382,9 +382,9 @@ TEST(Synth, RefusesWhatItCannotMake) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    InterferogramSpec spec;
-    c.change(spec);
-    EXPECT_THROW(make_interferogram(spec), SynthError);
+    InterferogramSpec recipe;
+    c.change(recipe);
+    EXPECT_THROW(make_interferogram(recipe), SynthError);
   }
   SpcFileSpec old_float;
   old_float.format = SpcFormat::kOld;

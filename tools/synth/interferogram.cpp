@@ -53,19 +53,19 @@ double planck(double nu, double temperature) {
   return nu * nu * nu / std::expm1(x);
 }
 
-void check_spec(const InterferogramSpec& spec) {
+void check_spec(const InterferogramSpec& recipe) {
   auto fail = [](const std::string& what) { throw SynthError(what); };
-  if (spec.points < 2 || spec.points > kMaxPoints) {
+  if (recipe.points < 2 || recipe.points > kMaxPoints) {
     fail("points must lie in 2.." + std::to_string(kMaxPoints));
   }
-  if (spec.center < 0 || spec.center >= spec.points) {
+  if (recipe.center < 0 || recipe.center >= recipe.points) {
     fail("the centerburst sample must lie inside the record (0.." +
-         std::to_string(spec.points - 1) + ")");
+         std::to_string(recipe.points - 1) + ")");
   }
-  if (!(spec.sampr > 0.0) || !std::isfinite(spec.sampr)) fail("sampr must be positive");
-  if (!(spec.wref > 0.0) || !std::isfinite(spec.wref)) fail("wref must be positive");
-  const SourceSpectrum& s = spec.source;
-  const double fmax = folding_wavenumber(spec);
+  if (!(recipe.sampr > 0.0) || !std::isfinite(recipe.sampr)) fail("sampr must be positive");
+  if (!(recipe.wref > 0.0) || !std::isfinite(recipe.wref)) fail("wref must be positive");
+  const SourceSpectrum& s = recipe.source;
+  const double fmax = folding_wavenumber(recipe);
   if (!(s.low >= 0.0) || !(s.high > s.low) || !std::isfinite(s.high)) {
     fail("the band needs 0 <= low < high");
   }
@@ -84,25 +84,25 @@ void check_spec(const InterferogramSpec& spec) {
     }
     if (!(line.depth >= 0.0 && line.depth <= 1.0)) fail("a line's depth must lie in 0..1");
   }
-  if (!std::isfinite(spec.offset) || !std::isfinite(spec.dispersion)) {
+  if (!std::isfinite(recipe.offset) || !std::isfinite(recipe.dispersion)) {
     fail("offset and dispersion must be finite");
   }
-  if (!(spec.peak != 0.0) || !std::isfinite(spec.peak) || std::fabs(spec.peak) > 1e30) {
+  if (!(recipe.peak != 0.0) || !std::isfinite(recipe.peak) || std::fabs(recipe.peak) > 1e30) {
     fail("the peak must be non-zero and at most 1e30 in size");
   }
-  if (!std::isfinite(spec.dc) || std::fabs(spec.dc) > 1e30) fail("the DC offset must be finite");
-  if (!(spec.noise >= 0.0) || !std::isfinite(spec.noise)) fail("the noise must be 0 or more");
+  if (!std::isfinite(recipe.dc) || std::fabs(recipe.dc) > 1e30) fail("the DC offset must be finite");
+  if (!(recipe.noise >= 0.0) || !std::isfinite(recipe.noise)) fail("the noise must be 0 or more");
 }
 
 // The transform length exponent: the transform must hold both sides of the record without
 // overlap; four times the longer side, and a grid four times finer than the narrowest
 // line's half width, keep the periodic copies of the record's tails negligible.
-int transform_exponent(const InterferogramSpec& spec) {
-  const int maxdist = std::max(spec.center, spec.points - 1 - spec.center) + kBurstSearch;
+int transform_exponent(const InterferogramSpec& recipe) {
+  const int maxdist = std::max(recipe.center, recipe.points - 1 - recipe.center) + kBurstSearch;
   const double needed = 2.0 * maxdist + 1.0;
   double wanted = 4.0 * maxdist;
-  for (const Line& line : spec.source.lines) {
-    wanted = std::max(wanted, 8.0 * folding_wavenumber(spec) / line.width);
+  for (const Line& line : recipe.source.lines) {
+    wanted = std::max(wanted, 8.0 * folding_wavenumber(recipe) / line.width);
   }
   int p = kMinTransformExponent;
   while (p < kMaxTransformExponent && std::ldexp(1.0, p) < wanted) ++p;
@@ -172,63 +172,63 @@ std::uint32_t packed_stamp(const Stamp& t) {
          static_cast<std::uint32_t>(t.minute);
 }
 
-void encode_new_header(const SpcFileSpec& spec, int npoints, int exponent, Bytes out) {
+void encode_new_header(const SpcFileSpec& recipe, int npoints, int exponent, Bytes out) {
   namespace o = spcfile::new_offset;
-  const bool is_float = spec.type == SampleType::kFloat32;
+  const bool is_float = recipe.type == SampleType::kFloat32;
   const auto stored_exponent =
       static_cast<std::int8_t>(is_float ? spcfile::kExponentFloatY : exponent);
   spcfile::put_u8(out, spcfile::kFlagsOffset,
-                  spec.type == SampleType::kInt16 ? spcfile::kFlagShortY : std::uint8_t{0});
+                  recipe.type == SampleType::kInt16 ? spcfile::kFlagShortY : std::uint8_t{0});
   spcfile::put_u8(out, spcfile::kVersionOffset, spcfile::kVersionNew);
   spcfile::put_i8(out, o::kExponent, stored_exponent);
   spcfile::put_i32le(out, o::kPointcount, npoints);
-  spcfile::put_f64le(out, o::kFirstx, spec.firstx);
-  spcfile::put_f64le(out, o::kLastx, spec.lastx);
+  spcfile::put_f64le(out, o::kFirstx, recipe.firstx);
+  spcfile::put_f64le(out, o::kLastx, recipe.lastx);
   spcfile::put_i32le(out, o::kSubfiles, 1);
-  spcfile::put_u8(out, o::kXunits, static_cast<std::uint8_t>(spec.xunits));
-  spcfile::put_u8(out, o::kYunits, static_cast<std::uint8_t>(spec.yunits));
-  spcfile::put_u32le(out, o::kStamp, packed_stamp(spec.stamp));
-  put_text(out, o::kRestext, o::kSource - o::kRestext, spec.restext);
-  put_text(out, o::kSource, o::kPeakpoint - o::kSource, spec.source);
-  if (spec.peakpoint > 0 && spec.peakpoint <= std::numeric_limits<std::int16_t>::max()) {
-    spcfile::put_i16le(out, o::kPeakpoint, static_cast<std::int16_t>(spec.peakpoint));
+  spcfile::put_u8(out, o::kXunits, static_cast<std::uint8_t>(recipe.xunits));
+  spcfile::put_u8(out, o::kYunits, static_cast<std::uint8_t>(recipe.yunits));
+  spcfile::put_u32le(out, o::kStamp, packed_stamp(recipe.stamp));
+  put_text(out, o::kRestext, o::kSource - o::kRestext, recipe.restext);
+  put_text(out, o::kSource, o::kPeakpoint - o::kSource, recipe.source);
+  if (recipe.peakpoint > 0 && recipe.peakpoint <= std::numeric_limits<std::int16_t>::max()) {
+    spcfile::put_i16le(out, o::kPeakpoint, static_cast<std::int16_t>(recipe.peakpoint));
   }
-  put_text(out, o::kComment, o::kAxislabels - o::kComment, spec.comment);
+  put_text(out, o::kComment, o::kAxislabels - o::kComment, recipe.comment);
   // The subheader carries the exponent again, as instruments write it.
   spcfile::put_i8(out, spcfile::kNewHeaderBytes + spcfile::sub_offset::kSubexp, stored_exponent);
 }
 
-void encode_old_header(const SpcFileSpec& spec, int npoints, int exponent, Bytes out) {
+void encode_old_header(const SpcFileSpec& recipe, int npoints, int exponent, Bytes out) {
   spcfile::SpcOldHeader h;
-  h.flags = spec.type == SampleType::kInt16 ? spcfile::kFlagShortY : std::uint8_t{0};
+  h.flags = recipe.type == SampleType::kInt16 ? spcfile::kFlagShortY : std::uint8_t{0};
   h.version = spcfile::kVersionOld;
   h.exponent = static_cast<std::int16_t>(exponent);
   h.pointcount = static_cast<float>(npoints);
-  h.firstx = static_cast<float>(spec.firstx);
-  h.lastx = static_cast<float>(spec.lastx);
-  h.xunits = static_cast<std::uint8_t>(spec.xunits);
-  h.yunits = static_cast<std::uint8_t>(spec.yunits);
-  packed_stamp(spec.stamp);  // range check only: the old format keeps separate fields
-  h.year = static_cast<std::int16_t>(spec.stamp.year);
-  h.month = static_cast<std::uint8_t>(spec.stamp.month);
-  h.day = static_cast<std::uint8_t>(spec.stamp.day);
-  h.hour = static_cast<std::uint8_t>(spec.stamp.hour);
-  h.minute = static_cast<std::uint8_t>(spec.stamp.minute);
-  h.restext = text_field<8>(spec.restext);
-  if (spec.peakpoint > 0 && spec.peakpoint <= std::numeric_limits<std::int16_t>::max()) {
-    h.peakpoint = static_cast<std::int16_t>(spec.peakpoint);
+  h.firstx = static_cast<float>(recipe.firstx);
+  h.lastx = static_cast<float>(recipe.lastx);
+  h.xunits = static_cast<std::uint8_t>(recipe.xunits);
+  h.yunits = static_cast<std::uint8_t>(recipe.yunits);
+  packed_stamp(recipe.stamp);  // range check only: the old format keeps separate fields
+  h.year = static_cast<std::int16_t>(recipe.stamp.year);
+  h.month = static_cast<std::uint8_t>(recipe.stamp.month);
+  h.day = static_cast<std::uint8_t>(recipe.stamp.day);
+  h.hour = static_cast<std::uint8_t>(recipe.stamp.hour);
+  h.minute = static_cast<std::uint8_t>(recipe.stamp.minute);
+  h.restext = text_field<8>(recipe.restext);
+  if (recipe.peakpoint > 0 && recipe.peakpoint <= std::numeric_limits<std::int16_t>::max()) {
+    h.peakpoint = static_cast<std::int16_t>(recipe.peakpoint);
   }
-  h.comment = text_field<130>(spec.comment);
+  h.comment = text_field<130>(recipe.comment);
   if (exponent >= -127 && exponent <= 127) h.subheader.subexp = static_cast<std::int8_t>(exponent);
   spcfile::encode_old_header(h, out.first<spcfile::kOldHeaderBytes>());
 }
 
 }  // namespace
 
-double sampling_step(const InterferogramSpec& spec) { return 1.0 / (spec.sampr * spec.wref); }
+double sampling_step(const InterferogramSpec& recipe) { return 1.0 / (recipe.sampr * recipe.wref); }
 
-double folding_wavenumber(const InterferogramSpec& spec) {
-  return 1.0 / (2.0 * sampling_step(spec));
+double folding_wavenumber(const InterferogramSpec& recipe) {
+  return 1.0 / (2.0 * sampling_step(recipe));
 }
 
 double envelope_value(const SourceSpectrum& source, double nu) {
@@ -266,17 +266,17 @@ double source_value(const SourceSpectrum& source, double nu) {
   return value;
 }
 
-double phase_value(const InterferogramSpec& spec, double nu) {
-  const double mid = 0.5 * (spec.source.low + spec.source.high);
+double phase_value(const InterferogramSpec& recipe, double nu) {
+  const double mid = 0.5 * (recipe.source.low + recipe.source.high);
   const double d = nu - mid;
-  return -2.0 * kPi * nu * spec.offset * sampling_step(spec) + spec.dispersion * d * d;
+  return -2.0 * kPi * nu * recipe.offset * sampling_step(recipe) + recipe.dispersion * d * d;
 }
 
-std::vector<double> make_interferogram(const InterferogramSpec& spec) {
-  check_spec(spec);
-  const int p = transform_exponent(spec);
+std::vector<double> make_interferogram(const InterferogramSpec& recipe) {
+  check_spec(recipe);
+  const int p = transform_exponent(recipe);
   const int nb = 1 << p;
-  const double xstep = sampling_step(spec);
+  const double xstep = sampling_step(recipe);
   // Grid point k lies at k / (nb * xstep) cm-1, so k = nb/2 is fmax; the band ends below
   // fmax, so the upper half (negative wavenumbers) stays zero and the real part of the
   // inverse transform is the interferogram.
@@ -284,9 +284,9 @@ std::vector<double> make_interferogram(const InterferogramSpec& spec) {
   std::vector<Complex> c(static_cast<std::size_t>(nb), Complex{0.0, 0.0});
   for (int k = 1; k < nb / 2; ++k) {
     const double nu = k * dnu;
-    const double b = source_value(spec.source, nu);
+    const double b = source_value(recipe.source, nu);
     if (b == 0.0) continue;
-    const double phi = phase_value(spec, nu);
+    const double phi = phase_value(recipe, nu);
     c[static_cast<std::size_t>(k)] = {b * std::cos(phi), b * std::sin(phi)};
   }
   transform::Fft fft;
@@ -295,35 +295,35 @@ std::vector<double> make_interferogram(const InterferogramSpec& spec) {
   // Sample j lies (j - center + shift) steps from the zero path difference; negative
   // distances wrap. The shift puts the largest sample of the burst at `center`.
   const int shift = burst_shift(c, nb);
-  std::vector<double> y(static_cast<std::size_t>(spec.points));
+  std::vector<double> y(static_cast<std::size_t>(recipe.points));
   double largest = 0.0;
-  for (int j = 0; j < spec.points; ++j) {
-    const int m = (j - spec.center + shift + nb) % nb;
+  for (int j = 0; j < recipe.points; ++j) {
+    const int m = (j - recipe.center + shift + nb) % nb;
     y[static_cast<std::size_t>(j)] = c[static_cast<std::size_t>(m)].re;
     largest = std::max(largest, std::fabs(c[static_cast<std::size_t>(m)].re));
   }
   if (!(largest > 0.0)) throw SynthError("the source spectrum holds no light");
 
   std::optional<GaussianNoise> noise;
-  if (spec.noise > 0.0) noise.emplace(spec.seed);
-  const double sigma = spec.noise * std::fabs(spec.peak);
+  if (recipe.noise > 0.0) noise.emplace(recipe.seed);
+  const double sigma = recipe.noise * std::fabs(recipe.peak);
   for (double& v : y) {
-    v = spec.peak * (v / largest) + spec.dc;
+    v = recipe.peak * (v / largest) + recipe.dc;
     if (noise) v += sigma * noise->next();
   }
   return y;
 }
 
-double nominal_resolution(const InterferogramSpec& spec, bool double_sided) {
-  const int after = spec.points - 1 - spec.center;
-  const int side = double_sided ? std::min(spec.center, after) : after;
+double nominal_resolution(const InterferogramSpec& recipe, bool double_sided) {
+  const int after = recipe.points - 1 - recipe.center;
+  const int side = double_sided ? std::min(recipe.center, after) : after;
   if (side <= 0) return 0.0;
-  return 1.0 / (side * sampling_step(spec));
+  return 1.0 / (side * sampling_step(recipe));
 }
 
 int sample_exponent(std::span<const double> y) { return spcfile::spectrum_exponent(y); }
 
-std::vector<unsigned char> encode_spc(std::span<const double> y, const SpcFileSpec& spec) {
+std::vector<unsigned char> encode_spc(std::span<const double> y, const SpcFileSpec& recipe) {
   if (y.empty()) throw SynthError("the record holds no samples");
   if (y.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() / 4)) {
     throw SynthError("the record is too long for an SPC file");
@@ -331,28 +331,28 @@ std::vector<unsigned char> encode_spc(std::span<const double> y, const SpcFileSp
   for (double v : y) {
     if (!std::isfinite(v)) throw SynthError("a sample is not a finite number");
   }
-  const bool old_format = spec.format == SpcFormat::kOld;
-  if (old_format && spec.type == SampleType::kFloat32) {
+  const bool old_format = recipe.format == SpcFormat::kOld;
+  if (old_format && recipe.type == SampleType::kFloat32) {
     throw SynthError("f32 samples need the new format");
   }
   const int exponent = sample_exponent(y);
-  if (spec.type != SampleType::kFloat32 && (exponent < -127 || exponent > 127)) {
+  if (recipe.type != SampleType::kFloat32 && (exponent < -127 || exponent > 127)) {
     throw SynthError("the samples are too large or too small for the exponent field");
   }
   const auto npoints = static_cast<int>(y.size());
-  const std::size_t width = spec.type == SampleType::kInt16 ? 2 : 4;
+  const std::size_t width = recipe.type == SampleType::kInt16 ? 2 : 4;
   const std::size_t data_offset = old_format ? spcfile::kOldDataOffset : spcfile::kNewDataOffset;
   std::vector<unsigned char> bytes(data_offset + width * y.size(), 0);
   const Bytes out(bytes);
   if (old_format) {
-    encode_old_header(spec, npoints, exponent, out);
+    encode_old_header(recipe, npoints, exponent, out);
   } else {
-    encode_new_header(spec, npoints, exponent, out);
+    encode_new_header(recipe, npoints, exponent, out);
   }
 
   std::size_t at = data_offset;
   for (double v : y) {
-    switch (spec.type) {
+    switch (recipe.type) {
       case SampleType::kInt16:
         spcfile::put_i16le(out, at, static_cast<std::int16_t>(stored_integer(v, exponent, 16)));
         break;

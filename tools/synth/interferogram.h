@@ -66,8 +66,8 @@ struct InterferogramSpec {
 
 // The sampling step in optical path difference, 1 / (sampr * wref) cm, and the folding
 // wavenumber 1 / (2 * xstep) cm-1: the spectral grid of the record runs from 0 to fmax.
-double sampling_step(const InterferogramSpec& spec);
-double folding_wavenumber(const InterferogramSpec& spec);
+double sampling_step(const InterferogramSpec& recipe);
+double folding_wavenumber(const InterferogramSpec& recipe);
 
 // The envelope alone at `nu` (cm-1): 0 outside the band, at most 1.
 double envelope_value(const SourceSpectrum& source, double nu);
@@ -75,7 +75,7 @@ double envelope_value(const SourceSpectrum& source, double nu);
 // profile 1 at its centre.
 double source_value(const SourceSpectrum& source, double nu);
 // phase(nu) in radians, as described at InterferogramSpec::offset.
-double phase_value(const InterferogramSpec& spec, double nu);
+double phase_value(const InterferogramSpec& recipe, double nu);
 
 // The samples y[0..points-1]: the real inverse transform of B(nu)*exp(i*phase(nu)) over
 // 0..fmax, sample j at path difference (j - center + shift) * xstep, scaled so the largest
@@ -88,11 +88,11 @@ double phase_value(const InterferogramSpec& spec, double nu);
 // points) that the periodic wrap of the transform stays far from the record. Throws
 // SynthError for a description it cannot honour (band beyond fmax, centre outside the
 // record, too many points, a line of no width, ...).
-std::vector<double> make_interferogram(const InterferogramSpec& spec);
+std::vector<double> make_interferogram(const InterferogramSpec& recipe);
 
 // The nominal resolution of a record, 1 / opd in cm-1: opd is the path difference of the
 // longer side for a single-sided record, of the shorter side for a double-sided one.
-double nominal_resolution(const InterferogramSpec& spec, bool double_sided);
+double nominal_resolution(const InterferogramSpec& recipe, bool double_sided);
 
 enum class SpcFormat {
   kNew,  // version 0x4B: 512-byte header, 32-byte subheader, data at 544
@@ -136,7 +136,7 @@ int sample_exponent(std::span<const double> y);
 // The whole file: header, subheader and data block. Integers are the samples divided by
 // the exponent's factor, rounded to nearest. Throws SynthError for f32 in the old format,
 // an empty record, a non-finite sample or an exponent the header cannot hold.
-std::vector<unsigned char> encode_spc(std::span<const double> y, const SpcFileSpec& spec);
+std::vector<unsigned char> encode_spc(std::span<const double> y, const SpcFileSpec& recipe);
 
 // Writes `bytes` to "<path>.tmp" and renames it to `path`, so a failed write leaves no
 // partial file; throws SynthError naming the file and the reason.

@@ -145,8 +145,8 @@ ftir::synth::Stamp now_stamp() {
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min};
 }
 
-std::string describe(const ftir::synth::InterferogramSpec& spec, bool double_sided) {
-  const auto& s = spec.source;
+std::string describe(const ftir::synth::InterferogramSpec& recipe, bool double_sided) {
+  const auto& s = recipe.source;
   const char* shape = s.shape == ftir::synth::EnvelopeShape::kPlanck  ? "blackbody"
                       : s.shape == ftir::synth::EnvelopeShape::kGauss ? "Gaussian band"
                                                                       : "flat band";
@@ -158,7 +158,7 @@ std::string describe(const ftir::synth::InterferogramSpec& spec, bool double_sid
 }
 
 int run(int argc, char** argv) {
-  ftir::synth::InterferogramSpec spec;
+  ftir::synth::InterferogramSpec recipe;
   ftir::synth::SpcFileSpec file;
   bool double_sided = false;
   bool center_given = false;
@@ -192,51 +192,51 @@ int run(int argc, char** argv) {
       std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
       return 0;
     } else if (arg == "--points") {
-      spec.points = to_int(next(), arg);
+      recipe.points = to_int(next(), arg);
     } else if (arg == "--center") {
-      spec.center = to_int(next(), arg);
+      recipe.center = to_int(next(), arg);
       center_given = true;
     } else if (arg == "--double") {
       no_value();
       double_sided = true;
     } else if (arg == "--sampr") {
-      spec.sampr = to_double(next(), arg);
+      recipe.sampr = to_double(next(), arg);
     } else if (arg == "--wref") {
-      spec.wref = to_double(next(), arg);
+      recipe.wref = to_double(next(), arg);
     } else if (arg == "--envelope") {
       const auto parts = split(next(), ':');
       if (parts.size() != 2) fail("--envelope needs LO:HI");
-      spec.source.low = to_double(parts[0], arg);
-      spec.source.high = to_double(parts[1], arg);
+      recipe.source.low = to_double(parts[0], arg);
+      recipe.source.high = to_double(parts[1], arg);
     } else if (arg == "--shape") {
       const std::string_view shape = next();
       if (shape == "planck") {
-        spec.source.shape = ftir::synth::EnvelopeShape::kPlanck;
+        recipe.source.shape = ftir::synth::EnvelopeShape::kPlanck;
       } else if (shape == "gauss") {
-        spec.source.shape = ftir::synth::EnvelopeShape::kGauss;
+        recipe.source.shape = ftir::synth::EnvelopeShape::kGauss;
       } else if (shape == "flat") {
-        spec.source.shape = ftir::synth::EnvelopeShape::kFlat;
+        recipe.source.shape = ftir::synth::EnvelopeShape::kFlat;
       } else {
         fail("--shape must be planck, gauss or flat");
       }
     } else if (arg == "--temperature") {
-      spec.source.temperature = to_double(next(), arg);
+      recipe.source.temperature = to_double(next(), arg);
     } else if (arg == "--line") {
-      spec.source.lines.push_back(parse_line(next()));
+      recipe.source.lines.push_back(parse_line(next()));
     } else if (arg == "--offset") {
-      spec.offset = to_double(next(), arg);
+      recipe.offset = to_double(next(), arg);
     } else if (arg == "--dispersion") {
-      spec.dispersion = to_double(next(), arg);
+      recipe.dispersion = to_double(next(), arg);
     } else if (arg == "--peak") {
-      spec.peak = to_double(next(), arg);
+      recipe.peak = to_double(next(), arg);
     } else if (arg == "--dc") {
-      spec.dc = to_double(next(), arg);
+      recipe.dc = to_double(next(), arg);
     } else if (arg == "--noise") {
-      spec.noise = to_double(next(), arg);
+      recipe.noise = to_double(next(), arg);
     } else if (arg == "--seed") {
       const long long seed = to_integer(next(), arg);
       if (seed < 0) fail("--seed must be 0 or more");
-      spec.seed = static_cast<std::uint64_t>(seed);
+      recipe.seed = static_cast<std::uint64_t>(seed);
     } else if (arg == "--format") {
       const std::string_view format = next();
       if (format == "new") {
@@ -268,30 +268,30 @@ int run(int argc, char** argv) {
   if (float_samples && file.format == ftir::synth::SpcFormat::kOld) {
     fail("--float needs --format new");
   }
-  if (double_sided && !center_given) spec.center = spec.points / 2 - 1;
+  if (double_sided && !center_given) recipe.center = recipe.points / 2 - 1;
 
-  const std::vector<double> y = ftir::synth::make_interferogram(spec);
+  const std::vector<double> y = ftir::synth::make_interferogram(recipe);
 
   file.type = float_samples ? ftir::synth::SampleType::kFloat32
               : bits == 16  ? ftir::synth::SampleType::kInt16
                             : ftir::synth::SampleType::kInt32;
   file.firstx = 0.0;
-  file.lastx = ftir::synth::folding_wavenumber(spec);
+  file.lastx = ftir::synth::folding_wavenumber(recipe);
   file.xunits = 1;
   file.yunits = 1;
   file.stamp = date_given ? file.stamp : now_stamp();
   char restext[32];
   std::snprintf(restext, sizeof restext, "%.2gcm-1",
-                ftir::synth::nominal_resolution(spec, double_sided));
+                ftir::synth::nominal_resolution(recipe, double_sided));
   file.restext = restext;
   file.source = "synthetic";
-  file.comment = comment_given ? file.comment : describe(spec, double_sided);
-  file.peakpoint = spec.center + 1;
+  file.comment = comment_given ? file.comment : describe(recipe, double_sided);
+  file.peakpoint = recipe.center + 1;
   ftir::synth::write_file(output, ftir::synth::encode_spc(y, file));
 
   std::printf("wrote %s: %d points, centerburst at point %d, xstep %.6g cm, fmax %.6g cm-1\n",
-              output.c_str(), spec.points, spec.center + 1, ftir::synth::sampling_step(spec),
-              ftir::synth::folding_wavenumber(spec));
+              output.c_str(), recipe.points, recipe.center + 1, ftir::synth::sampling_step(recipe),
+              ftir::synth::folding_wavenumber(recipe));
   return 0;
 }
 
