@@ -32,13 +32,7 @@ constexpr std::string_view kOutputName = "(' Output spectrum file name: ',A)";
 
 PathResult double_sided(PathContext& ctx, const PathRequest& req, double& res, PathStorage& ws) {
   report::Report& report = ctx.report;
-  const double res_before = res;
-  // A degenerate record ends here, with the run's resolution request as it was.
-  auto skip = [&](std::string_view reason) {
-    res = res_before;
-    report.skipped(req.fname, reason);
-    return PathResult::kSkipped;
-  };
+  const DegenerateSkip skip(report, req.fname, res);
   const int npts = req.npts;
   const int jmax = req.jmax;
 

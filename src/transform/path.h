@@ -83,6 +83,25 @@ struct PathRequest {
 // " Skipped" line has been reported).
 enum class PathResult { kWritten, kSkipped };
 
+// Ends the work on a degenerate record: reports " Skipped <name>: <reason>" and gives the
+// run's resolution request back the value it had when the file began.
+class DegenerateSkip {
+ public:
+  DegenerateSkip(report::Report& report, std::string_view fname, double& res)
+      : report_(report), fname_(fname), res_(res), res_before_(res) {}
+  PathResult operator()(std::string_view reason) const {
+    res_ = res_before_;
+    report_.skipped(fname_, reason);
+    return PathResult::kSkipped;
+  }
+
+ private:
+  report::Report& report_;
+  std::string_view fname_;
+  double& res_;
+  double res_before_;
+};
+
 // What the paths need from the outside world.
 struct PathContext {
   report::Report& report;

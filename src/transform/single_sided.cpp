@@ -117,12 +117,7 @@ int phase_determination(PathContext& ctx, const PathRequest& req, PathStorage& w
 
 PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, PathStorage& ws) {
   report::Report& report = ctx.report;
-  const double res_before = res;
-  auto skip = [&](std::string_view reason) {
-    res = res_before;
-    report.skipped(req.fname, reason);
-    return PathResult::kSkipped;
-  };
+  const DegenerateSkip skip(report, req.fname, res);
   const int npts = req.npts;
   const int jmax = req.jmax;
   // A piece of fewer than 4 points gives no phase grid to interpolate in.
