@@ -87,8 +87,7 @@ std::vector<SpectrumFile> convert(RunDir& dir, const std::vector<std::string>& f
   red.wlow = "0";
   red.whigh = "9000";
   red.ilog = "";
-  dir.write_text("red.dat", red.text());
-  EXPECT_EQ(dir.run(), 0) << dir.console.output;
+  EXPECT_EQ(dir.run(red), 0) << dir.console.output;
   std::vector<SpectrumFile> spectra;
   for (const std::string& name : files) {
     const std::string base = name.substr(0, name.rfind('.'));

@@ -34,8 +34,7 @@ std::vector<std::string> without_average(std::vector<std::string> lines) {
 TEST(BatchRun, AnEmptyListEndsWithOkAndAnEmptyLog) {
   RunDir dir;
   RedDat red;
-  dir.write_text("red.dat", red.text());
-  EXPECT_EQ(dir.run(), 0);
+  EXPECT_EQ(dir.run(red), 0);
   EXPECT_EQ(dir.console.output, "OK\r\n");
   EXPECT_EQ(dir.read_text("red.out"), "");
 
@@ -55,8 +54,7 @@ TEST(BatchRun, RedDatErrorsStopBeforeAnyFile) {
   RedDat red;
   red.files = {"a.spc"};
   red.wref = "-2.";
-  dir.write_text("red.dat", red.text());
-  EXPECT_EQ(dir.run(), 1);
+  EXPECT_EQ(dir.run(red), 1);
   EXPECT_EQ(dir.console.output, "red.dat line 13: wref: must be greater than 0\r\n");
 }
 
@@ -67,8 +65,7 @@ TEST(BatchRun, DoubleSidedWorkedExample) {
   dir.write_interferogram("ds.spc", burst(10000, 5001));
   RedDat red;
   red.files = {"ds.spc"};
-  dir.write_text("red.dat", red.text());
-  ASSERT_EQ(dir.run(), 0) << dir.console.output;
+  ASSERT_EQ(dir.run(red), 0) << dir.console.output;
 
   const std::string name = name40("ds.spc");
   const std::string oname = name50("out/ds.spc");
@@ -105,8 +102,7 @@ TEST(BatchRun, AnAdjustedResolutionCarriesOverToTheNextFile) {
   RedDat red;
   red.files = {"a.spc", "b.spc"};
   red.res = "2.0";
-  dir.write_text("red.dat", red.text());
-  ASSERT_EQ(dir.run(), 0) << dir.console.output;
+  ASSERT_EQ(dir.run(red), 0) << dir.console.output;
   const std::string console = dir.console.output;
   const std::string adjustment =
       "Reqested resolution ( 2.0000) exceeds what is \r\n"
@@ -132,8 +128,7 @@ TEST(BatchRun, SingleSidedWithZeroFillingAndPhaseFiles) {
   red.files = {"ss.spc"};
   red.idbl = 0;
   red.iphase = 1;
-  dir.write_text("red.dat", red.text());
-  ASSERT_EQ(dir.run(), 0) << dir.console.output;
+  ASSERT_EQ(dir.run(red), 0) << dir.console.output;
   const std::string name = name40("ss.spc");
   const std::string oname = name50("out/ss.spc");
   EXPECT_EQ(without_average(lines_of(dir.console.output)),
@@ -182,8 +177,7 @@ TEST(BatchRun, SingleSidedShortensToTheRequestedResolution) {
     red.res = res;
     red.wlow = "0";
     red.whigh = "3000";
-    dir.write_text("red.dat", red.text());
-    ASSERT_EQ(dir.run(), 0) << dir.console.output;
+    ASSERT_EQ(dir.run(red), 0) << dir.console.output;
     EXPECT_NE(dir.console.output.find(std::string(resolution_line) + "\r\n" + points_line),
               std::string::npos)
         << dir.console.output;
@@ -203,8 +197,7 @@ TEST(BatchRun, TheLastWavenumberMayExceedThePhaseGridByRounding) {
   red.wref = "16352.01";
   red.wlow = "0";
   red.whigh = "9000";
-  dir.write_text("red.dat", red.text());
-  ASSERT_EQ(dir.run(), 0) << dir.console.output;
+  ASSERT_EQ(dir.run(red), 0) << dir.console.output;
   EXPECT_EQ(read_file_bytes(dir.file("out/g.spc")).size(), 256u + 4u * 2048u);
 }
 
@@ -219,8 +212,7 @@ TEST(BatchRun, DegenerateFilesAreSkippedAndTheRunGoesOn) {
   dir.write_interferogram("empty.spc", {});
   RedDat red;
   red.files = {"last.spc", "good.spc", "empty.spc"};
-  dir.write_text("red.dat", red.text());
-  EXPECT_EQ(dir.run(), 2);
+  EXPECT_EQ(dir.run(red), 2);
   const std::string& console = dir.console.output;
   EXPECT_NE(console.find("\r\nSkipped " + name40("last.spc") + ": the centerburst is the last sample\r\n"),
             std::string::npos)
@@ -234,8 +226,7 @@ TEST(BatchRun, DegenerateFilesAreSkippedAndTheRunGoesOn) {
 
   red.files = {"early.spc"};
   red.idbl = 0;
-  dir.write_text("red.dat", red.text());
-  EXPECT_EQ(dir.run(), 2);
+  EXPECT_EQ(dir.run(red), 2);
   EXPECT_NE(dir.console.output.find("Skipped " + name40("early.spc") +
                                     ": the centerburst lies in the first 3 samples\r\nOK\r\n"),
             std::string::npos)
@@ -253,8 +244,7 @@ TEST(BatchRun, AnEmptyRangeWritesNoFile) {
     red.idbl = idbl;
     red.wlow = "4000";
     red.whigh = "400";
-    dir.write_text("red.dat", red.text());
-    EXPECT_EQ(dir.run(), 2);
+    EXPECT_EQ(dir.run(red), 2);
     const std::string skip =
         "Skipped " + name40("w.spc") + ": no spectrum point lies between wlow and whigh\r\n";
     EXPECT_NE(dir.console.output.find(skip), std::string::npos) << dir.console.output;
@@ -270,8 +260,7 @@ TEST(BatchRun, CountOnlyModeReadsAndCounts) {
   red.files = {"a.spc", "a.spc"};
   red.ipow2 = 0;
   red.ires = 0;
-  dir.write_text("red.dat", red.text());
-  EXPECT_EQ(dir.run(), 0);
+  EXPECT_EQ(dir.run(red), 0);
   // A file's block starts by ending the line left pending before it.
   const std::string block = "\r\n\r\nInterferogram File:  " + name40("a.spc") + "\r\n      1024 points read";
   EXPECT_EQ(dir.console.output, block + "\r\n" + block + "\r\nOK\r\n");
@@ -309,8 +298,7 @@ TEST(BatchRun, ARunDoneTwiceGivesIdenticalBytes) {
   red.files = {"s.spc"};
   red.idbl = 0;
   red.iphase = 1;
-  dir.write_text("red.dat", red.text());
-  ASSERT_EQ(dir.run(), 0);
+  ASSERT_EQ(dir.run(red), 0);
   const std::string console = dir.console.output;
   const std::string log = dir.read_text("red.out");
   const ByteImage spc = read_file_bytes("out/s.spc");
@@ -340,8 +328,7 @@ TEST(BatchRun, ALateCenterburstWithASmallTransform) {
   red.ipow2 = 1;
   red.npow = 10;
   red.ires = 0;
-  dir.write_text("red.dat", red.text());
-  ASSERT_EQ(dir.run(), 0) << dir.console.output;
+  ASSERT_EQ(dir.run(red), 0) << dir.console.output;
   EXPECT_NE(dir.console.output.find("Number of points used in phase correction calculation:       8192"),
             std::string::npos);
   EXPECT_NE(dir.console.output.find("Number of points =       1024"), std::string::npos);
@@ -356,8 +343,7 @@ TEST(BatchRun, ASegmentThatStartsBeforeTheRecord) {
   dir.write_interferogram("edge.spc", burst(10000, 4096));
   RedDat red;
   red.files = {"edge.spc"};
-  dir.write_text("red.dat", red.text());
-  ASSERT_EQ(dir.run(), 0) << dir.console.output;
+  ASSERT_EQ(dir.run(red), 0) << dir.console.output;
   const std::string log = dir.read_text("red.out");
   EXPECT_NE(log.find("Best possible resolution =    4.00000"), std::string::npos);
   EXPECT_NE(log.find("it=      4096"), std::string::npos);
@@ -396,8 +382,7 @@ TEST(BatchRun, SingleSidedTransformLength) {
     red.ipow2 = c.ipow2;
     red.npow = c.npow;
     red.ires = c.ires;
-    dir.write_text("red.dat", red.text());
-    ASSERT_EQ(dir.run(), 0) << dir.console.output;
+    ASSERT_EQ(dir.run(red), 0) << dir.console.output;
     EXPECT_EQ(dir.console.output.find("Zero filling") != std::string::npos, c.zero_filled);
     EXPECT_NE(dir.console.output.find(std::string("Number of points = ") + c.points + "\r\n"),
               std::string::npos)
@@ -416,8 +401,7 @@ TEST(BatchRun, TheNextSingleSidedFileStartsFromTheOutputResolution) {
   red.files = {"a.spc", "b.spc"};
   red.idbl = 0;
   red.res = "3.0";
-  dir.write_text("red.dat", red.text());
-  ASSERT_EQ(dir.run(), 0) << dir.console.output;
+  ASSERT_EQ(dir.run(red), 0) << dir.console.output;
   const std::string& out = dir.console.output;
   const std::string four = "Output spectrum resolution =     4.0000\r\nNumber of points =       4096";
   EXPECT_NE(out.find(four), std::string::npos) << out;

@@ -16,6 +16,37 @@
 
 namespace ftir::testing {
 
+// The fields of red.dat, written in their columns.
+struct RedDat {
+  std::vector<std::string> files;
+  int iphase = 0;
+  double sampr = 1.0;
+  int iapod = 3;
+  int ipow2 = 0;
+  int npow = 13;
+  int ires = 1;
+  int idbl = 1;
+  std::string res = "4.0";
+  std::string wlow = "400";
+  std::string whigh = "4000";
+  std::string wref = "16384.0";
+  std::string outdir = "out";
+  std::string ilog = "    1";
+
+  std::string text() const {
+    auto i5 = [](int v) {
+      std::string s = std::to_string(v);
+      return std::string(s.size() < 5 ? 5 - s.size() : 0, ' ') + s + "\n";
+    };
+    std::string t = i5(static_cast<int>(files.size()));
+    for (const std::string& f : files) t += f + "\n";
+    t += i5(iphase) + std::to_string(sampr) + "\n" + i5(iapod) + i5(ipow2) + i5(npow) + i5(ires) +
+         i5(idbl) + res + "\n" + wlow + "\n" + whigh + "\n" + wref + "\n" + outdir + "\n" + ilog +
+         "\n";
+    return t;
+  }
+};
+
 // A temporary folder that is the working directory while the object lives.
 class RunDir : public TempDir {
  public:
@@ -50,6 +81,12 @@ class RunDir : public TempDir {
     return driver::run_program(console, clock);
   }
 
+  // Writes red.dat from `red`, then runs.
+  int run(const RedDat& red) {
+    write_text("red.dat", red.text());
+    return run();
+  }
+
   FakeConsole console;
   FakeClock clock;
 
@@ -57,36 +94,6 @@ class RunDir : public TempDir {
   std::filesystem::path previous_;
 };
 
-// The fields of red.dat, written in their columns.
-struct RedDat {
-  std::vector<std::string> files;
-  int iphase = 0;
-  double sampr = 1.0;
-  int iapod = 3;
-  int ipow2 = 0;
-  int npow = 13;
-  int ires = 1;
-  int idbl = 1;
-  std::string res = "4.0";
-  std::string wlow = "400";
-  std::string whigh = "4000";
-  std::string wref = "16384.0";
-  std::string outdir = "out";
-  std::string ilog = "    1";
-
-  std::string text() const {
-    auto i5 = [](int v) {
-      std::string s = std::to_string(v);
-      return std::string(s.size() < 5 ? 5 - s.size() : 0, ' ') + s + "\n";
-    };
-    std::string t = i5(static_cast<int>(files.size()));
-    for (const std::string& f : files) t += f + "\n";
-    t += i5(iphase) + std::to_string(sampr) + "\n" + i5(iapod) + i5(ipow2) + i5(npow) + i5(ires) +
-         i5(idbl) + res + "\n" + wlow + "\n" + whigh + "\n" + wref + "\n" + outdir + "\n" + ilog +
-         "\n";
-    return t;
-  }
-};
 
 // A damped two-tone burst centred at `center` (1-based) of `npts` samples, largest at
 // the centre, zero mean to within a few counts.
