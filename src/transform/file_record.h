@@ -1,0 +1,52 @@
+// The record of one file's journey through a run: what was read, found, chosen and
+// written, or why the file was skipped. The conversion fills it; the classic report, the
+// command line's summary and the page of a run read it. Nobody parses printed lines.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ftir::transform {
+
+enum class FileStatus {
+  kConverted,  // the spectrum file was written
+  kCounted,    // count-only mode (ipow2 and ires both 0): read and counted, nothing written
+  kSkipped,    // skipped with `reason`; the run went on
+  kStopped,    // the run stopped on this file (the stop text is in `reason`)
+};
+
+enum class Side { kNone, kSingle, kDouble };  // kNone: the file never reached a path
+
+// A spectrum or phase curve kept for showing: point i (0-based) lies at
+// x_first + i * x_step cm-1; values as written to the file (before the f32 rounding).
+struct Curve {
+  double x_first = 0.0;
+  double x_step = 0.0;
+  std::vector<double> y;
+};
+
+struct FileRecord {
+  std::string input;              // the name as listed, trailing blanks removed
+  int npts = 0;                   // points read (0 when the reader refused the file)
+  int jmax = 0;                   // 1-based centerburst index; 0 when not located
+  Side side = Side::kNone;
+  int iapod = 0;                  // window code used
+  double res_requested = 0.0;     // the resolution request when the file began, cm-1
+  double res = 0.0;               // the resolution written in the spectrum's header, cm-1
+  int lnum = 0;                   // spectrum points before the range cut
+  int points_written = 0;         // points of the spectrum file
+  double first_x = 0.0;           // cm-1 of the first and last points written
+  double last_x = 0.0;
+  double energy = 0.0;            // interferogram energy E of the path (0 when not reached)
+  double peak = 0.0;              // largest magnitude of the spectrum written
+  std::vector<std::string> outputs;  // every file written for this input, in writing order
+  FileStatus status = FileStatus::kSkipped;
+  std::string reason;             // the skip reason or stop text; empty when converted
+  double milliseconds = 0.0;      // wall time of the whole file, filled by the caller
+  // Filled only when the run asks for curves (the page): the spectrum as written and,
+  // single-sided, the phase angle on its coarse grid.
+  Curve spectrum;
+  Curve phase;
+};
+
+}  // namespace ftir::transform
