@@ -55,7 +55,12 @@ source tree; see README.md there and at the top of the tree.
 int main(int argc, char** argv) {
   if (argc > 1) {
     const std::string_view arg = argv[1];
-    if (arg == "--check" && argc <= 3) {
+    if (arg == "--check") {
+      if (argc > 3) {
+        std::fprintf(stderr,
+                     "ftir-reduce: --check takes one red.dat at most, see ftir-reduce --help\n");
+        return 1;
+      }
       ftir::report::StdConsole out;
       return ftir::cli::run_check(out, argc == 3 ? argv[2] : "red.dat");
     }

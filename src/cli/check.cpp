@@ -36,7 +36,7 @@ constexpr std::size_t kNameColumns = driver::kNameLength;
 constexpr double kLaserTolerance = 1e-5;
 
 constexpr std::array<std::string_view, 7> kWindowNames = {
-    "boxcar",          "triangle",         "Happ-Genzel",       "Blackman-Harris",
+    "boxcar",           "triangle",           "Happ-Genzel",        "Blackman-Harris",
     "Norton-Beer weak", "Norton-Beer medium", "Norton-Beer strong",
 };
 
@@ -51,8 +51,8 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 std::string number_text(double v) {
   char buffer[64];
   const double a = std::fabs(v);
-  const auto format = (a == 0.0 || (a >= 1e-5 && a < 1e15)) ? std::chars_format::fixed
-                                                             : std::chars_format::general;
+  const auto format =
+      (a == 0.0 || (a >= 1e-5 && a < 1e15)) ? std::chars_format::fixed : std::chars_format::general;
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, v, format);
   return std::string(buffer, result.ptr);
 }
@@ -125,11 +125,10 @@ class Checker {
     const std::string value = number_text(f.number);
     if (line[n - 1] != ' ' && (is_digit(line[n]) || line[n] == '.')) {
       const std::string_view rest = item_from(line, n)->text;
-      warn(f.line_number, f.field + ": the number runs on past column " + std::to_string(n) +
-                              ": " + f.field + " reads as " + value + " from " +
-                              shown(trim_right(f.raw)) + ", and " + shown(rest) +
-                              " after it is not read; keep the value within " +
-                              columns_text(f.last_column));
+      warn(f.line_number,
+           f.field + ": the number runs on past column " + std::to_string(n) + ": " + f.field +
+               " reads as " + value + " from " + shown(trim_right(f.raw)) + ", and " + shown(rest) +
+               " after it is not read; keep the value within " + columns_text(f.last_column));
       return;
     }
     const std::optional<Item> item = item_from(line, n);
@@ -142,9 +141,8 @@ class Checker {
                               " (a comment on a line of its own is read as this field, and "
                               "every later field one line late)");
     } else {
-      warn(f.line_number, f.field + " reads as " + value + " from " +
-                              columns_text(f.last_column) + "; " + shown(item->text) + where +
-                              " is not read");
+      warn(f.line_number, f.field + " reads as " + value + " from " + columns_text(f.last_column) +
+                              "; " + shown(item->text) + where + " is not read");
     }
   }
 
@@ -156,8 +154,8 @@ class Checker {
       if (c != ' ') digits += c;
     }
     std::string text = f.field + ": " + shown(digits) +
-                       " has no decimal point, so its last five digits are decimals: " +
-                       f.field + " reads as " + number_text(f.number);
+                       " has no decimal point, so its last five digits are decimals: " + f.field +
+                       " reads as " + number_text(f.number);
     const bool plain = std::all_of(digits.begin(), digits.end(),
                                    [](char c) { return is_digit(c) || c == '+' || c == '-'; });
     if (plain && f.number != 0.0) text += "; write " + digits + ". for " + digits + " cm-1";
@@ -168,8 +166,9 @@ class Checker {
     const auto v = static_cast<int>(f.number);
     const std::string code = f.field + " " + std::to_string(v);
     if (f.field == "iapod" && (v < 0 || v > 6)) {
-      warn(f.line_number, code + " is no window (0 to 6): the run would apodize with a boxcar "
-                                 "and leave the spectrum's title blank");
+      warn(f.line_number, code +
+                              " is no window (0 to 6): the run would apodize with a boxcar "
+                              "and leave the spectrum's title blank");
     } else if (f.field == "idbl" && v != 0 && v != 1) {
       warn(f.line_number, code + ": 0 is single-sided, 1 double-sided; " + std::to_string(v) +
                               " is taken as double-sided");
@@ -225,8 +224,7 @@ class Checker {
 
   // What the reader would do with the file, from its header alone; a warning for anything
   // that stops or skips the run on it, or an X range that contradicts wref.
-  std::string inspect_file(const driver::RunParameters& p, int line_number,
-                           std::string_view name) {
+  std::string inspect_file(const driver::RunParameters& p, int line_number, std::string_view name) {
     auto problem = [&](const std::string& text) {
       warn(line_number, shown(name) + " " + text);
       return text;
@@ -265,8 +263,9 @@ class Checker {
                      "); the run would stop there with \"Program terminating\"");
     }
     if (spcfile::variant_of(bytes[spcfile::kVersionOffset]) == spcfile::SpcVariant::kNewMsbFirst) {
-      return problem("is refused by the reader (new format, most significant byte first); the "
-                     "run would stop there with \"Hu-Oh &#&$!#^*\"");
+      return problem(
+          "is refused by the reader (new format, most significant byte first); the "
+          "run would stop there with \"Hu-Oh &#&$!#^*\"");
     }
     spcfile::DecodedHeader h;
     if (!spcfile::decode_header(header, h)) {
@@ -380,15 +379,14 @@ class Checker {
 // The line of one field as read.
 std::string field_line(const FieldTrace& f, int width) {
   std::string number = std::to_string(f.line_number);
-  std::string s = "  line " + std::string(static_cast<std::size_t>(width) - number.size(), ' ') +
-                  number + "  ";
+  std::string s =
+      "  line " + std::string(static_cast<std::size_t>(width) - number.size(), ' ') + number + "  ";
   if (f.kind == Kind::kPassedOver) {
     return s + "holds nothing: passed over while looking for " + f.field;
   }
   std::string field = f.field;
   field.resize(std::max<std::size_t>(field.size(), 6), ' ');
-  const std::string columns =
-      std::to_string(f.first_column) + "-" + std::to_string(f.last_column);
+  const std::string columns = std::to_string(f.first_column) + "-" + std::to_string(f.last_column);
   s += field + "  ";
   switch (f.kind) {
     case Kind::kInteger:
@@ -396,7 +394,8 @@ std::string field_line(const FieldTrace& f, int width) {
              number_text(f.number);
     case Kind::kDecimal:
       return s + "decimal, columns " + columns + ": " + shown(trim_right(f.raw)) + " -> " +
-             number_text(f.number) + (f.implied_decimals ? " (no point: five implied decimals)" : "");
+             number_text(f.number) +
+             (f.implied_decimals ? " (no point: five implied decimals)" : "");
     case Kind::kFreeForm:
       return s + "free form, columns " + columns + ": " + shown(f.raw) + " -> " +
              number_text(f.number);
@@ -415,8 +414,9 @@ std::vector<std::string> plan(const driver::RunParameters& p) {
                               : "files: " + n + ", converted one after another");
   const bool count_only = p.ipow2 == 0 && p.ires == 0;
   if (count_only) {
-    out.push_back("count only: ipow2 and ires are both 0, so each file is read and its points "
-                  "counted; nothing is transformed or written");
+    out.push_back(
+        "count only: ipow2 and ires are both 0, so each file is read and its points "
+        "counted; nothing is transformed or written");
   }
   const bool single = p.idbl == 0;
   out.push_back(std::string("path: ") +
@@ -424,8 +424,8 @@ std::vector<std::string> plan(const driver::RunParameters& p) {
                         : "double-sided magnitude (idbl " + std::to_string(p.idbl) + ")"));
   const std::string iapod = "iapod " + std::to_string(p.iapod);
   if (p.iapod >= 0 && p.iapod <= 6) {
-    out.push_back("window: " + std::string(kWindowNames[static_cast<std::size_t>(p.iapod)]) +
-                  " (" + iapod + "), titled " + shown(transform::window_title(p.iapod)));
+    out.push_back("window: " + std::string(kWindowNames[static_cast<std::size_t>(p.iapod)]) + " (" +
+                  iapod + "), titled " + shown(transform::window_title(p.iapod)));
   } else {
     out.push_back("window: none (" + iapod + "): weight 1 everywhere, as a boxcar, no title");
   }
@@ -434,13 +434,14 @@ std::vector<std::string> plan(const driver::RunParameters& p) {
     out.push_back("transform: " + points + " points around the centerburst (ipow2 " +
                   std::to_string(p.ipow2) + "); the resolution follows from them");
   } else if (!single) {
-    out.push_back("transform: the segment around the centerburst that res asks for, or the "
-                  "longest the record allows");
+    out.push_back(
+        "transform: the segment around the centerburst that res asks for, or the "
+        "longest the record allows");
   } else {
     std::string t = "transform: the record zero-filled or cut to a power of two";
     if (p.ipow2 == 1) t += ", at most " + points + " points (ipow2 1)";
-    t += p.ires == 1 ? ", shortened to res (ires 1)" : ", res not honoured (ires " +
-                                                           std::to_string(p.ires) + ")";
+    t += p.ires == 1 ? ", shortened to res (ires 1)"
+                     : ", res not honoured (ires " + std::to_string(p.ires) + ")";
     out.push_back(t);
   }
   out.push_back("resolution: " + number_text(p.res) +
@@ -453,8 +454,8 @@ std::vector<std::string> plan(const driver::RunParameters& p) {
   out.push_back("range: " + number_text(p.wlow) + " to " + number_text(p.whigh) +
                 " cm-1 (wlow, whigh)");
   const std::string outdir(trim_right(p.outdir));
-  out.push_back("output folder: " + (outdir.empty() ? std::string("the working folder") : shown(outdir)) +
-                " (outdir)");
+  out.push_back("output folder: " +
+                (outdir.empty() ? std::string("the working folder") : shown(outdir)) + " (outdir)");
   if (single && p.iphase == 1) {
     out.push_back("phase files: .phz (phase angle) and .shr (phase spectrum) too (iphase 1)");
   }
@@ -481,10 +482,9 @@ CheckResult check_red_dat(const std::string& path) {
     checker.check_outdir(*r.params);
     checker.check_range(*r.params);
   }
-  std::stable_sort(r.warnings.begin(), r.warnings.end(),
-                   [](const CheckWarning& a, const CheckWarning& b) {
-                     return a.line_number < b.line_number;
-                   });
+  std::stable_sort(
+      r.warnings.begin(), r.warnings.end(),
+      [](const CheckWarning& a, const CheckWarning& b) { return a.line_number < b.line_number; });
   return r;
 }
 

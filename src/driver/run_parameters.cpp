@@ -1,9 +1,9 @@
 // red.dat: the fixed line layout of the run parameter file and its field rules.
 #include "driver/run_parameters.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>

@@ -40,9 +40,9 @@ struct FieldTrace {
     kPassedOver,  // a line holding nothing, passed over while looking for a free-form number
   };
   Kind kind = Kind::kInteger;
-  int line_number = 0;            // 1-based
-  std::string field;              // "nfiles", "files", "iphase", ...
-  int first_column = 0;           // 1-based columns the value was read from (0 when passed over)
+  int line_number = 0;   // 1-based
+  std::string field;     // "nfiles", "files", "iphase", ...
+  int first_column = 0;  // 1-based columns the value was read from (0 when passed over)
   int last_column = 0;
   std::string raw;                // the text of those columns, as far as the line reaches
   std::string line;               // the whole line without its line end
@@ -58,8 +58,7 @@ struct FieldTrace {
 // "red.dat line N: <field>: <reason>" on anything it cannot use. With `trace`, every
 // field read (and every line passed over) is appended to it as it is read, so a stop
 // leaves the fields before the faulty line there.
-RunParameters parse_run_parameters(std::string_view text,
-                                   std::vector<FieldTrace>* trace = nullptr);
+RunParameters parse_run_parameters(std::string_view text, std::vector<FieldTrace>* trace = nullptr);
 
 // Reads the file at `path` and parses it; a missing or unreadable file stops the run
 // with "red.dat: <reason>".

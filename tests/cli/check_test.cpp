@@ -1,8 +1,7 @@
 #include "cli/check.h"
 
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include "support/spc_images.h"
 
@@ -36,10 +35,10 @@ out                                      <- outdir: output directory, columns 1-
 
 // A clean red.dat, one field a line; cases replace lines by their 1-based number.
 const std::vector<std::string> kBase = {
-    "    2 nfiles",  "a.spc",         "b.spc",      "    0 iphase",
-    "1.0   sampr",   "    3 iapod",   "    0 ipow2", "   14 npow",
-    "    1 ires",    "    0 idbl",    "          4.0  res", "400.0 wlow",
-    "4000. whigh",   "  15800.823    wref", "out",  "    1 ilog",
+    "    2 nfiles",       "a.spc",       "b.spc",       "    0 iphase",        "1.0   sampr",
+    "    3 iapod",        "    0 ipow2", "   14 npow",  "    1 ires",          "    0 idbl",
+    "          4.0  res", "400.0 wlow",  "4000. whigh", "  15800.823    wref", "out",
+    "    1 ilog",
 };
 
 struct Sink : report::Sink {
@@ -82,31 +81,49 @@ TEST(Check, WarnsOnTheLineOfEachSlip) {
   const std::string long_name(40, 'x');
   const Case cases[] = {
       {"clean", {}, 0, {}},
-      {"iapod in column 7", {{6, "      3 iapod"}}, 3,
+      {"iapod in column 7",
+       {{6, "      3 iapod"}},
+       3,
        {{6, "iapod: columns 1-5 are blank, so iapod reads as 0, but \"3\" stands in column 7"}}},
       {"iapod 9", {{6, "    9 iapod"}}, 3, {{6, "iapod 9 is no window (0 to 6)"}}},
-      {"res without a point", {{11, "          4    res"}}, 3,
+      {"res without a point",
+       {{11, "          4    res"}},
+       3,
        {{11, "res reads as 0.00004; write 4. for 4 cm-1"}}},
-      {"wref moved to column 10", {{14, "         15800.823"}}, 3,
+      {"wref moved to column 10",
+       {{14, "         15800.823"}},
+       3,
        {{2, "implies a laser wavenumber of 15800.8"},
         {3, "implies a laser wavenumber of 15800.8"},
         {14, "wref reads as 15800 from \"         15800.\", and \"823\" after it is not read"}}},
-      {"wref without its point", {{14, "  15800823"}}, 3,
+      {"wref without its point",
+       {{14, "  15800823"}},
+       3,
        {{2, "wref is 158.00823"},
         {3, "wref is 158.00823"},
         {12, "holds no point of the spectrum, which runs from 0 to fmax = 79.0041 cm-1"},
         {14, "wref reads as 158.00823; write 15800823. for 15800823 cm-1"}}},
-      {"name over 40 columns", {{3, long_name + "b.spc"}}, 3,
+      {"name over 40 columns",
+       {{3, long_name + "b.spc"}},
+       3,
        {{3, "is cut there: \"" + long_name + "\" is read, \"b.spc\" is not"},
         {3, "does not exist"}}},
-      {"codes other than 0 and 1", {{4, "    2"}, {10, "    2"}, {16, "    2"}}, 3,
+      {"codes other than 0 and 1",
+       {{4, "    2"}, {10, "    2"}, {16, "    2"}},
+       3,
        {{4, "iphase 2"}, {10, "idbl 2"}, {16, "ilog 2"}}},
-      {"missing file, same output name", {{3, "sub/a.spc"}}, 3,
+      {"missing file, same output name",
+       {{3, "sub/a.spc"}},
+       3,
        {{3, "\"sub/a.spc\" does not exist"}, {3, "writes \"out/a.spc\", as line 2 does"}}},
-      {"refused by the reader", {{2, "multi.spc"}, {3, "msb.spc"}}, 3,
+      {"refused by the reader",
+       {{2, "multi.spc"}, {3, "msb.spc"}},
+       3,
        {{2, "several traces in one file"}, {3, "most significant byte first"}}},
       {"missing output folder", {{15, "spectra"}}, 3, {{15, "\"spectra\" does not exist"}}},
-      {"outputs over the inputs", {{15, "."}}, 3,
+      {"outputs over the inputs",
+       {{15, "."}},
+       3,
        {{2, "the run would overwrite it"}, {3, "the run would overwrite it"}}},
       {"empty range", {{12, "5000 wlow"}}, 3, {{12, "wlow lies above whigh"}}},
       {"count only: nothing written", {{9, "    0"}, {15, "spectra"}}, 0, {}},
