@@ -328,15 +328,21 @@ class Checker {
       r_.files.push_back(std::move(listed));
     }
     if (!writes) return;
-    // A spectrum written over a listed interferogram loses it.
+    // A spectrum written over a listed interferogram loses it. Paths are compared with
+    // links and dot segments resolved, each found once.
+    std::map<fs::path, int> input_line;
+    for (const ListedFile& in : r_.files) {
+      std::error_code ec;
+      const fs::path path = fs::weakly_canonical(located(in.name), ec);
+      if (!ec && !in.name.empty()) input_line.emplace(path, in.line_number);
+    }
     for (const ListedFile& out : r_.files) {
-      for (const ListedFile& in : r_.files) {
-        std::error_code ec;
-        if (fs::equivalent(located(out.oname), located(in.name), ec)) {
-          warn(out.line_number, "writes " + shown(out.oname) + ", which is the interferogram " +
-                                    "listed on line " + std::to_string(in.line_number) +
-                                    ": the run would overwrite it");
-        }
+      std::error_code ec;
+      const auto it = input_line.find(fs::weakly_canonical(located(out.oname), ec));
+      if (!ec && it != input_line.end()) {
+        warn(out.line_number, "writes " + shown(out.oname) + ", which is the interferogram " +
+                                  "listed on line " + std::to_string(it->second) +
+                                  ": the run would overwrite it");
       }
     }
   }

@@ -156,7 +156,15 @@ TEST(Check, ReadmeExampleStopsWithTheRunsLine) {
   std::ofstream(dir.file("red.dat"), std::ios::binary) << kReadmeExample;
   const CheckResult r = check_red_dat(dir.file("red.dat"));
   EXPECT_FALSE(r.params.has_value());
-  EXPECT_EQ(r.fields.size(), 15u);
+  ASSERT_EQ(r.fields.size(), 15u);
+  // The res line read as wlow: the free-form item's own columns.
+  const driver::FieldTrace& wlow = r.fields[11];
+  EXPECT_EQ(wlow.field, "wlow");
+  EXPECT_EQ(wlow.line_number, 12);
+  EXPECT_EQ(wlow.first_column, 11);
+  EXPECT_EQ(wlow.last_column, 13);
+  EXPECT_EQ(wlow.raw, "4.0");
+  EXPECT_EQ(wlow.number, 4.0);
   ASSERT_FALSE(r.warnings.empty());
   EXPECT_EQ(r.warnings[0].line_number, 7);
   EXPECT_NE(r.warnings[0].text.find("ipow2: columns 1-5 are blank"), std::string::npos);
