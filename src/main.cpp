@@ -2,13 +2,14 @@
 #include <cstdio>
 #include <string_view>
 
+#include "cli/check.h"
 #include "driver/batch.h"
 
 namespace {
 
 constexpr std::string_view kVersion = "ftir-reduce 1.0.0\n";
 
-constexpr std::string_view kHelp = R"(Usage: ftir-reduce [--help | --version]
+constexpr std::string_view kHelp = R"(Usage: ftir-reduce [--help | --version | --check [FILE]]
 
 Turns FTIR interferograms stored as SPC files into spectra. Each listed
 interferogram has its mean removed and its centerburst located, is apodized,
@@ -40,6 +41,11 @@ their line, names in columns 1-40):
 Exit status: 0 when every file produced its spectrum, 2 when the run ended with
 OK but skipped files, 1 when the run stopped on a failure.
 
+--check [FILE] reads FILE (default red.dat) as a run would, converts nothing,
+and shows each field's line, columns, text and value, what the run would do,
+and warnings for likely slips, each naming its line. Exit status: 0 no warning,
+3 warnings, 1 when it cannot be read (with the line a run would stop on).
+
 A worked example with a commented red.dat lies in the examples/ folder of the
 source tree; see README.md there and at the top of the tree.
 )";
@@ -49,6 +55,15 @@ source tree; see README.md there and at the top of the tree.
 int main(int argc, char** argv) {
   if (argc > 1) {
     const std::string_view arg = argv[1];
+    if (arg == "--check") {
+      if (argc > 3) {
+        std::fprintf(stderr,
+                     "ftir-reduce: --check takes one red.dat at most, see ftir-reduce --help\n");
+        return 1;
+      }
+      ftir::report::StdConsole out;
+      return ftir::cli::run_check(out, argc == 3 ? argv[2] : "red.dat");
+    }
     if (argc == 2 && (arg == "--help" || arg == "-h")) {
       std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
       return 0;

@@ -1,6 +1,7 @@
 // red.dat: the fixed line layout of the run parameter file and its field rules.
 #include "driver/run_parameters.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -27,7 +28,7 @@ constexpr int kImpliedDecimals = 5;
 // The lines of the file, each without its line end (LF, or CR LF from other systems).
 class LineReader {
  public:
-  explicit LineReader(std::string_view text) : text_(text) {}
+  LineReader(std::string_view text, std::vector<FieldTrace>* trace) : text_(text), trace_(trace) {}
 
   // The next line, or nullopt at the end of the file.
   std::optional<std::string_view> next() {
@@ -55,10 +56,33 @@ class LineReader {
 
   int line_number() const { return line_number_; }
 
+  // Appends the field just read from `line` (the current line) to the trace, if any.
+  void note(FieldTrace::Kind kind, std::string_view field, std::string_view line, int first_column,
+            int last_column, double number = 0.0, bool implied_decimals = false,
+            std::string_view text = {}) {
+    if (trace_ == nullptr) return;
+    FieldTrace t;
+    t.kind = kind;
+    t.line_number = line_number_;
+    t.field = field;
+    if (first_column > 0) {
+      t.raw = line.substr(0, static_cast<std::size_t>(last_column))
+                  .substr(std::min(line.size(), static_cast<std::size_t>(first_column - 1)));
+    }
+    t.first_column = first_column;
+    t.last_column = last_column;
+    t.line = line;
+    t.implied_decimals = implied_decimals;
+    t.number = number;
+    t.text = text;
+    trace_->push_back(std::move(t));
+  }
+
  private:
   std::string_view text_;
   std::size_t pos_ = 0;
   int line_number_ = 0;
+  std::vector<FieldTrace>* trace_;
 };
 
 // The field's columns with every blank removed (blanks in a numeric field are ignored).
@@ -147,11 +171,14 @@ std::optional<double> decimal_value(const DecimalText& d, int implied) {
 
 // Decimal field: columns 1 to 15, blanks ignored; without a decimal point the last five
 // digits are decimals ("4" is 0.00004, "400000" is 4.0). A blank field is 0.
-double decimal_field(std::string_view line, int line_number, std::string_view field) {
+// `implied` is set when the field holds a number without a point.
+double decimal_field(std::string_view line, int line_number, std::string_view field,
+                     bool* implied = nullptr) {
   std::string text = squeeze_columns(line, kDecimalColumns);
   if (text.empty()) return 0.0;
   std::optional<DecimalText> scanned = scan_decimal(text);
   if (!scanned) refuse(line_number, field, "'" + text + "' is not a number");
+  if (implied != nullptr) *implied = !scanned->has_point;
   std::optional<double> value = decimal_value(*scanned, kImpliedDecimals);
   if (!value) refuse(line_number, field, "'" + text + "' is out of range");
   return *value;
@@ -163,13 +190,18 @@ double free_form_number(LineReader& lines, std::string_view field) {
   for (;;) {
     std::string_view line = lines.required(field);
     std::size_t start = line.find_first_not_of(" \t,");
-    if (start == std::string_view::npos) continue;
+    if (start == std::string_view::npos) {
+      lines.note(FieldTrace::Kind::kPassedOver, field, line, 0, 0);
+      continue;
+    }
     std::size_t end = line.find_first_of(" \t,", start);
     std::string_view item = line.substr(start, end == std::string_view::npos ? end : end - start);
     std::optional<DecimalText> scanned = scan_decimal(item);
     if (!scanned) refuse(lines.line_number(), field, "no number found");
     std::optional<double> value = decimal_value(*scanned, 0);
     if (!value) refuse(lines.line_number(), field, "'" + std::string(item) + "' is out of range");
+    lines.note(FieldTrace::Kind::kFreeForm, field, line, static_cast<int>(start) + 1,
+               static_cast<int>(start + item.size()), *value);
     return *value;
   }
 }
@@ -183,26 +215,38 @@ std::string text_field(std::string_view line) {
 
 int read_integer(LineReader& lines, std::string_view field) {
   std::string_view line = lines.required(field);
-  return integer_field(line, lines.line_number(), field);
+  const int value = integer_field(line, lines.line_number(), field);
+  lines.note(FieldTrace::Kind::kInteger, field, line, 1, kIntegerColumns, value);
+  return value;
 }
 
 double read_decimal(LineReader& lines, std::string_view field) {
   std::string_view line = lines.required(field);
-  return decimal_field(line, lines.line_number(), field);
+  bool implied = false;
+  const double value = decimal_field(line, lines.line_number(), field, &implied);
+  lines.note(FieldTrace::Kind::kDecimal, field, line, 1, kDecimalColumns, value, implied);
+  return value;
+}
+
+std::string read_text(LineReader& lines, std::string_view field) {
+  std::string_view line = lines.required(field);
+  std::string text = text_field(line);
+  lines.note(FieldTrace::Kind::kText, field, line, 1, kNameLength, 0.0, false, text);
+  return text;
 }
 
 }  // namespace
 
-RunParameters parse_run_parameters(std::string_view text) {
+RunParameters parse_run_parameters(std::string_view text, std::vector<FieldTrace>* trace) {
   RunParameters p;
-  LineReader lines(text);
+  LineReader lines(text, trace);
   p.nfiles = read_integer(lines, "nfiles");
   if (p.nfiles > kMaxFiles) {
     refuse(lines.line_number(), "nfiles",
            std::to_string(p.nfiles) + " files listed, at most " + std::to_string(kMaxFiles));
   }
   for (int i = 0; i < p.nfiles; ++i) {
-    p.files.push_back(text_field(lines.required("files")));
+    p.files.push_back(read_text(lines, "files"));
   }
   p.iphase = read_integer(lines, "iphase");
   p.sampr = free_form_number(lines, "sampr");
@@ -218,9 +262,10 @@ RunParameters parse_run_parameters(std::string_view text) {
   p.whigh = free_form_number(lines, "whigh");
   p.wref = read_decimal(lines, "wref");
   const int wref_line = lines.line_number();
-  p.outdir = text_field(lines.required("outdir"));
+  p.outdir = read_text(lines, "outdir");
   if (std::optional<std::string_view> line = lines.next()) {
     p.ilog = integer_field(*line, lines.line_number(), "ilog");
+    lines.note(FieldTrace::Kind::kInteger, "ilog", *line, 1, kIntegerColumns, p.ilog);
   }
 
   if (!(p.sampr > 0.0)) refuse(sampr_line, "sampr", "must be greater than 0");
@@ -240,7 +285,7 @@ RunParameters parse_run_parameters(std::string_view text) {
   return p;
 }
 
-RunParameters load_run_parameters(const std::string& path) {
+RunParameters load_run_parameters(const std::string& path, std::vector<FieldTrace>* trace) {
   std::ifstream file(path, std::ios::binary);
   if (!file) {
     report::stop(path + ": cannot be opened: " + std::strerror(errno) +
@@ -250,7 +295,7 @@ RunParameters load_run_parameters(const std::string& path) {
   std::ostringstream text;
   text << file.rdbuf();
   if (file.bad()) report::stop(path + ": cannot be read", report::kExitFailure);
-  return parse_run_parameters(text.str());
+  return parse_run_parameters(text.str(), trace);
 }
 
 }  // namespace ftir::driver

@@ -29,15 +29,40 @@ struct RunParameters {
   double wlref = 0.0;  // 1 / wref, derived once
 };
 
+// One field as the parser read it, so that the red.dat checker can show where each value
+// came from without a reader of its own. A run asks for no trace.
+struct FieldTrace {
+  enum class Kind {
+    kInteger,     // columns 1-5
+    kDecimal,     // columns 1-15
+    kFreeForm,    // the first item on the line; the columns are the item's own
+    kText,        // columns 1-40
+    kPassedOver,  // a line holding nothing, passed over while looking for a free-form number
+  };
+  Kind kind = Kind::kInteger;
+  int line_number = 0;   // 1-based
+  std::string field;     // "nfiles", "files", "iphase", ...
+  int first_column = 0;  // 1-based columns the value was read from (0 when passed over)
+  int last_column = 0;
+  std::string raw;                // the text of those columns, as far as the line reaches
+  std::string line;               // the whole line without its line end
+  bool implied_decimals = false;  // a decimal field without a point: five implied decimals
+  double number = 0.0;            // the value of a numeric field
+  std::string text;               // the value of a text field, 40 characters
+};
+
 // Reads the text of red.dat line by line with the field rules of each line (integer
 // fields in columns 1-5, decimal fields in columns 1-15 with five implied decimals,
 // free-form numbers that pass over empty lines, 40-character texts, an optional ilog
 // line). Lines may end in LF or CR LF. Stops the run (exit 1) with
-// "red.dat line N: <field>: <reason>" on anything it cannot use.
-RunParameters parse_run_parameters(std::string_view text);
+// "red.dat line N: <field>: <reason>" on anything it cannot use. With `trace`, every
+// field read (and every line passed over) is appended to it as it is read, so a stop
+// leaves the fields before the faulty line there.
+RunParameters parse_run_parameters(std::string_view text, std::vector<FieldTrace>* trace = nullptr);
 
 // Reads the file at `path` and parses it; a missing or unreadable file stops the run
 // with "red.dat: <reason>".
-RunParameters load_run_parameters(const std::string& path);
+RunParameters load_run_parameters(const std::string& path,
+                                  std::vector<FieldTrace>* trace = nullptr);
 
 }  // namespace ftir::driver

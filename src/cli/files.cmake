@@ -1,0 +1,2 @@
+set(CLI_SOURCES
+  src/cli/check.cpp)
