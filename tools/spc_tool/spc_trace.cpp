@@ -12,6 +12,7 @@
 #include <memory>
 #include <span>
 #include <string_view>
+#include <utility>
 
 #include "spcfile/bytes.h"
 
@@ -254,12 +255,14 @@ std::string Trace::comment() const {
   return old_format() ? text_of(header.old_header.comment) : text_of(header.header.comment);
 }
 
-Trace read_trace(const std::string& path) {
+Trace read_trace(const std::string& path) { return parse_trace(path, read_all(path)); }
+
+Trace parse_trace(const std::string& path, std::vector<unsigned char> file_bytes) {
   Trace trace;
   trace.path = path;
   const std::size_t slash = path.find_last_of('/');
   trace.name = slash == std::string::npos ? path : path.substr(slash + 1);
-  trace.bytes = read_all(path);
+  trace.bytes = std::move(file_bytes);
   const std::vector<unsigned char>& bytes = trace.bytes;
   trace.file_bytes = bytes.size();
   if (bytes.empty()) fail(path, "the file is empty");

@@ -56,6 +56,9 @@ struct Trace {
 // read as far as their header goes, for `info`.
 Trace read_trace(const std::string& path);
 
+// As read_trace, for a file whose bytes are already in memory; `path` names it in messages.
+Trace parse_trace(const std::string& path, std::vector<unsigned char> file_bytes);
+
 // Decodes the points of a trace read by read_trace. Throws ToolError for a variant the
 // converter refuses, a header that declares fewer than 2 points, a file holding none of
 // its points, or a sample that is not a finite number.

@@ -19,6 +19,11 @@ namespace ftir::spctool {
 // ToolError for an X that is not finite or values whose span overflows.
 std::string svg_plot(std::span<const Trace> traces, const std::string& title);
 
+// The legend label of each of `paths`: the file name, or where other files of the same
+// name are shown, the shortest end of its path (of the absolute path, made plain) that
+// differs from theirs ("a/x.spc", "b/x.spc"). A file named twice keeps its bare name.
+std::vector<std::string> legend_labels(std::span<const std::string> paths);
+
 // Round tick values inside [lo, hi]: multiples of 1, 2 or 5 times a power of ten, with
 // about `target` intervals across the range; ascending. lo < hi.
 std::vector<double> nice_ticks(double lo, double hi, int target);
