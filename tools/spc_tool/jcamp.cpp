@@ -70,7 +70,7 @@ std::string one_line(std::string text) {
 }  // namespace
 
 std::string jcamp_text(const Trace& trace, const std::string& title) {
-  const std::vector<double>& x = trace.x;
+  const std::vector<double>& x = trace.x;  // only its count is used
   const std::vector<double>& y = trace.y;
   std::string heading = one_line(title);
   if (heading.empty()) heading = one_line(trace.comment());
@@ -88,8 +88,11 @@ std::string jcamp_text(const Trace& trace, const std::string& title) {
   for (std::size_t i = 0; i < y.size(); ++i) k[i] = std::llround(y[i] / yfactor);
   const auto [lo, hi] = std::minmax_element(y.begin(), y.end());
 
+  // X as the layout defines it, evenly spaced from the header's first to its last X (the
+  // converter's reader steps old-format X in f32, which drifts by a few 1e-6 relative).
   const bool f32x = trace.x_is_f32;
-  const double deltax = (x.back() - x.front()) / static_cast<double>(x.size() - 1);
+  const double deltax = (trace.lastx() - trace.firstx()) / static_cast<double>(x.size() - 1);
+  auto x_at = [&](std::size_t i) { return trace.firstx() + static_cast<double>(i) * deltax; };
   std::string out;
   auto record = [&out](std::string_view label, const std::string& value) {
     out += "##";
@@ -109,8 +112,8 @@ std::string jcamp_text(const Trace& trace, const std::string& title) {
   record("YUNITS", y_units(trace.yunits()));
   record("XFACTOR", "1");
   record("YFACTOR", factor_text);
-  record("FIRSTX", shortest(x.front(), f32x));
-  record("LASTX", shortest(x.back(), f32x));
+  record("FIRSTX", shortest(trace.firstx(), f32x));
+  record("LASTX", shortest(x_at(x.size() - 1), f32x));
   record("DELTAX", shortest(deltax, false));
   record("MAXY", shortest(*hi, true));
   record("MINY", shortest(*lo, true));
@@ -128,7 +131,7 @@ std::string jcamp_text(const Trace& trace, const std::string& title) {
       out += '\n';
       line.clear();
     }
-    if (line.empty()) line = shortest(x[i], f32x);
+    if (line.empty()) line = shortest(x_at(i), false);
     line += value;
   }
   out += line;

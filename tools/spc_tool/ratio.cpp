@@ -100,14 +100,16 @@ int run_ratio(std::span<char* const> args) {
 
   const std::size_t left_out = sample.y.size() - r.y.size();
   if (left_out > 0) {
-    write_stderr("spc-tool: ratio: " + std::to_string(left_out) + " sample points outside the "
-                 "background's X range are left out\n");
+    write_stderr("spc-tool: ratio: " + std::to_string(left_out) + " of " +
+                 std::to_string(sample.y.size()) +
+                 " sample points lie outside the background's X range and are left out\n");
   }
   if (r.undefined > 0) {
-    write_stderr("spc-tool: ratio: " + std::to_string(r.undefined) + " points from X " +
-                 number(r.undefined_from) + " to " + number(r.undefined_to) + " have " +
-                 (absorbance ? "no positive transmittance" : "a background that is not positive") +
-                 "; written as 0\n");
+    write_stderr(std::string("spc-tool: ratio: ") +
+                 (absorbance ? "no positive transmittance" : "background not positive") + " at " +
+                 std::to_string(r.undefined) + " of " + std::to_string(r.y.size()) +
+                 " points (X " + number(r.undefined_from) + " to " + number(r.undefined_to) +
+                 "): written as 0\n");
   }
   TraceContent content;
   content.firstx = sample.x[r.first];
