@@ -10,7 +10,9 @@ target_link_libraries(make-interferogram PRIVATE ftir_synth)
 add_library(ftir_spctool STATIC
   tools/spc_tool/coadd.cpp
   tools/spc_tool/command_line.cpp
+  tools/spc_tool/csv.cpp
   tools/spc_tool/encode.cpp
+  tools/spc_tool/info.cpp
   tools/spc_tool/jcamp.cpp
   tools/spc_tool/ratio.cpp
   tools/spc_tool/spc_trace.cpp

@@ -10,6 +10,8 @@
 
 #include "spc_tool/coadd.h"
 #include "spc_tool/command_line.h"
+#include "spc_tool/csv.h"
+#include "spc_tool/info.h"
 #include "spc_tool/jcamp.h"
 #include "spc_tool/ratio.h"
 #include "spc_tool/spc_trace.h"
@@ -42,68 +44,6 @@ A file that cannot be read, or a request that cannot be honoured, gives one line
 standard error and exit status 1.
 )";
 
-constexpr std::string_view kInfoHelp = R"(Usage: spc-tool info FILE
-
-The header of FILE in plain words, one "field: value" line each: format, flags, points,
-first and last X, exponent, date, resolution text, comment, X and Y units. Files the
-converter refuses (several traces, X arrays, most significant byte first) are described
-as far as their header goes.
-)";
-
-constexpr std::string_view kCsvHelp = R"(Usage: spc-tool csv FILE
-
-One "x,y" line per point of FILE: X from firstx and lastx, Y scaled as the converter's
-reader scales it (32-bit integers by 2^(exponent-32), 16-bit by 2^(exponent-16), f32
-values for exponent -128), each number in the shortest form that reads back the same.
-)";
-
-constexpr std::string_view kSvgHelp = R"(Usage: spc-tool svg FILE... [-o PLOT.svg] [--title TEXT]
-
-The spectra overlaid in one self-contained SVG picture: wavenumbers from high (left) to
-low (right), labelled ticks, the first file's comment as title (or TEXT), one colour per
-file with a legend. Files of the same name in different folders are told apart in the
-legend by the shortest end of their paths that differs. Written to PLOT.svg, or to
-standard output without -o.
-)";
-
-int run_view(std::string_view command, std::span<char* const> args) {
-  using namespace ftir::spctool;
-  const Arguments a = parse_arguments(args, {});
-  if (a.files.size() != 1) usage_error(std::string(command) + " takes one FILE");
-  Trace trace = read_trace(a.files[0]);
-  if (command == "info") {
-    write_stdout(info_text(trace));
-  } else {
-    load_points(trace);
-    write_stdout(csv_text(trace));
-  }
-  return 0;
-}
-
-int run_info(std::span<char* const> args) { return run_view("info", args); }
-int run_csv(std::span<char* const> args) { return run_view("csv", args); }
-
-int run_svg(std::span<char* const> args) {
-  using namespace ftir::spctool;
-  const Arguments a = parse_arguments(args, {{"--output", "-o", true}, {"--title", "", true}});
-  if (a.files.empty()) usage_error("svg needs at least one FILE");
-  std::vector<Trace> traces;
-  traces.reserve(a.files.size());
-  for (const std::string& file : a.files) {
-    traces.push_back(read_trace(file));
-    load_points(traces.back());
-  }
-  const std::string svg = svg_plot(traces, a.value("--title"));
-  const std::string output = a.value("--output");
-  if (output.empty()) {
-    write_stdout(svg);
-  } else {
-    refuse_overwriting_inputs(output, a.files);
-    write_file(output, svg);
-  }
-  return 0;
-}
-
 struct Command {
   std::string_view name;
   std::string_view help;
@@ -111,9 +51,9 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"info", kInfoHelp, run_info},
-    {"csv", kCsvHelp, run_csv},
-    {"svg", kSvgHelp, run_svg},
+    {"info", ftir::spctool::kInfoHelp, ftir::spctool::run_info},
+    {"csv", ftir::spctool::kCsvHelp, ftir::spctool::run_csv},
+    {"svg", ftir::spctool::kSvgHelp, ftir::spctool::run_svg},
     {"split", ftir::spctool::kSplitHelp, ftir::spctool::run_split},
     {"coadd", ftir::spctool::kCoaddHelp, ftir::spctool::run_coadd},
     {"ratio", ftir::spctool::kRatioHelp, ftir::spctool::run_ratio},

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <limits>
 
+#include "spc_tool/command_line.h"
+
 namespace ftir::spctool {
 namespace {
 
@@ -408,6 +410,26 @@ std::string svg_plot(std::span<const Trace> traces, const std::string& title) {
   svg += "</g>\n";
   svg += "</svg>\n";
   return svg;
+}
+
+int run_svg(std::span<char* const> args) {
+  const Arguments a = parse_arguments(args, {{"--output", "-o", true}, {"--title", "", true}});
+  if (a.files.empty()) usage_error("svg needs at least one FILE");
+  std::vector<Trace> traces;
+  traces.reserve(a.files.size());
+  for (const std::string& file : a.files) {
+    traces.push_back(read_trace(file));
+    load_points(traces.back());
+  }
+  const std::string svg = svg_plot(traces, a.value("--title"));
+  const std::string output = a.value("--output");
+  if (output.empty()) {
+    write_stdout(svg);
+  } else {
+    refuse_overwriting_inputs(output, a.files);
+    write_file(output, svg);
+  }
+  return 0;
 }
 
 }  // namespace ftir::spctool

@@ -5,11 +5,21 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "spc_tool/spc_trace.h"
 
 namespace ftir::spctool {
+
+inline constexpr std::string_view kSvgHelp = R"(Usage: spc-tool svg FILE... [-o PLOT.svg] [--title TEXT]
+
+The spectra overlaid in one self-contained SVG picture: wavenumbers from high (left) to
+low (right), labelled ticks, the first file's comment as title (or TEXT), one colour per
+file with a legend. Files of the same name in different folders are told apart in the
+legend by the shortest end of their paths that differs. Written to PLOT.svg, or to
+standard output without -o.
+)";
 
 // The picture of `traces` (each with its points loaded), one <path> per trace holding one
 // point per sample, coordinates to 2 decimals. `title` empty: the first trace's comment,
@@ -35,5 +45,7 @@ std::string tick_label(double value, double step);
 // `text` made fit for an XML text node or attribute: & < > " ' escaped, control characters
 // made blanks, bytes that are not well-formed UTF-8 replaced by U+FFFD.
 std::string xml_text(const std::string& text);
+
+int run_svg(std::span<char* const> args);
 
 }  // namespace ftir::spctool
