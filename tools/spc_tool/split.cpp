@@ -64,9 +64,9 @@ std::vector<Trace> split_traces(const Trace& multi, const std::string& folder) {
   } else {
     if (h.header.subfiles < 1) refuse(multi, "the header declares no traces");
     count = static_cast<std::size_t>(h.header.subfiles);
-    if (first_subheader + count * stride > size) {
-      refuse(multi, "the file ends inside trace " +
-                        std::to_string((size - first_subheader) / stride + 1) + " of " +
+    const std::size_t held = (size - first_subheader) / stride;
+    if (held < count) {
+      refuse(multi, "the file ends inside trace " + std::to_string(held + 1) + " of " +
                         std::to_string(count));
     }
   }
