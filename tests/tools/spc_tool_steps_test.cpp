@@ -5,10 +5,10 @@
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <filesystem>
+#include <fstream>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -83,16 +83,17 @@ TEST(SpcToolSplit, EachTraceBecomesAFileTheReaderTakes) {
 
   const ToolRun run = spc_tool(dir, "split multi.spc -o parts");
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out,
-            "parts/multi_1.spc: trace 1 of 2, 3 points\nparts/multi_2.spc: trace 2 of 2, 3 points\n");
+  EXPECT_EQ(
+      run.out,
+      "parts/multi_1.spc: trace 1 of 2, 3 points\nparts/multi_2.spc: trace 2 of 2, 3 points\n");
   expect_points(dir.file("parts/multi_1.spc"), {100, 75, 50}, {1, -2, 3}, 0.0);
   expect_points(dir.file("parts/multi_2.spc"), {100, 75, 50}, {20, 24, -28}, 0.0);
   const ByteImage part = read_file_bytes(dir.file("parts/multi_2.spc"));
   ASSERT_EQ(part.size(), 544u + 12u);
-  EXPECT_EQ(part[0], 0x00);                        // one trace
-  EXPECT_EQ(part[3], 34);                          // the trace's own exponent
+  EXPECT_EQ(part[0], 0x00);  // one trace
+  EXPECT_EQ(part[3], 34);    // the trace's own exponent
   EXPECT_EQ(part[kSubfilesOffset], 1);
-  EXPECT_EQ(part[kLogoffsetOffset], 0);            // no log block
+  EXPECT_EQ(part[kLogoffsetOffset], 0);  // no log block
   EXPECT_EQ(ByteImage(part.begin() + 8, part.begin() + 24),
             ByteImage(multi.begin() + 8, multi.begin() + 24));  // X range as is
 
@@ -166,7 +167,8 @@ TEST(SpcToolCoadd, AveragesEachFileAtItsOwnScale) {
   expect_points(dir.file("avg.spc"), {0, 1, 2, 3}, {2, 10, 100, -20}, 0.0);
   const ByteImage avg = read_file_bytes(dir.file("avg.spc"));
   EXPECT_EQ(avg[1], 0x4B);  // the first file's format
-  EXPECT_EQ(std::string(avg.begin() + 88, avg.begin() + 88 + 31), "Co-added 3: a.spc, b.spc, c.spc");
+  EXPECT_EQ(std::string(avg.begin() + 88, avg.begin() + 88 + 31),
+            "Co-added 3: a.spc, b.spc, c.spc");
   EXPECT_EQ(avg[88 + 31], 0);
 
   // Records that differ from the first.
@@ -199,7 +201,8 @@ TEST(SpcToolCoadd, AveragesEachFileAtItsOwnScale) {
        "at 2"},
       {"coadd --traces a.spc -o out.spc",
        "a.spc: cannot split: it holds a single trace (flag 0x04 is clear)"},
-      {"coadd --traces a.spc b.spc -o out.spc", "coadd --traces takes one FILE (see spc-tool --help)"},
+      {"coadd --traces a.spc b.spc -o out.spc",
+       "coadd --traces takes one FILE (see spc-tool --help)"},
       {"coadd a.spc b.spc -o b.spc", "b.spc: the output would replace the input b.spc"},
       {"coadd a.spc", "coadd needs -o OUT (see spc-tool --help)"},
   };
@@ -236,19 +239,31 @@ TEST(SpcToolRatio, TransmittanceAndAbsorbanceOnTheSampleGrid) {
     const char* comment;
     const char* err;
   } cases[] = {
-      {"ratio s.spc bg.spc -o t.spc", x, {0.5, 0.5, 0.0, -0.25, 0.25}, 128,
+      {"ratio s.spc bg.spc -o t.spc",
+       x,
+       {0.5, 0.5, 0.0, -0.25, 0.25},
+       128,
        "Transmittance s.spc / bg.spc",
        "spc-tool: ratio: background not positive at 1 of 5 points (X 3500 to 3500): written as "
        "0\n"},
-      {"ratio s.spc bg.spc -o t.spc --absorbance", x, {l2, l2, 0.0, 0.0, 2 * l2}, 2,
+      {"ratio s.spc bg.spc -o t.spc --absorbance",
+       x,
+       {l2, l2, 0.0, 0.0, 2 * l2},
+       2,
        "Absorbance -log10 s.spc / bg.spc",
        "spc-tool: ratio: no positive transmittance at 2 of 5 points (X 3500 to 3250): written "
        "as 0\n"},
-      {"ratio s.spc lin.spc -o t.spc", x,
-       {1 / 4.0, 2 / 3.75, 0.5 / 3.5, -0.25 / 3.25, 0.125 / 3.0}, 128,
-       "Transmittance s.spc / lin.spc", ""},
-      {"ratio s.spc part.spc -o t.spc", {4000, 3750, 3500, 3250},
-       {1 / 4.0, 2 / 3.75, 0.5 / 3.5, -0.25 / 3.25}, 128, "Transmittance s.spc / part.spc",
+      {"ratio s.spc lin.spc -o t.spc",
+       x,
+       {1 / 4.0, 2 / 3.75, 0.5 / 3.5, -0.25 / 3.25, 0.125 / 3.0},
+       128,
+       "Transmittance s.spc / lin.spc",
+       ""},
+      {"ratio s.spc part.spc -o t.spc",
+       {4000, 3750, 3500, 3250},
+       {1 / 4.0, 2 / 3.75, 0.5 / 3.5, -0.25 / 3.25},
+       128,
+       "Transmittance s.spc / part.spc",
        "spc-tool: ratio: 1 of 5 sample points lie outside the background's X range and are "
        "left out\n"},
   };
@@ -260,8 +275,9 @@ TEST(SpcToolRatio, TransmittanceAndAbsorbanceOnTheSampleGrid) {
     expect_points(dir.file("t.spc"), c.x, c.y, 1e-6);
     const ByteImage t = read_file_bytes(dir.file("t.spc"));
     EXPECT_EQ(t[17], c.yunits);
-    EXPECT_EQ(std::string(t.begin() + 64, t.begin() + 64 + static_cast<long>(std::strlen(c.comment)) + 1),
-              std::string(c.comment) + '\0');
+    EXPECT_EQ(
+        std::string(t.begin() + 64, t.begin() + 64 + static_cast<long>(std::strlen(c.comment)) + 1),
+        std::string(c.comment) + '\0');
   }
 }
 
@@ -314,7 +330,8 @@ TEST(SpcToolJcamp, WritesTheLabelledRecordsAndTheTable) {
             "##LASTX=3000\n##DELTAX=-250\n##MAXY=1\n##MINY=-2\n##NPOINTS=5\n##FIRSTY=1\n"
             "##XYDATA=(X++(Y..Y))\n4000 100000000 -200000000 50000000 0 25000000\n##END=\n");
   const ToolRun refused = spc_tool(dir, "jcamp spectrum.spc -o spectrum.spc");
-  EXPECT_EQ(refused.err, "spc-tool: spectrum.spc: the output would replace the input spectrum.spc\n");
+  EXPECT_EQ(refused.err,
+            "spc-tool: spectrum.spc: the output would replace the input spectrum.spc\n");
 }
 
 // An independent reader: the npm package jcampconverter under node, installed by

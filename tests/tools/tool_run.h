@@ -36,8 +36,8 @@ inline ToolRun spc_tool(const TempDir& dir, const std::string& args) {
 }
 
 // A spectrum as the converter writes it: old format, the title in 80 characters.
-inline void write_spectrum(const std::string& path, const std::string& title,
-                           std::vector<double> x, std::vector<double> y) {
+inline void write_spectrum(const std::string& path, const std::string& title, std::vector<double> x,
+                           std::vector<double> y) {
   std::vector<unsigned char> scratch(spcfile::kIoBufferBytes);
   const FakeClock clock({2026, 12, 7, 9, 41});
   std::string padded = title;

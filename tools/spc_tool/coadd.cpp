@@ -30,15 +30,14 @@ std::string geometry_difference(const Trace& first, const Trace& record) {
            std::to_string(first.declared);
   }
   if (record.firstx() != first.firstx() || record.lastx() != first.lastx()) {
-    return "X runs from " + number(record.firstx()) + " to " + number(record.lastx()) +
-           " where " + first.path + " runs from " + number(first.firstx()) + " to " +
-           number(first.lastx());
+    return "X runs from " + number(record.firstx()) + " to " + number(record.lastx()) + " where " +
+           first.path + " runs from " + number(first.firstx()) + " to " + number(first.lastx());
   }
   const int here = centerburst(record.y);
   const int there = centerburst(first.y);
   if (here != there) {
-    return "centerburst at point " + std::to_string(here) + " where " + first.path +
-           " has it at " + std::to_string(there);
+    return "centerburst at point " + std::to_string(here) + " where " + first.path + " has it at " +
+           std::to_string(there);
   }
   return "";
 }
@@ -75,8 +74,7 @@ std::vector<double> coadd(std::span<const Trace> records) {
 }
 
 int run_coadd(std::span<char* const> args) {
-  const Arguments a =
-      parse_arguments(args, {{"--output", "-o", true}, {"--traces", "", false}});
+  const Arguments a = parse_arguments(args, {{"--output", "-o", true}, {"--traces", "", false}});
   const std::string output = a.value("--output");
   if (output.empty()) usage_error("coadd needs -o OUT");
   if (a.files.empty()) usage_error("coadd needs at least one FILE");

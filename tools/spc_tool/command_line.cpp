@@ -16,7 +16,7 @@ std::string Arguments::value(std::string_view name, const std::string& fallback)
   return found == values.end() ? fallback : found->second;
 }
 
-Arguments parse_arguments(std::span<char* const> args, std::initializer_list<OptionSpec> options) {
+Arguments parse_arguments(std::span<char* const> args, std::initializer_list<Option> options) {
   Arguments parsed;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
@@ -24,8 +24,8 @@ Arguments parse_arguments(std::span<char* const> args, std::initializer_list<Opt
       parsed.files.emplace_back(arg);
       continue;
     }
-    const OptionSpec* match = nullptr;
-    for (const OptionSpec& option : options) {
+    const Option* match = nullptr;
+    for (const Option& option : options) {
       if (arg == option.name || (!option.alias.empty() && arg == option.alias)) match = &option;
     }
     if (match == nullptr) usage_error("unknown option '" + std::string(arg) + "'");

@@ -14,7 +14,7 @@ namespace ftir::spctool {
 
 // One option of a command: its long name ("--output"), an optional short one ("-o"), and
 // whether a value follows it.
-struct OptionSpec {
+struct Option {
   std::string_view name;
   std::string_view alias;
   bool takes_value = false;
@@ -34,7 +34,7 @@ struct Arguments {
 
 // Reads `args` (what follows the command name) against `options`. Throws ToolError for an
 // unknown option or a value option at the end.
-Arguments parse_arguments(std::span<char* const> args, std::initializer_list<OptionSpec> options);
+Arguments parse_arguments(std::span<char* const> args, std::initializer_list<Option> options);
 
 // Throws ToolError with `what` and a pointer to the help.
 [[noreturn]] void usage_error(const std::string& what);

@@ -91,8 +91,7 @@ std::string jcamp_text(const Trace& trace, const std::string& title) {
   // X as the layout defines it, evenly spaced from the header's first to its last X (the
   // converter's reader steps old-format X in f32, which drifts by a few 1e-6 relative).
   const bool f32x = trace.x_is_f32;
-  const double deltax =
-      (trace.lastx() - trace.firstx()) / static_cast<double>(trace.declared - 1);
+  const double deltax = (trace.lastx() - trace.firstx()) / static_cast<double>(trace.declared - 1);
   auto x_at = [&](std::size_t i) { return trace.firstx() + static_cast<double>(i) * deltax; };
   std::string out;
   auto record = [&out](std::string_view label, const std::string& value) {

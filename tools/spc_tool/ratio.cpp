@@ -48,8 +48,8 @@ RatioResult ratio(const Trace& sample, const Trace& background, bool absorbance)
   const auto first = std::find_if(sample.x.begin(), sample.x.end(), inside);
   if (first == sample.x.end()) {
     throw ToolError(sample.path + ": X runs from " + number(sample.x.front()) + " to " +
-                    number(sample.x.back()) + ", outside the range of " + background.path +
-                    " (" + number(bx.front()) + " to " + number(bx.back()) + ")");
+                    number(sample.x.back()) + ", outside the range of " + background.path + " (" +
+                    number(bx.front()) + " to " + number(bx.back()) + ")");
   }
   result.first = static_cast<std::size_t>(first - sample.x.begin());
   result.last = result.first;
@@ -107,9 +107,8 @@ int run_ratio(std::span<char* const> args) {
   if (r.undefined > 0) {
     write_stderr(std::string("spc-tool: ratio: ") +
                  (absorbance ? "no positive transmittance" : "background not positive") + " at " +
-                 std::to_string(r.undefined) + " of " + std::to_string(r.y.size()) +
-                 " points (X " + number(r.undefined_from) + " to " + number(r.undefined_to) +
-                 "): written as 0\n");
+                 std::to_string(r.undefined) + " of " + std::to_string(r.y.size()) + " points (X " +
+                 number(r.undefined_from) + " to " + number(r.undefined_to) + "): written as 0\n");
   }
   TraceContent content;
   content.firstx = sample.x[r.first];

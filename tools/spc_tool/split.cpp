@@ -87,12 +87,13 @@ std::vector<Trace> split_traces(const Trace& multi, const std::string& folder) {
       refuse(multi, "trace " + std::to_string(k + 1) +
                         " holds f32 values, which a single old-format trace cannot carry");
     }
-    std::vector<unsigned char> bytes(multi.bytes.begin(),
-                                     multi.bytes.begin() + static_cast<std::ptrdiff_t>(first_subheader));
+    std::vector<unsigned char> bytes(
+        multi.bytes.begin(), multi.bytes.begin() + static_cast<std::ptrdiff_t>(first_subheader));
     bytes.insert(bytes.end(), multi.bytes.begin() + static_cast<std::ptrdiff_t>(at),
                  multi.bytes.begin() + static_cast<std::ptrdiff_t>(at + stride));
     const spcfile::Bytes out(bytes);
-    spcfile::put_u8(out, spcfile::kFlagsOffset, static_cast<std::uint8_t>(flags & ~kMultiTraceFlags));
+    spcfile::put_u8(out, spcfile::kFlagsOffset,
+                    static_cast<std::uint8_t>(flags & ~kMultiTraceFlags));
     if (old_format) {
       spcfile::put_i16le(out, spcfile::old_offset::kExponent, static_cast<std::int16_t>(subexp));
     } else {
