@@ -19,10 +19,12 @@ run_suite() {
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DFTIR_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
+scripts/install-jcamp-reader.sh build
 run_suite build
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Release -DFTIR_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$jobs"
+scripts/install-jcamp-reader.sh build-asan
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_suite build-asan
 
 if [ -x scripts/fuzz.sh ] && command -v clang++ >/dev/null 2>&1; then

@@ -1,4 +1,4 @@
-// One SPC file as the viewer sees it: every header field, and the points decoded with the
+// One SPC file as spc-tool sees it: every header field, and the points decoded with the
 // converter's reader rules (scale factors, X of each point, f32 samples).
 #pragma once
 
@@ -56,17 +56,13 @@ struct Trace {
 // read as far as their header goes, for `info`.
 Trace read_trace(const std::string& path);
 
+// As read_trace, for a file whose bytes are already in memory; `path` names it in messages.
+Trace parse_trace(const std::string& path, std::vector<unsigned char> file_bytes);
+
 // Decodes the points of a trace read by read_trace. Throws ToolError for a variant the
 // converter refuses, a header that declares fewer than 2 points, a file holding none of
 // its points, or a sample that is not a finite number.
 void load_points(Trace& trace);
-
-// "info": the header in plain words, one "field: value" line each.
-std::string info_text(const Trace& trace);
-
-// "csv": one "x,y" line per point, each number in the shortest form that reads back to
-// the same value (f32 values as f32).
-std::string csv_text(const Trace& trace);
 
 // `text` with leading and trailing blanks removed.
 std::string trim(const std::string& text);

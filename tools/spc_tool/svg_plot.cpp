@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
+
+#include "spc_tool/command_line.h"
 
 namespace ftir::spctool {
 namespace {
@@ -63,9 +66,12 @@ std::size_t utf8_length(const std::string& text, std::size_t i) {
   return 0;
 }
 
-// A name cut to what the legend column holds.
+// A label cut to what the legend column holds: a bare name keeps its start, a path its
+// end, where the part that tells it apart is.
 std::string legend_name(const std::string& name) {
-  return name.size() > kLegendChars ? name.substr(0, kLegendChars - 3) + "..." : name;
+  if (name.size() <= kLegendChars) return name;
+  if (name.find('/') == std::string::npos) return name.substr(0, kLegendChars - 3) + "...";
+  return "..." + name.substr(name.size() - (kLegendChars - 3));
 }
 
 std::string x_axis_title(int xunits) {
@@ -125,7 +131,46 @@ Range widened(double lo, double hi, double pad_fraction) {
   return {lo - pad, hi + pad};
 }
 
+// The last `count` of `parts` joined by '/' (all of them when there are fewer).
+std::string path_end(const std::vector<std::string>& parts, std::size_t count) {
+  std::string end;
+  for (std::size_t i = parts.size() - std::min(count, parts.size()); i < parts.size(); ++i) {
+    end += (end.empty() ? "" : "/") + parts[i];
+  }
+  return end;
+}
+
 }  // namespace
+
+std::vector<std::string> legend_labels(std::span<const std::string> paths) {
+  std::vector<std::vector<std::string>> parts;
+  for (const std::string& path : paths) {
+    std::error_code ignored;
+    std::filesystem::path full = std::filesystem::absolute(path, ignored).lexically_normal();
+    std::vector<std::string> names;
+    for (const auto& part : full.relative_path()) {
+      if (!part.empty()) names.push_back(part.string());
+    }
+    if (names.empty()) names.push_back(path);
+    parts.push_back(std::move(names));
+  }
+  std::vector<std::string> labels;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    std::size_t count = 1;
+    // Lengthen the end while another file's end of the same length reads the same.
+    for (bool clash = true; clash && count < parts[i].size();) {
+      clash = false;
+      for (std::size_t j = 0; j < parts.size(); ++j) {
+        if (parts[j] != parts[i] && path_end(parts[j], count) == path_end(parts[i], count)) {
+          clash = true;
+        }
+      }
+      if (clash) ++count;
+    }
+    labels.push_back(path_end(parts[i], count));
+  }
+  return labels;
+}
 
 std::vector<double> nice_ticks(double lo, double hi, int target) {
   const double raw = (hi - lo) / std::max(target, 1);
@@ -253,8 +298,11 @@ std::string svg_plot(std::span<const Trace> traces, const std::string& title) {
   };
   auto py = [&](double y) { return plot_bottom - (y - yr.lo) / (yr.hi - yr.lo) * kPlotHeight; };
 
+  std::vector<std::string> paths;
+  for (const Trace& t : traces) paths.push_back(t.path);
+  const std::vector<std::string> labels = legend_labels(paths);
   std::size_t longest_name = 0;
-  for (const Trace& t : traces) longest_name = std::max(longest_name, t.name.size());
+  for (const std::string& label : labels) longest_name = std::max(longest_name, label.size());
   const double legend_width =
       std::clamp(44.0 + kCharWidth * static_cast<double>(longest_name), 110.0,
                  44.0 + kCharWidth * static_cast<double>(kLegendChars));
@@ -357,11 +405,31 @@ std::string svg_plot(std::span<const Trace> traces, const std::string& title) {
            fixed(legend_left + 30) + "\" y2=\"" + fixed(row) + "\" stroke=\"" +
            kColours[k % std::size(kColours)] + "\" stroke-width=\"2.5\"/>\n";
     svg += "<text x=\"" + fixed(legend_left + 36) + "\" y=\"" + fixed(row + 4) + "\">" +
-           xml_text(legend_name(traces[k].name)) + "</text>\n";
+           xml_text(legend_name(labels[k])) + "</text>\n";
   }
   svg += "</g>\n";
   svg += "</svg>\n";
   return svg;
+}
+
+int run_svg(std::span<char* const> args) {
+  const Arguments a = parse_arguments(args, {{"--output", "-o", true}, {"--title", "", true}});
+  if (a.files.empty()) usage_error("svg needs at least one FILE");
+  std::vector<Trace> traces;
+  traces.reserve(a.files.size());
+  for (const std::string& file : a.files) {
+    traces.push_back(read_trace(file));
+    load_points(traces.back());
+  }
+  const std::string svg = svg_plot(traces, a.value("--title"));
+  const std::string output = a.value("--output");
+  if (output.empty()) {
+    write_stdout(svg);
+  } else {
+    refuse_overwriting_inputs(output, a.files);
+    write_file(output, svg);
+  }
+  return 0;
 }
 
 }  // namespace ftir::spctool
