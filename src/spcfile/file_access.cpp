@@ -19,9 +19,9 @@ constexpr int kTempAttempts = 100;
 constexpr std::string_view kNameCharacters = "abcdefghijklmnopqrstuvwxyz0123456789";
 
 [[noreturn]] void stop_on_nul(std::string_view action, std::string_view name) {
-  report::stop(std::string(action) + ' ' + report::escape_controls(name) +
-                   ": the name holds a NUL byte",
-               report::kExitFailure);
+  report::stop(
+      std::string(action) + ' ' + report::escape_controls(name) + ": the name holds a NUL byte",
+      report::kExitFailure);
 }
 
 std::string random_suffix() {
@@ -75,8 +75,7 @@ TempFile::TempFile(std::string target) : target_(std::move(target)) {
     std::string path = target_ + '.' + random_suffix() + ".tmp";
     // O_EXCL with O_CREAT never opens an existing name, a link included; the mode is the
     // one an ordinary new file gets (0666 less the umask).
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                          0666);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
       if (errno == EEXIST) continue;
       stop_on_file_error("Cannot write", target_, errno);

@@ -116,8 +116,8 @@ int phase_determination(PathContext& ctx, const PathRequest& req, PathStorage& w
         return false;
       }
       ws.title.set(title);
-      spcfile::WRITSC(oname, ws.title.text(), 1, 0, phase_resolution, is, req.spare1, abscissa,
-                      y, ctx.clock, ws.io);
+      spcfile::WRITSC(oname, ws.title.text(), 1, 0, phase_resolution, is, req.spare1, abscissa, y,
+                      ctx.clock, ws.io);
       return true;
     };
     if (!write_phase_file("phz", "Phase angle", p.angle)) return 0;

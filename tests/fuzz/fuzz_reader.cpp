@@ -31,7 +31,8 @@ struct Storage {
   std::vector<double> xin = std::vector<double>(kMaxPoints);
   std::vector<double> yin = std::vector<double>(kMaxPoints);
   std::vector<unsigned char> io = std::vector<unsigned char>(kIoBufferBytes);
-  std::vector<unsigned char> small_io = std::vector<unsigned char>(ftir::spcfile::kNewDataOffset + 58);
+  std::vector<unsigned char> small_io =
+      std::vector<unsigned char>(ftir::spcfile::kNewDataOffset + 58);
   std::string path;
 
   Storage() {

@@ -93,8 +93,8 @@ std::string read_all(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Every output the console names (a name holds no line end) is whole (a header and 4 bytes for each of its points, at
-// least one) and the reader takes it back without a stop.
+// Every output the console names (a name holds no line end) is whole, a header and 4 bytes
+// for each of its points (at least one), and the reader takes it back without a stop.
 void check_outputs(const fs::path& folder, const std::string& console) {
   constexpr std::string_view kOutput = "Output spectrum file name: ";
   static std::vector<double> xin(ftir::spcfile::kMaxPoints);
@@ -110,8 +110,8 @@ void check_outputs(const fs::path& folder, const std::string& console) {
     ftir::testing::FakeConsole quiet;
     ftir::report::Report report(quiet);
     try {
-      ftir::spcfile::READSC(report, path.string(), -9.0e10, 9.0e10, ftir::spcfile::kMaxPoints,
-                            xin, yin, io);
+      ftir::spcfile::READSC(report, path.string(), -9.0e10, 9.0e10, ftir::spcfile::kMaxPoints, xin,
+                            yin, io);
     } catch (const ftir::report::RunStop&) {
       check(false);
     }

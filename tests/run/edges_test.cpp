@@ -51,7 +51,8 @@ ByteImage crafted_multitrace() {
   h.pointcount = 4;
   ByteImage image = new_format_header(h);
   while (image.size() < 20000) {
-    for (char c : std::string("touch ran-a-command;")) image.push_back(static_cast<unsigned char>(c));
+    for (char c : std::string("touch ran-a-command;"))
+      image.push_back(static_cast<unsigned char>(c));
   }
   return image;
 }
@@ -115,7 +116,8 @@ TEST(EdgeRun, TemporaryFilesAreTheRunsOwn) {
     dir.write_text("red.dat", red.text());
     const std::string one = "timeout 60 '" + std::string(FTIR_REDUCE_EXE) + "'";
     const std::string command = "sh -c \"(" + one + " > c1; echo \\$? > s1) & (" + one +
-                                " > c2; echo \\$? > s2) & (" + one + " > c3; echo \\$? > s3) & wait\"";
+                                " > c2; echo \\$? > s2) & (" + one +
+                                " > c3; echo \\$? > s3) & wait\"";
     ASSERT_EQ(std::system(command.c_str()), 0);
     for (const char* status : {"s1", "s2", "s3"}) EXPECT_EQ(dir.read_text(status), "0\n");
     for (const char* console : {"c1", "c2", "c3"}) {
@@ -210,10 +212,11 @@ TEST(EdgeRun, ARefusedSpectrumIsReportedWhereItsNameWouldStand) {
   red.idbl = 0;
   red.outdir = "";
   EXPECT_EQ(dir.run(red), 2);
-  EXPECT_NE(dir.console.output.find("Number of points =       4096\r\n" +
-                                    skip_line("w.spc", "the output w.spc would replace the input w.spc") +
-                                    "Output file=" + name50("w.spc") + "\r\nii="),
-            std::string::npos)
+  EXPECT_NE(
+      dir.console.output.find("Number of points =       4096\r\n" +
+                              skip_line("w.spc", "the output w.spc would replace the input w.spc") +
+                              "Output file=" + name50("w.spc") + "\r\nii="),
+      std::string::npos)
       << dir.console.output;
 }
 
@@ -281,9 +284,10 @@ TEST(EdgeRun, ASpectrumTooSmallForTheWritersScaleIsSkipped) {
     red.files = {"tiny.spc"};
     red.idbl = idbl;
     EXPECT_EQ(dir.run(red), 2);
-    EXPECT_NE(dir.console.output.find(skip_line(
-                  "tiny.spc", "its values are too small or too large for the SPC file's scale factor")),
-              std::string::npos)
+    EXPECT_NE(
+        dir.console.output.find(skip_line(
+            "tiny.spc", "its values are too small or too large for the SPC file's scale factor")),
+        std::string::npos)
         << dir.console.output;
     EXPECT_TRUE(fs::is_empty("out"));
   }
