@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -14,7 +15,8 @@
 
 namespace ftir::spcfile {
 
-// Made once per run from its list of input names and handed to every path of the run.
+// Made once per run from its list of input names and handed to every path of the run;
+// claim() may be called from several threads of one run at once.
 class OutputClaims {
  public:
   // Takes the identity (device and inode) of every listed name that is a regular file now;
@@ -41,7 +43,8 @@ class OutputClaims {
 
   Owner owner_of(const std::string& fname) const;
 
-  std::vector<Input> inputs_;
+  std::vector<Input> inputs_;  // fixed once made
+  std::mutex mutex_;           // guards written_
   std::map<OutputKey, Owner> written_;
 };
 
