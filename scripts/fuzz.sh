@@ -1,32 +1,47 @@
 #!/usr/bin/env bash
-# Fuzzes the interferogram reader and the red.dat parser: builds both libFuzzer targets with
-# clang (AddressSanitizer and UndefinedBehaviorSanitizer) in build-fuzz, seeds their corpora
-# and runs each for SECONDS (default 60). Exits non-zero when either run has a finding; the
-# input that caused it is left as build-fuzz/findings/<target>-crash-... (or -leak-,
-# -timeout-, -oom-) and each run's output in build-fuzz/<target>.log.
-#   scripts/fuzz.sh [SECONDS]
+# Fuzzes the interferogram reader, the red.dat parser and whole runs: builds the libFuzzer
+# targets with clang (AddressSanitizer and UndefinedBehaviorSanitizer) in build-fuzz, seeds
+# their corpora and runs each for SECONDS (default 60), one after the other. Exits non-zero
+# when any run has a finding; the input that caused it is left as
+# build-fuzz/findings/<target>-crash-... (or -leak-, -timeout-, -oom-) and each run's output
+# in build-fuzz/<target>.log.
+#   scripts/fuzz.sh [SECONDS [TARGET...]]    TARGET: reader, red_dat, run (default: all three)
+# FTIR_FUZZ_NO_BUILD=1 runs what build-fuzz already holds (for several runs at once).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
-scripts/install-packages.sh cmake make clang libclang-rt-14-dev python3
+shift || true
+corpora=("$@")
+[ ${#corpora[@]} -gt 0 ] || corpora=(reader red_dat run)
 
-CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Release -DFTIR_FUZZ=ON \
-  -DFTIR_TESTS=OFF -DFTIR_TOOLS=OFF >/dev/null
-cmake --build build-fuzz -j2 --target fuzz_reader fuzz_red_dat
+if [ "${FTIR_FUZZ_NO_BUILD:-0}" != 1 ]; then
+  scripts/install-packages.sh cmake make clang libclang-rt-14-dev python3
+  CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Release -DFTIR_FUZZ=ON \
+    -DFTIR_TESTS=OFF -DFTIR_TOOLS=OFF >/dev/null
+  cmake --build build-fuzz -j2 --target fuzz_reader fuzz_red_dat fuzz_run
+fi
 
 # The corpora grow from run to run; the seeds are put back each time.
-mkdir -p build-fuzz/corpus/reader build-fuzz/corpus/red_dat build-fuzz/findings
+mkdir -p build-fuzz/corpus/reader build-fuzz/corpus/red_dat build-fuzz/corpus/run \
+  build-fuzz/findings
 python3 tests/fuzz/make_reader_seeds.py build-fuzz/corpus/reader
 cp tests/fuzz/red_dat_seeds/* build-fuzz/corpus/red_dat/
+python3 tests/fuzz/make_run_seeds.py build-fuzz/corpus/run
+
+# Largest input of each target: the reader's reaches past a few read chunks, a run's holds a
+# red.dat and an interferogram of a few thousand points.
+declare -A max_len=([reader]=65536 [red_dat]=8192 [run]=32768)
 
 status=0
-for corpus in reader red_dat; do
+for corpus in "${corpora[@]}"; do
   target=fuzz_$corpus
   log=build-fuzz/$target.log
   echo "$target: ${seconds} s"
-  if build-fuzz/$target -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+  if build-fuzz/$target -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 \
+       -max_len="${max_len[$corpus]}" -print_final_stats=1 \
        -artifact_prefix=build-fuzz/findings/$target- build-fuzz/corpus/$corpus >"$log" 2>&1; then
     grep -E '^(Done|stat::number_of_executed_units)' "$log" || true
+    grep -E '^#[0-9]+.*(DONE|pulse|REDUCE|NEW).*cov:' "$log" | tail -n 1 || true
   else
     echo "$target: FINDING (see $log)"
     tail -n 40 "$log"

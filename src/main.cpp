@@ -1,4 +1,9 @@
 // ftir-reduce: converts the interferograms listed in red.dat into spectra.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <string_view>
 
@@ -50,9 +55,26 @@ A worked example with a commented red.dat lies in the examples/ folder of the
 source tree; see README.md there and at the top of the tree.
 )";
 
+// Descriptors 0, 1 and 2 closed when the program starts would be taken by the first files
+// it opens: the pause would read a line of an interferogram and run it as a command, and the
+// console would write into red.out. Each closed one is opened on /dev/null first. False when
+// that fails.
+bool open_standard_descriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free descriptor is the one just found closed.
+    if (::open("/dev/null", O_RDWR) != fd) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (!open_standard_descriptors()) return 1;
+  // A file-size limit then makes a write fail with EFBIG, an ordinary write failure that
+  // names the file, instead of killing the run halfway through one.
+  std::signal(SIGXFSZ, SIG_IGN);
   if (argc > 1) {
     const std::string_view arg = argv[1];
     if (arg == "--check") {

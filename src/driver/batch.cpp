@@ -4,6 +4,7 @@
 
 #include "driver/prepare.h"
 #include "report/stop.h"
+#include "spcfile/output_claims.h"
 #include "spcfile/reader.h"
 #include "transform/double_sided.h"
 #include "transform/single_sided.h"
@@ -18,7 +19,7 @@ constexpr double kReadHigh = 89999998976.0;
 
 // One file: read, prepare, transform. Returns false when the file was skipped.
 bool process_file(report::Report& report, const report::Clock& clock, RunParameters& params,
-                  Workspace& ws, const std::string& fname) {
+                  Workspace& ws, spcfile::OutputClaims& outputs, const std::string& fname) {
   constexpr std::string_view kFileFormat = "(/,/,' Interferogram File:  ',A)";
   report.console(kFileFormat, {fname});
   report.log(kFileFormat, {fname});
@@ -48,7 +49,7 @@ bool process_file(report::Report& report, const report::Clock& clock, RunParamet
                              params.npow,  params.ires,  params.iphase, params.wlow,
                              params.whigh, params.outdir, fname,        read.spare1,
                              npts,         jmax};
-  transform::PathContext ctx{report, clock};
+  transform::PathContext ctx{report, clock, &outputs};
   transform::PathStorage storage = ws.paths();
   transform::PathResult result;
   if (params.idbl == 0) {
@@ -70,8 +71,10 @@ bool process_file(report::Report& report, const report::Clock& clock, RunParamet
 int run_batch(report::Report& report, const report::Clock& clock, RunParameters& params,
               Workspace& ws) {
   int skipped = 0;
+  // The run's input files as they are now, and the outputs written for them.
+  spcfile::OutputClaims outputs(params.files);
   for (const std::string& fname : params.files) {
-    if (!process_file(report, clock, params, ws, fname)) ++skipped;
+    if (!process_file(report, clock, params, ws, outputs, fname)) ++skipped;
   }
   return skipped;
 }

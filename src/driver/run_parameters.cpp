@@ -8,8 +8,8 @@
 #include <cstring>
 #include <fstream>
 #include <optional>
-#include <sstream>
 
+#include "report/escape.h"
 #include "report/stop.h"
 
 namespace ftir::driver {
@@ -25,14 +25,26 @@ constexpr int kImpliedDecimals = 5;
                report::kExitFailure);
 }
 
-// The lines of the file, each without its line end (LF, or CR LF from other systems).
+[[noreturn]] void refuse_size(int line_number) {
+  report::stop("red.dat line " + std::to_string(line_number) + ": the file is longer than " +
+                   std::to_string(kMaxFileBytes) + " bytes",
+               report::kExitFailure);
+}
+
+// The lines of the file, each without its line end (LF, or CR LF from other systems). `cut`
+// says the text is only the file's first kMaxFileBytes: a line that reaches its end is
+// refused.
 class LineReader {
  public:
-  LineReader(std::string_view text, std::vector<FieldTrace>* trace) : text_(text), trace_(trace) {}
+  LineReader(std::string_view text, bool cut, std::vector<FieldTrace>* trace)
+      : text_(text), cut_(cut), trace_(trace) {}
 
-  // The next line, or nullopt at the end of the file.
-  std::optional<std::string_view> next() {
-    if (pos_ >= text_.size()) return std::nullopt;
+  // The next line of `field`, or nullopt at the end of the file.
+  std::optional<std::string_view> next(std::string_view field) {
+    if (pos_ >= text_.size()) {
+      if (cut_) refuse_size(line_number_ + 1);
+      return std::nullopt;
+    }
     std::size_t end = text_.find('\n', pos_);
     std::string_view line;
     if (end == std::string_view::npos) {
@@ -44,12 +56,25 @@ class LineReader {
     }
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     ++line_number_;
+    if (line.size() > kMaxLineBytes) {
+      refuse(line_number_, field,
+             "the line is longer than " + std::to_string(kMaxLineBytes) + " bytes");
+    }
+    if (cut_ && end == std::string_view::npos) refuse_size(line_number_);
     return line;
+  }
+
+  // Refuses a file that goes on past kMaxFileBytes, naming the line where that bound falls.
+  void refuse_if_cut() const {
+    if (!cut_) return;
+    int line = line_number_ + 1;
+    for (std::size_t i = pos_; i < text_.size(); ++i) line += text_[i] == '\n' ? 1 : 0;
+    refuse_size(line);
   }
 
   // The next line of a field that must be there.
   std::string_view required(std::string_view field) {
-    std::optional<std::string_view> line = next();
+    std::optional<std::string_view> line = next(field);
     if (!line) refuse(line_number_ + 1, field, "the file ends before this line");
     return *line;
   }
@@ -80,6 +105,7 @@ class LineReader {
 
  private:
   std::string_view text_;
+  bool cut_;
   std::size_t pos_ = 0;
   int line_number_ = 0;
   std::vector<FieldTrace>* trace_;
@@ -96,15 +122,18 @@ std::string squeeze_columns(std::string_view line, int columns) {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
+// red.dat text in a message: in quotes, control bytes escaped.
+std::string quoted(std::string_view text) { return "'" + report::escape_controls(text) + "'"; }
+
 // Integer field: columns 1 to 5, blanks ignored, an optional sign; a blank field is 0.
 int integer_field(std::string_view line, int line_number, std::string_view field) {
   std::string text = squeeze_columns(line, kIntegerColumns);
   if (text.empty()) return 0;
   std::size_t start = (text[0] == '+' || text[0] == '-') ? 1 : 0;
-  if (start == text.size()) return 0;  // a lone sign reads as zero
-  for (std::size_t i = start; i < text.size(); ++i) {
-    if (!is_digit(text[i])) refuse(line_number, field, "'" + text + "' is not a whole number");
-  }
+  // A sign with no digit after it is no number either.
+  bool whole = start < text.size();
+  for (std::size_t i = start; i < text.size(); ++i) whole = whole && is_digit(text[i]);
+  if (!whole) refuse(line_number, field, quoted(text) + " is not a whole number");
   int value = 0;
   std::from_chars(text.data() + start, text.data() + text.size(), value);
   return text[0] == '-' ? -value : value;
@@ -177,10 +206,10 @@ double decimal_field(std::string_view line, int line_number, std::string_view fi
   std::string text = squeeze_columns(line, kDecimalColumns);
   if (text.empty()) return 0.0;
   std::optional<DecimalText> scanned = scan_decimal(text);
-  if (!scanned) refuse(line_number, field, "'" + text + "' is not a number");
+  if (!scanned) refuse(line_number, field, quoted(text) + " is not a number");
   if (implied != nullptr) *implied = !scanned->has_point;
   std::optional<double> value = decimal_value(*scanned, kImpliedDecimals);
-  if (!value) refuse(line_number, field, "'" + text + "' is out of range");
+  if (!value) refuse(line_number, field, quoted(text) + " is out of range");
   return *value;
 }
 
@@ -199,7 +228,7 @@ double free_form_number(LineReader& lines, std::string_view field) {
     std::optional<DecimalText> scanned = scan_decimal(item);
     if (!scanned) refuse(lines.line_number(), field, "no number found");
     std::optional<double> value = decimal_value(*scanned, 0);
-    if (!value) refuse(lines.line_number(), field, "'" + std::string(item) + "' is out of range");
+    if (!value) refuse(lines.line_number(), field, quoted(item) + " is out of range");
     lines.note(FieldTrace::Kind::kFreeForm, field, line, static_cast<int>(start) + 1,
                static_cast<int>(start + item.size()), *value);
     return *value;
@@ -239,7 +268,8 @@ std::string read_text(LineReader& lines, std::string_view field) {
 
 RunParameters parse_run_parameters(std::string_view text, std::vector<FieldTrace>* trace) {
   RunParameters p;
-  LineReader lines(text, trace);
+  const bool cut = text.size() > kMaxFileBytes;
+  LineReader lines(text.substr(0, kMaxFileBytes), cut, trace);
   p.nfiles = read_integer(lines, "nfiles");
   if (p.nfiles > kMaxFiles) {
     refuse(lines.line_number(), "nfiles",
@@ -249,26 +279,25 @@ RunParameters parse_run_parameters(std::string_view text, std::vector<FieldTrace
     p.files.push_back(read_text(lines, "files"));
   }
   p.iphase = read_integer(lines, "iphase");
+  // Each value is checked on its own line, so that of several faults the first is named.
   p.sampr = free_form_number(lines, "sampr");
-  const int sampr_line = lines.line_number();
+  if (!(p.sampr > 0.0)) refuse(lines.line_number(), "sampr", "must be greater than 0");
   p.iapod = read_integer(lines, "iapod");
   p.ipow2 = read_integer(lines, "ipow2");
   p.npow = read_integer(lines, "npow");
   const int npow_line = lines.line_number();
   p.ires = read_integer(lines, "ires");
   p.idbl = read_integer(lines, "idbl");
+  // Whether npow is used depends on idbl, two lines further down.
+  const bool npow_used = p.idbl != 0 ? p.ipow2 != 0 : p.ipow2 == 1;
+  if (npow_used && (p.npow < 1 || p.npow > 30)) {
+    refuse(npow_line, "npow", "must lie between 1 and 30 when ipow2 asks for it");
+  }
   p.res = read_decimal(lines, "res");
   p.wlow = free_form_number(lines, "wlow");
   p.whigh = free_form_number(lines, "whigh");
   p.wref = read_decimal(lines, "wref");
   const int wref_line = lines.line_number();
-  p.outdir = read_text(lines, "outdir");
-  if (std::optional<std::string_view> line = lines.next()) {
-    p.ilog = integer_field(*line, lines.line_number(), "ilog");
-    lines.note(FieldTrace::Kind::kInteger, "ilog", *line, 1, kIntegerColumns, p.ilog);
-  }
-
-  if (!(p.sampr > 0.0)) refuse(sampr_line, "sampr", "must be greater than 0");
   if (!(p.wref > 0.0)) refuse(wref_line, "wref", "must be greater than 0");
   p.wlref = 1.0 / p.wref;
   // Both paths work on the sample spacing and the folding wavenumber; values so extreme
@@ -278,10 +307,12 @@ RunParameters parse_run_parameters(std::string_view text, std::vector<FieldTrace
   if (!std::isnormal(p.wlref) || !std::isnormal(xstep) || !std::isnormal(fmax)) {
     refuse(wref_line, "wref", "with this sampr gives no usable sample spacing");
   }
-  const bool npow_used = p.idbl != 0 ? p.ipow2 != 0 : p.ipow2 == 1;
-  if (npow_used && (p.npow < 1 || p.npow > 30)) {
-    refuse(npow_line, "npow", "must lie between 1 and 30 when ipow2 asks for it");
+  p.outdir = read_text(lines, "outdir");
+  if (std::optional<std::string_view> line = lines.next("ilog")) {
+    p.ilog = integer_field(*line, lines.line_number(), "ilog");
+    lines.note(FieldTrace::Kind::kInteger, "ilog", *line, 1, kIntegerColumns, p.ilog);
   }
+  lines.refuse_if_cut();
   return p;
 }
 
@@ -292,10 +323,13 @@ RunParameters load_run_parameters(const std::string& path, std::vector<FieldTrac
                      " (run ftir-reduce --help for what it must hold)",
                  report::kExitFailure);
   }
-  std::ostringstream text;
-  text << file.rdbuf();
+  // At most one byte past the bound is read: a name linked to an endless device costs no
+  // more memory than a red.dat at its largest.
+  std::string text(kMaxFileBytes + 1, '\0');
+  file.read(text.data(), static_cast<std::streamsize>(text.size()));
   if (file.bad()) report::stop(path + ": cannot be read", report::kExitFailure);
-  return parse_run_parameters(text.str(), trace);
+  text.resize(static_cast<std::size_t>(file.gcount()));
+  return parse_run_parameters(text, trace);
 }
 
 }  // namespace ftir::driver

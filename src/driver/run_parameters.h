@@ -1,6 +1,7 @@
 // The run parameters: everything red.dat holds, read once at the start of a run.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,6 +10,9 @@ namespace ftir::driver {
 
 inline constexpr int kMaxFiles = 700;   // capacity of the file list
 inline constexpr int kNameLength = 40;  // interferogram names and the output directory
+// A red.dat is a few hundred short lines; anything far beyond is no run parameter file.
+inline constexpr std::size_t kMaxLineBytes = 1024;
+inline constexpr std::size_t kMaxFileBytes = 1 << 20;
 
 struct RunParameters {
   int nfiles = 0;
@@ -55,9 +59,12 @@ struct FieldTrace {
 // fields in columns 1-5, decimal fields in columns 1-15 with five implied decimals,
 // free-form numbers that pass over empty lines, 40-character texts, an optional ilog
 // line). Lines may end in LF or CR LF. Stops the run (exit 1) with
-// "red.dat line N: <field>: <reason>" on anything it cannot use. With `trace`, every
-// field read (and every line passed over) is appended to it as it is read, so a stop
-// leaves the fields before the faulty line there.
+// "red.dat line N: <field>: <reason>" on anything it cannot use, naming the first such line
+// (texts quoted with control bytes escaped), a line over kMaxLineBytes included, and with
+// "red.dat line N: the file is longer than 1048576 bytes" when `text` goes on past
+// kMaxFileBytes (N: the line where that bound falls). With `trace`, every field read (and
+// every line passed over) is appended to it as it is read, so a stop leaves the fields
+// before the faulty line there.
 RunParameters parse_run_parameters(std::string_view text, std::vector<FieldTrace>* trace = nullptr);
 
 // Reads the file at `path` and parses it; a missing or unreadable file stops the run

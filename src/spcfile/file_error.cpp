@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "report/escape.h"
 #include "report/stop.h"
 
 namespace ftir::spcfile {
@@ -11,7 +12,7 @@ namespace ftir::spcfile {
 void stop_on_file_error(std::string_view action, std::string_view name, int error_number) {
   std::string text(action);
   text += ' ';
-  text += name;
+  text += report::escape_controls(name);
   text += ": ";
   // errno 0 means the library failed without telling why (a short write, for one).
   text += error_number != 0 ? std::strerror(error_number) : "the system gave no reason";
@@ -20,7 +21,7 @@ void stop_on_file_error(std::string_view action, std::string_view name, int erro
 
 void stop_on_short_header(std::string_view name) {
   std::string text = "Cannot read ";
-  text += name;
+  text += report::escape_controls(name);
   text += ": the file ends inside its header";
   report::stop(std::move(text), report::kExitFailure);
 }

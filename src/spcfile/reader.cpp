@@ -17,6 +17,7 @@
 
 #include "report/stop.h"
 #include "spcfile/bytes.h"
+#include "spcfile/file_access.h"
 #include "spcfile/file_error.h"
 #include "spcfile/layout.h"
 
@@ -203,9 +204,7 @@ ReadResult READSC(report::Report& report, std::string_view fname, double xlo, do
   assert(scratch.size() >= kNewDataOffset);
   const std::string_view name = fname.substr(0, fname.find_last_not_of(' ') + 1);
 
-  errno = 0;
-  const FileHandle file(std::fopen(std::string(name).c_str(), "rb"));
-  if (!file) stop_on_file_error("Cannot open", name, errno);
+  const FileHandle file(open_input(name));
 
   // flags and version decide how the rest is read; the flag test comes first.
   if (read_bytes(file.get(), scratch.first(2), name) < 2) stop_on_short_header(name);

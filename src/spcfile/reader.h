@@ -28,7 +28,8 @@ struct ReadResult {
 // number" (an f32 value or a scaled sample that is NaN or infinite).
 // Stops: unsupported flags (message, pause, "Program terminating"), MSB-first new format
 // ("Hu-Oh &#&$!#^*"), more points than nmax ("Program Terminated"), a file that cannot be
-// opened or ends inside its header (one line naming the file, exit 1).
+// opened, is not a regular file (see open_input) or ends inside its header (one line naming
+// the file, exit 1).
 ReadResult READSC(report::Report& report, std::string_view fname, double xlo, double xhi, int nmax,
                   std::span<double> xin, std::span<double> yin, std::span<unsigned char> scratch);
 

@@ -16,6 +16,7 @@
 
 #include "report/format_text.h"
 #include "spcfile/bytes.h"
+#include "spcfile/file_access.h"
 #include "spcfile/file_error.h"
 #include "spcfile/layout.h"
 
@@ -24,36 +25,6 @@ namespace {
 
 constexpr std::uint8_t kSubfileFlag = 0x81;
 constexpr std::int8_t kSubfileExponent = -2;  // stored as 0xFE
-
-// The temporary file beside the target: closed and removed on every way out unless
-// commit() renamed it over the target.
-class TempFile {
- public:
-  TempFile(std::FILE* file, std::string path) : file_(file), path_(std::move(path)) {}
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-  ~TempFile() {
-    if (file_ != nullptr) std::fclose(file_);
-    if (!committed_) std::remove(path_.c_str());
-  }
-
-  std::FILE* file() const { return file_; }
-  // Closes the file; false (with errno set) when buffered bytes could not be written.
-  bool close() {
-    std::FILE* file = file_;
-    file_ = nullptr;
-    return std::fclose(file) == 0;
-  }
-  bool commit(const std::string& target) {
-    committed_ = std::rename(path_.c_str(), target.c_str()) == 0;
-    return committed_;
-  }
-
- private:
-  std::FILE* file_;
-  std::string path_;
-  bool committed_ = false;
-};
 
 // trunc(q) as a 32-bit integer, 0 for a NaN, saturating beyond the integer range.
 std::int32_t truncate_to_i32(double q) {
@@ -120,6 +91,11 @@ int spectrum_exponent(std::span<const double> yout) {
   return e + 2;
 }
 
+bool scale_factor_usable(std::span<const double> yout) {
+  const float factor = static_cast<float>(std::ldexp(1.0, spectrum_exponent(yout) - 32));
+  return factor != 0.0f && std::isfinite(factor);
+}
+
 std::int32_t scaled_integer(double y, double factor) { return truncate_to_i32(y / factor); }
 
 void WRITSC(std::string_view oname, std::string_view title, int ixtype, int iytype, double resol,
@@ -164,11 +140,7 @@ void WRITSC(std::string_view oname, std::string_view title, int ixtype, int iyty
   h.subheader.subexp = kSubfileExponent;
 
   const std::string target(oname.substr(0, oname.find_last_not_of(' ') + 1));
-  const std::string temp_path = target + ".tmp";
-  errno = 0;
-  std::FILE* opened = std::fopen(temp_path.c_str(), "wb");
-  if (opened == nullptr) stop_on_file_error("Cannot write", target, errno);
-  TempFile temp(opened, temp_path);
+  TempFile temp(target);
 
   // Header and data go out in one piece; only a buffer smaller than the data (no caller
   // has one) takes more than one write.
@@ -192,7 +164,7 @@ void WRITSC(std::string_view oname, std::string_view title, int ixtype, int iyty
   errno = 0;
   if (!temp.close()) stop_on_file_error("Cannot write", target, errno);
   errno = 0;
-  if (!temp.commit(target)) stop_on_file_error("Cannot write", target, errno);
+  if (!temp.commit()) stop_on_file_error("Cannot write", target, errno);
 }
 
 }  // namespace ftir::spcfile

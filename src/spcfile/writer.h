@@ -18,9 +18,10 @@ inline constexpr std::size_t kIoBufferBytes = 512 + 32 + 4 * static_cast<std::si
 // yout[0..nout-1], 0-based (`nout` 0, which no caller passes, writes the header alone with
 // X 0). `oname` loses its trailing blanks; `title` is stored at its full length (at most
 // 130); `resol` goes to the resolution text by "(F7.3)"; `clock` stamps the date. The file
-// is written as "<oname>.tmp" beside its target and renamed over it, so a failed write never
-// leaves a partial file. A file that cannot be written stops the run with one line naming
-// it and the reason (exit 1).
+// is written under a temporary name of its own beside its target (see TempFile) and renamed
+// over it, so a failed write never leaves a partial file. A file that cannot be written
+// stops the run with one line naming it and the reason (exit 1). Callers check
+// scale_factor_usable() first.
 void WRITSC(std::string_view oname, std::string_view title, int ixtype, int iytype, double resol,
             int nout, double spare1, std::span<const double> xout, std::span<const double> yout,
             const report::Clock& clock, std::span<unsigned char> scratch);
@@ -29,6 +30,11 @@ void WRITSC(std::string_view oname, std::string_view title, int ixtype, int iyty
 // binary exponent of ymax, the largest finite |y| (1 when every value is zero or not finite).
 // Every finite value then fits a 32-bit integer after division by 2^(exponent - 32).
 int spectrum_exponent(std::span<const double> yout);
+
+// Whether the factor 2^(exponent - 32), held as a binary32, is a usable scale for yout: false
+// when it rounds to zero (largest |y| below about 2^-119) or overflows (above about 2^159),
+// where every point would be written as the same meaningless value.
+bool scale_factor_usable(std::span<const double> yout);
 
 // trunc(y / factor) as a 32-bit integer; a NaN quotient gives 0 and one beyond the integer
 // range saturates (neither arises for finite spectra with their own exponent).

@@ -130,6 +130,11 @@ PathResult double_sided(PathContext& ctx, const PathRequest& req, double& res, P
     return PathResult::kSkipped;
   }
   const std::string oname = spcfile::OUTNAM(req.fname, req.outdir, "spc");
+  const std::span<const double> spectrum = ws.yin.first(static_cast<std::size_t>(ii));
+  if (std::optional<std::string> refusal = output_refusal(ctx, req.fname, oname, spectrum)) {
+    report.skipped(req.fname, *refusal);
+    return PathResult::kSkipped;
+  }
   report.log(kOutputName, {oname});
   spcfile::WRITSC(oname, ws.title.text(), 1, 0, resol, ii, req.spare1, ws.xin, ws.yin, ctx.clock,
                   ws.io);

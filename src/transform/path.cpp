@@ -5,6 +5,8 @@
 #include <bit>
 #include <cstdint>
 
+#include "spcfile/writer.h"
+
 namespace ftir::transform {
 namespace {
 
@@ -63,6 +65,15 @@ int scale_and_cut(std::span<double> xin, std::span<double> yin, int lnum, double
     at(yin, ii) = at(yin, i) * scale;
   }
   return ii;
+}
+
+std::optional<std::string> output_refusal(PathContext& ctx, std::string_view fname,
+                                          std::string_view oname, std::span<const double> y) {
+  if (!spcfile::scale_factor_usable(y)) {
+    return std::string("its values are too small or too large for the SPC file's scale factor");
+  }
+  if (ctx.outputs == nullptr) return std::nullopt;
+  return ctx.outputs->claim(fname, oname);
 }
 
 }  // namespace ftir::transform

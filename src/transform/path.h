@@ -5,11 +5,14 @@
 #include <cassert>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "report/clock.h"
 #include "report/report.h"
+#include "spcfile/output_claims.h"
 #include "transform/complex.h"
 #include "transform/fft.h"
 #include "transform/fixed_array.h"
@@ -106,7 +109,15 @@ class DegenerateSkip {
 struct PathContext {
   report::Report& report;
   const report::Clock& clock;
+  // The run's output names, checked before each file is written (none: not checked).
+  spcfile::OutputClaims* outputs = nullptr;
 };
+
+// Why the trace y may not be written as `oname` for input `fname`: a scale the writer cannot
+// represent (see spcfile::scale_factor_usable), or a name the run's claims refuse. nullopt
+// when it may be written; the name is then claimed for this input.
+std::optional<std::string> output_refusal(PathContext& ctx, std::string_view fname,
+                                          std::string_view oname, std::span<const double> y);
 
 }  // namespace ftir::transform
 

@@ -105,12 +105,23 @@ int phase_determination(PathContext& ctx, const PathRequest& req, PathStorage& w
 
   if (req.iphase == 1) {
     const std::span<const double> abscissa(p.abscissa);
-    ws.title.set("Phase angle");
-    spcfile::WRITSC(spcfile::OUTNAM(req.fname, req.outdir, "phz"), ws.title.text(), 1, 0,
-                    phase_resolution, is, req.spare1, abscissa, p.angle, ctx.clock, ws.io);
-    ws.title.set("Phase spectrum");
-    spcfile::WRITSC(spcfile::OUTNAM(req.fname, req.outdir, "shr"), ws.title.text(), 1, 0,
-                    phase_resolution, is, req.spare1, abscissa, p.magnitude, ctx.clock, ws.io);
+    // A phase file that may not be written ends the file's work there; one written before
+    // it stays.
+    auto write_phase_file = [&](std::string_view ext, std::string_view title,
+                                std::span<const double> y) {
+      const std::string oname = spcfile::OUTNAM(req.fname, req.outdir, ext);
+      const std::span<const double> trace = y.first(static_cast<std::size_t>(is));
+      if (std::optional<std::string> refusal = output_refusal(ctx, req.fname, oname, trace)) {
+        report.skipped(req.fname, *refusal);
+        return false;
+      }
+      ws.title.set(title);
+      spcfile::WRITSC(oname, ws.title.text(), 1, 0, phase_resolution, is, req.spare1, abscissa, y,
+                      ctx.clock, ws.io);
+      return true;
+    };
+    if (!write_phase_file("phz", "Phase angle", p.angle)) return 0;
+    if (!write_phase_file("shr", "Phase spectrum", p.magnitude)) return 0;
   }
   return is;
 }
@@ -123,6 +134,7 @@ PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, P
   // A piece of fewer than 4 points gives no phase grid to interpolate in.
   if (phase_half_length(jmax) < 4) return skip("the centerburst lies in the first 3 samples");
   const int is = phase_determination(ctx, req, ws);
+  if (is == 0) return PathResult::kSkipped;  // a phase file was refused
   const double xstep = req.wlref / req.sampr;
   const double fmax = 1.0 / (2.0 * xstep);
 
@@ -236,13 +248,20 @@ PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, P
   const double scale = e / e2;
   const int ii = scale_and_cut(ws.xin, ws.yin, lnum, delta, scale, req.wlow, req.whigh);
   const std::string oname = spcfile::OUTNAM(req.fname, req.outdir, "spc");
+  // A refused output is reported where its name would have been, as an empty range is.
+  std::optional<std::string> refusal;
   if (ii == 0) {
-    report.skipped(req.fname, "no spectrum point lies between wlow and whigh");
+    refusal = "no spectrum point lies between wlow and whigh";
+  } else {
+    refusal = output_refusal(ctx, req.fname, oname, ws.yin.first(static_cast<std::size_t>(ii)));
+  }
+  if (refusal) {
+    report.skipped(req.fname, *refusal);
   } else {
     console_then_log(report, kOutputName, {oname});
   }
   report.console_if_log(kOutputDiagnostic, {oname, ii, lnum, req.wlow, req.whigh});
-  if (ii == 0) return PathResult::kSkipped;
+  if (refusal) return PathResult::kSkipped;
   spcfile::WRITSC(oname, ws.title.text(), 1, 0, res, ii, req.spare1, ws.xin, ws.yin, ctx.clock,
                   ws.io);
   return PathResult::kWritten;

@@ -162,5 +162,36 @@ TEST(RunParameters, EachErrorNamesItsLineAndField) {
   EXPECT_EQ(parse_run_parameters(red_dat({{6, "    2"}, {7, "   99"}})).npow, 99);
 }
 
+TEST(RunParameters, OddTextIsRefusedOnTheFirstLineThatHoldsIt) {
+  // 298 bytes of fields, an empty line, then lines of 1000 bytes: byte 1048577 lies on line
+  // 17 + (1048577 - 298 - 1) / 1001 + 1 = 1065.
+  const std::string huge_comment = "\n" + std::string(1000, '#');
+  std::string long_file = red_dat();
+  while (long_file.size() <= kMaxFileBytes) long_file += huge_comment;
+  const std::pair<std::string, std::string> cases[] = {
+      {red_dat({{0, "    +"}}), "red.dat line 1: nfiles: '+' is not a whole number"},
+      {red_dat({{15, "   - "}}), "red.dat line 16: ilog: '-' is not a whole number"},
+      {red_dat({{5, "  \a\x1b[2J"}}),
+       "red.dat line 6: iapod: '\\x07\\x1b[' is not a whole number"},
+      {red_dat({{10, "4.\x7f"}}), "red.dat line 11: res: '4.\\x7f' is not a number"},
+      {red_dat({{2, std::string(1025, 'n')}}),
+       "red.dat line 3: files: the line is longer than 1024 bytes"},
+      {red_dat({{12, std::string(1020, ' ') + "4000\r"}}), "no stop"},  // 1024 bytes and CR LF
+      {long_file, "red.dat line 1065: the file is longer than 1048576 bytes"},
+      // Byte 200 lies on line 10, idbl's.
+      {long_file.substr(0, 200) + std::string(kMaxFileBytes, ' '),
+       "red.dat line 10: idbl: the line is longer than 1024 bytes"},
+      // Of several faults the one on the lowest line is named, value checks included.
+      {red_dat({{4, "0.0"}, {15, "  yes"}}), "red.dat line 5: sampr: must be greater than 0"},
+      {red_dat({{13, "-1."}, {15, "  yes"}}), "red.dat line 14: wref: must be greater than 0"},
+      {red_dat({{6, "    1"}, {7, "   31"}, {10, "x"}}),
+       "red.dat line 8: npow: must lie between 1 and 30 when ipow2 asks for it"},
+  };
+  for (const auto& [text, expected] : cases) {
+    SCOPED_TRACE(expected);
+    EXPECT_EQ(stop_text(text), expected);
+  }
+}
+
 }  // namespace
 }  // namespace ftir::driver

@@ -22,3 +22,4 @@ endfunction()
 
 ftir_add_fuzz_target(fuzz_reader tests/fuzz/fuzz_reader.cpp)
 ftir_add_fuzz_target(fuzz_red_dat tests/fuzz/fuzz_red_dat.cpp)
+ftir_add_fuzz_target(fuzz_run tests/fuzz/fuzz_run.cpp)

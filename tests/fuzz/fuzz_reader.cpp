@@ -1,6 +1,7 @@
 // libFuzzer target for READSC: each input is written to a file and read as an
-// interferogram, once with the driver's request and capacity and once with a narrow range
-// and a small capacity. A stop (refusal, capacity, short header) is a normal outcome; a
+// interferogram: with the driver's request and capacity, again with a buffer so small that
+// the data block comes in many chunks (the outcome must be the same), and with a narrow
+// range and a small capacity. A stop (refusal, capacity, short header) is a normal outcome; a
 // sanitizer report, a crash or a broken postcondition is a finding.
 #include <cmath>
 #include <cstddef>
@@ -9,12 +10,14 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "report/fake_console.h"
 #include "report/report.h"
 #include "report/stop.h"
+#include "spcfile/layout.h"
 #include "spcfile/reader.h"
 #include "spcfile/writer.h"
 
@@ -28,6 +31,8 @@ struct Storage {
   std::vector<double> xin = std::vector<double>(kMaxPoints);
   std::vector<double> yin = std::vector<double>(kMaxPoints);
   std::vector<unsigned char> io = std::vector<unsigned char>(kIoBufferBytes);
+  std::vector<unsigned char> small_io =
+      std::vector<unsigned char>(ftir::spcfile::kNewDataOffset + 58);
   std::string path;
 
   Storage() {
@@ -46,14 +51,26 @@ void check(bool condition) {
   if (!condition) std::abort();
 }
 
-void read_once(Storage& s, double xlo, double xhi, int nmax) {
+// What one read gave: its points, reason or stop text.
+struct Outcome {
+  std::vector<double> x;
+  std::vector<double> y;
+  std::string ending;  // the skip reason or the stop text; empty when read
+  bool operator==(const Outcome&) const = default;
+};
+
+Outcome read_once(Storage& s, double xlo, double xhi, int nmax, std::span<unsigned char> io) {
   ftir::testing::FakeConsole console;  // end of input at the pause: no command is ever run
   ftir::report::Report report(console);
+  Outcome outcome;
   try {
     const ftir::spcfile::ReadResult r =
-        ftir::spcfile::READSC(report, s.path, xlo, xhi, nmax, s.xin, s.yin, s.io);
+        ftir::spcfile::READSC(report, s.path, xlo, xhi, nmax, s.xin, s.yin, io);
     check(r.npts >= 0 && r.npts <= nmax);
-    if (r.skip_reason != nullptr) return;
+    if (r.skip_reason != nullptr) {
+      outcome.ending = r.skip_reason;
+      return outcome;
+    }
     check(console.output.empty());
     const double lo = std::fmin(xlo, xhi);
     const double hi = std::fmax(xlo, xhi);
@@ -61,9 +78,13 @@ void read_once(Storage& s, double xlo, double xhi, int nmax) {
       check(std::isfinite(s.yin[i]));
       check(lo <= s.xin[i] && s.xin[i] <= hi);
     }
+    outcome.x.assign(s.xin.begin(), s.xin.begin() + r.npts);
+    outcome.y.assign(s.yin.begin(), s.yin.begin() + r.npts);
   } catch (const ftir::report::RunStop& stop) {
     check(stop.exit_status() == ftir::report::kExitFailure);
+    outcome.ending = stop.text();
   }
+  return outcome;
 }
 
 }  // namespace
@@ -74,7 +95,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ofstream out(storage.path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
-  read_once(storage, static_cast<double>(-9.0e10f), static_cast<double>(9.0e10f), kMaxPoints);
-  read_once(storage, 100.0, -100.0, 64);
+  const double lo = static_cast<double>(-9.0e10f);
+  const double hi = static_cast<double>(9.0e10f);
+  const Outcome whole = read_once(storage, lo, hi, kMaxPoints, storage.io);
+  // A buffer just large enough for a header takes the data block in many chunks: the
+  // outcome must not depend on the buffer's size.
+  check(read_once(storage, lo, hi, kMaxPoints, storage.small_io) == whole);
+  read_once(storage, 100.0, -100.0, 64, storage.io);
   return 0;
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes a few small SPC files into the folder given, as a seed corpus for fuzz_reader:
 new format 32-bit, 16-bit and f32, old format 32-bit and 16-bit, decreasing X, a short
-data block, and a refused variant of each kind."""
+data block, a refused variant of each kind, and two of a few thousand points."""
 import os
 import struct
 import sys
@@ -40,6 +40,9 @@ seeds = {
     'multi.spc': new(flags=4) + i32,
     'msb.spc': new(version=0x4C) + i32,
     'onepoint.spc': old(n=1.0) + old32,
+    # Larger than a small read buffer many times over, and not a whole number of chunks.
+    'new32long.spc': new(exp=26, n=3001, last=3000.0) + i32 * 375 + i32[:4],
+    'old16long.spc': old(flags=1, exp=16, n=4000.0, last=3999.0) + i16 * 500,
 }
 os.makedirs(sys.argv[1], exist_ok=True)
 for name, image in seeds.items():

@@ -176,6 +176,26 @@ TEST(SpectrumExponent, IsExactAtAndAroundPowersOfTwo) {
   }
 }
 
+// The factor 2^(exponent - 32) is a binary32 from 2^-149 to 2^127 only: exponents -117 to
+// 159, that is 2^-120 < ymax < 2^158 by the exponent's formula.
+TEST(ScaleFactorUsable, OnlyBetween2ToTheMinus120And2ToThe158) {
+  const double low = std::ldexp(1.0, -120);
+  const double high = std::ldexp(1.0, 158);
+  const std::pair<std::vector<double>, bool> cases[] = {
+      {{low}, false},
+      {{-std::nextafter(low, 1.0)}, true},
+      {{high}, false},
+      {{std::nextafter(high, 0.0), 1.0}, true},
+      {{std::numeric_limits<double>::max()}, false},
+      {{0.0, 0.0}, true},  // exponent 1
+      {{1.0}, true},
+  };
+  for (const auto& [y, usable] : cases) {
+    SCOPED_TRACE(y.front());
+    EXPECT_EQ(scale_factor_usable(y), usable);
+  }
+}
+
 TEST(ScaledInteger, TruncatesAndNeverConvertsOutOfRange) {
   constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
   constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();

@@ -1,0 +1,112 @@
+#include "spcfile/file_access.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <random>
+
+#include "report/escape.h"
+#include "report/stop.h"
+#include "spcfile/file_error.h"
+
+namespace ftir::spcfile {
+namespace {
+
+// Names of temporary files tried before giving up: a clash is already unlikely at the first.
+constexpr int kTempAttempts = 100;
+constexpr std::string_view kNameCharacters = "abcdefghijklmnopqrstuvwxyz0123456789";
+
+[[noreturn]] void stop_on_nul(std::string_view action, std::string_view name) {
+  report::stop(
+      std::string(action) + ' ' + report::escape_controls(name) + ": the name holds a NUL byte",
+      report::kExitFailure);
+}
+
+std::string random_suffix() {
+  std::random_device device;
+  std::uniform_int_distribution<std::size_t> pick(0, kNameCharacters.size() - 1);
+  std::string suffix(6, ' ');
+  for (char& c : suffix) c = kNameCharacters[pick(device)];
+  return suffix;
+}
+
+}  // namespace
+
+std::FILE* open_input(std::string_view name) {
+  if (name.find('\0') != std::string_view::npos) stop_on_nul("Cannot open", name);
+  const std::string path(name);
+  // Non-blocking, so that a FIFO with no writer is refused at once instead of hanging here.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) stop_on_file_error("Cannot open", name, errno);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    const int error = errno;
+    ::close(fd);
+    stop_on_file_error("Cannot read", name, error);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    report::stop("Cannot read " + report::escape_controls(name) + ": not a regular file",
+                 report::kExitFailure);
+  }
+  std::FILE* file = ::fdopen(fd, "rb");
+  if (file == nullptr) {
+    const int error = errno;
+    ::close(fd);
+    stop_on_file_error("Cannot open", name, error);
+  }
+  return file;
+}
+
+std::optional<FileId> file_id(std::string_view name, bool follow_links, bool regular_only) {
+  if (name.empty() || name.find('\0') != std::string_view::npos) return std::nullopt;
+  const std::string path(name);
+  struct stat st {};
+  const int got = follow_links ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
+  if (got != 0 || (regular_only && !S_ISREG(st.st_mode))) return std::nullopt;
+  return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+TempFile::TempFile(std::string target) : target_(std::move(target)) {
+  if (target_.find('\0') != std::string::npos) stop_on_nul("Cannot write", target_);
+  for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
+    std::string path = target_ + '.' + random_suffix() + ".tmp";
+    // O_EXCL with O_CREAT never opens an existing name, a link included; the mode is the
+    // one an ordinary new file gets (0666 less the umask).
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      stop_on_file_error("Cannot write", target_, errno);
+    }
+    file_ = ::fdopen(fd, "wb");
+    if (file_ == nullptr) {
+      const int error = errno;
+      ::close(fd);
+      ::unlink(path.c_str());
+      stop_on_file_error("Cannot write", target_, error);
+    }
+    path_ = std::move(path);
+    return;
+  }
+  stop_on_file_error("Cannot write", target_, EEXIST);
+}
+
+TempFile::~TempFile() {
+  if (file_ != nullptr) std::fclose(file_);
+  if (!committed_) ::unlink(path_.c_str());
+}
+
+bool TempFile::close() {
+  std::FILE* file = file_;
+  file_ = nullptr;
+  return std::fclose(file) == 0;
+}
+
+bool TempFile::commit() {
+  committed_ = std::rename(path_.c_str(), target_.c_str()) == 0;
+  return committed_;
+}
+
+}  // namespace ftir::spcfile

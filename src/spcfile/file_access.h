@@ -1,0 +1,57 @@
+// How the run opens its files: an input only when it is a regular file, without ever
+// blocking on a FIFO or a device; an output through a temporary file of its own, created
+// beside the target and renamed over it. The one place the program goes past the standard
+// library to the system's file calls.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ftir::spcfile {
+
+// Opens `name` for reading. Stops the run (exit 1) with "Cannot open <name>: <reason>" when
+// it cannot be opened (a name holding a NUL byte included) and with "Cannot read <name>: not
+// a regular file" for a FIFO, socket, device or directory. The caller closes the file.
+std::FILE* open_input(std::string_view name);
+
+// The file a name stands for on this machine: device and inode number.
+struct FileId {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  bool operator==(const FileId&) const = default;
+  auto operator<=>(const FileId&) const = default;
+};
+
+// The identity of what `name` names (of a link itself when follow_links is false); nullopt
+// when there is nothing there or the name cannot be looked up. `regular_only` asks for
+// regular files alone.
+std::optional<FileId> file_id(std::string_view name, bool follow_links, bool regular_only);
+
+// A temporary file beside `target`, named "<target>.<6 letters or digits>.tmp", created
+// exclusively (never an existing name, never through a link). It is closed and removed on
+// every way out unless commit() renamed it over the target.
+class TempFile {
+ public:
+  // Creates it; a failure stops the run with "Cannot write <target>: <reason>" (exit 1).
+  explicit TempFile(std::string target);
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  ~TempFile();
+
+  std::FILE* file() const { return file_; }
+  // Closes the file; false (with errno set) when buffered bytes could not be written.
+  bool close();
+  // Renames the closed file over the target; false (with errno set) on failure.
+  bool commit();
+
+ private:
+  std::string target_;
+  std::string path_;
+  std::FILE* file_ = nullptr;
+  bool committed_ = false;
+};
+
+}  // namespace ftir::spcfile
