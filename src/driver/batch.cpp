@@ -35,9 +35,9 @@ void process_file(report::Report& report, const report::Clock& clock, RunParamet
   report.console(kFileFormat, {fname});
   report.log(kFileFormat, {fname});
 
-  spcfile::ReadResult read = spcfile::READSC(report, fname, kReadLow, kReadHigh,
-                                             Workspace::kSamples, ws.xin, ws.yin, ws.io,
-                                             options.refusals);
+  spcfile::ReadResult read =
+      spcfile::READSC(report, fname, kReadLow, kReadHigh, Workspace::kSamples, ws.xin, ws.yin,
+                      ws.io, options.refusals);
   auto skip = [&](std::string_view reason) {
     report.skipped(fname, reason);
     record.status = FileStatus::kSkipped;

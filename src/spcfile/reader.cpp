@@ -33,11 +33,6 @@ constexpr std::string_view kCapacityFormat =
 
 constexpr const char* kReasonFewPoints = "the header declares fewer than 2 points";
 constexpr const char* kReasonNotFinite = "a sample is not a finite number";
-constexpr const char* kReasonUnsupported =
-    "this file format is not supported (several traces, an X array or the compatibility flag)";
-constexpr const char* kReasonMsbFirst =
-    "new format with the most significant byte first is not supported";
-constexpr const char* kReasonCapacity = "more points than the arrays hold";
 
 enum class SampleKind { kInt16, kInt32, kInt32HighHalfFirst, kFloat32 };
 

@@ -24,6 +24,13 @@ struct ReadResult {
 // the flags); a command-line run skips the file with the reason and goes on.
 enum class Refusals { kStopRun, kSkipFile };
 
+// The skip reasons of the refusals under Refusals::kSkipFile.
+inline constexpr const char* kReasonUnsupported =
+    "this file format is not supported (several traces, an X array or the compatibility flag)";
+inline constexpr const char* kReasonMsbFirst =
+    "new format with the most significant byte first is not supported";
+inline constexpr const char* kReasonCapacity = "more points than the arrays hold";
+
 // Reads `fname` (trailing blanks are not part of the name). The file's own points
 // (1 to its declared count, as far as the file holds them) whose X lies in the requested
 // range [min(xlo, xhi), max(xlo, xhi)] are stored, 0-based, in xin[0..npts-1] and
