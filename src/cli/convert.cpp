@@ -107,6 +107,7 @@ FileOutcome convert_file(const Settings& settings, driver::Workspace& ws,
     driver::RunParameters params = file_parameters(settings, *wref, job.res_request);
     driver::FileOptions options;
     options.auto_side = settings.sides == Sides::kAuto;
+    options.keep_curves = settings.keep_curves;
     options.refusals = spcfile::Refusals::kSkipFile;
     try {
       driver::process_file(report, clock, params, ws, fname, record, options);

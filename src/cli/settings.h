@@ -34,6 +34,7 @@ struct Settings {
   std::string summary_path;       // empty: no summary; .csv or .json
   std::string red_dat_path;       // empty: no red.dat
   bool quiet = false;
+  bool keep_curves = false;        // the records also keep every written curve (for a page)
   int jobs = 1;   // workers
   int shard = 1;  // this run converts every shard_count-th file from shard
   int shard_count = 1;
