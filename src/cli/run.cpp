@@ -5,12 +5,16 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
+#include <thread>
 #include <utility>
 
 #include "cli/summary.h"
@@ -125,6 +129,66 @@ class Progress {
   std::chrono::steady_clock::time_point start_;
 };
 
+// Converts every job and hands each outcome to `take` in file order, on this thread. With
+// one worker, or with --carry-resolution (each file waits for the resolution the previous
+// one leaves), the files go one after another. Otherwise each of the workers has its own
+// Workspace and takes the next file as it comes free, at most kAhead files per worker
+// beyond the one `take` waits for, so that memory stays flat however long the list.
+void convert_in_order(const Settings& settings, const report::Clock& clock,
+                      std::vector<FileJob>& jobs, const std::function<void(FileOutcome)>& take) {
+  const std::size_t n = jobs.size();
+  const auto workers = static_cast<std::size_t>(settings.carry_resolution ? 1 : settings.jobs);
+  if (workers <= 1 || n <= 1) {
+    auto ws = std::make_unique<driver::Workspace>();
+    double res = settings.res;
+    for (FileJob& job : jobs) {
+      if (settings.carry_resolution) job.res_request = res;
+      FileOutcome out = convert_file(settings, *ws, clock, job);
+      res = out.res_left;
+      take(std::move(out));
+    }
+    return;
+  }
+  constexpr std::size_t kAhead = 4;
+  std::vector<std::optional<FileOutcome>> done(n);
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::size_t next = 0;   // the next file a worker takes
+  std::size_t shown = 0;  // files handed to `take`
+  auto work = [&] {
+    auto ws = std::make_unique<driver::Workspace>();
+    for (;;) {
+      std::size_t i = 0;
+      {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return next >= n || next < shown + kAhead * workers; });
+        if (next >= n) return;
+        i = next++;
+      }
+      FileOutcome out = convert_file(settings, *ws, clock, jobs[i]);
+      {
+        const std::lock_guard lock(mutex);
+        done[i] = std::move(out);
+      }
+      changed.notify_all();
+    }
+  };
+  std::vector<std::jthread> threads;
+  for (std::size_t w = 0; w < std::min(workers, n); ++w) threads.emplace_back(work);
+  for (std::size_t i = 0; i < n; ++i) {
+    FileOutcome out;
+    {
+      std::unique_lock lock(mutex);
+      changed.wait(lock, [&] { return done[i].has_value(); });
+      out = std::move(*done[i]);
+      done[i].reset();
+      shown = i + 1;
+    }
+    changed.notify_all();
+    take(std::move(out));
+  }
+}
+
 }  // namespace
 
 std::vector<std::size_t> shard_indices(std::size_t files, int k, int n) {
@@ -199,12 +263,7 @@ int run_files(const Settings& settings, const report::Clock& clock, Streams& str
   std::vector<transform::FileRecord> records;
   records.reserve(jobs.size());
   Progress progress(streams.err, streams.err_is_terminal && !settings.quiet, jobs.size());
-  auto ws = std::make_unique<driver::Workspace>();
-  double res = settings.res;
-  for (FileJob& job : jobs) {
-    if (settings.carry_resolution) job.res_request = res;
-    FileOutcome out = convert_file(settings, *ws, clock, job);
-    res = out.res_left;
+  convert_in_order(settings, clock, jobs, [&](FileOutcome out) {
     progress.clear();
     if (!settings.quiet) streams.out.write(lf_lines(out.console));
     const transform::FileRecord& r = out.record;
@@ -218,7 +277,7 @@ int run_files(const Settings& settings, const report::Clock& clock, Streams& str
     records.push_back(out.record);
     outcomes.push_back(std::move(out));
     progress.show(outcomes.size());
-  }
+  });
   progress.clear();
 
   int status = 0;

@@ -3,7 +3,6 @@
 // example that no longer works as written fails here. A block may be left out only by a
 // "<!-- not run by the documentation test: <reason> -->" line right above it.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -16,8 +15,8 @@ namespace ftir::testing {
 namespace {
 
 struct Block {
-  int line = 0;       // 1-based line of the opening fence
-  std::string info;   // the fence's info string: "sh" or "red.dat"
+  int line = 0;      // 1-based line of the opening fence
+  std::string info;  // the fence's info string: "sh" or "red.dat"
   std::string text;
   bool run = true;
 };
@@ -41,7 +40,8 @@ std::vector<Block> blocks_of(const std::string& markdown) {
       open = &blocks.back();
       if (previous.rfind(kNotRun, 0) == 0) {
         const std::string reason = previous.substr(kNotRun.size());
-        EXPECT_GT(reason.size(), std::string("-->").size()) << "line " << number - 1 << ": no reason";
+        EXPECT_GT(reason.size(), std::string("-->").size())
+            << "line " << number - 1 << ": no reason";
         open->run = false;
       }
     }
