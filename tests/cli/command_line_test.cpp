@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/convert.h"
 #include "cli/summary.h"
 #include "driver/run_parameters.h"
 #include "run/run_support.h"
@@ -382,6 +383,59 @@ TEST(CommandLine, SummaryTableAndClosingLine) {
             "a-much-longer-name.spc  -            -            -           -        -  "
             "skipped: no points were read\n");
   EXPECT_EQ(cli::closing_line(records), "2 files: 1 converted, 1 skipped\n");
+}
+
+}  // namespace
+}  // namespace ftir::testing
+
+namespace ftir::testing {
+namespace {
+
+// --sides auto takes the double-sided path exactly when npts < 3 jmax <= 2 npts; the
+// records keep the written curves when the settings ask for them.
+TEST(CommandLine, AutoSidesAtTheThirdsAndCurvesWhenAsked) {
+  RunDir dir;
+  cli::Settings settings;
+  settings.outdir = "out";
+  settings.laser = 16384.0;
+  settings.phase_files = true;
+  settings.keep_curves = true;
+  auto ws = std::make_unique<driver::Workspace>();
+  // A file that cannot be written ends that file only, with the writer's reason.
+  dir.write_interferogram("w.spc", burst(9000, 500));
+  const cli::FileOutcome unwritten =
+      cli::convert_file(settings, *ws, dir.clock, {"w.spc", 4.0, ""});
+  EXPECT_EQ(unwritten.record.status, transform::FileStatus::kSkipped);
+  EXPECT_EQ(unwritten.record.reason, "Cannot write out/w.phz: No such file or directory");
+  std::filesystem::create_directory("out");
+  for (const auto& [jmax, side] :
+       {std::pair{3000, transform::Side::kSingle}, std::pair{3001, transform::Side::kDouble},
+        std::pair{6000, transform::Side::kDouble}, std::pair{6001, transform::Side::kSingle}}) {
+    SCOPED_TRACE(jmax);
+    const std::string name = "c" + std::to_string(jmax) + ".spc";
+    dir.write_interferogram(name, burst(9000, jmax));
+    const cli::FileOutcome out = cli::convert_file(settings, *ws, dir.clock, {name, 4.0, ""});
+    const transform::FileRecord& r = out.record;
+    ASSERT_EQ(r.status, transform::FileStatus::kConverted) << out.console;
+    EXPECT_EQ(r.jmax, jmax);
+    EXPECT_EQ(r.side, side);
+    // The kept spectrum is the one written: its points, at x_first + i * x_step, read back.
+    const SpectrumFile spc = read_spectrum("out/c" + std::to_string(jmax) + ".spc");
+    ASSERT_EQ(r.spectrum.y.size(), spc.y.size());
+    EXPECT_EQ(r.spectrum.x_first, r.first_x);
+    EXPECT_DOUBLE_EQ(r.spectrum.x_first + r.spectrum.x_step * (r.points_written - 1), r.last_x);
+    for (std::size_t i = 0; i < spc.y.size(); i += 97) {
+      EXPECT_NEAR(r.spectrum.y[i], spc.y[i], 1e-6 * r.peak) << i;
+    }
+    if (side == transform::Side::kSingle) {
+      const SpectrumFile phz = read_spectrum("out/c" + std::to_string(jmax) + ".phz");
+      ASSERT_EQ(r.phase.y.size(), phz.y.size());
+      EXPECT_NEAR(r.phase.y.back(), phz.y.back(), 1e-6);
+      EXPECT_EQ(r.phase.x_first, 0.0);
+    } else {
+      EXPECT_TRUE(r.phase.y.empty());
+    }
+  }
 }
 
 }  // namespace
