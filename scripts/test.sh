@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the normal build, then the whole suite again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, then a short fuzzing pass. Ends with one
-# line that counts the tests of both suites.
+# AddressSanitizer and UndefinedBehaviorSanitizer, and under ThreadSanitizer, then a short
+# fuzzing pass. Ends with one line that counts the tests of the three suites.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
-scripts/install-packages.sh cmake make g++ libgtest-dev libxml2-utils clang libclang-rt-14-dev python3
+scripts/install-packages.sh cmake make g++ libcli11-dev nlohmann-json3-dev libgtest-dev libxml2-utils clang libclang-rt-14-dev python3
 
 # Runs ctest in build folder $1 and adds its test count to `total`.
 total=0
@@ -26,6 +26,11 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Release -DFTIR_SANITIZE=ON >/dev/nul
 cmake --build build-asan -j"$jobs"
 scripts/install-jcamp-reader.sh build-asan
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_suite build-asan
+
+# The command line's workers run threads: the suite once more under ThreadSanitizer.
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Release -DFTIR_TSAN=ON >/dev/null
+cmake --build build-tsan -j"$jobs"
+TSAN_OPTIONS=halt_on_error=1 run_suite build-tsan
 
 if [ -x scripts/fuzz.sh ] && command -v clang++ >/dev/null 2>&1; then
   scripts/fuzz.sh 10

@@ -322,13 +322,13 @@ class Checker {
         if (!fresh) {
           warn(f.line_number, "writes " + shown(listed.oname) + ", as line " +
                                   std::to_string(it->second) +
-                                  " does: the later spectrum replaces the earlier one");
+                                  " does: the run would skip this file rather than replace that spectrum");
         }
       }
       r_.files.push_back(std::move(listed));
     }
     if (!writes) return;
-    // A spectrum written over a listed interferogram loses it. Paths are compared with
+    // A spectrum that would replace a listed interferogram makes the run skip that file. Paths are compared with
     // links and dot segments resolved, each found once.
     std::map<fs::path, int> input_line;
     for (const ListedFile& in : r_.files) {
@@ -342,7 +342,7 @@ class Checker {
       if (!ec && it != input_line.end()) {
         warn(out.line_number, "writes " + shown(out.oname) + ", which is the interferogram " +
                                   "listed on line " + std::to_string(it->second) +
-                                  ": the run would overwrite it");
+                                  ": the run would skip this file rather than overwrite it");
       }
     }
   }

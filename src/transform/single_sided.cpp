@@ -112,23 +112,25 @@ int phase_determination(PathContext& ctx, const PathRequest& req, PathStorage& w
       const std::string oname = spcfile::OUTNAM(req.fname, req.outdir, ext);
       const std::span<const double> trace = y.first(static_cast<std::size_t>(is));
       if (std::optional<std::string> refusal = output_refusal(ctx, req.fname, oname, trace)) {
-        report.skipped(req.fname, *refusal);
+        skip_file(ctx, req.fname, *refusal);
         return false;
       }
       ws.title.set(title);
       spcfile::WRITSC(oname, ws.title.text(), 1, 0, phase_resolution, is, req.spare1, abscissa, y,
                       ctx.clock, ws.io);
+      record_output(ctx, oname);
       return true;
     };
     if (!write_phase_file("phz", "Phase angle", p.angle)) return 0;
     if (!write_phase_file("shr", "Phase spectrum", p.magnitude)) return 0;
+    record_phase_curve(ctx, delta, p.angle, is);
   }
   return is;
 }
 
 PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, PathStorage& ws) {
   report::Report& report = ctx.report;
-  const DegenerateSkip skip(report, req.fname, res);
+  const DegenerateSkip skip(ctx, req.fname, res);
   const int npts = req.npts;
   const int jmax = req.jmax;
   // A piece of fewer than 4 points gives no phase grid to interpolate in.
@@ -256,7 +258,7 @@ PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, P
     refusal = output_refusal(ctx, req.fname, oname, ws.yin.first(static_cast<std::size_t>(ii)));
   }
   if (refusal) {
-    report.skipped(req.fname, *refusal);
+    skip_file(ctx, req.fname, *refusal);
   } else {
     console_then_log(report, kOutputName, {oname});
   }
@@ -264,6 +266,7 @@ PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, P
   if (refusal) return PathResult::kSkipped;
   spcfile::WRITSC(oname, ws.title.text(), 1, 0, res, ii, req.spare1, ws.xin, ws.yin, ctx.clock,
                   ws.io);
+  record_spectrum(ctx, oname, res, lnum, e, ii, delta, ws.xin, ws.yin);
   return PathResult::kWritten;
 }
 

@@ -124,7 +124,7 @@ TEST(Check, WarnsOnTheLineOfEachSlip) {
       {"outputs over the inputs",
        {{15, "."}},
        3,
-       {{2, "the run would overwrite it"}, {3, "the run would overwrite it"}}},
+       {{2, "the run would skip this file rather than overwrite it"}, {3, "the run would skip this file rather than overwrite it"}}},
       {"empty range", {{12, "5000 wlow"}}, 3, {{12, "wlow lies above whigh"}}},
       {"count only: nothing written", {{9, "    0"}, {15, "spectra"}}, 0, {}},
   };

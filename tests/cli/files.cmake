@@ -1,2 +1,4 @@
 list(APPEND TEST_SOURCES
-  tests/cli/check_test.cpp)
+  tests/cli/check_test.cpp
+  tests/cli/command_line_test.cpp
+  tests/cli/workers_test.cpp)
