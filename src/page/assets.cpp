@@ -160,7 +160,7 @@ const std::string_view kPageScript = R"js(
     var yp = (yr[1] - yr[0]) * 0.04; yr[0] -= yp; yr[1] += yp;
     function X(x) { return m.l + (xr[1] - x) / (xr[1] - xr[0]) * pw; }
     function Y(y) { return m.t + (yr[1] - y) / (yr[1] - yr[0]) * ph; }
-    var out = ['<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 ' + o.w + ' ' + o.h +
+    var out = ['<svg viewBox="0 0 ' + o.w + ' ' + o.h +
       '" class="' + (o.axes ? 'plot' : 'thumb-svg') + '" role="img" aria-label="' +
       (o.label || 'plot') + '">'];
     out.push('<rect class="frame" x="' + m.l + '" y="' + m.t + '" width="' + pw + '" height="' +

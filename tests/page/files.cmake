@@ -1,0 +1,3 @@
+list(APPEND TEST_SOURCES
+  tests/page/browser_test.cpp
+  tests/page/page_test.cpp)
