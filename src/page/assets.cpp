@@ -384,6 +384,9 @@ const std::string_view kPageScript = R"js(
     drawOverlay();
     setUpCards();
     setUpViewer();
+    // A link to #f<i> opens that file's large view.
+    var linked = /^#f(\d+)$/.exec(location.hash);
+    if (linked && data.files[+linked[1]] && data.files[+linked[1]].s) openViewer(+linked[1]);
     document.body.setAttribute('data-script-ms', (performance.now() - started).toFixed(0));
     document.body.setAttribute('data-ready-ms', performance.now().toFixed(0));
     document.body.setAttribute('data-ready', 'yes');

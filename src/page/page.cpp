@@ -118,8 +118,8 @@ std::string summary_text(const RunPage& run, std::span<const FileRecord> records
   std::string s = std::to_string(records.size()) + (records.size() == 1 ? " file: " : " files: ") +
                   std::to_string(converted) + " converted";
   if (counted > 0) s += ", " + std::to_string(counted) + " counted";
-  s += ", <span class=\"" + std::string(skipped > 0 ? "bad" : "") + "\">" +
-       std::to_string(skipped) + " skipped</span>";
+  s += skipped > 0 ? ", <span class=\"bad\">" + std::to_string(skipped) + " skipped</span>"
+                   : std::string(", 0 skipped");
   if (stopped > 0) s += ", <span class=\"bad\">the run stopped on a file</span>";
   s += ", " + std::to_string(flags.flagged) + " flagged.";
   if (!run.ending.empty()) s += " The run ended with <q>" + html(run.ending) + "</q>.";
