@@ -23,7 +23,7 @@ case "$build" in /*) ;; *) build="$repo/$build" ;; esac
 runs=${RUNS:-21}
 jobs=${JOBS:-2}
 
-"$repo/scripts/install-packages.sh" cmake make g++ time >/dev/null
+"$repo/scripts/install-packages.sh" cmake make g++ libcli11-dev nlohmann-json3-dev time >/dev/null
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j"$jobs" --target ftir-reduce make-interferogram >/dev/null
 exe="$build/ftir-reduce"

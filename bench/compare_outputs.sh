@@ -24,7 +24,7 @@ jobs=${JOBS:-2}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-"$repo/scripts/install-packages.sh" cmake make g++ >/dev/null
+"$repo/scripts/install-packages.sh" cmake make g++ libcli11-dev nlohmann-json3-dev >/dev/null
 mkdir -p "$work/ref"
 git -C "$repo" archive "$rev" | tar -x -C "$work/ref"
 cmake -S "$work/ref" -B "$work/ref/build" -DCMAKE_BUILD_TYPE=Release -DFTIR_TESTS=OFF \

@@ -14,7 +14,7 @@ build=${BUILD_DIR:-build-bench}
 case "$build" in /*) ;; *) build="$repo/$build" ;; esac
 jobs=${JOBS:-2}
 
-"$repo/scripts/install-packages.sh" cmake make g++ time libbenchmark-dev libfftw3-dev >/dev/null
+"$repo/scripts/install-packages.sh" cmake make g++ libcli11-dev nlohmann-json3-dev time libbenchmark-dev libfftw3-dev >/dev/null
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DFTIR_BENCH=ON -DFTIR_TOOLS=ON >/dev/null
 cmake --build "$build" -j"$jobs" --target fft_bench io_bench ftir-reduce make-interferogram \
   >/dev/null

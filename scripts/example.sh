@@ -4,7 +4,7 @@
 # examples/spectra.svg, and examples/spectra.png when rsvg-convert is installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-packages.sh cmake make g++
+scripts/install-packages.sh cmake make g++ libcli11-dev nlohmann-json3-dev
 build=build-example
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DFTIR_TESTS=OFF -DFTIR_TOOLS=ON >/dev/null
 cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)" --target ftir-reduce spc-tool \

@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
-scripts/install-packages.sh cmake make clang libclang-rt-14-dev python3
+scripts/install-packages.sh cmake make clang libcli11-dev nlohmann-json3-dev libclang-rt-14-dev python3
 
 CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Release -DFTIR_FUZZ=ON \
   -DFTIR_TESTS=OFF -DFTIR_TOOLS=OFF >/dev/null

@@ -1,69 +1,42 @@
-// ftir-reduce: converts the interferograms listed in red.dat into spectra.
+// ftir-reduce: with no arguments, converts the interferograms listed in ./red.dat; with
+// arguments, runs the command line (the files it names, --check, --help, --version).
+#include <unistd.h>
+
 #include <cstdio>
 #include <string_view>
+#include <thread>
 
+#include "cli/command_line.h"
 #include "driver/batch.h"
 
 namespace {
 
-constexpr std::string_view kVersion = "ftir-reduce 1.0.0\n";
+// Standard output or standard error as the command line's streams.
+class StdStream : public ftir::report::Sink {
+ public:
+  explicit StdStream(std::FILE* file) : file_(file) {}
+  void write(std::string_view bytes) override {
+    std::fwrite(bytes.data(), 1, bytes.size(), file_);
+    if (file_ == stderr) std::fflush(stdout);  // keeps the two in order on one terminal
+  }
 
-constexpr std::string_view kHelp = R"(Usage: ftir-reduce [--help | --version]
-
-Turns FTIR interferograms stored as SPC files into spectra. Each listed
-interferogram has its mean removed and its centerburst located, is apodized,
-Fourier transformed (double-sided magnitude, or single-sided with Mertz phase
-correction), scaled, cut to the requested wavenumber range and written as an
-old-format SPC file named <outdir>/<base name>.spc.
-
-Everything comes from the file red.dat in the working directory, one field per
-line (integer fields in columns 1-5, decimal fields in columns 1-15 where a
-number without a point has five implied decimals, free-form numbers anywhere on
-their line, names in columns 1-40):
-  nfiles             number of interferogram files (at most 700)
-  file names         one per line, nfiles lines
-  iphase             1: also write the phase angle (.phz) and phase spectrum (.shr)
-  sampr              sampling factor (points per laser wavelength); free form
-  iapod              window: 0 boxcar, 1 triangle, 2 Happ-Genzel, 3 Blackman-Harris,
-                     4/5/6 Norton-Beer weak/medium/strong
-  ipow2              1: take (double-sided) or limit (single-sided) the transform to 2^npow
-  npow               exponent for ipow2, 1 to 30
-  ires               1: single-sided spectra honour the requested resolution res
-  idbl               0: single-sided interferograms; any other value: double-sided
-  res                requested resolution, cm-1
-  wlow               low end of the output range, cm-1; free form
-  whigh              high end of the output range, cm-1; free form
-  wref               reference (laser) wavenumber, cm-1
-  outdir             output directory
-  ilog               optional: 1 writes the report and diagnostics to red.out
-
-Exit status: 0 when every file produced its spectrum, 2 when the run ended with
-OK but skipped files, 1 when the run stopped on a failure.
-
-A worked example with a commented red.dat lies in the examples/ folder of the
-source tree; see README.md there and at the top of the tree.
-)";
+ private:
+  std::FILE* file_;
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1) {
-    const std::string_view arg = argv[1];
-    if (argc == 2 && (arg == "--help" || arg == "-h")) {
-      std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
-      return 0;
-    }
-    if (argc == 2 && arg == "--version") {
-      std::fwrite(kVersion.data(), 1, kVersion.size(), stdout);
-      return 0;
-    }
-    std::fprintf(stderr,
-                 "ftir-reduce: unexpected argument '%s'; it takes no arguments "
-                 "(red.dat holds the run), see ftir-reduce --help\n",
-                 argv[1]);
-    return 1;
-  }
-  ftir::report::StdConsole console;
   ftir::report::SystemClock clock;
-  return ftir::driver::run_program(console, clock);
+  if (argc <= 1) {
+    ftir::report::StdConsole console;
+    return ftir::driver::run_program(console, clock);
+  }
+  StdStream out(stdout);
+  StdStream err(stderr);
+  ftir::cli::Streams streams{out, err, isatty(STDERR_FILENO) == 1};
+  const int status = ftir::cli::run_command_line(
+      argc, argv, clock, streams, static_cast<int>(std::thread::hardware_concurrency()));
+  std::fflush(stdout);
+  return status;
 }

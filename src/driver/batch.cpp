@@ -4,7 +4,6 @@
 
 #include "driver/prepare.h"
 #include "report/stop.h"
-#include "spcfile/reader.h"
 #include "transform/double_sided.h"
 #include "transform/single_sided.h"
 
@@ -16,30 +15,48 @@ namespace {
 constexpr double kReadLow = -89999998976.0;
 constexpr double kReadHigh = 89999998976.0;
 
-// One file: read, prepare, transform. Returns false when the file was skipped.
-bool process_file(report::Report& report, const report::Clock& clock, RunParameters& params,
-                  Workspace& ws, const std::string& fname) {
+bool centerburst_in_middle_third(int npts, int jmax) {
+  const long long three_jmax = 3LL * jmax;
+  return three_jmax > npts && three_jmax <= 2LL * npts;
+}
+
+}  // namespace
+
+void process_file(report::Report& report, const report::Clock& clock, RunParameters& params,
+                  Workspace& ws, const std::string& fname, transform::FileRecord& record,
+                  const FileOptions& options) {
+  using transform::FileStatus;
+  record.input = fname.substr(0, fname.find_last_not_of(' ') + 1);
+  record.iapod = params.iapod;
+  record.res_requested = params.res;
+  record.status = FileStatus::kStopped;
+
   constexpr std::string_view kFileFormat = "(/,/,' Interferogram File:  ',A)";
   report.console(kFileFormat, {fname});
   report.log(kFileFormat, {fname});
 
-  spcfile::ReadResult read = spcfile::READSC(report, fname, kReadLow, kReadHigh,
-                                             Workspace::kSamples, ws.xin, ws.yin, ws.io);
-  if (read.skip_reason != nullptr) {
-    report.skipped(fname, read.skip_reason);
-    return false;
-  }
+  spcfile::ReadResult read =
+      spcfile::READSC(report, fname, kReadLow, kReadHigh, Workspace::kSamples, ws.xin, ws.yin,
+                      ws.io, options.refusals);
+  auto skip = [&](std::string_view reason) {
+    report.skipped(fname, reason);
+    record.status = FileStatus::kSkipped;
+    record.reason = reason;
+  };
+  if (read.skip_reason != nullptr) return skip(read.skip_reason);
   const int npts = read.npts;
+  record.npts = npts;
   constexpr std::string_view kCountFormat = "(1X,I10,' points read')";
   report.console(kCountFormat, {npts});
   report.log(kCountFormat, {npts});
-  if (params.ipow2 == 0 && params.ires == 0) return true;  // count-only mode
-  if (npts == 0) {
-    report.skipped(fname, "no points were read");
-    return false;
+  if (params.ipow2 == 0 && params.ires == 0) {  // count-only mode
+    record.status = FileStatus::kCounted;
+    return;
   }
+  if (npts == 0) return skip("no points were read");
 
   const int jmax = remove_mean_and_find_centerburst(report, ws.yin, npts);
+  record.jmax = jmax;
   constexpr std::string_view kCenterFormat = "(' Centerburst located at ',I10)";
   report.console(kCenterFormat, {jmax});
   report.log(kCenterFormat, {jmax});
@@ -48,44 +65,54 @@ bool process_file(report::Report& report, const report::Clock& clock, RunParamet
                              params.npow,  params.ires,  params.iphase, params.wlow,
                              params.whigh, params.outdir, fname,        read.spare1,
                              npts,         jmax};
-  transform::PathContext ctx{report, clock};
+  transform::PathContext ctx{report, clock, record, options.keep_curves};
   transform::PathStorage storage = ws.paths();
-  transform::PathResult result;
-  if (params.idbl == 0) {
+  const bool single =
+      options.auto_side ? !centerburst_in_middle_third(npts, jmax) : params.idbl == 0;
+  if (single) {
     constexpr std::string_view kSingle = "(' Processing as single sided interferogram')";
     report.console(kSingle);
     report.log(kSingle);
-    result = transform::single_sided(ctx, req, params.res, storage);
+    record.side = transform::Side::kSingle;
+    transform::single_sided(ctx, req, params.res, storage);
   } else {
     constexpr std::string_view kDouble = "(' Processing as a double sided interferogram')";
     report.console(kDouble);
     report.log(kDouble);
-    result = transform::double_sided(ctx, req, params.res, storage);
+    record.side = transform::Side::kDouble;
+    transform::double_sided(ctx, req, params.res, storage);
   }
-  return result == transform::PathResult::kWritten;
 }
 
-}  // namespace
-
 int run_batch(report::Report& report, const report::Clock& clock, RunParameters& params,
-              Workspace& ws) {
+              Workspace& ws, std::vector<transform::FileRecord>* records) {
+  if (records != nullptr) records->reserve(records->size() + params.files.size());
   int skipped = 0;
+  transform::FileRecord scratch;
   for (const std::string& fname : params.files) {
-    if (!process_file(report, clock, params, ws, fname)) ++skipped;
+    transform::FileRecord& record = records != nullptr ? records->emplace_back() : scratch;
+    if (records == nullptr) record = {};
+    process_file(report, clock, params, ws, fname, record);
+    if (record.status == transform::FileStatus::kSkipped) ++skipped;
   }
   return skipped;
 }
 
-int run_program(report::Console& console, const report::Clock& clock) {
+int run_program(report::Console& console, const report::Clock& clock,
+                std::vector<transform::FileRecord>* records) {
   report::Report report(console);
   try {
     RunParameters params = load_run_parameters("red.dat");
     if (params.ilog == 1) report.open_log("red.out");
     auto ws = std::make_unique<Workspace>();  // once per run
-    int skipped = run_batch(report, clock, params, *ws);
+    int skipped = run_batch(report, clock, params, *ws, records);
     report.close_log();
     report::stop("OK", skipped == 0 ? report::kExitOk : report::kExitSkipped);
   } catch (const report::RunStop& s) {  // the only catch of a RunStop
+    if (records != nullptr && !records->empty() &&
+        records->back().status == transform::FileStatus::kStopped) {
+      records->back().reason = s.text();
+    }
     report.show_stop_text(s.text());
     return s.exit_status();
   }

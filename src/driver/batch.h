@@ -1,20 +1,46 @@
 // The batch loop and the run as a whole.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "driver/run_parameters.h"
 #include "driver/workspace.h"
 #include "report/clock.h"
 #include "report/console.h"
 #include "report/report.h"
+#include "spcfile/reader.h"
+#include "transform/file_record.h"
 
 namespace ftir::driver {
 
-// Processes every listed file in order; returns the number of files skipped.
+// How one file is converted beyond what the run parameters say. The defaults are the
+// classic run's.
+struct FileOptions {
+  // The path from the record instead of idbl: double-sided when the centerburst lies in the
+  // middle third of the record (npts < 3 jmax <= 2 npts), single-sided otherwise.
+  bool auto_side = false;
+  bool keep_curves = false;  // the record also keeps the written curves
+  spcfile::Refusals refusals = spcfile::Refusals::kStopRun;
+};
+
+// One file: named in the report, read, prepared and converted with `params`, whose `res`
+// is left as the next file's request. `record` is filled as the file goes; its status is
+// kStopped until the file ends, so a stop raised on the way leaves it so.
+void process_file(report::Report& report, const report::Clock& clock, RunParameters& params,
+                  Workspace& ws, const std::string& fname, transform::FileRecord& record,
+                  const FileOptions& options = {});
+
+// Processes every listed file in order; returns the number of files skipped. When
+// `records` is given, one record per file started is added to it.
 int run_batch(report::Report& report, const report::Clock& clock, RunParameters& params,
-              Workspace& ws);
+              Workspace& ws, std::vector<transform::FileRecord>* records = nullptr);
 
 // The whole run in the working directory: red.dat, red.out, the batch, the stop.
 // Returns the exit status: 0 after "OK", 2 after "OK" with skipped files, 1 on a failure.
-int run_program(report::Console& console, const report::Clock& clock);
+// When `records` is given it receives the record of every file the run started (the file
+// a stop ended has status kStopped and the stop text as reason).
+int run_program(report::Console& console, const report::Clock& clock,
+                std::vector<transform::FileRecord>* records = nullptr);
 
 }  // namespace ftir::driver

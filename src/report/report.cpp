@@ -51,10 +51,13 @@ void Report::open_log(const std::string& path) {
   log_ = std::make_unique<Destination>(*log_sink_);
 }
 
+void Report::open_log(Sink& sink) { log_ = std::make_unique<Destination>(sink); }
+
 void Report::close_log() {
   if (!log_) return;
   log_->end_pending_line();
   log_.reset();
+  if (!log_sink_) return;
   bool ok = log_sink_->close();
   log_sink_.reset();
   if (!ok) stop("red.out: could not be written completely", kExitFailure);

@@ -22,6 +22,8 @@ class Report {
 
   // Creates or replaces the log file; a failure stops the run (exit 1).
   void open_log(const std::string& path);
+  // Writes the log into `sink` instead of a file (the caller keeps the sink alive).
+  void open_log(Sink& sink);
   // Ends the log's pending line and closes it; nothing happens when it is not open.
   void close_log();
   bool logging() const;

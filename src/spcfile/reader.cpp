@@ -197,7 +197,8 @@ bool store_samples(SampleKind kind, ConstBytes chunk, std::int64_t first, std::s
 }  // namespace
 
 ReadResult READSC(report::Report& report, std::string_view fname, double xlo, double xhi, int nmax,
-                  std::span<double> xin, std::span<double> yin, std::span<unsigned char> scratch) {
+                  std::span<double> xin, std::span<double> yin, std::span<unsigned char> scratch,
+                  Refusals refusals) {
   assert(nmax <= 0 || (static_cast<std::size_t>(nmax) <= xin.size() &&
                        static_cast<std::size_t>(nmax) <= yin.size()));
   assert(scratch.size() >= kNewDataOffset);
@@ -211,16 +212,25 @@ ReadResult READSC(report::Report& report, std::string_view fname, double xlo, do
   if (read_bytes(file.get(), scratch.first(2), name) < 2) stop_on_short_header(name);
   const std::uint8_t flags = get_u8(scratch, kFlagsOffset);
   const std::uint8_t version = get_u8(scratch, kVersionOffset);
-  if ((flags & kFlagsRefused) != 0) refuse_unsupported(report);
+  const bool skip_refused = refusals == Refusals::kSkipFile;
+  ReadResult result;
+  if ((flags & kFlagsRefused) != 0) {
+    if (!skip_refused) refuse_unsupported(report);
+    result.skip_reason = kReasonUnsupported;
+    return result;
+  }
   const SpcVariant variant = variant_of(version);
-  if (variant == SpcVariant::kNewMsbFirst) refuse_msb_first(report);
+  if (variant == SpcVariant::kNewMsbFirst) {
+    if (!skip_refused) refuse_msb_first(report);
+    result.skip_reason = kReasonMsbFirst;
+    return result;
+  }
 
   const std::size_t header_size = header_bytes(variant);
   if (read_bytes(file.get(), scratch.subspan(2, header_size - 2), name) < header_size - 2) {
     stop_on_short_header(name);
   }
 
-  ReadResult result;
   XAxis axis;
   std::int64_t declared = 0;  // points the header declares, at most the largest i32
   int exponent = 0;
@@ -274,6 +284,11 @@ ReadResult READSC(report::Report& report, std::string_view fname, double xlo, do
   const IndexRange keep = points_in_range(axis, declared, std::min(xlo, xhi), std::max(xlo, xhi));
   const auto nreq = static_cast<int>(keep.count());
   if (nmax < nreq) {
+    if (skip_refused) {
+      result = {};
+      result.skip_reason = kReasonCapacity;
+      return result;
+    }
     report.console(kCapacityFormat, {nmax, nreq});
     report::stop("Program Terminated", report::kExitFailure);
   }

@@ -19,6 +19,18 @@ struct ReadResult {
   const char* skip_reason = nullptr;
 };
 
+// What READSC does with a file it refuses (unsupported flags, most significant byte
+// first, more points than nmax): the classic run reports it and stops (after the pause, for
+// the flags); a command-line run skips the file with the reason and goes on.
+enum class Refusals { kStopRun, kSkipFile };
+
+// The skip reasons of the refusals under Refusals::kSkipFile.
+inline constexpr const char* kReasonUnsupported =
+    "this file format is not supported (several traces, an X array or the compatibility flag)";
+inline constexpr const char* kReasonMsbFirst =
+    "new format with the most significant byte first is not supported";
+inline constexpr const char* kReasonCapacity = "more points than the arrays hold";
+
 // Reads `fname` (trailing blanks are not part of the name). The file's own points
 // (1 to its declared count, as far as the file holds them) whose X lies in the requested
 // range [min(xlo, xhi), max(xlo, xhi)] are stored, 0-based, in xin[0..npts-1] and
@@ -28,8 +40,10 @@ struct ReadResult {
 // number" (an f32 value or a scaled sample that is NaN or infinite).
 // Stops: unsupported flags (message, pause, "Program terminating"), MSB-first new format
 // ("Hu-Oh &#&$!#^*"), more points than nmax ("Program Terminated"), a file that cannot be
-// opened or ends inside its header (one line naming the file, exit 1).
+// opened or ends inside its header (one line naming the file, exit 1). With
+// Refusals::kSkipFile the first three are skips, reported by nothing but the reason.
 ReadResult READSC(report::Report& report, std::string_view fname, double xlo, double xhi, int nmax,
-                  std::span<double> xin, std::span<double> yin, std::span<unsigned char> scratch);
+                  std::span<double> xin, std::span<double> yin, std::span<unsigned char> scratch,
+                  Refusals refusals = Refusals::kStopRun);
 
 }  // namespace ftir::spcfile

@@ -32,7 +32,7 @@ constexpr std::string_view kOutputName = "(' Output spectrum file name: ',A)";
 
 PathResult double_sided(PathContext& ctx, const PathRequest& req, double& res, PathStorage& ws) {
   report::Report& report = ctx.report;
-  const DegenerateSkip skip(report, req.fname, res);
+  const DegenerateSkip skip(ctx, req.fname, res);
   const int npts = req.npts;
   const int jmax = req.jmax;
 
@@ -125,14 +125,12 @@ PathResult double_sided(PathContext& ctx, const PathRequest& req, double& res, P
 
   ws.title.apply_window(req.iapod);
   const int ii = scale_and_cut(ws.xin, ws.yin, lnum, delta, scale, req.wlow, req.whigh);
-  if (ii == 0) {
-    report.skipped(req.fname, "no spectrum point lies between wlow and whigh");
-    return PathResult::kSkipped;
-  }
+  if (ii == 0) return skip_file(ctx, req.fname, "no spectrum point lies between wlow and whigh");
   const std::string oname = spcfile::OUTNAM(req.fname, req.outdir, "spc");
   report.log(kOutputName, {oname});
   spcfile::WRITSC(oname, ws.title.text(), 1, 0, resol, ii, req.spare1, ws.xin, ws.yin, ctx.clock,
                   ws.io);
+  record_spectrum(ctx, oname, resol, lnum, e, ii, delta, ws.xin, ws.yin);
   report.console(kOutputName, {oname});
   return PathResult::kWritten;
 }

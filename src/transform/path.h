@@ -12,6 +12,7 @@
 #include "report/report.h"
 #include "transform/complex.h"
 #include "transform/fft.h"
+#include "transform/file_record.h"
 #include "transform/fixed_array.h"
 #include "transform/lagint.h"
 #include "transform/windows.h"
@@ -83,30 +84,47 @@ struct PathRequest {
 // " Skipped" line has been reported).
 enum class PathResult { kWritten, kSkipped };
 
-// Ends the work on a degenerate record: reports " Skipped <name>: <reason>" and gives the
-// run's resolution request back the value it had when the file began.
+// What the paths need from the outside world, and the record of the file they work on.
+struct PathContext {
+  report::Report& report;
+  const report::Clock& clock;
+  FileRecord& record;
+  bool keep_curves = false;  // also keep the written curves in the record (for showing)
+};
+
+// Ends the work on a file that yields no spectrum: reports " Skipped <name>: <reason>" and
+// notes the reason in the file's record.
+PathResult skip_file(PathContext& ctx, std::string_view fname, std::string_view reason);
+
+// Ends the work on a degenerate record: skips the file and gives the run's resolution
+// request back the value it had when the file began.
 class DegenerateSkip {
  public:
-  DegenerateSkip(report::Report& report, std::string_view fname, double& res)
-      : report_(report), fname_(fname), res_(res), res_before_(res) {}
+  DegenerateSkip(PathContext& ctx, std::string_view fname, double& res)
+      : ctx_(ctx), fname_(fname), res_(res), res_before_(res) {}
   PathResult operator()(std::string_view reason) const {
     res_ = res_before_;
-    report_.skipped(fname_, reason);
-    return PathResult::kSkipped;
+    return skip_file(ctx_, fname_, reason);
   }
 
  private:
-  report::Report& report_;
+  PathContext& ctx_;
   std::string_view fname_;
   double& res_;
   double res_before_;
 };
 
-// What the paths need from the outside world.
-struct PathContext {
-  report::Report& report;
-  const report::Clock& clock;
-};
+// Notes a written file (`oname` as OUTNAM made it, trailing blanks dropped) in the record.
+void record_output(PathContext& ctx, std::string_view oname);
+// Keeps the phase angle(0..is-1) on 0, delta, ... cm-1 when the run keeps curves.
+void record_phase_curve(PathContext& ctx, double delta, std::span<const double> angle, int is);
+
+// Notes the written spectrum in the record: `ii` points xin(1..ii), yin(1..ii) spaced by
+// `delta` cm-1, the resolution `res` in its header, `lnum` transform points, the
+// interferogram energy `e`; the record's status becomes converted.
+void record_spectrum(PathContext& ctx, std::string_view oname, double res, int lnum, double e,
+                     int ii, double delta, std::span<const double> xin,
+                     std::span<const double> yin);
 
 }  // namespace ftir::transform
 

@@ -105,19 +105,24 @@ int phase_determination(PathContext& ctx, const PathRequest& req, PathStorage& w
 
   if (req.iphase == 1) {
     const std::span<const double> abscissa(p.abscissa);
+    const std::string phz = spcfile::OUTNAM(req.fname, req.outdir, "phz");
     ws.title.set("Phase angle");
-    spcfile::WRITSC(spcfile::OUTNAM(req.fname, req.outdir, "phz"), ws.title.text(), 1, 0,
-                    phase_resolution, is, req.spare1, abscissa, p.angle, ctx.clock, ws.io);
+    spcfile::WRITSC(phz, ws.title.text(), 1, 0, phase_resolution, is, req.spare1, abscissa,
+                    p.angle, ctx.clock, ws.io);
+    record_output(ctx, phz);
+    const std::string shr = spcfile::OUTNAM(req.fname, req.outdir, "shr");
     ws.title.set("Phase spectrum");
-    spcfile::WRITSC(spcfile::OUTNAM(req.fname, req.outdir, "shr"), ws.title.text(), 1, 0,
-                    phase_resolution, is, req.spare1, abscissa, p.magnitude, ctx.clock, ws.io);
+    spcfile::WRITSC(shr, ws.title.text(), 1, 0, phase_resolution, is, req.spare1, abscissa,
+                    p.magnitude, ctx.clock, ws.io);
+    record_output(ctx, shr);
+    record_phase_curve(ctx, delta, p.angle, is);
   }
   return is;
 }
 
 PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, PathStorage& ws) {
   report::Report& report = ctx.report;
-  const DegenerateSkip skip(report, req.fname, res);
+  const DegenerateSkip skip(ctx, req.fname, res);
   const int npts = req.npts;
   const int jmax = req.jmax;
   // A piece of fewer than 4 points gives no phase grid to interpolate in.
@@ -237,7 +242,7 @@ PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, P
   const int ii = scale_and_cut(ws.xin, ws.yin, lnum, delta, scale, req.wlow, req.whigh);
   const std::string oname = spcfile::OUTNAM(req.fname, req.outdir, "spc");
   if (ii == 0) {
-    report.skipped(req.fname, "no spectrum point lies between wlow and whigh");
+    skip_file(ctx, req.fname, "no spectrum point lies between wlow and whigh");
   } else {
     console_then_log(report, kOutputName, {oname});
   }
@@ -245,6 +250,7 @@ PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, P
   if (ii == 0) return PathResult::kSkipped;
   spcfile::WRITSC(oname, ws.title.text(), 1, 0, res, ii, req.spare1, ws.xin, ws.yin, ctx.clock,
                   ws.io);
+  record_spectrum(ctx, oname, res, lnum, e, ii, delta, ws.xin, ws.yin);
   return PathResult::kWritten;
 }
 

@@ -233,6 +233,51 @@ TEST(BatchRun, DegenerateFilesAreSkippedAndTheRunGoesOn) {
       << dir.console.output;
 }
 
+// The per-file records say what the console and the files say: the worked single-sided
+// file above (phase files first, then the spectrum), a skipped file, and the file whose
+// stop ended the run.
+TEST(BatchRun, RecordsHoldWhatWasReadFoundAndWritten) {
+  RunDir dir;
+  std::filesystem::create_directory("out");
+  dir.write_interferogram("ss.spc", burst(3000, 1000));
+  dir.write_interferogram("empty.spc", {});
+  RedDat red;
+  red.files = {"ss.spc", "empty.spc", "missing.spc"};
+  red.idbl = 0;
+  red.iphase = 1;
+  dir.write_text("red.dat", red.text());
+  std::vector<transform::FileRecord> records;
+  EXPECT_EQ(driver::run_program(dir.console, dir.clock, &records), 1);
+  ASSERT_EQ(records.size(), 3u);
+
+  const transform::FileRecord& ss = records[0];
+  EXPECT_EQ(ss.input, "ss.spc");
+  EXPECT_EQ(ss.status, transform::FileStatus::kConverted);
+  EXPECT_EQ(ss.npts, 3000);
+  EXPECT_EQ(ss.jmax, 1000);
+  EXPECT_EQ(ss.side, transform::Side::kSingle);
+  EXPECT_EQ(ss.iapod, 3);
+  EXPECT_EQ(ss.res_requested, 4.0);
+  EXPECT_EQ(ss.res, 8.0);  // 1 / (2048 points / 16384 cm-1)
+  EXPECT_EQ(ss.lnum, 2048);
+  EXPECT_EQ(ss.outputs, (std::vector<std::string>{"out/ss.phz", "out/ss.shr", "out/ss.spc"}));
+  const SpectrumFile spc = read_spectrum("out/ss.spc");
+  EXPECT_EQ(ss.points_written, static_cast<int>(spc.y.size()));
+  EXPECT_EQ(static_cast<float>(ss.first_x), static_cast<float>(spc.x.front()));
+  EXPECT_EQ(static_cast<float>(ss.last_x), static_cast<float>(spc.x.back()));
+  double peak = 0.0;
+  for (double y : spc.y) peak = std::max(peak, std::fabs(y));
+  EXPECT_NEAR(ss.peak, peak, 1e-6 * peak);
+  EXPECT_GT(ss.energy, 0.0);
+  EXPECT_TRUE(ss.spectrum.y.empty());  // curves only when asked
+
+  EXPECT_EQ(records[1].status, transform::FileStatus::kSkipped);
+  EXPECT_EQ(records[1].reason, "the header declares fewer than 2 points");
+  EXPECT_TRUE(records[1].outputs.empty());
+  EXPECT_EQ(records[2].status, transform::FileStatus::kStopped);
+  EXPECT_EQ(records[2].reason, "Cannot open missing.spc: No such file or directory");
+}
+
 TEST(BatchRun, AnEmptyRangeWritesNoFile) {
   for (int idbl : {0, 1}) {
     SCOPED_TRACE(idbl);

@@ -373,6 +373,35 @@ TEST_F(ReaderTest, MorePointsThanTheArraysHoldStopWithTheArraySizeMessage) {
   EXPECT_EQ(part.npts, 10);  // X = 10/99 ... 19/99
 }
 
+// A command-line run skips what the classic run stops on: no message, no pause, a reason.
+TEST_F(ReaderTest, RefusalsAreSkipsWhenTheRunSkipsThem) {
+  ByteImage big = new_format_header({.exponent = 32, .pointcount = 300000, .firstx = 0.0, .lastx = 1.0});
+  append_i32(big, 1);
+  const struct {
+    ByteImage image;
+    const char* reason;
+  } cases[] = {
+      {{0x04, 0x4C}, "this file format is not supported (several traces, an X array or the "
+                     "compatibility flag)"},
+      {{0x80, 0x4D}, "this file format is not supported (several traces, an X array or the "
+                     "compatibility flag)"},
+      {new_format_header({.version = 0x4C, .pointcount = 2}),
+       "new format with the most significant byte first is not supported"},
+      {big, "more points than the arrays hold"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    console.input.push_back("echo never");
+    const std::string path = dir.write("refused.spc", c.image);
+    const ReadResult r = READSC(report, path, kLow, kHigh, kCapacity, xin, yin, io,
+                                Refusals::kSkipFile);
+    ASSERT_NE(r.skip_reason, nullptr);
+    EXPECT_STREQ(r.skip_reason, c.reason);
+    EXPECT_EQ(r.npts, 0);
+    EXPECT_EQ(console.output, "");
+    EXPECT_EQ(console.reads, 0);
+  }
+}
+
 TEST_F(ReaderTest, FilesThatCannotBeOpenedOrEndInsideTheHeaderStopNamingTheFile) {
   const std::string missing = dir.file("missing.spc");
   auto stop = stop_of([&] { read(missing + "      "); });  // trailing blanks are not the name

@@ -27,7 +27,8 @@ class PathsTest : public ::testing::Test {
   testing::FakeConsole console_;
   testing::FakeClock clock_;
   report::Report report_{console_};
-  PathContext ctx_{report_, clock_};
+  FileRecord record_;
+  PathContext ctx_{report_, clock_, record_};
   std::unique_ptr<driver::Workspace> ws_ = std::make_unique<driver::Workspace>();
 };
 
@@ -41,6 +42,8 @@ TEST_F(PathsTest, NoSignalIsSkippedAndTheResolutionRestored) {
   EXPECT_NE(console_.output.find("Skipped zero.spc: no signal remains after the mean is removed"),
             std::string::npos)
       << console_.output;
+  EXPECT_EQ(record_.status, FileStatus::kSkipped);
+  EXPECT_EQ(record_.reason, "no signal remains after the mean is removed");
 
   console_.output.clear();
   res = 4.0;

@@ -1,0 +1,29 @@
+#include "cli/command_line.h"
+
+#include <string_view>
+
+#include "cli/options.h"
+
+namespace ftir::cli {
+
+int run_command_line(int argc, const char* const* argv, const report::Clock& clock,
+                     Streams& streams, int cores) {
+  if (argc >= 2 && std::string_view(argv[1]) == "--check") {
+    // ftir-reduce --check [FILE]: the red.dat checker (cli/check.h) takes the rest.
+    streams.err.write("ftir-reduce: --check is not part of this build\n");
+    return 1;
+  }
+  try {
+    Command command = parse_options(argc, argv, cores);
+    if (const auto* leave = std::get_if<PrintAndLeave>(&command)) {
+      streams.out.write(leave->text);
+      return 0;
+    }
+    return run_files(std::get<Settings>(command), clock, streams);
+  } catch (const OptionError& e) {
+    streams.err.write(std::string("ftir-reduce: ") + e.what() + " (see ftir-reduce --help)\n");
+    return 1;
+  }
+}
+
+}  // namespace ftir::cli

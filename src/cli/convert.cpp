@@ -1,0 +1,132 @@
+#include "cli/convert.h"
+
+#include <chrono>
+#include <cmath>
+
+#include "cli/buffer_console.h"
+#include "cli/laser.h"
+#include "driver/batch.h"
+#include "report/stop.h"
+
+namespace ftir::cli {
+namespace {
+
+// The log of one file, kept as red.out would hold it.
+class BufferSink : public report::Sink {
+ public:
+  explicit BufferSink(std::string& text) : text_(text) {}
+  void write(std::string_view bytes) override { text_.append(bytes); }
+
+ private:
+  std::string& text_;
+};
+
+// A name as red.dat holds it: padded with blanks to 40 characters (never cut), so that the
+// report lines are those of a red.dat run.
+std::string listed_name(const std::string& name) {
+  std::string padded = name;
+  if (padded.size() < static_cast<std::size_t>(driver::kNameLength)) {
+    padded.resize(static_cast<std::size_t>(driver::kNameLength), ' ');
+  }
+  return padded;
+}
+
+// The sample spacing and folding wavenumber the paths work with must be usable numbers
+// (the rule red.dat's wref line is held to).
+bool usable_spacing(double wref, double sampr) {
+  const double wlref = 1.0 / wref;
+  const double xstep = wlref / sampr;
+  return std::isnormal(wlref) && std::isnormal(xstep) && std::isnormal(1.0 / (2.0 * xstep));
+}
+
+}  // namespace
+
+driver::RunParameters file_parameters(const Settings& settings, double wref, double res) {
+  driver::RunParameters p;
+  p.iphase = settings.phase_files ? 1 : 0;
+  p.sampr = settings.sampr;
+  p.iapod = settings.iapod;
+  p.ipow2 = settings.npow > 0 ? 1 : 0;
+  p.npow = settings.npow > 0 ? settings.npow : 14;
+  p.ires = settings.no_res ? 0 : 1;
+  p.idbl = settings.sides == Sides::kSingle ? 0 : 1;
+  p.res = res;
+  p.wlow = settings.wlow;
+  p.whigh = settings.whigh;
+  p.wref = wref;
+  p.wlref = 1.0 / wref;
+  p.outdir = listed_name(settings.outdir);
+  p.ilog = settings.log_path.empty() ? 0 : 1;
+  return p;
+}
+
+FileOutcome convert_file(const Settings& settings, driver::Workspace& ws,
+                         const report::Clock& clock, const FileJob& job) {
+  const auto start = std::chrono::steady_clock::now();
+  FileOutcome out;
+  out.res_left = job.res_request;
+  BufferConsole console;
+  BufferSink log(out.log);
+  report::Report report(console);
+  if (!settings.log_path.empty()) report.open_log(log);
+  const std::string fname = listed_name(job.name);
+  transform::FileRecord& record = out.record;
+
+  // A file refused before it is read still gets the lines a skipped file gets.
+  auto refuse = [&](const std::string& reason) {
+    constexpr std::string_view kFileFormat = "(/,/,' Interferogram File:  ',A)";
+    report.console(kFileFormat, {fname});
+    report.log(kFileFormat, {fname});
+    report.skipped(fname, reason);
+    record.input = job.name;
+    record.iapod = settings.iapod;
+    record.res_requested = job.res_request;
+    record.status = transform::FileStatus::kSkipped;
+    record.reason = reason;
+  };
+
+  std::optional<double> wref = settings.laser;
+  std::string unreadable;
+  if (!wref && job.refusal.empty()) {
+    StatedLaser stated = stated_laser(job.name, settings.sampr);
+    wref = stated.wref;
+    unreadable = std::move(stated.problem);
+  }
+  if (!job.refusal.empty()) {
+    refuse(job.refusal);
+  } else if (!unreadable.empty()) {
+    refuse(unreadable);
+  } else if (!wref) {
+    refuse(
+        "its header states no laser wavenumber (its X range does not run from 0 cm-1); "
+        "give --laser");
+  } else if (!usable_spacing(*wref, settings.sampr)) {
+    refuse("its laser wavenumber with this --sampr gives no usable sample spacing");
+  } else {
+    out.wref = *wref;
+    driver::RunParameters params = file_parameters(settings, *wref, job.res_request);
+    driver::FileOptions options;
+    options.auto_side = settings.sides == Sides::kAuto;
+    options.keep_curves = settings.keep_curves;
+    options.refusals = spcfile::Refusals::kSkipFile;
+    try {
+      driver::process_file(report, clock, params, ws, fname, record, options);
+      out.res_left = params.res;
+    } catch (const report::RunStop& s) {
+      // Each file of a command-line run is a run of its own: a stop (a file that cannot be
+      // opened, read or written) ends this file, and the run goes on with the next.
+      report.skipped(fname, s.text());
+      record.status = transform::FileStatus::kSkipped;
+      record.reason = s.text();
+    }
+  }
+  report.close_log();
+  // Every record leaves its line pending; a red.dat run ends it when the next file starts.
+  if (!console.text.empty()) console.text += report::kLineEnd;
+  out.console = std::move(console.text);
+  record.milliseconds =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  return out;
+}
+
+}  // namespace ftir::cli

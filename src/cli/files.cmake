@@ -1,0 +1,9 @@
+# The command-line front end: options (CLI11), the per-file conversion, the run, the summary
+# (nlohmann-json).
+set(CLI_SOURCES
+  src/cli/command_line.cpp
+  src/cli/convert.cpp
+  src/cli/laser.cpp
+  src/cli/options.cpp
+  src/cli/run.cpp
+  src/cli/summary.cpp)

@@ -1,0 +1,226 @@
+#include "cli/options.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <optional>
+
+namespace ftir::cli {
+namespace {
+
+constexpr std::string_view kVersion = "ftir-reduce 1.0.0";
+
+constexpr std::string_view kFooter = R"(
+Each FILE is converted on its own, as a red.dat run listing it alone would
+convert it: the same report lines and the same output bytes. A file that cannot
+be read or converted is skipped with its reason and the run goes on. Outputs go
+to <out>/<base name>.spc (with --phase-files also .phz and .shr); no output ever
+replaces an input. --no-res without --points only reads and counts each file,
+as red.dat's ipow2 0 and ires 0 do.
+
+Exit status: 0 every file converted, 2 some files skipped, 1 bad options (or a
+log, summary or red.dat that cannot be written).
+
+With no arguments ftir-reduce runs ./red.dat, one field per line (integer fields
+in columns 1-5, decimal fields in columns 1-15 where a number without a point
+has five implied decimals, free-form numbers anywhere on their line, names in
+columns 1-40):
+  nfiles             number of interferogram files (at most 700)
+  file names         one per line, nfiles lines
+  iphase             1: also write the phase angle (.phz) and phase spectrum (.shr)
+  sampr              sampling factor (points per laser wavelength); free form
+  iapod              window: 0 boxcar, 1 triangle, 2 Happ-Genzel, 3 Blackman-Harris,
+                     4/5/6 Norton-Beer weak/medium/strong
+  ipow2              1: take (double-sided) or limit (single-sided) the transform to 2^npow
+  npow               exponent for ipow2, 1 to 30
+  ires               1: single-sided spectra honour the requested resolution res
+  idbl               0: single-sided interferograms; any other value: double-sided
+  res                requested resolution, cm-1
+  wlow               low end of the output range, cm-1; free form
+  whigh              high end of the output range, cm-1; free form
+  wref               reference (laser) wavenumber, cm-1
+  outdir             output directory
+  ilog               optional: 1 writes the report and diagnostics to red.out
+A red.dat run exits with 0 when every file produced its spectrum, 2 when it
+ended with OK but skipped files, 1 when it stopped on a failure.
+
+A worked example lies in the examples/ folder of the source tree; see README.md
+there and at the top of the tree.)";
+
+[[noreturn]] void refuse(const std::string& option, const std::string& text,
+                         const std::string& allowed) {
+  throw OptionError(option + ": '" + text + "' " + allowed);
+}
+
+double positive_number(const std::string& option, const std::string& text) {
+  const std::optional<double> value = parse_number(text);
+  if (!value || !(*value > 0.0) || !std::isfinite(*value)) {
+    refuse(option, text, "is not a number above 0");
+  }
+  return *value;
+}
+
+// A whole number from `low` to `high`.
+std::optional<long long> whole_number(std::string_view text, long long low, long long high) {
+  long long value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::string lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+}  // namespace
+
+std::optional<double> parse_number(std::string_view text) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  double value = 0.0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
+      !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+Command parse_options(int argc, const char* const* argv, int cores) {
+  Settings s;
+  s.jobs = std::max(1, cores);
+  std::string sides = "auto";
+  std::string window = std::string(kWindowNames[2]);
+  std::string res = "4";
+  std::string range = "400:4000";
+  std::string laser;
+  std::string sampr = "1";
+  std::string points;
+  std::string jobs;
+  std::string shard;
+
+  CLI::App app("Turns FTIR interferograms stored as SPC files into spectra.", "ftir-reduce");
+  app.footer(std::string(kFooter));
+  app.set_version_flag("--version", std::string(kVersion));
+  app.add_option("FILE", s.files, "interferograms to convert (SPC files)")->type_name("");
+  app.add_option("-o,--out", s.outdir, "output folder, created when missing")
+      ->default_str("spectra")
+      ->type_name("DIR");
+  std::vector<std::string> window_names(kWindowNames.begin(), kWindowNames.end());
+  app.add_option("--sides", sides,
+                 "path: auto takes double-sided when the centerburst lies in the middle third "
+                 "of the record")
+      ->check(CLI::IsMember({"auto", "single", "double"}))
+      ->default_str("auto")
+      ->type_name("");
+  app.add_option("--window", window, "apodization window")
+      ->check(CLI::IsMember(window_names))
+      ->default_str(window)
+      ->type_name("");
+  app.add_option("--res", res, "requested resolution, cm-1")->default_str("4")->type_name("CM-1");
+  app.add_option("--range", range, "output range, cm-1 (a negative LOW: --range=-10:4000)")
+      ->default_str("400:4000")
+      ->type_name("LOW:HIGH");
+  app.add_option("--laser", laser,
+                 "reference wavenumber wref, cm-1 (default: from each file's X range, first X "
+                 "0 cm-1 and last X wref*sampr/2, where it states one)")
+      ->type_name("CM-1");
+  app.add_option("--sampr", sampr, "sampling factor")->default_str("1")->type_name("F");
+  app.add_option("--points", points,
+                 "take (double-sided) or limit (single-sided) the transform to N points, a "
+                 "power of two (red.dat's ipow2 1, npow log2 N)")
+      ->type_name("N");
+  app.add_flag("--no-res", s.no_res, "single-sided spectra do not honour --res (ires 0)");
+  app.add_flag("--phase-files", s.phase_files, "also write the phase files .phz and .shr");
+  app.add_flag("--carry-resolution", s.carry_resolution,
+               "each file starts from the resolution the previous file left, as in a red.dat run");
+  app.add_option("--log", s.log_path, "write the full report, as red.out holds it")
+      ->type_name("FILE");
+  app.add_option("--summary", s.summary_path, "one row per file, CSV or JSON by the extension")
+      ->type_name("FILE");
+  app.add_option("--save-red-dat", s.red_dat_path,
+                 "write the equivalent red.dat, where one can express the run")
+      ->type_name("FILE");
+  app.add_flag("-q,--quiet", s.quiet, "only errors and the closing summary line");
+  app.add_option("-j,--jobs", jobs,
+                 "files converted at once (default: the number of cores); output is the same "
+                 "for every N")
+      ->type_name("N");
+  app.add_option("--shard", shard,
+                 "convert every N-th file from the K-th (1-based), so that N runs cover the list")
+      ->type_name("K/N");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    return PrintAndLeave{app.help()};
+  } catch (const CLI::CallForVersion&) {
+    return PrintAndLeave{std::string(kVersion) + "\n"};
+  } catch (const CLI::ParseError& e) {
+    throw OptionError(e.what());
+  }
+
+  s.sides = sides == "single" ? Sides::kSingle : sides == "double" ? Sides::kDouble : Sides::kAuto;
+  s.iapod = static_cast<int>(std::find(kWindowNames.begin(), kWindowNames.end(), window) -
+                             kWindowNames.begin());
+  s.res = positive_number("--res", res);
+  const std::size_t colon = range.find(':');
+  const std::optional<double> low =
+      colon == std::string::npos ? std::nullopt : parse_number(range.substr(0, colon));
+  const std::optional<double> high =
+      colon == std::string::npos ? std::nullopt : parse_number(range.substr(colon + 1));
+  if (!low || !high || *low > *high) {
+    refuse("--range", range, "is not LOW:HIGH, two numbers in cm-1 with LOW not above HIGH");
+  }
+  s.wlow = *low;
+  s.whigh = *high;
+  if (!laser.empty()) s.laser = positive_number("--laser", laser);
+  s.sampr = positive_number("--sampr", sampr);
+  if (s.laser) {
+    const double xstep = (1.0 / *s.laser) / s.sampr;
+    if (!std::isnormal(1.0 / *s.laser) || !std::isnormal(xstep) ||
+        !std::isnormal(1.0 / (2.0 * xstep))) {
+      refuse("--laser", laser, "with this --sampr gives no usable sample spacing");
+    }
+  }
+  if (!points.empty()) {
+    const std::optional<long long> n = whole_number(points, 2, 1LL << 30);
+    if (!n || (*n & (*n - 1)) != 0)
+      refuse("--points", points, "is not a power of two from 2 to 2^30");
+    while ((1LL << s.npow) < *n) ++s.npow;
+  }
+  if (!jobs.empty()) {
+    const std::optional<long long> n = whole_number(jobs, 1, 1024);
+    if (!n) refuse("--jobs", jobs, "is not a whole number from 1 to 1024");
+    s.jobs = static_cast<int>(*n);
+  }
+  if (!shard.empty()) {
+    const std::size_t slash = shard.find('/');
+    const std::optional<long long> count =
+        slash == std::string::npos
+            ? std::nullopt
+            : whole_number(std::string_view(shard).substr(slash + 1), 1, 1000000);
+    const std::optional<long long> k =
+        count ? whole_number(std::string_view(shard).substr(0, slash), 1, *count) : std::nullopt;
+    if (!k) refuse("--shard", shard, "is not K/N with 1 <= K <= N");
+    s.shard = static_cast<int>(*k);
+    s.shard_count = static_cast<int>(*count);
+  }
+  if (!s.summary_path.empty()) {
+    const std::string ext = lower(std::filesystem::path(s.summary_path).extension().string());
+    if (ext != ".csv" && ext != ".json") {
+      refuse("--summary", s.summary_path, "does not end in .csv or .json");
+    }
+  }
+  if (s.outdir.empty()) refuse("--out", s.outdir, "is not a folder name");
+  if (s.files.empty()) {
+    throw OptionError("no FILE given (with no arguments at all, ftir-reduce runs ./red.dat)");
+  }
+  return s;
+}
+
+}  // namespace ftir::cli

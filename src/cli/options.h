@@ -1,0 +1,33 @@
+// The command line's options: parsed into Settings, or refused with a message that names
+// the option and what it allows.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <variant>
+
+#include "cli/settings.h"
+
+namespace ftir::cli {
+
+// A bad command line; what() names the option and what is allowed.
+class OptionError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// What the command line asks for: a run with these settings, or a text to print and leave
+// with status 0 (--help, --version).
+struct PrintAndLeave {
+  std::string text;
+};
+using Command = std::variant<Settings, PrintAndLeave>;
+
+// Parses argv[1..argc-1]; `cores` is the default of --jobs. Throws OptionError.
+Command parse_options(int argc, const char* const* argv, int cores);
+
+// A number as a person writes it ("4", "4.", "1e3", "-10"), rounded once to the nearest
+// double (as red.dat's fields are); nullopt when the whole text is not one number.
+std::optional<double> parse_number(std::string_view text);
+
+}  // namespace ftir::cli

@@ -1,0 +1,255 @@
+#include "cli/run.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <utility>
+
+#include "cli/summary.h"
+#include "driver/workspace.h"
+#include "spcfile/output_name.h"
+
+namespace ftir::cli {
+namespace {
+
+using FileId = std::pair<dev_t, ino_t>;
+
+std::optional<FileId> file_id(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileId{st.st_dev, st.st_ino};
+}
+
+std::string trimmed(std::string text) {
+  text.erase(text.find_last_not_of(' ') + 1);
+  return text;
+}
+
+// The files a list entry writes, as OUTNAM names them for a red.dat run.
+std::vector<std::string> outputs_of(const Settings& settings, const std::string& name) {
+  std::vector<std::string> names;
+  std::string padded = name;
+  if (padded.size() < 40) padded.resize(40, ' ');
+  if (settings.phase_files) {
+    names.push_back(trimmed(spcfile::OUTNAM(padded, settings.outdir, "phz")));
+    names.push_back(trimmed(spcfile::OUTNAM(padded, settings.outdir, "shr")));
+  }
+  names.push_back(trimmed(spcfile::OUTNAM(padded, settings.outdir, "spc")));
+  return names;
+}
+
+std::string lf_lines(const std::string& text) {
+  std::string lines;
+  lines.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    lines += text[i];
+  }
+  return lines;
+}
+
+// A file written whole at the end of the run; false (with errno) when it cannot be.
+bool write_file(const std::string& path, const std::string& text) {
+  errno = 0;
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  return std::fclose(file) == 0 && written;
+}
+
+// The log, written file by file in order as the run goes.
+class LogFile {
+ public:
+  ~LogFile() {
+    if (file_ != nullptr) std::fclose(file_);
+  }
+  bool open(const std::string& path) {
+    errno = 0;
+    file_ = std::fopen(path.c_str(), "wb");
+    return file_ != nullptr;
+  }
+  void write(const std::string& text) {
+    if (file_ != nullptr && std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
+      failed_ = true;
+    }
+  }
+  bool close() {
+    if (file_ == nullptr) return true;
+    const bool ok = std::fclose(file_) == 0 && !failed_;
+    file_ = nullptr;
+    return ok;
+  }
+
+ private:
+  std::FILE* file_ = nullptr;
+  bool failed_ = false;
+};
+
+std::string fixed(double value, int decimals) {
+  char buffer[64];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  return {buffer, result.ptr};
+}
+
+// "<done>/<total> files, <rate> files/s, <seconds> s left", redrawn on one terminal line.
+class Progress {
+ public:
+  Progress(report::Sink& err, bool shown, std::size_t total)
+      : err_(err), shown_(shown), total_(total), start_(std::chrono::steady_clock::now()) {}
+  void show(std::size_t done) {
+    if (!shown_) return;
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    const double rate = seconds > 0.0 ? static_cast<double>(done) / seconds : 0.0;
+    const double left = rate > 0.0 ? static_cast<double>(total_ - done) / rate : 0.0;
+    err_.write("\r" + std::to_string(done) + "/" + std::to_string(total_) + " files, " +
+               fixed(rate, 1) + " files/s, " + fixed(left, 0) + " s left\x1b[K");
+  }
+  void clear() {
+    if (shown_) err_.write("\r\x1b[K");
+  }
+
+ private:
+  report::Sink& err_;
+  bool shown_;
+  std::size_t total_;
+  std::chrono::steady_clock::time_point start_;
+};
+
+}  // namespace
+
+std::vector<std::size_t> shard_indices(std::size_t files, int k, int n) {
+  std::vector<std::size_t> indices;
+  for (std::size_t i = static_cast<std::size_t>(k - 1); i < files;
+       i += static_cast<std::size_t>(n)) {
+    indices.push_back(i);
+  }
+  return indices;
+}
+
+std::vector<FileJob> plan_jobs(const Settings& settings) {
+  std::set<FileId> inputs;
+  for (const std::string& name : settings.files) {
+    if (std::optional<FileId> id = file_id(name)) inputs.insert(*id);
+  }
+  // Refusals are decided over the whole list, so that every shard decides alike.
+  std::vector<std::string> refusals(settings.files.size());
+  std::map<std::string, std::size_t> writer_of;
+  for (std::size_t i = 0; i < settings.files.size(); ++i) {
+    for (const std::string& output : outputs_of(settings, settings.files[i])) {
+      const auto [first, inserted] = writer_of.emplace(output, i);
+      if (refusals[i].empty() && !inserted) {
+        refusals[i] = "its output " + output + " is also the output of " +
+                      settings.files[first->second] + ", listed earlier";
+      }
+      const std::optional<FileId> id = file_id(output);
+      if (refusals[i].empty() && id && inputs.contains(*id)) {
+        refusals[i] = "its output " + output + " would replace an input file";
+      }
+    }
+  }
+  std::vector<FileJob> jobs;
+  for (std::size_t i : shard_indices(settings.files.size(), settings.shard, settings.shard_count)) {
+    jobs.push_back({settings.files[i], settings.res, refusals[i]});
+  }
+  return jobs;
+}
+
+int run_files(const Settings& settings, const report::Clock& clock, Streams& streams) {
+  auto error = [&](const std::string& text) {
+    streams.err.write("ftir-reduce: " + text + "\n");
+    return 1;
+  };
+  // Files the run itself writes must not be inputs either.
+  std::set<FileId> inputs;
+  for (const std::string& name : settings.files) {
+    if (std::optional<FileId> id = file_id(name)) inputs.insert(*id);
+  }
+  for (const auto& [option, path] :
+       {std::pair{"--log", &settings.log_path}, std::pair{"--summary", &settings.summary_path},
+        std::pair{"--save-red-dat", &settings.red_dat_path}}) {
+    const std::optional<FileId> id = path->empty() ? std::nullopt : file_id(*path);
+    if (id && inputs.contains(*id)) {
+      return error(std::string(option) + ": '" + *path + "' is one of the input files");
+    }
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(settings.outdir, ec);
+  if (ec || !std::filesystem::is_directory(settings.outdir)) {
+    return error("cannot create the output folder " + settings.outdir + ": " +
+                 (ec ? ec.message() : std::string("a file of that name exists")));
+  }
+  LogFile log;
+  if (!settings.log_path.empty() && !log.open(settings.log_path)) {
+    return error("cannot create " + settings.log_path + ": " + std::strerror(errno));
+  }
+
+  std::vector<FileJob> jobs = plan_jobs(settings);
+  std::vector<FileOutcome> outcomes;
+  outcomes.reserve(jobs.size());
+  std::vector<transform::FileRecord> records;
+  records.reserve(jobs.size());
+  Progress progress(streams.err, streams.err_is_terminal && !settings.quiet, jobs.size());
+  auto ws = std::make_unique<driver::Workspace>();
+  double res = settings.res;
+  for (FileJob& job : jobs) {
+    if (settings.carry_resolution) job.res_request = res;
+    FileOutcome out = convert_file(settings, *ws, clock, job);
+    res = out.res_left;
+    progress.clear();
+    if (!settings.quiet) streams.out.write(lf_lines(out.console));
+    const transform::FileRecord& r = out.record;
+    if (r.status == transform::FileStatus::kSkipped ||
+        r.status == transform::FileStatus::kStopped) {
+      streams.err.write("ftir-reduce: skipped " + r.input + ": " + r.reason + "\n");
+    }
+    log.write(out.log);
+    out.console.clear();
+    out.log.clear();
+    records.push_back(out.record);
+    outcomes.push_back(std::move(out));
+    progress.show(outcomes.size());
+  }
+  progress.clear();
+
+  int status = 0;
+  for (const transform::FileRecord& r : records) {
+    if (r.status == transform::FileStatus::kSkipped ||
+        r.status == transform::FileStatus::kStopped) {
+      status = 2;
+    }
+  }
+  if (!settings.quiet) streams.out.write("\n" + summary_table(records));
+  streams.out.write(closing_line(records));
+
+  if (!log.close())
+    status = error("cannot write " + settings.log_path + ": " + std::strerror(errno));
+  if (!settings.summary_path.empty()) {
+    std::string ext = std::filesystem::path(settings.summary_path).extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const bool json = ext == ".json";
+    if (!write_file(settings.summary_path, json ? summary_json(records) : summary_csv(records))) {
+      status = error("cannot write " + settings.summary_path + ": " + std::strerror(errno));
+    }
+  }
+  if (!settings.red_dat_path.empty()) {
+    const RedDatText red = equivalent_red_dat(settings, jobs, outcomes);
+    if (red.text.empty()) {
+      streams.err.write("ftir-reduce: no red.dat written: " + red.reason + "\n");
+    } else if (!write_file(settings.red_dat_path, red.text)) {
+      status = error("cannot write " + settings.red_dat_path + ": " + std::strerror(errno));
+    }
+  }
+  return status;
+}
+
+}  // namespace ftir::cli

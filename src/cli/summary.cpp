@@ -1,0 +1,254 @@
+#include "cli/summary.h"
+
+#include <charconv>
+#include <nlohmann/json.hpp>
+
+#include "driver/run_parameters.h"
+
+namespace ftir::cli {
+namespace {
+
+using transform::FileRecord;
+using transform::FileStatus;
+using transform::Side;
+
+std::string_view side_name(Side side) {
+  switch (side) {
+    case Side::kSingle:
+      return "single";
+    case Side::kDouble:
+      return "double";
+    case Side::kNone:
+      break;
+  }
+  return "";
+}
+
+std::string_view status_name(FileStatus status) {
+  switch (status) {
+    case FileStatus::kConverted:
+      return "converted";
+    case FileStatus::kCounted:
+      return "counted";
+    case FileStatus::kSkipped:
+      return "skipped";
+    case FileStatus::kStopped:
+      break;
+  }
+  return "stopped";
+}
+
+std::string_view window_name(int iapod) {
+  return iapod >= 0 && iapod < static_cast<int>(kWindowNames.size())
+             ? kWindowNames[static_cast<std::size_t>(iapod)]
+             : "";
+}
+
+// The shortest text that reads back as `value`.
+std::string shortest(double value) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return {buffer, result.ptr};
+}
+
+std::string fixed(double value, int decimals) {
+  char buffer[64];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  return {buffer, result.ptr};
+}
+
+std::string joined_outputs(const FileRecord& r) {
+  std::string text;
+  for (const std::string& o : r.outputs) text += (text.empty() ? "" : ";") + o;
+  return text;
+}
+
+// The facts a row shows only once the file got that far.
+bool read_ok(const FileRecord& r) { return r.npts > 0; }
+bool located(const FileRecord& r) { return r.jmax > 0; }
+bool converted(const FileRecord& r) { return r.status == FileStatus::kConverted; }
+
+std::string csv_field(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+}  // namespace
+
+std::string summary_table(std::span<const FileRecord> records) {
+  using Row = std::array<std::string, 7>;
+  std::vector<Row> rows = {
+      {"file", "side", "points", "centerburst", "resolution", "written", "output"}};
+  for (const FileRecord& r : records) {
+    std::string last;
+    if (r.status == FileStatus::kConverted) {
+      last = r.outputs.empty() ? "" : r.outputs.back();
+    } else if (r.status == FileStatus::kCounted) {
+      last = "read and counted";
+    } else {
+      last = "skipped: " + r.reason;
+    }
+    rows.push_back({r.input, std::string(r.side == Side::kNone ? "-" : side_name(r.side)),
+                    read_ok(r) ? std::to_string(r.npts) : "-",
+                    located(r) ? std::to_string(r.jmax) : "-", converted(r) ? fixed(r.res, 4) : "-",
+                    converted(r) ? std::to_string(r.points_written) : "-", last});
+  }
+  std::array<std::size_t, 7> width{};
+  for (const Row& row : rows) {
+    for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
+  }
+  std::string text;
+  for (const Row& row : rows) {
+    std::string line;
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      const std::string pad(width[c] - row[c].size(), ' ');
+      const bool numeric = c >= 2 && c <= 5;  // numbers stand right-aligned
+      if (c > 0) line += "  ";
+      line += numeric ? pad + row[c] : (c + 1 < row.size() ? row[c] + pad : row[c]);
+    }
+    text += line + "\n";
+  }
+  return text;
+}
+
+std::string closing_line(std::span<const FileRecord> records) {
+  int converted_count = 0;
+  int skipped = 0;
+  int counted = 0;
+  for (const FileRecord& r : records) {
+    if (r.status == FileStatus::kConverted)
+      ++converted_count;
+    else if (r.status == FileStatus::kCounted)
+      ++counted;
+    else
+      ++skipped;
+  }
+  std::string line =
+      std::to_string(records.size()) + (records.size() == 1 ? " file: " : " files: ") +
+      std::to_string(converted_count) + " converted, " + std::to_string(skipped) + " skipped";
+  if (counted > 0) line += ", " + std::to_string(counted) + " read and counted";
+  return line + "\n";
+}
+
+std::string summary_csv(std::span<const FileRecord> records) {
+  std::string text =
+      "input,outputs,points_read,centerburst,side,window,resolution,points_written,status,"
+      "reason,milliseconds\n";
+  for (const FileRecord& r : records) {
+    text += csv_field(r.input) + "," + csv_field(joined_outputs(r)) + "," +
+            (read_ok(r) ? std::to_string(r.npts) : "") + "," +
+            (located(r) ? std::to_string(r.jmax) : "") + "," + std::string(side_name(r.side)) +
+            "," + std::string(window_name(r.iapod)) + "," + (converted(r) ? shortest(r.res) : "") +
+            "," + (converted(r) ? std::to_string(r.points_written) : "") + "," +
+            std::string(status_name(r.status)) + "," + csv_field(r.reason) + "," +
+            fixed(r.milliseconds, 3) + "\n";
+  }
+  return text;
+}
+
+std::string summary_json(std::span<const FileRecord> records) {
+  nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+  for (const FileRecord& r : records) {
+    nlohmann::ordered_json row;
+    row["input"] = r.input;
+    row["outputs"] = r.outputs;
+    row["points_read"] = read_ok(r) ? nlohmann::ordered_json(r.npts) : nullptr;
+    row["centerburst"] = located(r) ? nlohmann::ordered_json(r.jmax) : nullptr;
+    row["side"] = r.side == Side::kNone ? nlohmann::ordered_json(nullptr) : side_name(r.side);
+    row["window"] = window_name(r.iapod);
+    row["resolution"] = converted(r) ? nlohmann::ordered_json(r.res) : nullptr;
+    row["points_written"] = converted(r) ? nlohmann::ordered_json(r.points_written) : nullptr;
+    row["status"] = status_name(r.status);
+    row["reason"] = r.reason;
+    row["milliseconds"] = r.milliseconds;
+    rows.push_back(std::move(row));
+  }
+  return rows.dump(2) + "\n";
+}
+
+std::optional<std::string> decimal_text(double value) {
+  std::string text = shortest(value);
+  const std::size_t e = text.find('e');
+  if (text.find('.') == std::string::npos)
+    text.insert(e == std::string::npos ? text.size() : e, ".");
+  if (text.size() > 15) return std::nullopt;
+  return text;
+}
+
+RedDatText equivalent_red_dat(const Settings& settings, std::span<const FileJob> jobs,
+                              std::span<const FileOutcome> outcomes) {
+  const auto none = [](std::string reason) { return RedDatText{"", std::move(reason)}; };
+  constexpr std::size_t kColumns = driver::kNameLength;
+  if (jobs.size() > static_cast<std::size_t>(driver::kMaxFiles)) {
+    return none("red.dat lists at most 700 files");
+  }
+  if (settings.outdir.size() > kColumns || settings.outdir.front() == ' ' ||
+      settings.outdir.back() == ' ') {
+    return none("the output folder does not fit red.dat's 40 columns");
+  }
+  std::optional<double> wref = settings.laser;
+  std::optional<Side> side;
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    const FileJob& job = jobs[i];
+    const FileOutcome& out = outcomes[i];
+    if (job.name.size() > kColumns || job.name.empty() || job.name.back() == ' ' ||
+        job.name.find_first_of("\r\n") != std::string::npos) {
+      return none(job.name + ": the name does not fit red.dat's 40 columns");
+    }
+    if (!job.refusal.empty() || (out.wref == 0.0 && !settings.laser)) {
+      return none(job.name + ": a red.dat run would not skip it for the same reason");
+    }
+    if (out.wref != 0.0) {
+      if (wref && *wref != out.wref) return none("the files state different laser wavenumbers");
+      wref = out.wref;
+    }
+    const Side taken = out.record.side;
+    if (taken != Side::kNone) {
+      if (side && *side != taken) return none("the files took different paths (--sides auto)");
+      side = taken;
+    }
+    // A red.dat run starts each file from the resolution the previous one left.
+    if (!settings.carry_resolution && i + 1 < jobs.size() && out.res_left != settings.res) {
+      return none(job.name + ": it leaves another resolution for the next file (see " +
+                  "--carry-resolution)");
+    }
+  }
+  if (!wref) wref = 15800.823;  // no file to take it from: any laser reads the same
+  const std::optional<std::string> res = decimal_text(settings.res);
+  const std::optional<std::string> laser = decimal_text(*wref);
+  if (!res || !laser) return none("a value does not fit red.dat's 15-column decimal field");
+
+  int idbl = settings.sides == Sides::kSingle ? 0 : 1;
+  if (settings.sides == Sides::kAuto) idbl = side == Side::kSingle ? 0 : 1;
+  auto integer = [](int value, std::string_view comment) {
+    std::string field = std::to_string(value);
+    return std::string(5 - std::min<std::size_t>(field.size(), 5), ' ') + field + " " +
+           std::string(comment) + "\n";
+  };
+  auto column = [](const std::string& value, std::size_t width, std::string_view comment) {
+    std::string line = value;
+    if (line.size() < width) line.resize(width, ' ');
+    return line + " " + std::string(comment) + "\n";
+  };
+  std::string t = integer(static_cast<int>(jobs.size()), "nfiles");
+  for (const FileJob& job : jobs) t += job.name + "\n";  // no comment: columns 1-40 only
+  t += integer(settings.phase_files ? 1 : 0, "iphase");
+  t += column(shortest(settings.sampr), 15, "sampr");
+  t += integer(settings.iapod, "iapod");
+  t += integer(settings.npow > 0 ? 1 : 0, "ipow2");
+  t += integer(settings.npow > 0 ? settings.npow : 14, "npow");
+  t += integer(settings.no_res ? 0 : 1, "ires");
+  t += integer(idbl, "idbl");
+  t += column(std::string(15 - res->size(), ' ') + *res, 15, "res");
+  t += column(shortest(settings.wlow), 15, "wlow");
+  t += column(shortest(settings.whigh), 15, "whigh");
+  t += column(std::string(15 - laser->size(), ' ') + *laser, 15, "wref");
+  t += settings.outdir + "\n";
+  t += integer(settings.log_path.empty() ? 0 : 1, "ilog");
+  return {t, ""};
+}
+
+}  // namespace ftir::cli
