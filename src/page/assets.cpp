@@ -42,7 +42,7 @@ svg .grid { stroke: #edf0f3; }
 #file-table td[data-v] { text-align: right; font-variant-numeric: tabular-nums; }
 #file-table td.flags { text-align: left; }
 #file-table td.name a { color: var(--accent); }
-#file-table td.out { color: var(--muted); word-break: break-all; }
+#file-table td.out { color: var(--muted); white-space: nowrap; }
 #file-table tr.skipped, #file-table tr.stopped { background: var(--badbg); }
 #file-table tr.skipped td.status, #file-table tr.stopped td.status { color: var(--bad);
   font-weight: 600; }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace ftir::page {
 
@@ -58,6 +59,14 @@ DrawnCurve thin_for_drawing(const transform::Curve& curve, int columns) {
     }
   }
   return drawn;
+}
+
+void shrink_kept_curve(transform::Curve& curve, int columns) {
+  DrawnCurve drawn = thin_for_drawing(curve, columns);
+  if (drawn.per_x != 2) return;
+  curve.x_first = drawn.x0 - 0.25 * drawn.dx;
+  curve.x_step = 0.5 * drawn.dx;
+  curve.y = std::move(drawn.y);
 }
 
 double quantile(std::vector<double>& values, double q) {

@@ -25,6 +25,13 @@ struct DrawnCurve {
 // `columns` equal columns of its x span. Values that are not finite are left out.
 DrawnCurve thin_for_drawing(const transform::Curve& curve, int columns);
 
+// Shrinks a curve kept for the page to the extremes of `columns` columns when it has more
+// than 2 * `columns` points: each column's smallest and largest value, in the order they
+// occur, become two points a half column apart about its centre, so the curve stays on an
+// even grid and thinning it again keeps the same extremes. A run keeps its curves this
+// small file by file; the files written are not touched.
+void shrink_kept_curve(transform::Curve& curve, int columns);
+
 // The spread of many spectra at each of `columns` columns spanning all of them (column
 // c centred at x0 + c * dx): the 5 % quantile of the files' column minima, the medians
 // of their minima and of their maxima, and the 95 % quantile of their maxima. A file

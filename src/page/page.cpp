@@ -49,6 +49,13 @@ std::string status_class(const FileRecord& r) {
   return "";
 }
 
+// The name without its folders, as a card or the output column shows it (the full name
+// is in the cell's or card's title).
+std::string base_name(const std::string& name) {
+  const std::size_t slash = name.find_last_of("/\\");
+  return slash == std::string::npos || slash + 1 == name.size() ? name : name.substr(slash + 1);
+}
+
 bool has_spectrum(const FileRecord& r) { return !r.spectrum.y.empty(); }
 bool has_phase(const FileRecord& r) { return !r.phase.y.empty(); }
 
@@ -189,7 +196,8 @@ void add_table(std::string& out, std::span<const FileRecord> records, const Batc
     out += number_cell(converted, r.peak, format_number(r.peak, 4));
     out += "<td class=\"out\">";
     for (std::size_t k = 0; k < r.outputs.size(); ++k) {
-      out += (k > 0 ? "<br>" : "") + html(r.outputs[k]);
+      out += (k > 0 ? "<br><span title=\"" : "<span title=\"") + html(r.outputs[k]) + "\">" +
+             html(base_name(r.outputs[k])) + "</span>";
     }
     out += "</td><td class=\"status\">" + html(status_text(r)) + "</td>";
     out += "<td class=\"flags\" data-v=\"" + std::to_string(f.size()) + "\">";
@@ -216,7 +224,8 @@ void add_cards(std::string& out, std::span<const FileRecord> records, const Batc
     if (!flags.files[i].empty()) cls += " flagged";
     const std::string index = std::to_string(i);
     out += "<figure class=\"" + cls + "\" id=\"f" + index + "\" data-i=\"" + index +
-           "\"><figcaption>" + html(r.input) + "</figcaption>";
+           "\"><figcaption title=\"" + html(r.input) + "\">" + html(base_name(r.input)) +
+           "</figcaption>";
     if (has_spectrum(r)) {
       out += "<div class=\"thumb\"></div>";
       if (has_phase(r)) out += "<div class=\"thumb phase\"></div>";
@@ -274,6 +283,11 @@ std::string render_page(const RunPage& run, std::span<const FileRecord> records)
   out += kPageScript;
   out += "</script>\n</body></html>\n";
   return out;
+}
+
+void shrink_for_page(FileRecord& record) {
+  shrink_kept_curve(record.spectrum, kKeptColumns);
+  shrink_kept_curve(record.phase, kKeptColumns);
 }
 
 std::string write_page(const std::string& path, std::string_view text) {

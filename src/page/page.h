@@ -17,6 +17,7 @@ namespace ftir::page {
 inline constexpr int kFileColumns = 320;     // pixel columns a file's curves are thinned to
 inline constexpr int kOverlayColumns = 800;  // columns of the batch's median and band
 inline constexpr int kOverlayLinesMax = 20;  // more spectra than this: median and band
+inline constexpr int kKeptColumns = 1024;    // columns a run keeps of each curve
 
 struct RunPage {
   std::string title = "ftir-reduce run";
@@ -27,6 +28,10 @@ struct RunPage {
 // The whole page. Spectra and phase curves are taken from the records' `spectrum` and
 // `phase` (empty when the run kept none); names and texts may hold any bytes.
 std::string render_page(const RunPage& run, std::span<const transform::FileRecord> records);
+
+// Shrinks the record's kept curves to what the page can use (kKeptColumns columns), so
+// that a run of many long spectra keeps little; a run calls it as each file ends.
+void shrink_for_page(transform::FileRecord& record);
 
 // Writes `html` to `path` (created or replaced). Returns "" on success, otherwise a line
 // naming the file and the system's reason ("Cannot write run.html: No such file or

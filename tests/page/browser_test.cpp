@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "cli/command_line.h"
 #include "page/page.h"
 #include "page/png_pixels.h"
 #include "page/synthetic_records.h"
@@ -14,6 +15,12 @@
 
 namespace ftir::page {
 namespace {
+
+class TextSink : public report::Sink {
+ public:
+  void write(std::string_view bytes) override { text.append(bytes); }
+  std::string text;
+};
 
 std::string read_all(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -47,68 +54,88 @@ std::string chromium() {
   return "";
 }
 
-TEST(PageInBrowser, LoadsAndDrawsWithoutErrors) {
+// Opens `page` in headless Chromium: no console message, no script error, `rows` table
+// rows, `curves` paths in the overlay, `thumbs` small plots drawn at once, and a
+// screenshot with coloured curves in it.
+void expect_page_works(const std::string& browser, const testing::TempDir& dir,
+                       const std::string& page, std::size_t rows, std::size_t curves,
+                       std::size_t thumbs) {
+  const std::string base = "timeout 120 " + browser +
+                           " --headless --disable-gpu --no-sandbox --user-data-dir=" +
+                           dir.file("profile") + " --enable-logging=stderr --v=0 ";
+  ASSERT_EQ(std::system((base + "--dump-dom file://" + page + " > " + dir.file("dom") + " 2> " +
+                         dir.file("log"))
+                            .c_str()),
+            0);
+  const std::string dom = read_all(dir.file("dom"));
+  const std::string log = read_all(dir.file("log"));
+  EXPECT_EQ(log.find(":CONSOLE"), std::string::npos) << log;
+  EXPECT_NE(dom.find("data-ready=\"yes\""), std::string::npos);
+  EXPECT_EQ(dom.find("id=\"page-error\""), std::string::npos)
+      << between(dom, "id=\"page-error\"", "</div>");
+
+  const std::string table = between(dom, "id=\"file-table\"", "</table>");
+  EXPECT_EQ(count(between(table, "<tbody>", "</tbody>"), "<tr"), rows);
+  const std::string overlay = between(dom, "id=\"overlay\"", "id=\"legend\"");
+  EXPECT_EQ(count(overlay, "class=\"curve\" d=\"M"), curves);
+  EXPECT_EQ(count(dom, "class=\"thumb-svg\""), thumbs);
+  EXPECT_EQ(count(dom, "d=\"\""), 0u);  // no path left empty
+
+  ASSERT_EQ(std::system((base + "--window-size=1280,1400 --screenshot=" + dir.file("shot.png") +
+                         " file://" + page + " > /dev/null 2>&1")
+                            .c_str()),
+            0);
+  const testing::RgbImage shot = testing::decode_png(read_all(dir.file("shot.png")));
+  ASSERT_EQ(shot.width, 1280);
+  ASSERT_EQ(shot.height, 1400);
+  // The curves are the page's colour; its text and frames are grey on white.
+  int coloured = 0;
+  for (std::size_t p = 0; p < shot.rgb.size(); p += 3) {
+    const int hi = std::max({shot.rgb[p], shot.rgb[p + 1], shot.rgb[p + 2]});
+    const int lo = std::min({shot.rgb[p], shot.rgb[p + 1], shot.rgb[p + 2]});
+    coloured += hi - lo > 40 ? 1 : 0;
+  }
+  EXPECT_GT(coloured, 3000);
+}
+
+// The bundled example's four interferograms converted from the command line: every
+// spectrum drawn in the overlay, and the two phase curves of the single-sided files.
+TEST(PageInBrowser, TheBundledExample) {
   const std::string browser = chromium();
   if (browser.empty()) GTEST_SKIP() << "no chromium installed";
-  struct Case {
-    const char* what;
-    int files;
-    bool phase;
-    std::size_t curves;  // paths drawn in the overlay: one per spectrum, or the median
-    std::size_t thumbs;  // small plots drawn at once (the first 24 cards)
-  };
-  const Case cases[] = {
-      {"three spectra with phase, one file skipped", 4, true, 3, 6},
-      {"median and band of 29 spectra", 30, false, 1, 23},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    testing::TempDir dir;
-    std::vector<transform::FileRecord> records = testing::synthetic_batch(c.files, c.phase);
-    records[0].input = "odd </script> & \"name\" \xff.spc";
-    RunPage run;
-    run.settings = {{"Path", "single-sided"}, {"Window", "Happ-Genzel"}};
-    run.ending = "OK";
-    const std::string page = dir.file("run.html");
-    ASSERT_EQ(write_page(page, render_page(run, records)), "");
+  testing::TempDir dir;
+  const std::string examples = std::string(FTIR_SOURCE_DIR) + "/examples/";
+  const std::string page = dir.file("example.html");
+  const std::string out = dir.file("out");
+  const std::vector<std::string> args = {
+      "ftir-reduce", "-q", "-o", out, "--phase-files", "--laser", "15800.823", "--report", page,
+      examples + "single/ss-1300K-new32.spc", examples + "single/ss-1000K-old16.spc",
+      examples + "double/ds-1300K-old32.spc", examples + "double/ds-1000K-new16.spc"};
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  TextSink sink;
+  cli::Streams streams{sink, sink, false};
+  report::SystemClock clock;
+  ASSERT_EQ(cli::run_command_line(static_cast<int>(argv.size()), argv.data(), clock, streams, 1),
+            0)
+      << sink.text;
+  expect_page_works(browser, dir, page, 4, 4, 6);
+}
 
-    const std::string base = "timeout 120 " + browser +
-                             " --headless --disable-gpu --no-sandbox --user-data-dir=" +
-                             dir.file("profile") + " --enable-logging=stderr --v=0 ";
-    ASSERT_EQ(std::system((base + "--dump-dom file://" + page + " > " + dir.file("dom") + " 2> " +
-                           dir.file("log"))
-                              .c_str()),
-              0);
-    const std::string dom = read_all(dir.file("dom"));
-    const std::string log = read_all(dir.file("log"));
-    EXPECT_EQ(log.find(":CONSOLE"), std::string::npos) << log;
-    EXPECT_NE(dom.find("data-ready=\"yes\""), std::string::npos);
-    EXPECT_EQ(dom.find("id=\"page-error\""), std::string::npos)
-        << between(dom, "id=\"page-error\"", "</div>");
-
-    const std::string table = between(dom, "id=\"file-table\"", "</table>");
-    EXPECT_EQ(count(between(table, "<tbody>", "</tbody>"), "<tr"), records.size());
-    const std::string overlay = between(dom, "id=\"overlay\"", "id=\"legend\"");
-    EXPECT_EQ(count(overlay, "class=\"curve\" d=\"M"), c.curves);
-    EXPECT_EQ(count(dom, "class=\"thumb-svg\""), c.thumbs);
-    EXPECT_EQ(count(dom, "d=\"\""), 0u);  // no path left empty
-
-    ASSERT_EQ(std::system((base + "--window-size=1280,1400 --screenshot=" + dir.file("shot.png") +
-                           " file://" + page + " > /dev/null 2>&1")
-                              .c_str()),
-              0);
-    const testing::RgbImage shot = testing::decode_png(read_all(dir.file("shot.png")));
-    ASSERT_EQ(shot.width, 1280);
-    ASSERT_EQ(shot.height, 1400);
-    // The curves are the page's colour; its text and frames are grey on white.
-    int coloured = 0;
-    for (std::size_t p = 0; p < shot.rgb.size(); p += 3) {
-      const int hi = std::max({shot.rgb[p], shot.rgb[p + 1], shot.rgb[p + 2]});
-      const int lo = std::min({shot.rgb[p], shot.rgb[p + 1], shot.rgb[p + 2]});
-      coloured += hi - lo > 40 ? 1 : 0;
-    }
-    EXPECT_GT(coloured, 3000);
-  }
+// A large run with a skipped file and a name full of markup: the median and band.
+TEST(PageInBrowser, MedianAndBandOfManySpectra) {
+  const std::string browser = chromium();
+  if (browser.empty()) GTEST_SKIP() << "no chromium installed";
+  testing::TempDir dir;
+  std::vector<transform::FileRecord> records = testing::synthetic_batch(30, false);
+  records[0].input = "odd </script> & \"name\" \xff.spc";
+  RunPage run;
+  run.settings = {{"Path", "double-sided"}, {"Window", "Happ-Genzel"}};
+  run.ending = "OK";
+  const std::string page = dir.file("run.html");
+  ASSERT_EQ(write_page(page, render_page(run, records)), "");
+  // The median is one path; the first 24 cards are drawn at once, one of them skipped.
+  expect_page_works(browser, dir, page, 30, 1, 23);
 }
 
 }  // namespace

@@ -45,6 +45,12 @@ TEST(PageCurves, ThinningKeepsEachColumnsExtremesInOrder) {
   EXPECT_DOUBLE_EQ(two.x0, 102.0);  // the centre of points 100..104
   EXPECT_DOUBLE_EQ(two.dx, 5.0);
   EXPECT_EQ(two.y, (std::vector<double>{0, 5, 9, -1}));
+  // Kept by a run: the same extremes on an even grid of half columns.
+  transform::Curve kept_by_run = curve;
+  shrink_kept_curve(kept_by_run, 2);
+  EXPECT_DOUBLE_EQ(kept_by_run.x_first, 100.75);
+  EXPECT_DOUBLE_EQ(kept_by_run.x_step, 2.5);
+  EXPECT_EQ(kept_by_run.y, two.y);
 
   // Few enough points: every one kept; values that are not finite become gaps.
   const transform::Curve short_curve{4000.0, -2.0, {1, kNaN, 3}};
