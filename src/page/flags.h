@@ -23,7 +23,7 @@ struct BatchFlags {
 // How a value is judged, as the page states it.
 inline constexpr double kMadFactor = 5.0;          // flagged beyond this many MADs ...
 inline constexpr double kCenterburstFloor = 1.0;   // ... with the MAD taken as at least 1 point
-inline constexpr double kRelativeFloor = 0.01;     // ... or 1 % of the median (energy, peak)
+inline constexpr double kRelativeFloor = 0.02;     // ... or 2 % of the median (energy, peak)
 inline constexpr int kMinFilesForSpread = 3;       // fewer converted files: no median rule
 
 // The rule in words, for the page.

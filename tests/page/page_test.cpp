@@ -132,8 +132,8 @@ TEST(PageFlags, FilesUnlikeTheBatch) {
   }
   records[3].jmax = 1031;  // median 1025.5, MAD 1: 5.5 points off is beyond 5 MADs
   records[4].jmax = 1030;  // 4.5 points off is not
-  records[5].energy = 1.2e8;  // 20 % off, far beyond 5 times 1 % of the median
-  records[6].peak = 5200.0;   // 4 % off: within 5 times 1 % of the median
+  records[5].energy = 1.2e8;  // 20 % off: beyond 5 times 2 % of the median
+  records[6].peak = 5400.0;   // 8 % off: within 5 times 2 % of the median
   records[7].res = 8.0;       // one file of eight at another resolution
   records.push_back(testing::skipped_record("x.spc", "no signal"));
   records.back().jmax = 9999;  // a skipped file is never flagged

@@ -1,6 +1,7 @@
 // --report wired into the runs: a red.dat run that also writes its page is the classic
 // run byte for byte, and a page never replaces a file of the run.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
