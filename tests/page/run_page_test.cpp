@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "cli/options.h"
 #include "support/spc_images.h"
 
 namespace ftir::testing {
@@ -79,6 +80,24 @@ TEST(RunPage, APageNeverReplacesAFileOfTheRun) {
   EXPECT_NE(std::system(command.c_str()), 0);
   EXPECT_EQ(read_all(run / "errors.txt"),
             "ftir-reduce: --report: 'ss-1300K-new32.spc' is one of the input files\n");
+}
+
+// --report alone is the red.dat run; with any other option it needs files, as every
+// command-line run does, and it asks the conversion to keep curves.
+TEST(RunPage, ReportAloneIsTheRedDatRun) {
+  const auto parse = [](std::vector<const char*> args) {
+    args.insert(args.begin(), "ftir-reduce");
+    return cli::parse_options(static_cast<int>(args.size()), args.data(), 1);
+  };
+  const cli::Command alone = parse({"--report", "run.html"});
+  ASSERT_TRUE(std::holds_alternative<cli::RedDatRun>(alone));
+  EXPECT_EQ(std::get<cli::RedDatRun>(alone).report_path, "run.html");
+  EXPECT_THROW(parse({"--report", "run.html", "--res", "8"}), cli::OptionError);
+  EXPECT_THROW(parse({"--report="}), cli::OptionError);
+  const cli::Command with_files = parse({"--report", "run.html", "a.spc"});
+  ASSERT_TRUE(std::holds_alternative<cli::Settings>(with_files));
+  EXPECT_TRUE(std::get<cli::Settings>(with_files).keep_curves);
+  EXPECT_FALSE(std::get<cli::Settings>(parse({"a.spc"})).keep_curves);
 }
 
 }  // namespace
