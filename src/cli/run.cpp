@@ -220,6 +220,8 @@ int run_files(const Settings& settings, const report::Clock& clock, Streams& str
     out.log.clear();
     if (settings.keep_curves) page::shrink_for_page(out.record);
     records.push_back(out.record);
+    out.record.spectrum = {};  // the page reads the curves from `records` alone
+    out.record.phase = {};
     outcomes.push_back(std::move(out));
     progress.show(outcomes.size());
   }
