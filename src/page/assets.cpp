@@ -186,13 +186,25 @@ const std::string_view kPageScript = R"js(
         ') rotate(-90)" text-anchor="middle">' + o.ylabel + '</text>');
     }
     if (o.band) {
-      var b = o.band, width = Math.max(1, Math.abs(X(b.x[0]) - X(b.x[0] + b.dx)) + 0.6), d = '';
-      for (var j = 0; j < b.x.length; j++) {
-        if (isNaN(b.lo[j]) || isNaN(b.hi[j])) continue;
-        d += 'M' + X(b.x[j]).toFixed(1) + ' ' + Y(b.lo[j]).toFixed(1) + 'V' + Y(b.hi[j]).toFixed(1);
+      // One filled outline per run of columns that have a band: along the top, back along
+      // the bottom; each column spans its whole width.
+      var b = o.band, half = b.dx / 2, d = '', j = 0;
+      while (j < b.x.length) {
+        if (isNaN(b.lo[j]) || isNaN(b.hi[j])) { j++; continue; }
+        var end = j;
+        while (end < b.x.length && !isNaN(b.lo[end]) && !isNaN(b.hi[end])) end++;
+        var top = [], bottom = [];
+        for (var c = j; c < end; c++) {
+          var left = X(Math.max(xr[0], b.x[c] - half)).toFixed(1);
+          var right = X(Math.min(xr[1], b.x[c] + half)).toFixed(1);
+          var hi = Y(b.hi[c]).toFixed(1), lo = Y(b.lo[c]).toFixed(1);
+          top.push(left + ' ' + hi, right + ' ' + hi);
+          bottom.push(left + ' ' + lo, right + ' ' + lo);
+        }
+        d += 'M' + top.join('L') + 'L' + bottom.reverse().join('L') + 'Z';
+        j = end;
       }
-      out.push('<path d="' + d + '" stroke="' + b.color + '" stroke-width="' + width.toFixed(2) +
-        '" fill="none"/>');
+      out.push('<path class="band" d="' + d + '" fill="' + b.color + '" stroke="none"/>');
     }
     o.lines.forEach(function (s) {
       var d = '', pen = false;
