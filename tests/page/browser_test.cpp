@@ -55,11 +55,11 @@ std::string chromium() {
 }
 
 // Opens `page` in headless Chromium: no console message, no script error, `rows` table
-// rows, `curves` paths in the overlay, `thumbs` small plots drawn at once, and a
-// screenshot with coloured curves in it.
+// rows, `curves` lines and `bands` filled bands in the overlay, `thumbs` small plots drawn
+// at once, and a screenshot with coloured curves in it.
 void expect_page_works(const std::string& browser, const testing::TempDir& dir,
                        const std::string& page, std::size_t rows, std::size_t curves,
-                       std::size_t thumbs) {
+                       std::size_t bands, std::size_t thumbs) {
   const std::string base = "timeout 120 " + browser +
                            " --headless --disable-gpu --no-sandbox --user-data-dir=" +
                            dir.file("profile") + " --enable-logging=stderr --v=0 ";
@@ -78,6 +78,7 @@ void expect_page_works(const std::string& browser, const testing::TempDir& dir,
   EXPECT_EQ(count(between(table, "<tbody>", "</tbody>"), "<tr"), rows);
   const std::string overlay = between(dom, "id=\"overlay\"", "id=\"legend\"");
   EXPECT_EQ(count(overlay, "class=\"curve\" d=\"M"), curves);
+  EXPECT_EQ(count(overlay, "class=\"band\" d=\"M"), bands);
   EXPECT_EQ(count(dom, "class=\"thumb-svg\""), thumbs);
   EXPECT_EQ(count(dom, "d=\"\""), 0u);  // no path left empty
 
@@ -119,7 +120,7 @@ TEST(PageInBrowser, TheBundledExample) {
   ASSERT_EQ(cli::run_command_line(static_cast<int>(argv.size()), argv.data(), clock, streams, 1),
             0)
       << sink.text;
-  expect_page_works(browser, dir, page, 4, 4, 6);
+  expect_page_works(browser, dir, page, 4, 4, 0, 6);
 }
 
 // A large run with a skipped file and a name full of markup: the median and band.
@@ -134,8 +135,9 @@ TEST(PageInBrowser, MedianAndBandOfManySpectra) {
   run.ending = "OK";
   const std::string page = dir.file("run.html");
   ASSERT_EQ(write_page(page, render_page(run, records)), "");
-  // The median is one path; the first 24 cards are drawn at once, one of them skipped.
-  expect_page_works(browser, dir, page, 30, 1, 23);
+  // The median is one line over one band; the first 24 cards are drawn at once, one of
+  // them skipped.
+  expect_page_works(browser, dir, page, 30, 1, 1, 23);
 }
 
 }  // namespace
