@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
   }
   StdStream out(stdout);
   StdStream err(stderr);
-  ftir::cli::Streams streams{out, err, isatty(STDERR_FILENO) == 1};
+  ftir::report::StdConsole console;  // a red.dat run asked for with --report alone
+  ftir::cli::Streams streams{out, err, isatty(STDERR_FILENO) == 1, &console};
   const int status = ftir::cli::run_command_line(
       argc, argv, clock, streams, static_cast<int>(std::thread::hardware_concurrency()));
   std::fflush(stdout);

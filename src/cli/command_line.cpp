@@ -4,6 +4,7 @@
 
 #include "cli/check.h"
 #include "cli/options.h"
+#include "cli/run_page.h"
 
 namespace ftir::cli {
 
@@ -22,6 +23,9 @@ int run_command_line(int argc, const char* const* argv, const report::Clock& clo
     if (const auto* leave = std::get_if<PrintAndLeave>(&command)) {
       streams.out.write(leave->text);
       return 0;
+    }
+    if (const auto* red_dat = std::get_if<RedDatRun>(&command)) {
+      return run_red_dat_with_page(red_dat->report_path, clock, streams);
     }
     return run_files(std::get<Settings>(command), clock, streams);
   } catch (const OptionError& e) {

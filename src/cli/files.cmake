@@ -7,4 +7,5 @@ set(CLI_SOURCES
   src/cli/laser.cpp
   src/cli/options.cpp
   src/cli/run.cpp
+  src/cli/run_page.cpp
   src/cli/summary.cpp)

@@ -150,6 +150,11 @@ Command parse_options(int argc, const char* const* argv, int cores) {
   app.add_option("--save-red-dat", s.red_dat_path,
                  "write the equivalent red.dat, where one can express the run")
       ->type_name("FILE");
+  app.add_option("--report", s.report_path,
+                 "write the page of the run: one HTML file with the settings, a table of the "
+                 "files, flags for unusual files and plots of every spectrum; alone, with no "
+                 "FILE, it runs ./red.dat as with no arguments and writes its page")
+      ->type_name("FILE.html");
   app.add_flag("-q,--quiet", s.quiet, "only errors and the closing summary line");
   app.add_option("-j,--jobs", jobs,
                  "files converted at once (default: the number of cores); output is the same "
@@ -222,6 +227,17 @@ Command parse_options(int argc, const char* const* argv, int cores) {
     }
   }
   if (s.outdir.empty()) refuse("--out", s.outdir, "is not a folder name");
+  if (s.report_path.empty() && app.count("--report") > 0) {
+    refuse("--report", s.report_path, "is not a file name");
+  }
+  s.keep_curves = !s.report_path.empty();  // the page draws them; nothing else needs them
+  if (s.files.empty() && !s.report_path.empty()) {
+    std::size_t others = 0;
+    for (const CLI::Option* option : app.get_options()) {
+      if (option->get_name() != "--report") others += option->count();
+    }
+    if (others == 0) return RedDatRun{s.report_path};
+  }
   if (s.files.empty()) {
     throw OptionError("no FILE given (with no arguments at all, ftir-reduce runs ./red.dat)");
   }

@@ -21,7 +21,12 @@ class OptionError : public std::runtime_error {
 struct PrintAndLeave {
   std::string text;
 };
-using Command = std::variant<Settings, PrintAndLeave>;
+// `--report FILE` alone: the red.dat run of ./red.dat, exactly as with no arguments, and
+// the page of that run.
+struct RedDatRun {
+  std::string report_path;
+};
+using Command = std::variant<Settings, PrintAndLeave, RedDatRun>;
 
 // Parses argv[1..argc-1]; `cores` is the default of --jobs. Throws OptionError.
 Command parse_options(int argc, const char* const* argv, int cores);

@@ -17,8 +17,10 @@
 #include <thread>
 #include <utility>
 
+#include "cli/run_page.h"
 #include "cli/summary.h"
 #include "driver/workspace.h"
+#include "page/page.h"
 #include "spcfile/output_name.h"
 
 namespace ftir::cli {
@@ -240,7 +242,8 @@ int run_files(const Settings& settings, const report::Clock& clock, Streams& str
   }
   for (const auto& [option, path] :
        {std::pair{"--log", &settings.log_path}, std::pair{"--summary", &settings.summary_path},
-        std::pair{"--save-red-dat", &settings.red_dat_path}}) {
+        std::pair{"--save-red-dat", &settings.red_dat_path},
+        std::pair{"--report", &settings.report_path}}) {
     const std::optional<FileId> id = path->empty() ? std::nullopt : file_id(*path);
     if (id && inputs.contains(*id)) {
       return error(std::string(option) + ": '" + *path + "' is one of the input files");
@@ -274,7 +277,10 @@ int run_files(const Settings& settings, const report::Clock& clock, Streams& str
     log.write(out.log);
     out.console.clear();
     out.log.clear();
+    if (settings.keep_curves) page::shrink_for_page(out.record);
     records.push_back(out.record);
+    out.record.spectrum = {};  // the page reads the curves from `records` alone
+    out.record.phase = {};
     outcomes.push_back(std::move(out));
     progress.show(outcomes.size());
   });
@@ -299,6 +305,10 @@ int run_files(const Settings& settings, const report::Clock& clock, Streams& str
     if (!write_file(settings.summary_path, json ? summary_json(records) : summary_csv(records))) {
       status = error("cannot write " + settings.summary_path + ": " + std::strerror(errno));
     }
+  }
+  if (!settings.report_path.empty()) {
+    const std::string page_error = write_run_page(settings, clock, records);
+    if (!page_error.empty()) status = error(page_error);
   }
   if (!settings.red_dat_path.empty()) {
     const RedDatText red = equivalent_red_dat(settings, jobs, outcomes);

@@ -18,6 +18,7 @@ struct Streams {
   report::Sink& out;
   report::Sink& err;
   bool err_is_terminal = false;
+  report::Console* console = nullptr;  // the classic console, for a red.dat run (--report)
 };
 
 // The files this run converts (its shard of the list, in list order), each with the

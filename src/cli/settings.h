@@ -33,6 +33,7 @@ struct Settings {
   std::string log_path;           // empty: no log
   std::string summary_path;       // empty: no summary; .csv or .json
   std::string red_dat_path;       // empty: no red.dat
+  std::string report_path;        // empty: no page of the run
   bool quiet = false;
   bool keep_curves = false;        // the records also keep every written curve (for a page)
   int jobs = 1;   // workers

@@ -86,31 +86,39 @@ void process_file(report::Report& report, const report::Clock& clock, RunParamet
 }
 
 int run_batch(report::Report& report, const report::Clock& clock, RunParameters& params,
-              Workspace& ws, std::vector<transform::FileRecord>* records) {
+              Workspace& ws, std::vector<transform::FileRecord>* records,
+              const FileOptions& run_options) {
   if (records != nullptr) records->reserve(records->size() + params.files.size());
   int skipped = 0;
   // The run's input files as they are now, and the outputs written for them.
   spcfile::OutputClaims outputs(params.files);
-  FileOptions options;
+  FileOptions options = run_options;
   options.outputs = &outputs;
   transform::FileRecord scratch;
   for (const std::string& fname : params.files) {
     transform::FileRecord& record = records != nullptr ? records->emplace_back() : scratch;
     if (records == nullptr) record = {};
     process_file(report, clock, params, ws, fname, record, options);
+    if (options.file_ended) options.file_ended(record);
     if (record.status == transform::FileStatus::kSkipped) ++skipped;
   }
   return skipped;
 }
 
-int run_program(report::Console& console, const report::Clock& clock,
-                std::vector<transform::FileRecord>* records) {
+namespace {
+
+// The run of both run_program()s; `params_read` and `stop_text`, when given, receive
+// red.dat as read and the stop text.
+int run_whole(report::Console& console, const report::Clock& clock,
+              std::vector<transform::FileRecord>* records, const FileOptions& options,
+              std::optional<RunParameters>* params_read, std::string* stop_text) {
   report::Report report(console);
   try {
     RunParameters params = load_run_parameters("red.dat");
+    if (params_read != nullptr) *params_read = params;
     if (params.ilog == 1) report.open_log("red.out");
     auto ws = std::make_unique<Workspace>();  // once per run
-    int skipped = run_batch(report, clock, params, *ws, records);
+    int skipped = run_batch(report, clock, params, *ws, records, options);
     report.close_log();
     report::stop("OK", skipped == 0 ? report::kExitOk : report::kExitSkipped);
   } catch (const report::RunStop& s) {  // the only catch of a RunStop
@@ -118,9 +126,25 @@ int run_program(report::Console& console, const report::Clock& clock,
         records->back().status == transform::FileStatus::kStopped) {
       records->back().reason = s.text();
     }
+    if (stop_text != nullptr) *stop_text = s.text();
     report.show_stop_text(s.text());
     return s.exit_status();
   }
+}
+
+}  // namespace
+
+int run_program(report::Console& console, const report::Clock& clock,
+                std::vector<transform::FileRecord>* records) {
+  return run_whole(console, clock, records, {}, nullptr, nullptr);
+}
+
+int run_program(report::Console& console, const report::Clock& clock, RunKept& kept,
+                const FileOptions& options) {
+  FileOptions classic;
+  classic.keep_curves = options.keep_curves;
+  classic.file_ended = options.file_ended;
+  return run_whole(console, clock, &kept.records, classic, &kept.params, &kept.stop_text);
 }
 
 }  // namespace ftir::driver

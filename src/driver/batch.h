@@ -1,6 +1,8 @@
 // The batch loop and the run as a whole.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,8 @@ struct FileOptions {
   // middle third of the record (npts < 3 jmax <= 2 npts), single-sided otherwise.
   bool auto_side = false;
   bool keep_curves = false;  // the record also keeps the written curves
+  // Called with each file's record as the file ends (a page shrinks the kept curves there).
+  std::function<void(transform::FileRecord&)> file_ended;
   spcfile::Refusals refusals = spcfile::Refusals::kStopRun;
   // The run's output names, checked before each file is written (none: not checked).
   spcfile::OutputClaims* outputs = nullptr;
@@ -37,7 +41,8 @@ void process_file(report::Report& report, const report::Clock& clock, RunParamet
 // Processes every listed file in order; returns the number of files skipped. When
 // `records` is given, one record per file started is added to it.
 int run_batch(report::Report& report, const report::Clock& clock, RunParameters& params,
-              Workspace& ws, std::vector<transform::FileRecord>* records = nullptr);
+              Workspace& ws, std::vector<transform::FileRecord>* records = nullptr,
+              const FileOptions& options = {});
 
 // The whole run in the working directory: red.dat, red.out, the batch, the stop.
 // Returns the exit status: 0 after "OK", 2 after "OK" with skipped files, 1 on a failure.
@@ -45,5 +50,18 @@ int run_batch(report::Report& report, const report::Clock& clock, RunParameters&
 // a stop ended has status kStopped and the stop text as reason).
 int run_program(report::Console& console, const report::Clock& clock,
                 std::vector<transform::FileRecord>* records = nullptr);
+
+// What a caller keeps of a whole run besides its exit status (the page of the run).
+struct RunKept {
+  std::vector<transform::FileRecord> records;  // every file the run started, as above
+  std::optional<RunParameters> params;         // red.dat as read, once it could be read
+  std::string stop_text;                       // "OK", or the text the run stopped with
+};
+
+// The same run, every console line, log and output byte alike, keeping `kept`; `options`
+// may ask the records to keep the written curves (keep_curves and file_ended only: the
+// other options would change the run).
+int run_program(report::Console& console, const report::Clock& clock, RunKept& kept,
+                const FileOptions& options);
 
 }  // namespace ftir::driver
