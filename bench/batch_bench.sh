@@ -13,7 +13,10 @@
 # file after the first ((wall - wall of the one-file run) / (files - 1)). The files of a
 # batch share their geometry, so from the second file on the window weights are the ones
 # the first file computed. Then the one-file run alone (median of RUNS runs, no time -v
-# around it) and a run with no files, the start-up cost.
+# around it) and a run with no files, the start-up cost. Last, when this ftir-reduce has a
+# command line with `-j` (asked of its --help at run time), 700 names of the same file
+# converted with -j 1 and with -j 2 (median of JRUNS runs each), as files per second;
+# otherwise that row says "n/a (no -j)".
 #
 # The machine is shared: the load average is printed before and after.
 set -euo pipefail
@@ -21,6 +24,7 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-build-bench}
 case "$build" in /*) ;; *) build="$repo/$build" ;; esac
 runs=${RUNS:-21}
+jruns=${JRUNS:-3}
 jobs=${JOBS:-2}
 
 "$repo/scripts/install-packages.sh" cmake make g++ time >/dev/null
@@ -120,4 +124,31 @@ awk -v m="$one_median" -v n="$one_min" -v r="$runs" 'BEGIN {
 awk -v m="$none_median" -v n="$none_min" -v r="$runs" -v rss="$none_rss" 'BEGIN {
   printf "  no-file run:   median %6.1f ms, fastest %6.1f ms (%d runs), peak RSS %.1f MB\n",
     m / 1e6, n / 1e6, r, rss / 1024 }'
+
+# -j N over 700 names (links to the one interferogram, so that no two outputs share a name),
+# with the batch's settings on the command line. Prints the median wall time in ns.
+measure_jobs() {
+  local jobs_n=$1 k t0 t1
+  for ((k = 0; k < jruns; k++)); do
+    rm -rf "$work/j/out"
+    t0=$(now_ns)
+    (cd "$work/j" && "$exe" -j "$jobs_n" -q -o out --sides single --window blackman-harris \
+      --points 262144 --no-res --res 4 --range 400:4000 --laser 15800.823 --sampr 1 \
+      ig*.spc >/dev/null 2>&1 </dev/null) || { echo "-j $jobs_n run failed" >&2; exit 1; }
+    t1=$(now_ns)
+    echo $((t1 - t0))
+  done | median
+}
+
+if "$exe" --help 2>&1 | grep -q -- '--jobs'; then
+  mkdir -p "$work/j"
+  for ((k = 1; k <= 700; k++)); do ln -sf "$work/ig.spc" "$work/j/$(printf 'ig%03d.spc' "$k")"; done
+  j1=$(measure_jobs 1)
+  j2=$(measure_jobs 2)
+  awk -v a="$j1" -v b="$j2" -v r="$jruns" 'BEGIN {
+    printf "  -j 2 against -j 1, 700 files: %.1f against %.1f files/s, ratio %.2f (%d runs)\n",
+      700 / (b / 1e9), 700 / (a / 1e9), a / b, r }'
+else
+  echo "  -j 2 against -j 1, 700 files: n/a (no -j)"
+fi
 echo "  load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
