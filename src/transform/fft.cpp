@@ -289,24 +289,61 @@ Fft::Fft()
       tiles_(2 * kTilePoints),
       tile_work_(2 * kTilePoints) {}
 
+namespace {
+
+// The recurrence u = u * w of one stage's twiddles, stored entry by entry.
+class TwiddleChain {
+ public:
+  TwiddleChain() = default;
+  TwiddleChain(double* tables, int stage, int ndir)
+      : le1_(1 << (stage - 1)),
+        table_(tables + table_offset(le1_)),
+        w_(stage_rotation(le1_, ndir)) {}
+  bool done() const { return k_ == le1_; }
+  void step() {
+    const std::size_t at = pair_offset(table_point(le1_, k_));
+    table_[at] = u_.re;
+    table_[at + 2] = u_.im;
+    u_ = mul(u_, w_);
+    ++k_;
+  }
+
+ private:
+  int le1_ = 0;
+  double* table_ = nullptr;
+  Complex w_{};
+  Complex u_{1.0, 0.0};
+  int k_ = 0;
+};
+
+}  // namespace
+
 void Fft::make_twiddles(int n, int ndir) {
   if (ndir != twiddle_ndir_) {
     twiddle_ndir_ = ndir;
     twiddle_stages_ = 0;
   }
-  for (int l = twiddle_stages_ + 1; l <= n; ++l) {
-    const int le1 = 1 << (l - 1);
-    double* table = twiddles_.data() + table_offset(le1);
-    const Complex w = stage_rotation(le1, ndir);
-    Complex u{1.0, 0.0};
-    for (int k = 0; k < le1; ++k) {
-      const std::size_t at = pair_offset(table_point(le1, k));
-      table[at] = u.re;
-      table[at + 2] = u.im;
-      u = mul(u, w);
+  if (n <= twiddle_stages_) return;
+  // Each twiddle waits for the one before it, so one recurrence alone leaves the processor
+  // idle most of the time. The stages are independent: the last and longest runs beside the
+  // others, which take turns and together are shorter.
+  double* tables = twiddles_.data();
+  TwiddleChain longest(tables, n, ndir);
+  int other = n - 1;
+  TwiddleChain side;
+  if (other > twiddle_stages_) side = TwiddleChain(tables, other, ndir);
+  while (!longest.done()) {
+    longest.step();
+    if (other > twiddle_stages_) {
+      side.step();
+      if (side.done() && --other > twiddle_stages_) side = TwiddleChain(tables, other, ndir);
     }
   }
-  twiddle_stages_ = std::max(twiddle_stages_, n);
+  for (; other > twiddle_stages_; --other) {
+    if (side.done()) side = TwiddleChain(tables, other, ndir);
+    while (!side.done()) side.step();
+  }
+  twiddle_stages_ = n;
 }
 
 void Fft::small_transform(Complex* data, int n) {
