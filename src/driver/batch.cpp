@@ -23,8 +23,9 @@ bool process_file(report::Report& report, const report::Clock& clock, RunParamet
   report.console(kFileFormat, {fname});
   report.log(kFileFormat, {fname});
 
-  spcfile::ReadResult read = spcfile::READSC(report, fname, kReadLow, kReadHigh,
-                                             Workspace::kSamples, ws.xin, ws.yin, ws.io);
+  // No X values: the paths never use them.
+  spcfile::ReadResult read =
+      spcfile::READSC(report, fname, kReadLow, kReadHigh, Workspace::kSamples, {}, ws.yin, ws.io);
   if (read.skip_reason != nullptr) {
     report.skipped(fname, read.skip_reason);
     return false;
