@@ -3,6 +3,8 @@
 // bit for bit with any faithful implementation.
 #include "transform/single_sided.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -115,6 +117,124 @@ int phase_determination(PathContext& ctx, const PathRequest& req, PathStorage& w
   return is;
 }
 
+double load_weighted_record(std::span<const double> record, int istart, int is, int lnum,
+                            std::span<const double> weight, std::span<Complex> load) {
+  const int npts = static_cast<int>(record.size());
+  const int knt = lnum + is;
+  const int lknt = 2 * lnum;
+  assert(load.size() == static_cast<std::size_t>(lknt) && weight.size() >= static_cast<std::size_t>(knt));
+  const int wrapped = std::min(is, lnum);
+  std::fill(load.begin() + lnum, load.end() - wrapped, Complex{0.0, 0.0});
+  double e = 0.0;
+  const double ramp_length = 2 * is + 1;
+  auto point = [&](int t) {
+    const int index = istart + t - 1;
+    double value = (index >= 1 && index <= npts) ? record[static_cast<std::size_t>(index) - 1] : 0.0;
+    const double ramp = t <= 2 * is ? t / ramp_length : 1.0;
+    value = value * ramp * weight[static_cast<std::size_t>(t) - 1];
+    const double f = (t == 1 || t == knt) ? 0.5 : 1.0;
+    e += f * (value * value);
+    if (t > is) {
+      load[static_cast<std::size_t>(t - is) - 1] = {value, 0.0};
+    } else if (t > is - wrapped) {
+      load[static_cast<std::size_t>(lknt - is + t) - 1] = {value, 0.0};
+    }
+  };
+  // The ramp, the first point, and up to where the record starts.
+  int t = 1;
+  const int first_plain = std::max(2 * is + 1, 2 - istart);
+  for (; t < first_plain && t <= knt; ++t) point(t);
+  // Past the ramp, up to the record's end and short of the last point (its factor is 0.5),
+  // two points at a time: the ramp and the factor f are then 1.0, and multiplying by 1.0
+  // changes no bit, so value * weight and value * value remain; the energy still takes one
+  // point after the other.
+  const int last_pair = std::min(knt - 1, npts - istart + 1);  // index = istart + t - 1 <= npts
+  const __m128d zero = _mm_setzero_pd();
+  for (; t + 1 <= last_pair; t += 2) {
+    const double* y = record.data() + (istart + t - 2);  // the record at index istart + t - 1
+    double* out = &load[static_cast<std::size_t>(t - is) - 1].re;
+    const __m128d value = _mm_mul_pd(_mm_loadu_pd(y), _mm_loadu_pd(weight.data() + (t - 1)));
+    const __m128d square = _mm_mul_pd(value, value);
+    e += _mm_cvtsd_f64(square);
+    e += _mm_cvtsd_f64(_mm_unpackhi_pd(square, square));
+    _mm_storeu_pd(out, _mm_unpacklo_pd(value, zero));
+    _mm_storeu_pd(out + 2, _mm_unpackhi_pd(value, zero));
+  }
+  for (; t <= knt; ++t) point(t);
+  return e;
+}
+
+double phase_correct(const PhaseTables& p, int is, double fmax, double delta, int lnum,
+                     std::span<const Complex> work, std::span<double> yin, Lagint& lagint) {
+  const double* xa = p.abscissa.data();
+  const double last_abscissa = xa[static_cast<std::size_t>(is) - 1];
+  std::size_t j = 0;  // 0-based start of the three-point window
+  double energy = 0.0;
+  auto point = [&](int i) {
+    const double x = (i - 1) * delta;
+    while (!(xa[j] <= x && x <= xa[j + 2])) {
+      if (j + 3 == static_cast<std::size_t>(is) && x > last_abscissa &&
+          x - last_abscissa <= kGridEndTolerance * fmax) {
+        break;
+      }
+      ++j;
+      if (j + 3 > static_cast<std::size_t>(is)) report::stop("Crash", report::kExitFailure);
+    }
+    const auto [s, c] = lagint(1, x, 3, &xa[j], &p.sine[j], &p.cosine[j]);
+    const Complex value = work[static_cast<std::size_t>(i) - 1];
+    const double y = value.re * c + value.im * s;
+    yin[static_cast<std::size_t>(i) - 1] = y;
+    const double f = (i == 1 || i == lnum) ? 0.5 : 1.0;
+    energy += f * (y * y);
+  };
+  // The first and the last point go through LAGINT as they are (the last leaves its bracket
+  // remembered); between them two neighbouring points at a time when both lie in the
+  // current window, on the same side of its middle abscissa. LAGINT then takes, for both,
+  // the points a = xa(k) and b = xa(k+1) around the middle (k + 1 the first with x below
+  // it, or k the middle), and interpolates with the factors 1.0 * ((x - b) / (a - b)) and
+  // 1.0 * ((x - a) / (b - a)) summed from 0.0 (see Lagint): done here with the same
+  // operations in the same order, two points to a register. Multiplying by f = 1.0 changes
+  // no bit.
+  point(1);
+  int i = 2;
+  const __m128d one = _mm_set1_pd(1.0);
+  const __m128d zero = _mm_setzero_pd();
+  const double* re_im = &work.data()->re;
+  while (i + 1 < lnum) {
+    const double x0 = (i - 1) * delta;
+    const double x1 = i * delta;
+    const double middle = xa[j + 1];
+    // x0 >= xa(j) holds already: x0 is not below the point before it.
+    if (!(x1 <= xa[j + 2] && (middle > x1 || !(middle > x0)))) {
+      point(i);
+      ++i;
+      continue;
+    }
+    const std::size_t k = middle > x0 ? j : j + 1;
+    const __m128d x = _mm_set_pd(x1, x0);
+    const __m128d a = _mm_set1_pd(xa[k]);
+    const __m128d b = _mm_set1_pd(xa[k + 1]);
+    const __m128d pa = _mm_mul_pd(one, _mm_div_pd(_mm_sub_pd(x, b), _mm_sub_pd(a, b)));
+    const __m128d pb = _mm_mul_pd(one, _mm_div_pd(_mm_sub_pd(x, a), _mm_sub_pd(b, a)));
+    const __m128d s = _mm_add_pd(_mm_add_pd(zero, _mm_mul_pd(_mm_set1_pd(p.sine[k]), pa)),
+                                 _mm_mul_pd(_mm_set1_pd(p.sine[k + 1]), pb));
+    const __m128d c = _mm_add_pd(_mm_add_pd(zero, _mm_mul_pd(_mm_set1_pd(p.cosine[k]), pa)),
+                                 _mm_mul_pd(_mm_set1_pd(p.cosine[k + 1]), pb));
+    const __m128d v0 = _mm_loadu_pd(re_im + 2 * (i - 1));
+    const __m128d v1 = _mm_loadu_pd(re_im + 2 * i);
+    const __m128d re = _mm_unpacklo_pd(v0, v1);
+    const __m128d im = _mm_unpackhi_pd(v0, v1);
+    const __m128d y = _mm_add_pd(_mm_mul_pd(re, c), _mm_mul_pd(im, s));
+    _mm_storeu_pd(yin.data() + (i - 1), y);
+    const __m128d square = _mm_mul_pd(y, y);
+    energy += _mm_cvtsd_f64(square);
+    energy += _mm_cvtsd_f64(_mm_unpackhi_pd(square, square));
+    i += 2;
+  }
+  for (; i <= lnum; ++i) point(i);
+  return energy;
+}
+
 PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, PathStorage& ws) {
   report::Report& report = ctx.report;
   const DegenerateSkip skip(report, req.fname, res);
@@ -176,24 +296,8 @@ PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, P
   // in order. The load: the centerburst and what follows first, the points before it
   // wrapped to the end (only as many as the first half can take), zeros between.
   const std::span<const double> weight = ws.window.weights(req.iapod, is, xstep, opd, knt);
-  const int wrapped = std::min(is, lnum);
-  const std::span<Complex> load = ws.work.first(static_cast<std::size_t>(lknt));
-  std::fill(load.begin() + lnum, load.end() - wrapped, Complex{0.0, 0.0});
-  double e = 0.0;
-  const double ramp_length = 2 * is + 1;
-  for (int t = 1; t <= knt; ++t) {
-    const int index = istart + t - 1;
-    double value = (index >= 1 && index <= npts) ? at(ws.yin, index) : 0.0;
-    const double ramp = t <= 2 * is ? t / ramp_length : 1.0;
-    value = value * ramp * weight[static_cast<std::size_t>(t) - 1];
-    const double f = (t == 1 || t == knt) ? 0.5 : 1.0;
-    e += f * (value * value);
-    if (t > is) {
-      at(ws.work, t - is) = {value, 0.0};
-    } else if (t > is - wrapped) {
-      at(ws.work, lknt - is + t) = {value, 0.0};
-    }
-  }
+  double e = load_weighted_record(ws.yin.first(static_cast<std::size_t>(npts)), istart, is, lnum,
+                                  weight, ws.work.first(static_cast<std::size_t>(lknt)));
   e = e * xstep;
   report.log(kIpoint, {is + lnum});
   report.log(kFftArguments, {lknt, lexp, 1});
@@ -205,27 +309,7 @@ PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, P
   // Phase correction: the sine and cosine of the phase, each interpolated linearly in a
   // three-point window of the phase table, rotate every value back onto the real axis.
   // The spectrum's energy is summed on the way, in the same order as trapezoid_energy.
-  const PhaseTables& p = ws.phase;
-  const double last_abscissa = p.abscissa[static_cast<std::size_t>(is) - 1];
-  std::size_t j = 0;  // 0-based start of the three-point window
-  double energy = 0.0;
-  for (int i = 1; i <= lnum; ++i) {
-    const double x = (i - 1) * delta;
-    while (!(p.abscissa[j] <= x && x <= p.abscissa[j + 2])) {
-      if (j + 3 == static_cast<std::size_t>(is) && x > last_abscissa &&
-          x - last_abscissa <= kGridEndTolerance * fmax) {
-        break;
-      }
-      ++j;
-      if (j + 3 > static_cast<std::size_t>(is)) report::stop("Crash", report::kExitFailure);
-    }
-    const auto [s, c] = ws.lagint(1, x, 3, &p.abscissa[j], &p.sine[j], &p.cosine[j]);
-    const Complex value = at(ws.work, i);
-    const double y = value.re * c + value.im * s;
-    at(ws.yin, i) = y;
-    const double f = (i == 1 || i == lnum) ? 0.5 : 1.0;
-    energy += f * (y * y);
-  }
+  const double energy = phase_correct(ws.phase, is, fmax, delta, lnum, ws.work, ws.yin, ws.lagint);
   ws.title.apply_window(req.iapod);
 
   const double e2 = delta * energy;
