@@ -289,35 +289,6 @@ Fft::Fft()
       tiles_(2 * kTilePoints),
       tile_work_(2 * kTilePoints) {}
 
-namespace {
-
-// The recurrence u = u * w of one stage's twiddles, stored entry by entry.
-class TwiddleChain {
- public:
-  TwiddleChain() = default;
-  TwiddleChain(double* tables, int stage, int ndir)
-      : le1_(1 << (stage - 1)),
-        table_(tables + table_offset(le1_)),
-        w_(stage_rotation(le1_, ndir)) {}
-  bool done() const { return k_ == le1_; }
-  void step() {
-    const std::size_t at = pair_offset(table_point(le1_, k_));
-    table_[at] = u_.re;
-    table_[at + 2] = u_.im;
-    u_ = mul(u_, w_);
-    ++k_;
-  }
-
- private:
-  int le1_ = 0;
-  double* table_ = nullptr;
-  Complex w_{};
-  Complex u_{1.0, 0.0};
-  int k_ = 0;
-};
-
-}  // namespace
-
 void Fft::make_twiddles(int n, int ndir) {
   if (ndir != twiddle_ndir_) {
     twiddle_ndir_ = ndir;
@@ -326,22 +297,53 @@ void Fft::make_twiddles(int n, int ndir) {
   if (n <= twiddle_stages_) return;
   // Each twiddle waits for the one before it, so one recurrence alone leaves the processor
   // idle most of the time. The stages are independent: the last and longest runs beside the
-  // others, which take turns and together are shorter.
-  double* tables = twiddles_.data();
-  TwiddleChain longest(tables, n, ndir);
+  // others, which take turns and together are shorter. The running values stay in local
+  // variables, which the table stores cannot touch.
+  double* const tables = twiddles_.data();
+  struct Chain {
+    int le1;
+    double* table;
+    Complex w;
+  };
+  auto chain = [tables, ndir](int stage) {
+    const int le1 = 1 << (stage - 1);
+    return Chain{le1, tables + table_offset(le1), stage_rotation(le1, ndir)};
+  };
+  auto store = [](const Chain& c, int k, Complex u) {
+    const std::size_t at = pair_offset(table_point(c.le1, k));
+    c.table[at] = u.re;
+    c.table[at + 2] = u.im;
+  };
+  const Chain longest = chain(n);
+  Complex u{1.0, 0.0};
   int other = n - 1;
-  TwiddleChain side;
-  if (other > twiddle_stages_) side = TwiddleChain(tables, other, ndir);
-  while (!longest.done()) {
-    longest.step();
+  Chain side = chain(std::max(other, 1));
+  Complex v{1.0, 0.0};
+  int kv = 0;
+  for (int k = 0; k < longest.le1; ++k) {
+    store(longest, k, u);
+    u = mul(u, longest.w);
     if (other > twiddle_stages_) {
-      side.step();
-      if (side.done() && --other > twiddle_stages_) side = TwiddleChain(tables, other, ndir);
+      store(side, kv, v);
+      v = mul(v, side.w);
+      if (++kv == side.le1 && --other > twiddle_stages_) {
+        side = chain(other);
+        v = {1.0, 0.0};
+        kv = 0;
+      }
     }
   }
+  // What the other stages still need, should they be the longer side.
   for (; other > twiddle_stages_; --other) {
-    if (side.done()) side = TwiddleChain(tables, other, ndir);
-    while (!side.done()) side.step();
+    if (kv == side.le1) {
+      side = chain(other);
+      v = {1.0, 0.0};
+      kv = 0;
+    }
+    for (; kv < side.le1; ++kv) {
+      store(side, kv, v);
+      v = mul(v, side.w);
+    }
   }
   twiddle_stages_ = n;
 }
