@@ -485,7 +485,9 @@ TEST_F(ReaderTest, ReadingWithoutXGivesTheSameSamplesBitForBit) {
     EXPECT_EQ(without_x.skip_reason == nullptr, with_x.skip_reason == nullptr);
     EXPECT_EQ(with_x.skip_reason == nullptr, c.nan_at < 0);
     ASSERT_EQ(with_x.npts, c.nan_at < 0 ? kCount : 0);
-    EXPECT_EQ(std::memcmp(y_with_x.data(), yin.data(), y_with_x.size() * sizeof(double)), 0);
+    if (!y_with_x.empty()) {
+      EXPECT_EQ(std::memcmp(y_with_x.data(), yin.data(), y_with_x.size() * sizeof(double)), 0);
+    }
   }
 }
 
