@@ -422,7 +422,8 @@ TEST_F(ReaderTest, NonFiniteHeaderValuesKeepNoPointRatherThanFailing) {
 
 
 // Without X values the samples are decoded four at a time; every sample kind, with extreme
-// integers, signed zeros, f32 subnormals and a count that is not a multiple of four, gives
+// integers, signed zeros, f32 subnormals and a count that is not a multiple of four (in
+// more than one chunk of the data block), gives
 // the same points, bit for bit, as the reading that stores X (one sample at a time).
 TEST_F(ReaderTest, ReadingWithoutXGivesTheSameSamplesBitForBit) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -455,8 +456,8 @@ TEST_F(ReaderTest, ReadingWithoutXGivesTheSameSamplesBitForBit) {
                         {"old, i32, 2^31 x factor beyond f32", true, 0x00, 150, -1},
                         {"new, f32", false, 0x00, -128, -1},
                         {"new, f32 with a NaN", false, 0x00, -128, 501},
-                        {"new, f32 with a NaN among the last", false, 0x00, -128, 1001}};
-  constexpr int kCount = 1003;
+                        {"new, f32 with a NaN among the last", false, 0x00, -128, 40001}};
+  constexpr int kCount = 40003;  // more than one 64 KiB chunk of the data block
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ByteImage image =
