@@ -420,11 +420,10 @@ TEST_F(ReaderTest, NonFiniteHeaderValuesKeepNoPointRatherThanFailing) {
   EXPECT_EQ(r.npts, 1);
 }
 
-
 // Without X values the samples are decoded four at a time; every sample kind, with extreme
 // integers, signed zeros, f32 subnormals and a count that is not a multiple of four (in
-// more than one chunk of the data block), gives
-// the same points, bit for bit, as the reading that stores X (one sample at a time).
+// more than one chunk of the data block), gives the same points, bit for bit, as the
+// reading that stores X (one sample at a time).
 TEST_F(ReaderTest, ReadingWithoutXGivesTheSameSamplesBitForBit) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   std::mt19937 rng(12);
