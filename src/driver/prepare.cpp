@@ -50,8 +50,8 @@ int remove_mean_and_find_centerburst(report::Report& report, std::span<double> y
     largest2 = _mm_max_pd(largest2, _mm_and_pd(value, magnitude_bits));
     unordered = _mm_or_pd(unordered, _mm_cmpunord_pd(value, value));
   }
-  double largest = std::fmax(_mm_cvtsd_f64(largest2),
-                             _mm_cvtsd_f64(_mm_unpackhi_pd(largest2, largest2)));
+  double largest =
+      std::fmax(_mm_cvtsd_f64(largest2), _mm_cvtsd_f64(_mm_unpackhi_pd(largest2, largest2)));
   bool any_nan = _mm_movemask_pd(unordered) != 0;
   for (; i < n; ++i) {
     y[i] -= mean;

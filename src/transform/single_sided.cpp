@@ -123,7 +123,8 @@ double load_weighted_record(std::span<const double> record, int istart, int is, 
   const int npts = static_cast<int>(record.size());
   const int knt = lnum + is;
   const int lknt = 2 * lnum;
-  assert(load.size() == static_cast<std::size_t>(lknt) && weight.size() >= static_cast<std::size_t>(knt));
+  assert(load.size() == static_cast<std::size_t>(lknt) &&
+         weight.size() >= static_cast<std::size_t>(knt));
   const int wrapped = std::min(is, lnum);
   // All bytes zero are +0.0 in both parts.
   std::memset(static_cast<void*>(load.data() + lnum), 0,
@@ -133,7 +134,8 @@ double load_weighted_record(std::span<const double> record, int istart, int is, 
   // Point t's term f * value^2; the caller adds it to the sum, which then stays in a register.
   auto point = [&](int t) {
     const int index = istart + t - 1;
-    double value = (index >= 1 && index <= npts) ? record[static_cast<std::size_t>(index) - 1] : 0.0;
+    double value =
+        (index >= 1 && index <= npts) ? record[static_cast<std::size_t>(index) - 1] : 0.0;
     const double ramp = t <= 2 * is ? t / ramp_length : 1.0;
     value = value * ramp * weight[static_cast<std::size_t>(t) - 1];
     if (t > is) {
@@ -194,11 +196,11 @@ double phase_correct(const PhaseTables& p, int is, double fmax, double delta, in
   };
   // The first and the last point go through LAGINT as they are (the last leaves its bracket
   // remembered). Between them, runs of points that lie in the current window on the same
-  // side of its middle abscissa go two at a time. LAGINT takes, for every point of a run,
-  // the same two abscissae a = xa(k) and b = xa(k+1) around the middle (k + 1 the first
-  // with x below it, or k the middle), and interpolates with the factors
-  // 1.0 * ((x - b) / (a - b)) and 1.0 * ((x - a) / (b - a)) summed from 0.0 (see Lagint):
-  // done here with the same operations in the same order, two points to a register, where
+  // side of its middle abscissa go two at a time. For every point of a run LAGINT takes the
+  // same two table points a and b: the window's first two when x lies below the middle,
+  // its last two otherwise. It returns (0.0 + ya(a) * pa) + ya(b) * pb with the factors
+  // pa = 1.0 * ((x - b) / (a - b)) and pb = 1.0 * ((x - a) / (b - a)) (see Lagint): done
+  // here with the same operations in the same order, two points to a register, where
   // multiplying by 1.0 (the factors' start, and f) is left out because it changes no bit.
   energy += point(1);
   int i = 2;

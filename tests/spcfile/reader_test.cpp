@@ -437,7 +437,8 @@ TEST_F(ReaderTest, ReadingWithoutXGivesTheSameSamplesBitForBit) {
   };
   auto f32 = [&rng](int k) {
     const float extremes[] = {-0.0f, 1.0e-45f, -3.0e38f, 0.0f};
-    return k % 5 == 0 ? extremes[k / 5 % 4] : std::bit_cast<float>(static_cast<std::uint32_t>(rng() & 0xBF7FFFFFu));
+    return k % 5 == 0 ? extremes[k / 5 % 4]
+                      : std::bit_cast<float>(static_cast<std::uint32_t>(rng() & 0xBF7FFFFFu));
   };
   struct Case {
     const char* what;
@@ -459,12 +460,17 @@ TEST_F(ReaderTest, ReadingWithoutXGivesTheSameSamplesBitForBit) {
   constexpr int kCount = 40003;  // more than one 64 KiB chunk of the data block
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    ByteImage image =
-        c.old_format
-            ? old_format_header({.flags = c.flags, .exponent = static_cast<std::int16_t>(c.exponent),
-                                 .pointcount = kCount, .firstx = 0.0f, .lastx = kCount - 1.0f})
-            : new_format_header({.flags = c.flags, .exponent = static_cast<std::int8_t>(c.exponent),
-                                 .pointcount = kCount, .firstx = 0.0, .lastx = kCount - 1.0});
+    ByteImage image = c.old_format
+                          ? old_format_header({.flags = c.flags,
+                                               .exponent = static_cast<std::int16_t>(c.exponent),
+                                               .pointcount = kCount,
+                                               .firstx = 0.0f,
+                                               .lastx = kCount - 1.0f})
+                          : new_format_header({.flags = c.flags,
+                                               .exponent = static_cast<std::int8_t>(c.exponent),
+                                               .pointcount = kCount,
+                                               .firstx = 0.0,
+                                               .lastx = kCount - 1.0});
     for (int k = 0; k < kCount; ++k) {
       if (c.exponent == -128) {
         append_f32(image, k == c.nan_at ? nan : f32(k));

@@ -25,11 +25,13 @@ double plain_load(const std::vector<double>& record, int istart, int is, int lnu
   const int knt = lnum + is;
   const int lknt = 2 * lnum;
   const int wrapped = std::min(is, lnum);
-  for (int m = lnum + 1; m <= lknt - wrapped; ++m) load[static_cast<std::size_t>(m - 1)] = {0.0, 0.0};
+  for (int m = lnum + 1; m <= lknt - wrapped; ++m)
+    load[static_cast<std::size_t>(m - 1)] = {0.0, 0.0};
   double e = 0.0;
   for (int t = 1; t <= knt; ++t) {
     const int index = istart + t - 1;
-    double value = (index >= 1 && index <= npts) ? record[static_cast<std::size_t>(index - 1)] : 0.0;
+    double value =
+        (index >= 1 && index <= npts) ? record[static_cast<std::size_t>(index - 1)] : 0.0;
     const double ramp = t <= 2 * is ? t / static_cast<double>(2 * is + 1) : 1.0;
     value = value * ramp * weight[static_cast<std::size_t>(t - 1)];
     e += ((t == 1 || t == knt) ? 0.5 : 1.0) * (value * value);
@@ -127,9 +129,10 @@ TEST(SingleSidedPassesTest, ScaleAndCutMatchesThePlainRule) {
     double wlow, whigh;
   };
   const double delta = 0.75;
-  const Case cases[] = {{1, 0.0, 10.0},   {2, 0.0, 0.75},    {9, 1.5, 3.0},    {10, 1.4, 3.1},
-                        {11, -5.0, 100.0}, {12, 3.0, 1.0},    {13, 7.5, 7.5},   {1000, 400.0, 600.75},
-                        {1001, 0.75, 0.75}, {64, 47.25, 1.0e9}};
+  const Case cases[] = {{1, 0.0, 10.0},    {2, 0.0, 0.75},        {9, 1.5, 3.0},
+                        {10, 1.4, 3.1},    {11, -5.0, 100.0},     {12, 3.0, 1.0},
+                        {13, 7.5, 7.5},    {1000, 400.0, 600.75}, {1001, 0.75, 0.75},
+                        {64, 47.25, 1.0e9}};
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "lnum " << c.lnum << ", " << c.wlow << " to " << c.whigh);
     std::vector<double> y(static_cast<std::size_t>(c.lnum) + 3);
@@ -144,7 +147,8 @@ TEST(SingleSidedPassesTest, ScaleAndCutMatchesThePlainRule) {
       if (xi < c.wlow) continue;
       if (xi > c.whigh) break;
       plain_x[static_cast<std::size_t>(plain_ii)] = xi;
-      plain_y[static_cast<std::size_t>(plain_ii)] = plain_y[static_cast<std::size_t>(i - 1)] * scale;
+      plain_y[static_cast<std::size_t>(plain_ii)] =
+          plain_y[static_cast<std::size_t>(i - 1)] * scale;
       ++plain_ii;
     }
     EXPECT_EQ(scale_and_cut(x, y, c.lnum, delta, scale, c.wlow, c.whigh), plain_ii);
