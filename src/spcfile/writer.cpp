@@ -120,8 +120,9 @@ void encode_values(const double* y, std::size_t count, double inverse, unsigned 
 
 int spectrum_exponent(std::span<const double> yout) {
   // The largest of a set does not depend on the order it is taken in: running maxima of
-  // two values to a register, then of the rest one by one. An infinity or a NaN counts as
-  // 0, which never raises the maximum.
+  // two values to a register, from the last values to the first, so that the first ones,
+  // which the data block encodes first, are still in the cache; then the few left over at
+  // the front one by one. An infinity or a NaN counts as 0, which never raises the maximum.
   const std::size_t n = yout.size();
   const double* y = yout.data();
   const __m128d magnitude_bits = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFF));
@@ -133,15 +134,15 @@ int spectrum_exponent(std::span<const double> yout) {
   };
   __m128d m0 = _mm_setzero_pd();
   __m128d m1 = _mm_setzero_pd();
-  std::size_t i = 0;
-  for (; i + 4 <= n; i += 4) {
-    take_two(m0, i);
-    take_two(m1, i + 2);
+  std::size_t i = n;
+  for (; i >= 4; i -= 4) {
+    take_two(m0, i - 4);
+    take_two(m1, i - 2);
   }
   const __m128d m2 = _mm_max_pd(m0, m1);
   double ymax = std::max(_mm_cvtsd_f64(m2), _mm_cvtsd_f64(_mm_unpackhi_pd(m2, m2)));
-  for (; i < n; ++i) {
-    const double magnitude = std::fabs(y[i]);
+  for (std::size_t k = 0; k < i; ++k) {
+    const double magnitude = std::fabs(y[k]);
     const double finite = magnitude <= std::numeric_limits<double>::max() ? magnitude : 0.0;
     ymax = finite > ymax ? finite : ymax;
   }
