@@ -13,7 +13,12 @@
 # file after the first ((wall - wall of the one-file run) / (files - 1)). The files of a
 # batch share their geometry, so from the second file on the window weights are the ones
 # the first file computed. Then the one-file run alone (median of RUNS runs, no time -v
-# around it) and a run with no files, the start-up cost.
+# around it) and a run with no files, the start-up cost. CPU times (user + system) stand
+# next to the wall times: on an idle machine they are about the same, on a shared one they
+# leave out the time the other processes took. Last, when this ftir-reduce has a
+# command line with `-j` (asked of its --help at run time), 700 names of the same file
+# converted with -j 1 and with -j 2 (median of JRUNS runs each), as files per second;
+# otherwise that row says "n/a (no -j)".
 #
 # The machine is shared: the load average is printed before and after.
 set -euo pipefail
@@ -21,6 +26,7 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-build-bench}
 case "$build" in /*) ;; *) build="$repo/$build" ;; esac
 runs=${RUNS:-21}
+jruns=${JRUNS:-3}
 jobs=${JOBS:-2}
 
 "$repo/scripts/install-packages.sh" cmake make g++ libcli11-dev nlohmann-json3-dev time >/dev/null
@@ -58,10 +64,11 @@ now_ns() { date +%s%N; }
 # Median of the numbers on standard input.
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-# Runs ftir-reduce in folder $1 $2 times under /usr/bin/time -v; prints "wall_ns rss_kb",
-# the median wall time and the largest peak resident set.
+# Runs ftir-reduce in folder $1 $2 times under /usr/bin/time -v; prints "wall_ns rss_kb
+# cpu_ns", the median wall time, the largest peak resident set and the median CPU time
+# (user + system).
 measure_with_time() {
-  local dir=$1 count=$2 walls=() rss=0 k t0 t1 r
+  local dir=$1 count=$2 walls=() cpus=() rss=0 k t0 t1 r
   for ((k = 0; k < count; k++)); do
     t0=$(now_ns)
     (cd "$dir" && /usr/bin/time -v -o "$work/time.txt" "$exe" >"$work/console.txt" </dev/null)
@@ -70,19 +77,24 @@ measure_with_time() {
     walls+=($((t1 - t0)))
     r=$(awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }' "$work/time.txt")
     ((r > rss)) && rss=$r
+    cpus+=("$(awk -F: '/User time|System time/ { s += $2 } END { printf "%.0f", s * 1e9 }' \
+      "$work/time.txt")")
   done
-  echo "$(printf '%s\n' "${walls[@]}" | median) $rss"
+  echo "$(printf '%s\n' "${walls[@]}" | median) $rss $(printf '%s\n' "${cpus[@]}" | median)"
 }
 
-# Median and minimum wall time (ns) of $2 plain runs in folder $1.
+# $2 plain runs in folder $1; prints the median and the fastest wall time and the median
+# CPU time (user + system), in ns, as the shell's own timing reports them.
 measure_plain() {
-  local dir=$1 count=$2 k t0 t1
+  local dir=$1 count=$2 k TIMEFORMAT='%3R %3U %3S'
   for ((k = 0; k < count; k++)); do
-    t0=$(now_ns)
-    (cd "$dir" && "$exe" >/dev/null </dev/null)
-    t1=$(now_ns)
-    echo $((t1 - t0))
-  done | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)], v[1] }'
+    (cd "$dir" && { time "$exe" >/dev/null </dev/null; } 2>>"$work/plain.txt")
+  done
+  local walls cpus
+  walls=$(awk '{ printf "%.0f\n", $1 * 1e9 }' "$work/plain.txt" | sort -n)
+  cpus=$(awk '{ printf "%.0f\n", ($2 + $3) * 1e9 }' "$work/plain.txt" | median)
+  rm -f "$work/plain.txt"
+  echo "$(median <<<"$walls") $(head -1 <<<"$walls") $cpus"
 }
 
 echo "Batch benchmark: $exe"
@@ -91,33 +103,60 @@ echo "  load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "  input: 262144-point single-sided interferogram, 1 MB; iapod 3, npow 18: lnum 262144,"
 echo "         a 2^19-point transform; output 400-4000 cm-1"
 echo
-printf '  %6s %5s %11s %11s %11s %12s %10s\n' files runs "wall (s)" "ms/file" "files/s" \
-  "marginal ms" "peak RSS"
+printf '  %6s %5s %11s %11s %11s %12s %10s %12s\n' files runs "wall (s)" "ms/file" "files/s" \
+  "marginal ms" "peak RSS" "CPU ms/file"
 wall1=0
 for count in 1 20 100 700; do
   make_run "$work/n$count" "$count"
   reps=5
   ((count >= 100)) && reps=3
-  read -r wall rss < <(measure_with_time "$work/n$count" "$reps")
+  read -r wall rss cpu < <(measure_with_time "$work/n$count" "$reps")
   [ -n "${wall:-}" ] || exit 1
   ((count == 1)) && wall1=$wall
   marginal="-"
   ((count > 1)) && marginal=$(awk -v w="$wall" -v w1="$wall1" -v n="$count" \
     'BEGIN { printf "%.2f", (w - w1) / (n - 1) / 1e6 }')
-  awk -v n="$count" -v r="$reps" -v w="$wall" -v m="$marginal" -v rss="$rss" 'BEGIN {
-    printf "  %6d %5d %11.3f %11.2f %11.1f %12s %7.1f MB\n", n, r, w / 1e9, w / n / 1e6,
-      n / (w / 1e9), m, rss / 1024 }'
+  awk -v n="$count" -v r="$reps" -v w="$wall" -v m="$marginal" -v rss="$rss" -v c="$cpu" 'BEGIN {
+    printf "  %6d %5d %11.3f %11.2f %11.1f %12s %7.1f MB %12.2f\n", n, r, w / 1e9, w / n / 1e6,
+      n / (w / 1e9), m, rss / 1024, c / n / 1e6 }'
 done
 echo
 
 make_run "$work/none" 0
-read -r one_median one_min < <(measure_plain "$work/n1" "$runs")
-read -r none_median none_min < <(measure_plain "$work/none" "$runs")
-read -r _ none_rss < <(measure_with_time "$work/none" 1)
-awk -v m="$one_median" -v n="$one_min" -v r="$runs" 'BEGIN {
-  printf "  one-file run:  median %6.1f ms, fastest %6.1f ms (%d runs, process start included)\n",
-    m / 1e6, n / 1e6, r }'
-awk -v m="$none_median" -v n="$none_min" -v r="$runs" -v rss="$none_rss" 'BEGIN {
-  printf "  no-file run:   median %6.1f ms, fastest %6.1f ms (%d runs), peak RSS %.1f MB\n",
-    m / 1e6, n / 1e6, r, rss / 1024 }'
+read -r one_median one_min one_cpu < <(measure_plain "$work/n1" "$runs")
+read -r none_median none_min none_cpu < <(measure_plain "$work/none" "$runs")
+read -r _ none_rss _ < <(measure_with_time "$work/none" 1)
+awk -v m="$one_median" -v n="$one_min" -v r="$runs" -v c="$one_cpu" 'BEGIN {
+  printf "  one-file run:  median %6.1f ms, fastest %6.1f ms, median CPU %6.1f ms (%d runs, process start included)\n",
+    m / 1e6, n / 1e6, c / 1e6, r }'
+awk -v m="$none_median" -v n="$none_min" -v r="$runs" -v rss="$none_rss" -v c="$none_cpu" 'BEGIN {
+  printf "  no-file run:   median %6.1f ms, fastest %6.1f ms, median CPU %6.1f ms (%d runs), peak RSS %.1f MB\n",
+    m / 1e6, n / 1e6, c / 1e6, r, rss / 1024 }'
+
+# -j N over 700 names (links to the one interferogram, so that no two outputs share a name),
+# with the batch's settings on the command line. Prints the median wall time in ns.
+measure_jobs() {
+  local jobs_n=$1 k t0 t1
+  for ((k = 0; k < jruns; k++)); do
+    rm -rf "$work/j/out"
+    t0=$(now_ns)
+    (cd "$work/j" && "$exe" -j "$jobs_n" -q -o out --sides single --window blackman-harris \
+      --points 262144 --no-res --res 4 --range 400:4000 --laser 15800.823 --sampr 1 \
+      ig*.spc >/dev/null 2>&1 </dev/null) || { echo "-j $jobs_n run failed" >&2; exit 1; }
+    t1=$(now_ns)
+    echo $((t1 - t0))
+  done | median
+}
+
+if "$exe" --help 2>&1 | grep -q -- '--jobs'; then
+  mkdir -p "$work/j"
+  for ((k = 1; k <= 700; k++)); do ln -sf "$work/ig.spc" "$work/j/$(printf 'ig%03d.spc' "$k")"; done
+  j1=$(measure_jobs 1)
+  j2=$(measure_jobs 2)
+  awk -v a="$j1" -v b="$j2" -v r="$jruns" 'BEGIN {
+    printf "  -j 2 against -j 1, 700 files: %.1f against %.1f files/s, ratio %.2f (%d runs)\n",
+      700 / (b / 1e9), 700 / (a / 1e9), a / b, r }'
+else
+  echo "  -j 2 against -j 1, 700 files: n/a (no -j)"
+fi
 echo "  load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

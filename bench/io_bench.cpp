@@ -87,12 +87,12 @@ void make_interferogram_file() {
 void bm_readsc(benchmark::State& state) {
   NullConsole console;
   ftir::report::Report report(console);
-  std::vector<double> xin(kCapacity);
   std::vector<double> yin(kCapacity);
   std::vector<unsigned char> io(kIoBufferBytes);
   for (auto _ : state) {
+    // As the converter reads: no X values.
     const ftir::spcfile::ReadResult r = ftir::spcfile::READSC(
-        report, files().interferogram, kReadLow, kReadHigh, kCapacity, xin, yin, io);
+        report, files().interferogram, kReadLow, kReadHigh, kCapacity, {}, yin, io);
     if (r.npts != kPoints) state.SkipWithError("READSC did not read every point");
     benchmark::DoNotOptimize(yin.data());
   }
@@ -173,16 +173,19 @@ class IoReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       if (run.run_type != Run::RT_Aggregate) continue;
       if (run.aggregate_name != "min" && run.aggregate_name != "median") continue;
-      const double us = run.GetAdjustedRealTime() *
-                        benchmark::GetTimeUnitMultiplier(benchmark::kMicrosecond) /
-                        benchmark::GetTimeUnitMultiplier(run.time_unit);
-      times_[run.aggregate_name][run.run_name.function_name] = us;
+      // Wall time, and for the median also CPU time (system time included).
+      const double to_us = benchmark::GetTimeUnitMultiplier(benchmark::kMicrosecond) /
+                           benchmark::GetTimeUnitMultiplier(run.time_unit);
+      times_[run.aggregate_name][run.run_name.function_name] = run.GetAdjustedRealTime() * to_us;
+      if (run.aggregate_name == "median") {
+        times_["median CPU"][run.run_name.function_name] = run.GetAdjustedCPUTime() * to_us;
+      }
     }
   }
 
   void Finalize() override {
     ConsoleReporter::Finalize();
-    for (const char* statistic : {"min", "median"}) {
+    for (const char* statistic : {"min", "median", "median CPU"}) {
       auto& t = times_[statistic];
       const double read = t["READSC"];
       const double fread = t["fread"];
@@ -194,7 +197,8 @@ class IoReporter : public benchmark::ConsoleReporter {
           write_replaced == 0.0 || fwrite_replaced == 0.0) {
         continue;
       }
-      std::printf("\nI/O of one file, warm cache (%s of %d repetitions), microseconds\n", statistic,
+      std::printf("\nI/O of one file, warm cache (%s of %d repetitions), microseconds\n",
+                  statistic == std::string("median CPU") ? "median CPU time" : statistic,
                   kRepetitions);
       const auto row = [](const char* name, double value, const char* floor_name, double floor) {
         std::printf("  %-30s %8.1f   floor %-26s %8.1f   ratio %5.2f\n", name, value, floor_name,
@@ -204,7 +208,7 @@ class IoReporter : public benchmark::ConsoleReporter {
       row("WRITSC, 262144 points, new", write_new, "fwrite of 1 MB, new", fwrite_new);
       row("WRITSC, replacing", write_replaced, "fwrite of 1 MB, replacing", fwrite_replaced);
       row("READSC + WRITSC (new)", read + write_new, "fread + fwrite (new)", fread + fwrite_new);
-      std::printf("  (the target for READSC + WRITSC: at most 1000 us, about twice the floor)\n");
+      std::printf("  (the target for READSC + WRITSC: at most twice the floor)\n");
     }
     std::fflush(stdout);
   }

@@ -8,6 +8,12 @@
 # Google Benchmark and FFTW come from Debian (libbenchmark-dev, libfftw3-dev); they are
 # installed when missing. The machine is shared with whatever else runs: compare figures
 # from one run, and rerun when the load average is high.
+#
+# The run ends with the figures of the throughput work, each as a ratio next to its limit:
+# a file in a 700-file batch against CFFT of its 2^19-point transform alone, READSC +
+# WRITSC against plain fread + fwrite, the one-file run against 20 ms, CFFT against
+# FFTW_MEASURE (2^18 at most 1.25, the other sizes no worse than before this work), and
+# -j 2 against -j 1 (n/a until ftir-reduce has -j). Medians throughout.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-build-bench}
@@ -19,11 +25,71 @@ cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DFTIR_BENCH=ON -DFTIR_T
 cmake --build "$build" -j"$jobs" --target fft_bench io_bench ftir-reduce make-interferogram \
   >/dev/null
 
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
 echo "== CFFT against FFTW =="
-"$build/fft_bench"
+"$build/fft_bench" | tee "$out/fft.txt"
 echo
 echo "== I/O of one file =="
-"$build/io_bench"
+"$build/io_bench" | tee "$out/io.txt"
 echo
 echo "== Batches =="
-BUILD_DIR="$build" JOBS="$jobs" "$repo/bench/batch_bench.sh"
+BUILD_DIR="$build" JOBS="$jobs" "$repo/bench/batch_bench.sh" | tee "$out/batch.txt"
+echo
+
+# The tables of fft_bench: "points CFFT ESTIMATE MEASURE /ESTIMATE /MEASURE" rows, from the
+# table whose title matches $2 (the median wall times, or the median CPU times).
+fft_row() {
+  awk -v p="$1" -v t="$2" 'index($0, t) { on = 1 } on && $1 == p { print; exit }' "$out/fft.txt"
+}
+# READSC + WRITSC and its floor from io_bench's table titled $1.
+io_row() {
+  awk -v t="$1" 'index($0, t) { on = 1 } on && /READSC \+ WRITSC/ { print $5, $11; exit }' \
+    "$out/io.txt"
+}
+read -r _ cfft19 _ _ _ _ < <(fft_row 524288 "(median of")
+read -r _ cfft19_cpu _ _ _ _ < <(fft_row 524288 "(median CPU time of")
+read -r file700 file700_cpu < <(awk '$1 == 700 && NF >= 9 { print $4, $9; exit }' "$out/batch.txt")
+read -r one one_cpu < <(awk '/one-file run:/ { print $4, $11; exit }' "$out/batch.txt")
+jline=$(grep -- '-j 2 against -j 1' "$out/batch.txt" || true)
+
+echo "== Figures against their limits =="
+echo "  Medians. Wall time decides; the CPU-time ratio (user + system) beside it leaves out"
+echo "  the time other processes took, when the machine is shared (load average below)."
+# name, unit, wall value, wall floor, CPU value, CPU floor, limit, max|min
+row() {
+  awk -v n="$1" -v u="$2" -v v="$3" -v f="$4" -v cv="$5" -v cf="$6" -v lim="$7" -v dir="$8" '
+    function ratio(a, b) { return (a == "" || b == "" || b + 0 == 0) ? -1 : a / b }
+    function verdict(r) {
+      if (r < 0) return "   -  "
+      return (dir == "max" ? r <= lim : r >= lim) ? "ok    " : "MISSED"
+    }
+    BEGIN {
+      r = ratio(v, f); c = ratio(cv, cf)
+      printf "  %-38s %9.3f %-2s / %9.3f  ratio %5.2f %s %4.2f %s", n, v, u, f, r,
+        dir == "max" ? "<=" : ">=", lim, verdict(r)
+      if (c >= 0) printf "  CPU %9.3f / %9.3f  ratio %5.2f %s", cv, cf, c, verdict(c)
+      printf "\n"
+    }'
+}
+row "file of a 700-file batch / CFFT 2^19" ms "$file700" "$cfft19" "$file700_cpu" "$cfft19_cpu" \
+  1.6 max
+read -r io io_floor < <(io_row "(median of")
+read -r io_cpu io_floor_cpu < <(io_row "(median CPU time of")
+row "READSC + WRITSC / fread + fwrite" us "$io" "$io_floor" "$io_cpu" "$io_floor_cpu" 2.0 max
+row "one-file run / 20 ms" ms "$one" 20 "$one_cpu" 20 1.0 max
+# CFFT against FFTW_MEASURE; the limits other than 2^18 are the ratios measured before
+# this work (median of 5 on this machine).
+for size in 1024:2.36 16384:1.76 262144:1.25 524288:1.05; do
+  read -r _ cfft _ meas _ _ < <(fft_row "${size%:*}" "(median of")
+  read -r _ cfft_cpu _ meas_cpu _ _ < <(fft_row "${size%:*}" "(median CPU time of")
+  row "CFFT / FFTW_MEASURE, ${size%:*} points" ms "$cfft" "$meas" "$cfft_cpu" "$meas_cpu" \
+    "${size#*:}" max
+done
+if [ -n "$jline" ] && [[ "$jline" != *"n/a"* ]]; then
+  jratio=$(sed -n 's/.*ratio \([0-9.]*\).*/\1/p' <<<"$jline")
+  row "-j 2 / -j 1 files per second, 700 files" "" "$jratio" 1 "" "" 1.8 min
+else
+  printf '  %-38s %s\n' "-j 2 / -j 1 files per second, 700 files" "n/a (no -j)"
+fi
+echo "  load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -36,9 +36,10 @@ void process_file(report::Report& report, const report::Clock& clock, RunParamet
   report.console(kFileFormat, {fname});
   report.log(kFileFormat, {fname});
 
-  spcfile::ReadResult read =
-      spcfile::READSC(report, fname, kReadLow, kReadHigh, Workspace::kSamples, ws.xin, ws.yin,
-                      ws.io, options.refusals);
+  // No X values: the paths never use them.
+  spcfile::ReadResult read = spcfile::READSC(report, fname, kReadLow, kReadHigh,
+                                             Workspace::kSamples, {}, ws.yin, ws.io,
+                                             options.refusals);
   auto skip = [&](std::string_view reason) {
     report.skipped(fname, reason);
     record.status = FileStatus::kSkipped;

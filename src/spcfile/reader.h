@@ -34,8 +34,9 @@ inline constexpr const char* kReasonCapacity = "more points than the arrays hold
 // Reads `fname` (trailing blanks are not part of the name). The file's own points
 // (1 to its declared count, as far as the file holds them) whose X lies in the requested
 // range [min(xlo, xhi), max(xlo, xhi)] are stored, 0-based, in xin[0..npts-1] and
-// yin[0..npts-1]; nmax is the capacity of both. `scratch` is the run's I/O buffer (at
-// least 544 bytes; kIoBufferBytes reads a full record in one piece).
+// yin[0..npts-1]; nmax is the capacity of both. An empty xin stores no X values (the
+// converter never uses them) and lets the samples be decoded four at a time. `scratch` is
+// the run's I/O buffer (at least 544 bytes; kIoBufferBytes reads a full record in one piece).
 // Skips (npts 0): "the header declares fewer than 2 points", "a sample is not a finite
 // number" (an f32 value or a scaled sample that is NaN or infinite).
 // Stops: unsupported flags (message, pause, "Program terminating"), MSB-first new format

@@ -2,6 +2,8 @@
 // built here: a 256-byte header, then one 32-bit integer per point.
 #include "spcfile/writer.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -56,31 +58,65 @@ std::array<char, N> zero_padded(std::string_view text) {
   return field;
 }
 
+// Encodes y[0..count-1] into p as WRITSC's data block: trunc(y * inverse) as a 32-bit
+// integer, stored with the more significant half first. Four values at a time, two to an
+// SSE2 register, with the same product and the same truncation per value; a group in which
+// any value truncates to the hardware's out-of-range answer (NaN, beyond the integer range,
+// or -2^31 itself) goes through truncate_to_i32 instead, so every byte is the one-at-a-time
+// result.
+void encode_values(const double* y, std::size_t count, double inverse, unsigned char* p) {
+  std::size_t i = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    const __m128d inv = _mm_set1_pd(inverse);
+    const __m128i out_of_range = _mm_set1_epi32(std::numeric_limits<std::int32_t>::min());
+    for (; i + 4 <= count; i += 4) {
+      const __m128i lo = _mm_cvttpd_epi32(_mm_mul_pd(_mm_loadu_pd(y + i), inv));
+      const __m128i hi = _mm_cvttpd_epi32(_mm_mul_pd(_mm_loadu_pd(y + i + 2), inv));
+      __m128i k = _mm_unpacklo_epi64(lo, hi);
+      if (_mm_movemask_epi8(_mm_cmpeq_epi32(k, out_of_range)) != 0) {
+        for (std::size_t j = i; j < i + 4; ++j) {
+          store_high_half_first(p + 4 * j, truncate_to_i32(y[j] * inverse));
+        }
+        continue;
+      }
+      k = _mm_shufflehi_epi16(_mm_shufflelo_epi16(k, _MM_SHUFFLE(2, 3, 0, 1)),
+                              _MM_SHUFFLE(2, 3, 0, 1));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4 * i), k);
+    }
+  }
+  for (; i < count; ++i) store_high_half_first(p + 4 * i, truncate_to_i32(y[i] * inverse));
+}
+
 }  // namespace
 
 int spectrum_exponent(std::span<const double> yout) {
-  // The largest of a set does not depend on the order it is taken in: four running maxima,
-  // over every fourth value each, keep four comparisons in flight.
-  auto take = [](double& ymax, double y) {
-    const double magnitude = std::fabs(y);
-    // An infinity or a NaN fails the test and counts as 0, which never raises the maximum.
+  // The largest of a set does not depend on the order it is taken in: running maxima of
+  // two values to a register, from the last values to the first, so that the first ones,
+  // which the data block encodes first, are still in the cache; then the few left over at
+  // the front one by one. An infinity or a NaN counts as 0, which never raises the maximum.
+  const std::size_t n = yout.size();
+  const double* y = yout.data();
+  const __m128d magnitude_bits = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFF));
+  const __m128d largest_finite = _mm_set1_pd(std::numeric_limits<double>::max());
+  auto take_two = [&](__m128d& m, std::size_t i) {
+    const __m128d magnitude = _mm_and_pd(_mm_loadu_pd(y + i), magnitude_bits);
+    const __m128d finite = _mm_and_pd(magnitude, _mm_cmple_pd(magnitude, largest_finite));
+    m = _mm_max_pd(m, finite);
+  };
+  __m128d m0 = _mm_setzero_pd();
+  __m128d m1 = _mm_setzero_pd();
+  std::size_t i = n;
+  for (; i >= 4; i -= 4) {
+    take_two(m0, i - 4);
+    take_two(m1, i - 2);
+  }
+  const __m128d m2 = _mm_max_pd(m0, m1);
+  double ymax = std::max(_mm_cvtsd_f64(m2), _mm_cvtsd_f64(_mm_unpackhi_pd(m2, m2)));
+  for (std::size_t k = 0; k < i; ++k) {
+    const double magnitude = std::fabs(y[k]);
     const double finite = magnitude <= std::numeric_limits<double>::max() ? magnitude : 0.0;
     ymax = finite > ymax ? finite : ymax;
-  };
-  double m0 = 0.0;
-  double m1 = 0.0;
-  double m2 = 0.0;
-  double m3 = 0.0;
-  const std::size_t n = yout.size();
-  std::size_t i = 0;
-  for (; i + 4 <= n; i += 4) {
-    take(m0, yout[i]);
-    take(m1, yout[i + 1]);
-    take(m2, yout[i + 2]);
-    take(m3, yout[i + 3]);
   }
-  for (; i < n; ++i) take(m0, yout[i]);
-  const double ymax = std::max(std::max(m0, m1), std::max(m2, m3));
   if (ymax == 0.0) return 1;
   // ymax = m * 2^e with 0.5 <= m < 1, so log2(2 * ymax) = e + log2(2m) with log2(2m) in
   // [0, 1), zero only when m = 0.5. Truncation toward zero of a positive non-integer gives
@@ -149,10 +185,8 @@ void WRITSC(std::string_view oname, std::string_view title, int ixtype, int iyty
   std::size_t next = 0;
   for (;;) {
     const std::size_t fit = std::min((scratch.size() - used) / 4, count - next);
-    unsigned char* const data = scratch.data() + used;
-    for (std::size_t i = 0; i < fit; ++i, ++next) {
-      store_high_half_first(data + 4 * i, truncate_to_i32(y[next] * inverse));
-    }
+    encode_values(y.data() + next, fit, inverse, scratch.data() + used);
+    next += fit;
     used += 4 * fit;
     errno = 0;
     if (std::fwrite(scratch.data(), 1, used, temp.file()) != used) {

@@ -294,19 +294,58 @@ void Fft::make_twiddles(int n, int ndir) {
     twiddle_ndir_ = ndir;
     twiddle_stages_ = 0;
   }
-  for (int l = twiddle_stages_ + 1; l <= n; ++l) {
-    const int le1 = 1 << (l - 1);
-    double* table = twiddles_.data() + table_offset(le1);
-    const Complex w = stage_rotation(le1, ndir);
-    Complex u{1.0, 0.0};
-    for (int k = 0; k < le1; ++k) {
-      const std::size_t at = pair_offset(table_point(le1, k));
-      table[at] = u.re;
-      table[at + 2] = u.im;
-      u = mul(u, w);
+  if (n <= twiddle_stages_) return;
+  // Each twiddle waits for the one before it, so one recurrence alone leaves the processor
+  // idle most of the time. The stages are independent: the last and longest runs beside the
+  // others, which take turns and together are shorter. The running values stay in local
+  // variables, which the table stores cannot touch.
+  double* const tables = twiddles_.data();
+  struct Chain {
+    int le1;
+    double* table;
+    Complex w;
+  };
+  auto chain = [tables, ndir](int stage) {
+    const int le1 = 1 << (stage - 1);
+    return Chain{le1, tables + table_offset(le1), stage_rotation(le1, ndir)};
+  };
+  auto store = [](const Chain& c, int k, Complex u) {
+    const std::size_t at = pair_offset(table_point(c.le1, k));
+    c.table[at] = u.re;
+    c.table[at + 2] = u.im;
+  };
+  const Chain longest = chain(n);
+  Complex u{1.0, 0.0};
+  int other = n - 1;
+  Chain side = chain(std::max(other, 1));
+  Complex v{1.0, 0.0};
+  int kv = 0;
+  for (int k = 0; k < longest.le1; ++k) {
+    store(longest, k, u);
+    u = mul(u, longest.w);
+    if (other > twiddle_stages_) {
+      store(side, kv, v);
+      v = mul(v, side.w);
+      if (++kv == side.le1 && --other > twiddle_stages_) {
+        side = chain(other);
+        v = {1.0, 0.0};
+        kv = 0;
+      }
     }
   }
-  twiddle_stages_ = std::max(twiddle_stages_, n);
+  // What the other stages still need, should they be the longer side.
+  for (; other > twiddle_stages_; --other) {
+    if (kv == side.le1) {
+      side = chain(other);
+      v = {1.0, 0.0};
+      kv = 0;
+    }
+    for (; kv < side.le1; ++kv) {
+      store(side, kv, v);
+      v = mul(v, side.w);
+    }
+  }
+  twiddle_stages_ = n;
 }
 
 void Fft::small_transform(Complex* data, int n) {

@@ -1,4 +1,5 @@
 set(TRANSFORM_SOURCES
   src/transform/fft.cpp
+  src/transform/fixed_array.cpp
   src/transform/lagint.cpp
   src/transform/windows.cpp)

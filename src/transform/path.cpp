@@ -1,6 +1,8 @@
 // Steps the two transform paths share.
 #include "transform/path.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -56,15 +58,38 @@ double trapezoid_energy(std::span<const double> y, int count) {
 
 int scale_and_cut(std::span<double> xin, std::span<double> yin, int lnum, double delta,
                   double scale, double wlow, double whigh) {
+  assert(lnum >= 0 && static_cast<std::size_t>(lnum) <= xin.size() &&
+         static_cast<std::size_t>(lnum) <= yin.size());
   int ii = 0;
-  for (int i = 1; i <= lnum; ++i) {
+  // Whether point i is in the range: false ends the scan (x above whigh).
+  auto point = [&](int i) {
     const double x = (i - 1) * delta;
-    if (x < wlow) continue;
-    if (x > whigh) break;
+    if (x < wlow) return true;
+    if (x > whigh) return false;
     ++ii;
     at(xin, ii) = x;
     at(yin, ii) = at(yin, i) * scale;
+    return true;
+  };
+  // Two neighbouring points at a time where both are kept, with the same products; ii
+  // never passes i, so each value is read before its place is written.
+  const __m128d s = _mm_set1_pd(scale);
+  int i = 1;
+  while (i + 1 <= lnum) {
+    const double x0 = (i - 1) * delta;
+    const double x1 = i * delta;
+    if (x0 < wlow || x1 < wlow || x0 > whigh || x1 > whigh) {
+      if (!point(i)) return ii;
+      ++i;
+      continue;
+    }
+    _mm_storeu_pd(&xin[static_cast<std::size_t>(ii)], _mm_set_pd(x1, x0));
+    _mm_storeu_pd(&yin[static_cast<std::size_t>(ii)],
+                  _mm_mul_pd(_mm_loadu_pd(&yin[static_cast<std::size_t>(i) - 1]), s));
+    ii += 2;
+    i += 2;
   }
+  if (i == lnum) point(i);
   return ii;
 }
 

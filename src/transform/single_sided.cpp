@@ -3,9 +3,12 @@
 // bit for bit with any faithful implementation.
 #include "transform/single_sided.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "report/stop.h"
 #include "spcfile/output_name.h"
@@ -128,6 +131,151 @@ int phase_determination(PathContext& ctx, const PathRequest& req, PathStorage& w
   return is;
 }
 
+double load_weighted_record(std::span<const double> record, int istart, int is, int lnum,
+                            std::span<const double> weight, std::span<Complex> load) {
+  const int npts = static_cast<int>(record.size());
+  const int knt = lnum + is;
+  const int lknt = 2 * lnum;
+  assert(load.size() == static_cast<std::size_t>(lknt) &&
+         weight.size() >= static_cast<std::size_t>(knt));
+  const int wrapped = std::min(is, lnum);
+  // All bytes zero are +0.0 in both parts.
+  std::memset(static_cast<void*>(load.data() + lnum), 0,
+              static_cast<std::size_t>(lknt - wrapped - lnum) * sizeof(Complex));
+  double e = 0.0;
+  const double ramp_length = 2 * is + 1;
+  // Point t's term f * value^2; the caller adds it to the sum, which then stays in a register.
+  auto point = [&](int t) {
+    const int index = istart + t - 1;
+    double value =
+        (index >= 1 && index <= npts) ? record[static_cast<std::size_t>(index) - 1] : 0.0;
+    const double ramp = t <= 2 * is ? t / ramp_length : 1.0;
+    value = value * ramp * weight[static_cast<std::size_t>(t) - 1];
+    if (t > is) {
+      load[static_cast<std::size_t>(t - is) - 1] = {value, 0.0};
+    } else if (t > is - wrapped) {
+      load[static_cast<std::size_t>(lknt - is + t) - 1] = {value, 0.0};
+    }
+    const double f = (t == 1 || t == knt) ? 0.5 : 1.0;
+    return f * (value * value);
+  };
+  // The ramp, the first point, and up to where the record starts.
+  int t = 1;
+  const int first_plain = std::max(2 * is + 1, 2 - istart);
+  for (; t < first_plain && t <= knt; ++t) e += point(t);
+  // Past the ramp, up to the record's end and short of the last point (its factor is 0.5),
+  // two points at a time: the ramp and the factor f are then 1.0, and multiplying by 1.0
+  // changes no bit, so value * weight and value * value remain; the energy still takes one
+  // point after the other.
+  const int last_pair = std::min(knt - 1, npts - istart + 1);  // index = istart + t - 1 <= npts
+  const __m128d zero = _mm_setzero_pd();
+  for (; t + 1 <= last_pair; t += 2) {
+    const double* y = record.data() + (istart + t - 2);  // the record at index istart + t - 1
+    double* out = &load[static_cast<std::size_t>(t - is) - 1].re;
+    const __m128d value = _mm_mul_pd(_mm_loadu_pd(y), _mm_loadu_pd(weight.data() + (t - 1)));
+    const __m128d square = _mm_mul_pd(value, value);
+    e += _mm_cvtsd_f64(square);
+    e += _mm_cvtsd_f64(_mm_unpackhi_pd(square, square));
+    _mm_storeu_pd(out, _mm_unpacklo_pd(value, zero));
+    _mm_storeu_pd(out + 2, _mm_unpackhi_pd(value, zero));
+  }
+  for (; t <= knt; ++t) e += point(t);
+  return e;
+}
+
+double phase_correct(const PhaseTables& p, int is, double fmax, double delta, int lnum,
+                     std::span<const Complex> work, std::span<double> yin, Lagint& lagint) {
+  const double* xa = p.abscissa.data();
+  const double last_abscissa = xa[static_cast<std::size_t>(is) - 1];
+  std::size_t j = 0;  // 0-based start of the three-point window
+  double energy = 0.0;
+  // Point i's term f * y^2; the caller adds it to the sum, which then stays in a register.
+  auto point = [&](int i) {
+    const double x = (i - 1) * delta;
+    while (!(xa[j] <= x && x <= xa[j + 2])) {
+      if (j + 3 == static_cast<std::size_t>(is) && x > last_abscissa &&
+          x - last_abscissa <= kGridEndTolerance * fmax) {
+        break;
+      }
+      ++j;
+      if (j + 3 > static_cast<std::size_t>(is)) report::stop("Crash", report::kExitFailure);
+    }
+    const auto [s, c] = lagint(1, x, 3, &xa[j], &p.sine[j], &p.cosine[j]);
+    const Complex value = work[static_cast<std::size_t>(i) - 1];
+    const double y = value.re * c + value.im * s;
+    yin[static_cast<std::size_t>(i) - 1] = y;
+    const double f = (i == 1 || i == lnum) ? 0.5 : 1.0;
+    return f * (y * y);
+  };
+  // The first and the last point go through LAGINT as they are (the last leaves its bracket
+  // remembered). Between them, runs of points that lie in the current window on the same
+  // side of its middle abscissa go two at a time. For every point of a run LAGINT takes the
+  // same two table points a and b: the window's first two when x lies below the middle,
+  // its last two otherwise. It returns (0.0 + ya(a) * pa) + ya(b) * pb with the factors
+  // pa = 1.0 * ((x - b) / (a - b)) and pb = 1.0 * ((x - a) / (b - a)) (see Lagint): done
+  // here with the same operations in the same order, two points to a register, where
+  // multiplying by 1.0 (the factors' start, and f) is left out because it changes no bit.
+  energy += point(1);
+  int i = 2;
+  const __m128d zero = _mm_setzero_pd();
+  const __m128d two = _mm_set1_pd(2.0);
+  const __m128d d = _mm_set1_pd(delta);
+  const double* re_im = &work.data()->re;
+  while (i + 1 < lnum) {
+    const double x0 = (i - 1) * delta;
+    const double x1 = i * delta;
+    const double middle = xa[j + 1];
+    const double end = xa[j + 2];
+    // x0 >= xa(j) holds already: x0 is not below the point before it.
+    if (!(x1 <= end && (middle > x1 || !(middle > x0)))) {
+      energy += point(i);
+      ++i;
+      continue;
+    }
+    // The run: below the middle it ends there, above it at the window's end.
+    const bool below = middle > x0;
+    const std::size_t k = below ? j : j + 1;
+    const __m128d a = _mm_set1_pd(xa[k]);
+    const __m128d b = _mm_set1_pd(xa[k + 1]);
+    const __m128d a_minus_b = _mm_sub_pd(a, b);
+    const __m128d b_minus_a = _mm_sub_pd(b, a);
+    const __m128d sa = _mm_set1_pd(p.sine[k]);
+    const __m128d sb = _mm_set1_pd(p.sine[k + 1]);
+    const __m128d ca = _mm_set1_pd(p.cosine[k]);
+    const __m128d cb = _mm_set1_pd(p.cosine[k + 1]);
+    const __m128d limit = _mm_set1_pd(end);
+    const __m128d mid = _mm_set1_pd(middle);
+    __m128d steps = _mm_set_pd(static_cast<double>(i), static_cast<double>(i - 1));  // i - 1, i
+    double sum = energy;
+    do {
+      const __m128d x = _mm_mul_pd(steps, d);
+      const __m128d pa = _mm_div_pd(_mm_sub_pd(x, b), a_minus_b);
+      const __m128d pb = _mm_div_pd(_mm_sub_pd(x, a), b_minus_a);
+      const __m128d s = _mm_add_pd(_mm_add_pd(zero, _mm_mul_pd(sa, pa)), _mm_mul_pd(sb, pb));
+      const __m128d c = _mm_add_pd(_mm_add_pd(zero, _mm_mul_pd(ca, pa)), _mm_mul_pd(cb, pb));
+      const __m128d v0 = _mm_loadu_pd(re_im + 2 * (i - 1));
+      const __m128d v1 = _mm_loadu_pd(re_im + 2 * i);
+      const __m128d y = _mm_add_pd(_mm_mul_pd(_mm_unpacklo_pd(v0, v1), c),
+                                   _mm_mul_pd(_mm_unpackhi_pd(v0, v1), s));
+      _mm_storeu_pd(yin.data() + (i - 1), y);
+      const __m128d square = _mm_mul_pd(y, y);
+      sum += _mm_cvtsd_f64(square);
+      sum += _mm_cvtsd_f64(_mm_unpackhi_pd(square, square));
+      i += 2;
+      steps = _mm_add_pd(steps, two);  // whole numbers: exact
+      if (i + 1 >= lnum) break;
+      // The next pair continues the run while its later point stays below the middle, or
+      // (above it) within the window.
+      const __m128d next = _mm_mul_pd(steps, d);
+      const __m128d later = _mm_unpackhi_pd(next, next);
+      if (below ? !_mm_comigt_sd(mid, later) : !_mm_comile_sd(later, limit)) break;
+    } while (true);
+    energy = sum;
+  }
+  for (; i <= lnum; ++i) energy += point(i);
+  return energy;
+}
+
 PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, PathStorage& ws) {
   report::Report& report = ctx.report;
   const DegenerateSkip skip(ctx, req.fname, res);
@@ -190,24 +338,8 @@ PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, P
   // in order. The load: the centerburst and what follows first, the points before it
   // wrapped to the end (only as many as the first half can take), zeros between.
   const std::span<const double> weight = ws.window.weights(req.iapod, is, xstep, opd, knt);
-  const int wrapped = std::min(is, lnum);
-  const std::span<Complex> load = ws.work.first(static_cast<std::size_t>(lknt));
-  std::fill(load.begin() + lnum, load.end() - wrapped, Complex{0.0, 0.0});
-  double e = 0.0;
-  const double ramp_length = 2 * is + 1;
-  for (int t = 1; t <= knt; ++t) {
-    const int index = istart + t - 1;
-    double value = (index >= 1 && index <= npts) ? at(ws.yin, index) : 0.0;
-    const double ramp = t <= 2 * is ? t / ramp_length : 1.0;
-    value = value * ramp * weight[static_cast<std::size_t>(t) - 1];
-    const double f = (t == 1 || t == knt) ? 0.5 : 1.0;
-    e += f * (value * value);
-    if (t > is) {
-      at(ws.work, t - is) = {value, 0.0};
-    } else if (t > is - wrapped) {
-      at(ws.work, lknt - is + t) = {value, 0.0};
-    }
-  }
+  double e = load_weighted_record(ws.yin.first(static_cast<std::size_t>(npts)), istart, is, lnum,
+                                  weight, ws.work.first(static_cast<std::size_t>(lknt)));
   e = e * xstep;
   report.log(kIpoint, {is + lnum});
   report.log(kFftArguments, {lknt, lexp, 1});
@@ -219,27 +351,7 @@ PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, P
   // Phase correction: the sine and cosine of the phase, each interpolated linearly in a
   // three-point window of the phase table, rotate every value back onto the real axis.
   // The spectrum's energy is summed on the way, in the same order as trapezoid_energy.
-  const PhaseTables& p = ws.phase;
-  const double last_abscissa = p.abscissa[static_cast<std::size_t>(is) - 1];
-  std::size_t j = 0;  // 0-based start of the three-point window
-  double energy = 0.0;
-  for (int i = 1; i <= lnum; ++i) {
-    const double x = (i - 1) * delta;
-    while (!(p.abscissa[j] <= x && x <= p.abscissa[j + 2])) {
-      if (j + 3 == static_cast<std::size_t>(is) && x > last_abscissa &&
-          x - last_abscissa <= kGridEndTolerance * fmax) {
-        break;
-      }
-      ++j;
-      if (j + 3 > static_cast<std::size_t>(is)) report::stop("Crash", report::kExitFailure);
-    }
-    const auto [s, c] = ws.lagint(1, x, 3, &p.abscissa[j], &p.sine[j], &p.cosine[j]);
-    const Complex value = at(ws.work, i);
-    const double y = value.re * c + value.im * s;
-    at(ws.yin, i) = y;
-    const double f = (i == 1 || i == lnum) ? 0.5 : 1.0;
-    energy += f * (y * y);
-  }
+  const double energy = phase_correct(ws.phase, is, fmax, delta, lnum, ws.work, ws.yin, ws.lagint);
   ws.title.apply_window(req.iapod);
 
   const double e2 = delta * energy;

@@ -1,8 +1,9 @@
 // libFuzzer target for READSC: each input is written to a file and read as an
 // interferogram: with the driver's request and capacity, again with a buffer so small that
-// the data block comes in many chunks (the outcome must be the same), and with a narrow
-// range and a small capacity. A stop (refusal, capacity, short header) is a normal outcome; a
-// sanitizer report, a crash or a broken postcondition is a finding.
+// the data block comes in many chunks (the outcome must be the same), once more as the
+// converter reads (no X values: the same samples), and with a narrow range and a small
+// capacity. A stop (refusal, capacity, short header) is a normal outcome; a sanitizer report,
+// a crash or a broken postcondition is a finding.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -59,13 +60,16 @@ struct Outcome {
   bool operator==(const Outcome&) const = default;
 };
 
-Outcome read_once(Storage& s, double xlo, double xhi, int nmax, std::span<unsigned char> io) {
+// With `with_x` false, as the converter reads: no X values (x stays empty).
+Outcome read_once(Storage& s, double xlo, double xhi, int nmax, std::span<unsigned char> io,
+                  bool with_x = true) {
   ftir::testing::FakeConsole console;  // end of input at the pause: no command is ever run
   ftir::report::Report report(console);
   Outcome outcome;
   try {
     const ftir::spcfile::ReadResult r =
-        ftir::spcfile::READSC(report, s.path, xlo, xhi, nmax, s.xin, s.yin, io);
+        ftir::spcfile::READSC(report, s.path, xlo, xhi, nmax,
+                              with_x ? std::span<double>(s.xin) : std::span<double>(), s.yin, io);
     check(r.npts >= 0 && r.npts <= nmax);
     if (r.skip_reason != nullptr) {
       outcome.ending = r.skip_reason;
@@ -76,9 +80,9 @@ Outcome read_once(Storage& s, double xlo, double xhi, int nmax, std::span<unsign
     const double hi = std::fmax(xlo, xhi);
     for (std::size_t i = 0; i < static_cast<std::size_t>(r.npts); ++i) {
       check(std::isfinite(s.yin[i]));
-      check(lo <= s.xin[i] && s.xin[i] <= hi);
+      check(!with_x || (lo <= s.xin[i] && s.xin[i] <= hi));
     }
-    outcome.x.assign(s.xin.begin(), s.xin.begin() + r.npts);
+    if (with_x) outcome.x.assign(s.xin.begin(), s.xin.begin() + r.npts);
     outcome.y.assign(s.yin.begin(), s.yin.begin() + r.npts);
   } catch (const ftir::report::RunStop& stop) {
     check(stop.exit_status() == ftir::report::kExitFailure);
@@ -101,6 +105,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // A buffer just large enough for a header takes the data block in many chunks: the
   // outcome must not depend on the buffer's size.
   check(read_once(storage, lo, hi, kMaxPoints, storage.small_io) == whole);
+  // Read as the converter reads, without X values: the same samples and the same ending.
+  Outcome no_x = read_once(storage, lo, hi, kMaxPoints, storage.io, false);
+  no_x.x = whole.x;
+  check(no_x == whole);
   read_once(storage, 100.0, -100.0, 64, storage.io);
   return 0;
 }

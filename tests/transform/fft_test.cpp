@@ -79,6 +79,25 @@ TEST(CfftTest, FastRoutineMatchesPlainAlgorithmBitForBit) {
   }
 }
 
+// The twiddle tables filled several stages at a time, as a run's first transforms fill them
+// (the phase piece's size, then the spectrum's), on a fresh object each.
+TEST(CfftTest, TablesFilledManyStagesAtOnceMatchPlainAlgorithm) {
+  const std::vector<int> sequences[] = {{19}, {11, 19}, {3, 14, 13, 18}, {8, 9, 16}};
+  std::mt19937_64 rng(7);
+  for (const std::vector<int>& sequence : sequences) {
+    Fft fft;
+    for (int n : sequence) {
+      SCOPED_TRACE(testing::Message() << "first n=" << sequence.front() << ", n=" << n);
+      const int nb = 1 << n;
+      std::vector<Complex> fast = make_data(Kind::kRandom, nb, rng);
+      std::vector<Complex> plain = fast;
+      fft.CFFT(fast, n, nb, 1);
+      plain_cfft(plain, n, nb, 1);
+      ASSERT_TRUE(same_bits(fast, plain));
+    }
+  }
+}
+
 TEST(CfftTest, MatchesTheDefiningSum) {
   Fft fft;
   std::mt19937_64 rng(7);
