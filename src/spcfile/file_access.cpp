@@ -109,4 +109,17 @@ bool TempFile::commit() {
   return committed_;
 }
 
+int write_whole_file(const std::string& target, std::span<const unsigned char> bytes) {
+  TempFile temp(target);
+  errno = 0;
+  const std::size_t written = std::fwrite(bytes.data(), 1, bytes.size(), temp.file());
+  const int write_error = written == bytes.size() ? 0 : (errno != 0 ? errno : EIO);
+  errno = 0;
+  const bool closed = temp.close();
+  if (write_error != 0) return write_error;
+  if (!closed) return errno != 0 ? errno : EIO;
+  if (!temp.commit()) return errno;
+  return 0;
+}
+
 }  // namespace ftir::spcfile

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -53,5 +54,10 @@ class TempFile {
   std::FILE* file_ = nullptr;
   bool committed_ = false;
 };
+
+// Writes `bytes` as the whole of `target` through a TempFile renamed over it. Returns 0, or
+// the errno of the write, close or rename that failed (nothing is left behind then); a
+// temporary file that cannot be created stops as TempFile does.
+int write_whole_file(const std::string& target, std::span<const unsigned char> bytes);
 
 }  // namespace ftir::spcfile

@@ -9,36 +9,12 @@
 #include "cli/convert.h"
 #include "cli/summary.h"
 #include "driver/run_parameters.h"
+#include "cli/cli_support.h"
 #include "run/run_support.h"
 #include "support/run_stop.h"
 
 namespace ftir::testing {
 namespace {
-
-class TextSink : public report::Sink {
- public:
-  void write(std::string_view bytes) override { text.append(bytes); }
-  std::string text;
-};
-
-struct CliResult {
-  int status = 0;
-  std::string out;
-  std::string err;
-};
-
-// Runs `ftir-reduce args...` in the working directory with the fake clock.
-CliResult run_cli(const FakeClock& clock, std::vector<std::string> args) {
-  args.insert(args.begin(), "ftir-reduce");
-  std::vector<const char*> argv;
-  for (const std::string& a : args) argv.push_back(a.c_str());
-  TextSink out;
-  TextSink err;
-  cli::Streams streams{out, err, false};
-  const int status =
-      cli::run_command_line(static_cast<int>(argv.size()), argv.data(), clock, streams, 1);
-  return {status, out.text, err.text};
-}
 
 std::string without_cr(std::string text) {
   std::erase(text, '\r');

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "cli/cli_support.h"
 #include "cli/command_line.h"
 #include "page/page.h"
 #include "page/png_pixels.h"
@@ -16,11 +17,7 @@
 namespace ftir::page {
 namespace {
 
-class TextSink : public report::Sink {
- public:
-  void write(std::string_view bytes) override { text.append(bytes); }
-  std::string text;
-};
+using testing::TextSink;
 
 std::string read_all(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "report/stop.h"
 #include "spc_tool/spc_trace.h"
+#include "spcfile/file_access.h"
 
 namespace ftir::spctool {
 
@@ -53,19 +55,12 @@ void write_stderr(std::string_view text) {
 }
 
 void write_file(const std::string& path, std::span<const unsigned char> bytes) {
-  const std::string temp = path + ".tmp";
-  auto fail = [&](int error_number) {
-    std::remove(temp.c_str());
-    throw ToolError(path + ": " + std::strerror(error_number != 0 ? error_number : EIO));
-  };
-  errno = 0;
-  std::FILE* file = std::fopen(temp.c_str(), "wb");
-  if (file == nullptr) fail(errno);
-  const std::size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file);
-  const int write_error = errno;
-  if (std::fclose(file) != 0 || written != bytes.size())
-    fail(write_error != 0 ? write_error : errno);
-  if (std::rename(temp.c_str(), path.c_str()) != 0) fail(errno);
+  try {
+    const int error = spcfile::write_whole_file(path, bytes);
+    if (error != 0) throw ToolError(path + ": " + std::strerror(error));
+  } catch (const report::RunStop& stop) {  // the temporary file could not be created
+    throw ToolError(stop.text());
+  }
 }
 
 void write_file(const std::string& path, std::string_view text) {

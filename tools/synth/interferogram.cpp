@@ -13,7 +13,9 @@
 #include <optional>
 #include <random>
 
+#include "report/stop.h"
 #include "spcfile/bytes.h"
+#include "spcfile/file_access.h"
 #include "spcfile/layout.h"
 #include "spcfile/writer.h"
 #include "transform/complex.h"
@@ -378,20 +380,12 @@ std::vector<unsigned char> encode_spc(std::span<const double> y, const SpcFileSp
 }
 
 void write_file(const std::string& path, std::span<const unsigned char> bytes) {
-  const std::string temp = path + ".tmp";
-  auto fail = [&](int error_number) {
-    if (error_number == 0) error_number = EIO;
-    std::remove(temp.c_str());
-    throw SynthError("cannot write " + path + ": " + std::strerror(error_number));
-  };
-  errno = 0;
-  std::FILE* file = std::fopen(temp.c_str(), "wb");
-  if (file == nullptr) fail(errno);
-  const std::size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file);
-  const int write_error = errno;
-  if (std::fclose(file) != 0 || written != bytes.size())
-    fail(write_error != 0 ? write_error : errno);
-  if (std::rename(temp.c_str(), path.c_str()) != 0) fail(errno);
+  try {
+    const int error = spcfile::write_whole_file(path, bytes);
+    if (error != 0) throw SynthError("cannot write " + path + ": " + std::strerror(error));
+  } catch (const report::RunStop& stop) {  // the temporary file could not be created
+    throw SynthError(stop.text());
+  }
 }
 
 }  // namespace ftir::synth
