@@ -260,6 +260,9 @@ ReadResult READSC(report::Report& report, std::string_view fname, double xlo, do
   const std::string_view name = fname.substr(0, fname.find_last_not_of(' ') + 1);
 
   const FileHandle file(open_input(name));
+  // Every read below goes straight to the caller's buffer: the header in two small reads,
+  // the data block in chunks, with no copy through a stream buffer.
+  std::setvbuf(file.get(), nullptr, _IONBF, 0);
 
   // flags and version decide how the rest is read; the flag test comes first.
   if (read_bytes(file.get(), scratch.first(2), name) < 2) stop_on_short_header(name);
