@@ -24,11 +24,14 @@ constexpr std::string_view kNameCharacters = "abcdefghijklmnopqrstuvwxyz01234567
       report::kExitFailure);
 }
 
+// The letters of a temporary name need only make a clash unlikely (O_EXCL rules one out):
+// a generator seeded once per thread from the system's randomness, instead of asking the
+// system for every letter, which costs more than writing the file's data.
 std::string random_suffix() {
-  std::random_device device;
+  thread_local std::mt19937_64 engine{std::random_device{}()};
   std::uniform_int_distribution<std::size_t> pick(0, kNameCharacters.size() - 1);
   std::string suffix(6, ' ');
-  for (char& c : suffix) c = kNameCharacters[pick(device)];
+  for (char& c : suffix) c = kNameCharacters[pick(engine)];
   return suffix;
 }
 

@@ -59,7 +59,7 @@ std::array<char, N> zero_padded(std::string_view text) {
 }
 
 // Encodes y[0..count-1] into p as WRITSC's data block: trunc(y * inverse) as a 32-bit
-// integer, stored with the more significant half first. Four values at a time, two to an
+// integer, stored with the more significant half first. Eight values at a time, two to an
 // SSE2 register, with the same product and the same truncation per value; a group in which
 // any value truncates to the hardware's out-of-range answer (NaN, beyond the integer range,
 // or -2^31 itself) goes through truncate_to_i32 instead, so every byte is the one-at-a-time
@@ -69,19 +69,29 @@ void encode_values(const double* y, std::size_t count, double inverse, unsigned 
   if constexpr (std::endian::native == std::endian::little) {
     const __m128d inv = _mm_set1_pd(inverse);
     const __m128i out_of_range = _mm_set1_epi32(std::numeric_limits<std::int32_t>::min());
-    for (; i + 4 <= count; i += 4) {
-      const __m128i lo = _mm_cvttpd_epi32(_mm_mul_pd(_mm_loadu_pd(y + i), inv));
-      const __m128i hi = _mm_cvttpd_epi32(_mm_mul_pd(_mm_loadu_pd(y + i + 2), inv));
-      __m128i k = _mm_unpacklo_epi64(lo, hi);
-      if (_mm_movemask_epi8(_mm_cmpeq_epi32(k, out_of_range)) != 0) {
-        for (std::size_t j = i; j < i + 4; ++j) {
+    auto four = [&](std::size_t at) {
+      const __m128i lo = _mm_cvttpd_epi32(_mm_mul_pd(_mm_loadu_pd(y + at), inv));
+      const __m128i hi = _mm_cvttpd_epi32(_mm_mul_pd(_mm_loadu_pd(y + at + 2), inv));
+      return _mm_unpacklo_epi64(lo, hi);
+    };
+    auto store = [p](std::size_t at, __m128i k) {
+      k = _mm_shufflehi_epi16(_mm_shufflelo_epi16(k, _MM_SHUFFLE(2, 3, 0, 1)),
+                              _MM_SHUFFLE(2, 3, 0, 1));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4 * at), k);
+    };
+    for (; i + 8 <= count; i += 8) {
+      const __m128i k0 = four(i);
+      const __m128i k1 = four(i + 4);
+      const __m128i any =
+          _mm_or_si128(_mm_cmpeq_epi32(k0, out_of_range), _mm_cmpeq_epi32(k1, out_of_range));
+      if (_mm_movemask_epi8(any) != 0) {
+        for (std::size_t j = i; j < i + 8; ++j) {
           store_high_half_first(p + 4 * j, truncate_to_i32(y[j] * inverse));
         }
         continue;
       }
-      k = _mm_shufflehi_epi16(_mm_shufflelo_epi16(k, _MM_SHUFFLE(2, 3, 0, 1)),
-                              _MM_SHUFFLE(2, 3, 0, 1));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4 * i), k);
+      store(i, k0);
+      store(i + 4, k1);
     }
   }
   for (; i < count; ++i) store_high_half_first(p + 4 * i, truncate_to_i32(y[i] * inverse));
@@ -113,10 +123,13 @@ int spectrum_exponent(std::span<const double> yout) {
   const __m128d m2 = _mm_max_pd(m0, m1);
   double ymax = std::max(_mm_cvtsd_f64(m2), _mm_cvtsd_f64(_mm_unpackhi_pd(m2, m2)));
   for (std::size_t k = 0; k < i; ++k) {
-    const double magnitude = std::fabs(y[k]);
-    const double finite = magnitude <= std::numeric_limits<double>::max() ? magnitude : 0.0;
+    const double finite = finite_magnitude(y[k]);
     ymax = finite > ymax ? finite : ymax;
   }
+  return spectrum_exponent(ymax);
+}
+
+int spectrum_exponent(double ymax) {
   if (ymax == 0.0) return 1;
   // ymax = m * 2^e with 0.5 <= m < 1, so log2(2 * ymax) = e + log2(2m) with log2(2m) in
   // [0, 1), zero only when m = 0.5. Truncation toward zero of a positive non-integer gives
@@ -128,7 +141,11 @@ int spectrum_exponent(std::span<const double> yout) {
 }
 
 bool scale_factor_usable(std::span<const double> yout) {
-  const float factor = static_cast<float>(std::ldexp(1.0, spectrum_exponent(yout) - 32));
+  return scale_factor_usable(spectrum_exponent(yout));
+}
+
+bool scale_factor_usable(int iexp) {
+  const float factor = static_cast<float>(std::ldexp(1.0, iexp - 32));
   return factor != 0.0f && std::isfinite(factor);
 }
 
@@ -136,7 +153,7 @@ std::int32_t scaled_integer(double y, double factor) { return truncate_to_i32(y 
 
 void WRITSC(std::string_view oname, std::string_view title, int ixtype, int iytype, double resol,
             int nout, double spare1, std::span<const double> xout, std::span<const double> yout,
-            const report::Clock& clock, std::span<unsigned char> scratch) {
+            const report::Clock& clock, std::span<unsigned char> scratch, std::optional<int> iexp) {
   assert(nout >= 0 && static_cast<std::size_t>(nout) <= xout.size() &&
          static_cast<std::size_t>(nout) <= yout.size());
   assert(title.size() <= 130);
@@ -144,8 +161,8 @@ void WRITSC(std::string_view oname, std::string_view title, int ixtype, int iyty
   const std::size_t count = nout > 0 ? static_cast<std::size_t>(nout) : 0;
   const std::span<const double> y = yout.first(count);
 
-  const int iexp = spectrum_exponent(y);
-  const double factor = static_cast<double>(static_cast<float>(std::ldexp(1.0, iexp - 32)));
+  if (!iexp) iexp = spectrum_exponent(y);
+  const double factor = static_cast<double>(static_cast<float>(std::ldexp(1.0, *iexp - 32)));
   // The factor is 0, infinite or a power of two (2^-149 .. 2^127), so its reciprocal is
   // exact, and y * inverse is bit for bit y / factor (both are the correctly rounded value
   // of the same exact quotient; 0 and infinity give the same zeros, infinities and NaNs):
@@ -155,7 +172,7 @@ void WRITSC(std::string_view oname, std::string_view title, int ixtype, int iyty
   SpcOldHeader h;
   h.flags = 0x00;
   h.version = kVersionOld;
-  h.exponent = static_cast<std::int16_t>(iexp);
+  h.exponent = static_cast<std::int16_t>(*iexp);
   h.pointcount = static_cast<float>(nout);
   h.firstx = count > 0 ? static_cast<float>(xout[0]) : 0.0f;
   h.lastx = count > 0 ? static_cast<float>(xout[count - 1]) : 0.0f;
@@ -178,13 +195,17 @@ void WRITSC(std::string_view oname, std::string_view title, int ixtype, int iyty
   const std::string target(oname.substr(0, oname.find_last_not_of(' ') + 1));
   TempFile temp(target);
 
-  // Header and data go out in one piece; only a buffer smaller than the data (no caller
-  // has one) takes more than one write.
+  // The data go out in chunks of at most 256 KiB (quicker on this machine than one piece or
+  // smaller chunks), each written while its encoding is still in the cache, straight from
+  // the buffer (the stream keeps no buffer of its own).
+  constexpr std::size_t kChunkBytes = std::size_t{256} << 10;
+  std::setvbuf(temp.file(), nullptr, _IONBF, 0);
   encode_old_header(h, scratch.first<kOldHeaderBytes>());
+  const std::size_t room = std::min(scratch.size(), kChunkBytes);
   std::size_t used = kOldHeaderBytes;
   std::size_t next = 0;
   for (;;) {
-    const std::size_t fit = std::min((scratch.size() - used) / 4, count - next);
+    const std::size_t fit = std::min((room - used) / 4, count - next);
     encode_values(y.data() + next, fit, inverse, scratch.data() + used);
     next += fit;
     used += 4 * fit;

@@ -1,8 +1,11 @@
 // WRITSC: writes one trace (a spectrum or a phase curve) as an old-format SPC file.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -21,20 +24,34 @@ inline constexpr std::size_t kIoBufferBytes = 512 + 32 + 4 * static_cast<std::si
 // is written under a temporary name of its own beside its target (see TempFile) and renamed
 // over it, so a failed write never leaves a partial file. A file that cannot be written
 // stops the run with one line naming it and the reason (exit 1). Callers check
-// scale_factor_usable() first.
+// scale_factor_usable() first. `iexp`, when given, is spectrum_exponent(yout[0..nout-1]),
+// known to a caller that found the largest value on an earlier pass; WRITSC then skips its
+// own pass over the values.
 void WRITSC(std::string_view oname, std::string_view title, int ixtype, int iytype, double resol,
             int nout, double spare1, std::span<const double> xout, std::span<const double> yout,
-            const report::Clock& clock, std::span<unsigned char> scratch);
+            const report::Clock& clock, std::span<unsigned char> scratch,
+            std::optional<int> iexp = std::nullopt);
 
 // The exponent that WRITSC stores: trunc(log2(2 * ymax)) + 1 computed exactly from the
 // binary exponent of ymax, the largest finite |y| (1 when every value is zero or not finite).
 // Every finite value then fits a 32-bit integer after division by 2^(exponent - 32).
 int spectrum_exponent(std::span<const double> yout);
+// The same from ymax itself (0 or more, finite).
+int spectrum_exponent(double ymax);
+
+// |y| when y is finite, 0 for an infinity or a NaN: what spectrum_exponent takes the largest
+// of. For a caller that finds the largest on a pass of its own.
+inline double finite_magnitude(double y) {
+  const double magnitude = std::fabs(y);
+  return magnitude <= std::numeric_limits<double>::max() ? magnitude : 0.0;
+}
 
 // Whether the factor 2^(exponent - 32), held as a binary32, is a usable scale for yout: false
 // when it rounds to zero (largest |y| below about 2^-119) or overflows (above about 2^159),
 // where every point would be written as the same meaningless value.
 bool scale_factor_usable(std::span<const double> yout);
+// The same for the exponent spectrum_exponent gave.
+bool scale_factor_usable(int iexp);
 
 // trunc(y / factor) as a 32-bit integer; a NaN quotient gives 0 and one beyond the integer
 // range saturates (neither arises for finite spectra with their own exponent).

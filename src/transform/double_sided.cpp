@@ -124,16 +124,17 @@ PathResult double_sided(PathContext& ctx, const PathRequest& req, double& res, P
   const double scale = e / e2;
 
   ws.title.apply_window(req.iapod);
-  const int ii = scale_and_cut(ws.xin, ws.yin, lnum, delta, scale, req.wlow, req.whigh);
+  double ymax = 0.0;
+  const int ii = scale_and_cut(ws.xin, ws.yin, lnum, delta, scale, req.wlow, req.whigh, &ymax);
   if (ii == 0) return skip_file(ctx, req.fname, "no spectrum point lies between wlow and whigh");
   const std::string oname = spcfile::OUTNAM(req.fname, req.outdir, "spc");
-  const std::span<const double> spectrum = ws.yin.first(static_cast<std::size_t>(ii));
-  if (std::optional<std::string> refusal = output_refusal(ctx, req.fname, oname, spectrum)) {
+  const int iexp = spcfile::spectrum_exponent(ymax);
+  if (std::optional<std::string> refusal = output_refusal(ctx, req.fname, oname, iexp)) {
     return skip_file(ctx, req.fname, *refusal);
   }
   report.log(kOutputName, {oname});
   spcfile::WRITSC(oname, ws.title.text(), 1, 0, resol, ii, req.spare1, ws.xin, ws.yin, ctx.clock,
-                  ws.io);
+                  ws.io, iexp);
   record_spectrum(ctx, oname, resol, lnum, e, ii, delta, ws.xin, ws.yin);
   report.console(kOutputName, {oname});
   return PathResult::kWritten;

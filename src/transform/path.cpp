@@ -7,6 +7,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "spcfile/writer.h"
 
@@ -57,10 +58,11 @@ double trapezoid_energy(std::span<const double> y, int count) {
 }
 
 int scale_and_cut(std::span<double> xin, std::span<double> yin, int lnum, double delta,
-                  double scale, double wlow, double whigh) {
+                  double scale, double wlow, double whigh, double* ymax) {
   assert(lnum >= 0 && static_cast<std::size_t>(lnum) <= xin.size() &&
          static_cast<std::size_t>(lnum) <= yin.size());
   int ii = 0;
+  double largest = 0.0;  // of the kept values, as spcfile::finite_magnitude takes them
   // Whether point i is in the range: false ends the scan (x above whigh).
   auto point = [&](int i) {
     const double x = (i - 1) * delta;
@@ -69,33 +71,49 @@ int scale_and_cut(std::span<double> xin, std::span<double> yin, int lnum, double
     ++ii;
     at(xin, ii) = x;
     at(yin, ii) = at(yin, i) * scale;
+    largest = std::max(largest, spcfile::finite_magnitude(at(yin, ii)));
     return true;
   };
   // Two neighbouring points at a time where both are kept, with the same products; ii
   // never passes i, so each value is read before its place is written.
+  // The largest is taken two at a time as well (an infinity or a NaN counts as 0); it does
+  // not depend on the order.
   const __m128d s = _mm_set1_pd(scale);
+  const __m128d magnitude_bits = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFF));
+  const __m128d largest_finite = _mm_set1_pd(std::numeric_limits<double>::max());
+  __m128d largest_two = _mm_setzero_pd();
+  auto finish = [&] {
+    if (ymax != nullptr) {
+      *ymax = std::max({largest, _mm_cvtsd_f64(largest_two),
+                        _mm_cvtsd_f64(_mm_unpackhi_pd(largest_two, largest_two))});
+    }
+    return ii;
+  };
   int i = 1;
   while (i + 1 <= lnum) {
     const double x0 = (i - 1) * delta;
     const double x1 = i * delta;
     if (x0 < wlow || x1 < wlow || x0 > whigh || x1 > whigh) {
-      if (!point(i)) return ii;
+      if (!point(i)) return finish();
       ++i;
       continue;
     }
     _mm_storeu_pd(&xin[static_cast<std::size_t>(ii)], _mm_set_pd(x1, x0));
-    _mm_storeu_pd(&yin[static_cast<std::size_t>(ii)],
-                  _mm_mul_pd(_mm_loadu_pd(&yin[static_cast<std::size_t>(i) - 1]), s));
+    const __m128d y = _mm_mul_pd(_mm_loadu_pd(&yin[static_cast<std::size_t>(i) - 1]), s);
+    _mm_storeu_pd(&yin[static_cast<std::size_t>(ii)], y);
+    const __m128d magnitude = _mm_and_pd(y, magnitude_bits);
+    largest_two =
+        _mm_max_pd(largest_two, _mm_and_pd(magnitude, _mm_cmple_pd(magnitude, largest_finite)));
     ii += 2;
     i += 2;
   }
   if (i == lnum) point(i);
-  return ii;
+  return finish();
 }
 
 std::optional<std::string> output_refusal(PathContext& ctx, std::string_view fname,
-                                          std::string_view oname, std::span<const double> y) {
-  if (!spcfile::scale_factor_usable(y)) {
+                                          std::string_view oname, int iexp) {
+  if (!spcfile::scale_factor_usable(iexp)) {
     return std::string("its values are too small or too large for the SPC file's scale factor");
   }
   if (ctx.outputs == nullptr) return std::nullopt;

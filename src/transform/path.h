@@ -131,11 +131,12 @@ void record_spectrum(PathContext& ctx, std::string_view oname, double res, int l
                      int ii, double delta, std::span<const double> xin,
                      std::span<const double> yin);
 
-// Why the trace y may not be written as `oname` for input `fname`: a scale the writer cannot
-// represent (see spcfile::scale_factor_usable), or a name the run's claims refuse. nullopt
-// when it may be written; the name is then claimed for this input.
+// Why a trace with the writer's exponent `iexp` (spcfile::spectrum_exponent) may not be
+// written as `oname` for input `fname`: a scale the writer cannot represent (see
+// spcfile::scale_factor_usable), or a name the run's claims refuse. nullopt when it may be
+// written; the name is then claimed for this input.
 std::optional<std::string> output_refusal(PathContext& ctx, std::string_view fname,
-                                          std::string_view oname, std::span<const double> y);
+                                          std::string_view oname, int iexp);
 
 }  // namespace ftir::transform
 
@@ -168,8 +169,10 @@ double trapezoid_energy(std::span<const double> y, int count);
 // x = (i - 1) * delta: keeps the points with wlow <= x <= whigh, scanning in order and
 // stopping at the first point above whigh, and stores them from the front, xin(ii) = x and
 // yin(ii) = yin(i) * scale (the energy ratio; the points dropped need no scaling). Returns
-// ii, the number kept.
+// ii, the number kept. With `ymax` given, it receives the largest spcfile::finite_magnitude
+// of the values kept (0 when none), from which spcfile::spectrum_exponent gives the writer's
+// exponent without another pass over the spectrum.
 int scale_and_cut(std::span<double> xin, std::span<double> yin, int lnum, double delta,
-                  double scale, double wlow, double whigh);
+                  double scale, double wlow, double whigh, double* ymax = nullptr);
 
 }  // namespace ftir::transform

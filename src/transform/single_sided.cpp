@@ -36,8 +36,7 @@ constexpr std::string_view kResolution =
     "(' Output spectrum resolution = ',F10.4,/,' Number of points = ',I10)";
 constexpr std::string_view kEnds = "(/,' istart, lnun, iend=',3I10)";
 constexpr std::string_view kKnt = "(' knt=',I10)";
-constexpr std::string_view kLoad =
-    "(' ipeak=',I10,/,' lexp=',I10,/,' lknt=',I10,/,' ipoint=',I10)";
+constexpr std::string_view kLoad = "(' ipeak=',I10,/,' lexp=',I10,/,' lknt=',I10,/,' ipoint=',I10)";
 constexpr std::string_view kIpoint = "(' ipoint=',I10)";
 constexpr std::string_view kFftArguments = "(' nb,n,ndir=',3I10)";
 constexpr std::string_view kGrid = "(' fmax=',F15.8,' delta=',D15.8)";
@@ -60,8 +59,8 @@ void console_then_log(report::Report& report, std::string_view format,
 // Half-length of the phase piece: the largest power of two not above jmax and 4096,
 // through natural logarithms (exact at powers of two).
 int phase_half_length(int jmax) {
-  const int k =
-      static_cast<int>(std::log(static_cast<double>(std::min(jmax, kMaxPhaseHalf))) / std::log(2.0));
+  const int k = static_cast<int>(std::log(static_cast<double>(std::min(jmax, kMaxPhaseHalf))) /
+                                 std::log(2.0));
   return pow2(k);
 }
 
@@ -114,13 +113,14 @@ int phase_determination(PathContext& ctx, const PathRequest& req, PathStorage& w
                                 std::span<const double> y) {
       const std::string oname = spcfile::OUTNAM(req.fname, req.outdir, ext);
       const std::span<const double> trace = y.first(static_cast<std::size_t>(is));
-      if (std::optional<std::string> refusal = output_refusal(ctx, req.fname, oname, trace)) {
+      const int iexp = spcfile::spectrum_exponent(trace);
+      if (std::optional<std::string> refusal = output_refusal(ctx, req.fname, oname, iexp)) {
         skip_file(ctx, req.fname, *refusal);
         return false;
       }
       ws.title.set(title);
       spcfile::WRITSC(oname, ws.title.text(), 1, 0, phase_resolution, is, req.spare1, abscissa, y,
-                      ctx.clock, ws.io);
+                      ctx.clock, ws.io, iexp);
       record_output(ctx, oname);
       return true;
     };
@@ -360,14 +360,16 @@ PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, P
     return skip("the signal is too large for 64-bit arithmetic");
   }
   const double scale = e / e2;
-  const int ii = scale_and_cut(ws.xin, ws.yin, lnum, delta, scale, req.wlow, req.whigh);
+  double ymax = 0.0;
+  const int ii = scale_and_cut(ws.xin, ws.yin, lnum, delta, scale, req.wlow, req.whigh, &ymax);
+  const int iexp = spcfile::spectrum_exponent(ymax);
   const std::string oname = spcfile::OUTNAM(req.fname, req.outdir, "spc");
   // A refused output is reported where its name would have been, as an empty range is.
   std::optional<std::string> refusal;
   if (ii == 0) {
     refusal = "no spectrum point lies between wlow and whigh";
   } else {
-    refusal = output_refusal(ctx, req.fname, oname, ws.yin.first(static_cast<std::size_t>(ii)));
+    refusal = output_refusal(ctx, req.fname, oname, iexp);
   }
   if (refusal) {
     skip_file(ctx, req.fname, *refusal);
@@ -377,7 +379,7 @@ PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, P
   report.console_if_log(kOutputDiagnostic, {oname, ii, lnum, req.wlow, req.whigh});
   if (refusal) return PathResult::kSkipped;
   spcfile::WRITSC(oname, ws.title.text(), 1, 0, res, ii, req.spare1, ws.xin, ws.yin, ctx.clock,
-                  ws.io);
+                  ws.io, iexp);
   record_spectrum(ctx, oname, res, lnum, e, ii, delta, ws.xin, ws.yin);
   return PathResult::kWritten;
 }
