@@ -31,14 +31,6 @@ std::string listed_name(const std::string& name) {
   return padded;
 }
 
-// The sample spacing and folding wavenumber the paths work with must be usable numbers
-// (the rule red.dat's wref line is held to).
-bool usable_spacing(double wref, double sampr) {
-  const double wlref = 1.0 / wref;
-  const double xstep = wlref / sampr;
-  return std::isnormal(wlref) && std::isnormal(xstep) && std::isnormal(1.0 / (2.0 * xstep));
-}
-
 }  // namespace
 
 driver::RunParameters file_parameters(const Settings& settings, double wref, double res) {
@@ -100,7 +92,7 @@ FileOutcome convert_file(const Settings& settings, driver::Workspace& ws,
     refuse(
         "its header states no laser wavenumber (its X range does not run from 0 cm-1); "
         "give --laser");
-  } else if (!usable_spacing(*wref, settings.sampr)) {
+  } else if (!driver::usable_sample_spacing(*wref, settings.sampr)) {
     refuse("its laser wavenumber with this --sampr gives no usable sample spacing");
   } else {
     out.wref = *wref;

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <optional>
 
+#include "driver/run_parameters.h"
+
 namespace ftir::cli {
 namespace {
 
@@ -190,12 +192,8 @@ Command parse_options(int argc, const char* const* argv, int cores) {
   s.whigh = *high;
   if (!laser.empty()) s.laser = positive_number("--laser", laser);
   s.sampr = positive_number("--sampr", sampr);
-  if (s.laser) {
-    const double xstep = (1.0 / *s.laser) / s.sampr;
-    if (!std::isnormal(1.0 / *s.laser) || !std::isnormal(xstep) ||
-        !std::isnormal(1.0 / (2.0 * xstep))) {
-      refuse("--laser", laser, "with this --sampr gives no usable sample spacing");
-    }
+  if (s.laser && !driver::usable_sample_spacing(*s.laser, s.sampr)) {
+    refuse("--laser", laser, "with this --sampr gives no usable sample spacing");
   }
   if (!points.empty()) {
     const std::optional<long long> n = whole_number(points, 2, 1LL << 30);

@@ -300,11 +300,7 @@ RunParameters parse_run_parameters(std::string_view text, std::vector<FieldTrace
   const int wref_line = lines.line_number();
   if (!(p.wref > 0.0)) refuse(wref_line, "wref", "must be greater than 0");
   p.wlref = 1.0 / p.wref;
-  // Both paths work on the sample spacing and the folding wavenumber; values so extreme
-  // that these leave the range of a double would only give meaningless arithmetic.
-  const double xstep = p.wlref / p.sampr;
-  const double fmax = 1.0 / (2.0 * xstep);
-  if (!std::isnormal(p.wlref) || !std::isnormal(xstep) || !std::isnormal(fmax)) {
+  if (!usable_sample_spacing(p.wref, p.sampr)) {
     refuse(wref_line, "wref", "with this sampr gives no usable sample spacing");
   }
   p.outdir = read_text(lines, "outdir");
@@ -314,6 +310,12 @@ RunParameters parse_run_parameters(std::string_view text, std::vector<FieldTrace
   }
   lines.refuse_if_cut();
   return p;
+}
+
+bool usable_sample_spacing(double wref, double sampr) {
+  const double wlref = 1.0 / wref;
+  const double xstep = wlref / sampr;
+  return std::isnormal(wlref) && std::isnormal(xstep) && std::isnormal(1.0 / (2.0 * xstep));
 }
 
 RunParameters load_run_parameters(const std::string& path, std::vector<FieldTrace>* trace) {

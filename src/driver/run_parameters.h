@@ -67,6 +67,11 @@ struct FieldTrace {
 // before the faulty line there.
 RunParameters parse_run_parameters(std::string_view text, std::vector<FieldTrace>* trace = nullptr);
 
+// Whether `wref` and `sampr` give a sample spacing xstep = (1 / wref) / sampr and a folding
+// wavenumber fmax = 1 / (2 xstep) that are normal doubles, as both paths need: values so
+// extreme that these leave the range of a double would only give meaningless arithmetic.
+bool usable_sample_spacing(double wref, double sampr);
+
 // Reads the file at `path` and parses it; a missing or unreadable file stops the run
 // with "red.dat: <reason>".
 RunParameters load_run_parameters(const std::string& path,

@@ -135,7 +135,7 @@ PathResult double_sided(PathContext& ctx, const PathRequest& req, double& res, P
   report.log(kOutputName, {oname});
   spcfile::WRITSC(oname, ws.title.text(), 1, 0, resol, ii, req.spare1, ws.xin, ws.yin, ctx.clock,
                   ws.io, iexp);
-  record_spectrum(ctx, oname, resol, lnum, e, ii, delta, ws.xin, ws.yin);
+  record_spectrum(ctx, oname, resol, lnum, e, ymax, ii, delta, ws.xin, ws.yin);
   report.console(kOutputName, {oname});
   return PathResult::kWritten;
 }

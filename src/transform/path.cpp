@@ -138,7 +138,7 @@ void record_phase_curve(PathContext& ctx, double delta, std::span<const double> 
 }
 
 void record_spectrum(PathContext& ctx, std::string_view oname, double res, int lnum, double e,
-                     int ii, double delta, std::span<const double> xin,
+                     double peak, int ii, double delta, std::span<const double> xin,
                      std::span<const double> yin) {
   FileRecord& r = ctx.record;
   const std::span<const double> y = yin.first(static_cast<std::size_t>(ii));
@@ -149,8 +149,7 @@ void record_spectrum(PathContext& ctx, std::string_view oname, double res, int l
   r.points_written = ii;
   r.first_x = xin[0];
   r.last_x = xin[static_cast<std::size_t>(ii) - 1];
-  r.peak = 0.0;
-  for (double value : y) r.peak = std::max(r.peak, std::fabs(value));
+  r.peak = peak;
   if (ctx.keep_curves) r.spectrum = {r.first_x, delta, std::vector<double>(y.begin(), y.end())};
   r.status = FileStatus::kConverted;
   r.reason.clear();

@@ -126,9 +126,10 @@ void record_phase_curve(PathContext& ctx, double delta, std::span<const double> 
 
 // Notes the written spectrum in the record: `ii` points xin(1..ii), yin(1..ii) spaced by
 // `delta` cm-1, the resolution `res` in its header, `lnum` transform points, the
-// interferogram energy `e`; the record's status becomes converted.
+// interferogram energy `e`, the largest magnitude `peak` (as scale_and_cut found it); the
+// record's status becomes converted.
 void record_spectrum(PathContext& ctx, std::string_view oname, double res, int lnum, double e,
-                     int ii, double delta, std::span<const double> xin,
+                     double peak, int ii, double delta, std::span<const double> xin,
                      std::span<const double> yin);
 
 // Why a trace with the writer's exponent `iexp` (spcfile::spectrum_exponent) may not be

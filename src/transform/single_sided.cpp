@@ -380,7 +380,7 @@ PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, P
   if (refusal) return PathResult::kSkipped;
   spcfile::WRITSC(oname, ws.title.text(), 1, 0, res, ii, req.spare1, ws.xin, ws.yin, ctx.clock,
                   ws.io, iexp);
-  record_spectrum(ctx, oname, res, lnum, e, ii, delta, ws.xin, ws.yin);
+  record_spectrum(ctx, oname, res, lnum, e, ymax, ii, delta, ws.xin, ws.yin);
   return PathResult::kWritten;
 }
 
