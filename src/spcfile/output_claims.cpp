@@ -47,7 +47,6 @@ std::optional<std::string> OutputClaims::claim(std::string_view fname, std::stri
     key = {dir->device, dir->inode, target.substr(slash == std::string::npos ? 0 : slash + 1)};
   }
   Owner owner = owner_of(input);
-  const std::lock_guard<std::mutex> lock(mutex_);
   const auto [it, added] = written_.try_emplace(std::move(key), owner);
   const Owner& earlier = it->second;
   const bool same_input = earlier.first && owner.first ? *earlier.first == *owner.first

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <map>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -15,8 +14,9 @@
 
 namespace ftir::spcfile {
 
-// Made once per run from its list of input names and handed to every path of the run;
-// claim() may be called from several threads of one run at once.
+// Made once per run from its list of input names and handed to every path of the run. A
+// red.dat run claims in file order; the command line decides its clashes over the whole list
+// before converting, so its workers share no claims.
 class OutputClaims {
  public:
   // Takes the identity (device and inode) of every listed name that is a regular file now;
@@ -44,7 +44,6 @@ class OutputClaims {
   Owner owner_of(const std::string& fname) const;
 
   std::vector<Input> inputs_;  // fixed once made
-  std::mutex mutex_;           // guards written_
   std::map<OutputKey, Owner> written_;
 };
 
