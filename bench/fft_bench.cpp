@@ -16,16 +16,19 @@
 #include <cstring>
 #include <map>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "transform/complex.h"
 #include "transform/fft.h"
+#include "transform/fixed_array.h"
 
 namespace {
 
 using ftir::transform::Complex;
 using ftir::transform::Fft;
+using ftir::transform::FixedArray;
 
 constexpr int kSizes[] = {10, 14, 18, 19};
 constexpr int kRepetitions = 5;
@@ -45,13 +48,17 @@ void bm_cfft(benchmark::State& state, Fft& fft) {
   const int n = static_cast<int>(state.range(0));
   const int nb = 1 << n;
   const std::vector<Complex> input = random_input(nb);
-  std::vector<Complex> work = input;
+  // The converter's work array is run storage, which starts on a cache line (FFTW's arrays
+  // are aligned too); a transform on an array that does not is up to a fifth slower.
+  const FixedArray<Complex> storage(static_cast<std::size_t>(nb));
+  const std::span<Complex> work(storage.data(), storage.size());
+  std::copy(input.begin(), input.end(), work.begin());
   fft.CFFT(work, n, nb, 1);
   int done = kRefill;
   for (auto _ : state) {
     if (done == kRefill) {
       state.PauseTiming();
-      work = input;
+      std::copy(input.begin(), input.end(), work.begin());
       done = 0;
       state.ResumeTiming();
     }

@@ -9,17 +9,26 @@
 //   2. stages 5..13 run block by block (2^13 points, in the level-2 cache), two stages per
 //      pass, stages 5..9 on sub-blocks of 2^9 points (in the level-1 cache);
 //   3. stages 14..19 run on chunks of 32 neighbouring columns (points equal modulo 2^13).
-// Two points share each SSE2 register (see Pair).
+// Working storage keeps W points together: their W real parts, then their W imaginary parts
+// ("W-form"), so that one register holds the real (or the imaginary) parts of W neighbouring
+// points. W is 2 (SSE2, which every x86-64 processor has) or 4 (AVX2, chosen at run time
+// where the processor has it). Each lane of a register does the scalar operations of one
+// butterfly, and no fused multiply-add is ever used, so W changes no bit of the result.
 #include "transform/fft.h"
 
 #include <emmintrin.h>
+#include <immintrin.h>
 #include <xmmintrin.h>
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cmath>
 #include <cstddef>
 #include <utility>
+
+// The four-point kernels; the rest of the program keeps the baseline instruction set.
+#define FTIR_AVX2 __attribute__((target("avx2")))
 
 namespace ftir::transform {
 namespace {
@@ -35,6 +44,7 @@ constexpr int kInnerBits = 9;
 constexpr int kChunk = 32;  // columns per chunk of the later stages
 constexpr int kMaxRows = 1 << (kMaxStages - kBlockBits);
 constexpr int kPad = 8;  // doubles after each row, so that rows do not share cache sets
+constexpr int kMaxWidth = 4;
 
 // w = cos(pi/le1) - i*ndir*sin(pi/le1): the sine is multiplied by ndir, then negated.
 Complex stage_rotation(int le1, int ndir) {
@@ -51,19 +61,29 @@ int reverse_bits(int value, int bits) {
   return reversed;
 }
 
-// Working storage holds points in pair form: points 2q and 2q+1 as four doubles, both real
-// parts, then both imaginary parts, so that one register holds the real (or imaginary)
-// parts of two neighbouring points. The twiddle tables use the same form.
+// Doubles from the start of a W-form row to point q's real part; its imaginary part is W
+// further on.
+template <int W>
+constexpr std::size_t point_offset(int q) {
+  return 2 * W * static_cast<std::size_t>(q / W) + static_cast<std::size_t>(q % W);
+}
+
+// Two neighbouring points (the first of them even) in one SSE2 register pair: both real
+// parts, both imaginary parts.
 struct Pair {
   __m128d re;
   __m128d im;
 };
 
-inline Pair load_pair(const double* x) { return {_mm_loadu_pd(x), _mm_loadu_pd(x + 2)}; }
+template <int W>
+inline Pair load_pair(const double* x) {
+  return {_mm_loadu_pd(x), _mm_loadu_pd(x + W)};
+}
 
+template <int W>
 inline void store_pair(double* x, Pair a) {
   _mm_storeu_pd(x, a.re);
-  _mm_storeu_pd(x + 2, a.im);
+  _mm_storeu_pd(x + W, a.im);
 }
 
 // a * u for two points at once, with the products and sums of mul() in its order.
@@ -82,14 +102,14 @@ inline void butterfly(Pair& x0, Pair& x1, Pair u) {
 
 inline double* doubles(Complex* p) { return &p->re; }
 
-// Stores two points, in pair form or interleaved (the form of the finished transform).
+// Stores two points, in 2-form or interleaved (the form of the finished transform).
 template <bool kInterleave>
 inline void store_out(double* x, Pair a) {
   if constexpr (kInterleave) {
     _mm_storeu_pd(x, _mm_unpacklo_pd(a.re, a.im));
     _mm_storeu_pd(x + 2, _mm_unpackhi_pd(a.re, a.im));
   } else {
-    store_pair(x, a);
+    store_pair<2>(x, a);
   }
 }
 
@@ -101,9 +121,9 @@ void radix2(const double* s0, std::ptrdiff_t srs, double* d0, std::ptrdiff_t drs
   const double* s1 = s0 + srs;
   double* d1 = d0 + drs;
   for (int c = 0; c < 2 * count; c += 4) {
-    Pair a0 = load_pair(s0 + c);
-    Pair a1 = load_pair(s1 + c);
-    butterfly(a0, a1, load_pair(w + c));
+    Pair a0 = load_pair<2>(s0 + c);
+    Pair a1 = load_pair<2>(s1 + c);
+    butterfly(a0, a1, load_pair<2>(w + c));
     store_out<kInterleave>(d0 + c, a0);
     store_out<kInterleave>(d1 + c, a1);
   }
@@ -116,15 +136,15 @@ void radix4(const double* s0, std::ptrdiff_t srs, double* d0, std::ptrdiff_t drs
             const double* wb, std::ptrdiff_t ws, int count) {
   const double* wc = wb + ws;
   for (int c = 0; c < 2 * count; c += 4) {
-    Pair a0 = load_pair(s0 + c);
-    Pair a1 = load_pair(s0 + srs + c);
-    Pair a2 = load_pair(s0 + 2 * srs + c);
-    Pair a3 = load_pair(s0 + 3 * srs + c);
-    const Pair u = load_pair(wa + c);
+    Pair a0 = load_pair<2>(s0 + c);
+    Pair a1 = load_pair<2>(s0 + srs + c);
+    Pair a2 = load_pair<2>(s0 + 2 * srs + c);
+    Pair a3 = load_pair<2>(s0 + 3 * srs + c);
+    const Pair u = load_pair<2>(wa + c);
     butterfly(a0, a1, u);
     butterfly(a2, a3, u);
-    butterfly(a0, a2, load_pair(wb + c));
-    butterfly(a1, a3, load_pair(wc + c));
+    butterfly(a0, a2, load_pair<2>(wb + c));
+    butterfly(a1, a3, load_pair<2>(wc + c));
     store_out<kInterleave>(d0 + c, a0);
     store_out<kInterleave>(d0 + drs + c, a1);
     store_out<kInterleave>(d0 + 2 * drs + c, a2);
@@ -132,29 +152,120 @@ void radix4(const double* s0, std::ptrdiff_t srs, double* d0, std::ptrdiff_t drs
   }
 }
 
-// A pass of one stage (radix2) or two (radix4).
-void run_pass(int stages, bool interleave, const double* src, std::ptrdiff_t srs, double* dst,
-              std::ptrdiff_t drs, const double* wa, const double* wb, std::ptrdiff_t ws,
-              int count) {
-  if (stages == 2) {
-    if (interleave) {
-      radix4<true>(src, srs, dst, drs, wa, wb, ws, count);
-    } else {
-      radix4<false>(src, srs, dst, drs, wa, wb, ws, count);
-    }
-  } else if (interleave) {
-    radix2<true>(src, srs, dst, drs, wa, count);
+// The same two kernels on four points to a register, in 4-form.
+struct Quad {
+  __m256d re;
+  __m256d im;
+};
+
+FTIR_AVX2 inline Quad load_quad(const double* x) {
+  return {_mm256_loadu_pd(x), _mm256_loadu_pd(x + 4)};
+}
+
+FTIR_AVX2 inline void butterfly(Quad& x0, Quad& x1, Quad u) {
+  const Quad t{_mm256_sub_pd(_mm256_mul_pd(x1.re, u.re), _mm256_mul_pd(x1.im, u.im)),
+               _mm256_add_pd(_mm256_mul_pd(x1.re, u.im), _mm256_mul_pd(x1.im, u.re))};
+  x1 = {_mm256_sub_pd(x0.re, t.re), _mm256_sub_pd(x0.im, t.im)};
+  x0 = {_mm256_add_pd(x0.re, t.re), _mm256_add_pd(x0.im, t.im)};
+}
+
+template <bool kInterleave>
+FTIR_AVX2 inline void store_out(double* x, Quad a) {
+  if constexpr (kInterleave) {
+    const __m256d lo = _mm256_unpacklo_pd(a.re, a.im);  // points 0 and 2
+    const __m256d hi = _mm256_unpackhi_pd(a.re, a.im);  // points 1 and 3
+    _mm256_storeu_pd(x, _mm256_permute2f128_pd(lo, hi, 0x20));
+    _mm256_storeu_pd(x + 4, _mm256_permute2f128_pd(lo, hi, 0x31));
   } else {
-    radix2<false>(src, srs, dst, drs, wa, count);
+    _mm256_storeu_pd(x, a.re);
+    _mm256_storeu_pd(x + 4, a.im);
   }
 }
 
-// Where the twiddle tables live. Stage l (le1 = 2^(l-1)) starts at double 2*le1 (stage 1
-// at 0), in pair form. Up to stage 13 entry k is point k of the table. The later stages are
-// read by column_stages only, a chunk of kChunk neighbouring columns at a time, so their
-// entry k = j*2^13 + c (j the row within the half group, c the column) is stored chunk by
-// chunk, at point ((c / kChunk) * (le1 / 2^13) + j) * kChunk + c % kChunk.
-std::size_t table_offset(int le1) { return le1 == 1 ? 0 : 2 * static_cast<std::size_t>(le1); }
+template <bool kInterleave>
+FTIR_AVX2 void radix2_quad(const double* s0, std::ptrdiff_t srs, double* d0, std::ptrdiff_t drs,
+                           const double* w, int count) {
+  const double* s1 = s0 + srs;
+  double* d1 = d0 + drs;
+  for (int c = 0; c < 2 * count; c += 8) {
+    Quad a0 = load_quad(s0 + c);
+    Quad a1 = load_quad(s1 + c);
+    butterfly(a0, a1, load_quad(w + c));
+    store_out<kInterleave>(d0 + c, a0);
+    store_out<kInterleave>(d1 + c, a1);
+  }
+}
+
+template <bool kInterleave>
+FTIR_AVX2 void radix4_quad(const double* s0, std::ptrdiff_t srs, double* d0, std::ptrdiff_t drs,
+                           const double* wa, const double* wb, std::ptrdiff_t ws, int count) {
+  const double* wc = wb + ws;
+  for (int c = 0; c < 2 * count; c += 8) {
+    Quad a0 = load_quad(s0 + c);
+    Quad a1 = load_quad(s0 + srs + c);
+    Quad a2 = load_quad(s0 + 2 * srs + c);
+    Quad a3 = load_quad(s0 + 3 * srs + c);
+    const Quad u = load_quad(wa + c);
+    butterfly(a0, a1, u);
+    butterfly(a2, a3, u);
+    butterfly(a0, a2, load_quad(wb + c));
+    butterfly(a1, a3, load_quad(wc + c));
+    store_out<kInterleave>(d0 + c, a0);
+    store_out<kInterleave>(d0 + drs + c, a1);
+    store_out<kInterleave>(d0 + 2 * drs + c, a2);
+    store_out<kInterleave>(d0 + 3 * drs + c, a3);
+  }
+}
+
+// A pass of one stage (radix2) or two (radix4) over rows in W-form; `count` is a multiple
+// of W.
+template <int W>
+void run_pass(int stages, bool interleave, const double* src, std::ptrdiff_t srs, double* dst,
+              std::ptrdiff_t drs, const double* wa, const double* wb, std::ptrdiff_t ws,
+              int count) {
+  if constexpr (W == 4) {
+    if (stages == 2) {
+      if (interleave) {
+        radix4_quad<true>(src, srs, dst, drs, wa, wb, ws, count);
+      } else {
+        radix4_quad<false>(src, srs, dst, drs, wa, wb, ws, count);
+      }
+    } else if (interleave) {
+      radix2_quad<true>(src, srs, dst, drs, wa, count);
+    } else {
+      radix2_quad<false>(src, srs, dst, drs, wa, count);
+    }
+  } else {
+    static_assert(W == 2);
+    if (stages == 2) {
+      if (interleave) {
+        radix4<true>(src, srs, dst, drs, wa, wb, ws, count);
+      } else {
+        radix4<false>(src, srs, dst, drs, wa, wb, ws, count);
+      }
+    } else if (interleave) {
+      radix2<true>(src, srs, dst, drs, wa, count);
+    } else {
+      radix2<false>(src, srs, dst, drs, wa, count);
+    }
+  }
+}
+
+// Where the twiddle tables live. Stage l (le1 = 2^(l-1)) has a table of max(le1, W)
+// points in W-form, the tables one after the other from stage 1, so that every table of
+// W points or more starts on a whole group. Up to stage 13 entry k is point k of the
+// table. The later stages are read by column_stages only, a chunk of kChunk neighbouring
+// columns at a time, so their entry k = j*2^13 + c (j the row within the half group, c the
+// column) is stored chunk by chunk, at point ((c / kChunk) * (le1 / 2^13) + j) * kChunk +
+// c % kChunk.
+template <int W>
+std::size_t table_offset(int le1) {
+  const auto stage = [](int m) {
+    return static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(m)));
+  };
+  if (le1 < W) return 2 * W * stage(le1);
+  return 2 * W * stage(W) + 2 * static_cast<std::size_t>(le1 - W);
+}
 
 int table_point(int le1, int k) {
   if (le1 < (1 << kBlockBits)) return k;
@@ -162,12 +273,6 @@ int table_point(int le1, int k) {
   const int j = k >> kBlockBits;
   const int c = k & ((1 << kBlockBits) - 1);
   return ((c / kChunk) * h + j) * kChunk + c % kChunk;
-}
-
-// Doubles from a pair-form row's start to point q's real part; the imaginary part is 2
-// further on.
-std::size_t pair_offset(int q) {
-  return 4 * static_cast<std::size_t>(q / 2) + static_cast<std::size_t>(q % 2);
 }
 
 // The interleaved form of one point in a register: (re, im).
@@ -188,13 +293,14 @@ inline Pair to_pair(__m128d p0, __m128d p1) {
 
 // The twiddles of stages 1..3 (seven of them), each as the pair (re, re), (im, im), so that
 // both points of a register take the same twiddle: 28 doubles.
+template <int W>
 void broadcast_first_twiddles(const double* tw, double* bc) {
   int i = 0;
   for (int le1 = 1; le1 <= 4; le1 *= 2) {
     for (int k = 0; k < le1; ++k, ++i) {
-      const double* t = tw + table_offset(le1) + pair_offset(k);
+      const double* t = tw + table_offset<W>(le1) + point_offset<W>(k);
       bc[4 * i] = bc[4 * i + 1] = t[0];
-      bc[4 * i + 2] = bc[4 * i + 3] = t[2];
+      bc[4 * i + 2] = bc[4 * i + 3] = t[W];
     }
   }
 }
@@ -202,8 +308,9 @@ void broadcast_first_twiddles(const double* tw, double* bc) {
 constexpr int kRev4[kTileSide] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
 
 // Stages 1..4 of one 16-point row whose point l is tile[kRev4[l] * 16 + c], written in
-// pair form to out. Register k holds points k and k + 8 through stages 1..3 (the two take
+// W-form to out. Register k holds points k and k + 8 through stages 1..3 (the two take
 // the same twiddle there); stage 4 regroups them into neighbours.
+template <int W>
 void first_four_stages(const Complex* tile, int c, double* out, const double* bc,
                        const double* t4) {
   auto column = [tile, c](int k) {
@@ -229,9 +336,9 @@ void first_four_stages(const Complex* tile, int c, double* out, const double* bc
   auto last = [out, t4](int k, Pair a, Pair b) {
     Pair lo{_mm_unpacklo_pd(a.re, b.re), _mm_unpacklo_pd(a.im, b.im)};
     Pair hi{_mm_unpackhi_pd(a.re, b.re), _mm_unpackhi_pd(a.im, b.im)};
-    butterfly(lo, hi, load_pair(t4 + 2 * k));
-    store_pair(out + 2 * k, lo);
-    store_pair(out + 2 * (k + 8), hi);
+    butterfly(lo, hi, load_pair<W>(t4 + point_offset<W>(k)));
+    store_pair<W>(out + point_offset<W>(k), lo);
+    store_pair<W>(out + point_offset<W>(k + 8), hi);
   };
   last(0, v0, v1);
   last(2, v2, v3);
@@ -239,18 +346,72 @@ void first_four_stages(const Complex* tile, int c, double* out, const double* bc
   last(6, v6, v7);
 }
 
+// first_four_stages for columns c and c + 1 at once, in 4-form: the low half of each
+// register works on column c, the high half on column c + 1, exactly as the two-point
+// routine does on each alone.
+FTIR_AVX2 inline Quad column_quad(const Complex* tile, int c, int k) {
+  const double* p = &tile[kRev4[k] * kTileSide + c].re;
+  const __m256d a = _mm256_loadu_pd(p);              // row kRev4[k]: columns c, c + 1
+  const __m256d b = _mm256_loadu_pd(p + 2 * kTileSide);  // row kRev4[k] + 1
+  return {_mm256_unpacklo_pd(a, b), _mm256_unpackhi_pd(a, b)};
+}
+
+FTIR_AVX2 inline Quad broadcast_twiddle(const double* bc, int i) {
+  return {_mm256_broadcast_sd(bc + 4 * i), _mm256_broadcast_sd(bc + 4 * i + 2)};
+}
+
+FTIR_AVX2 inline void store_halves(double* out_c, double* out_c1, std::size_t at, __m256d v) {
+  _mm_storeu_pd(out_c + at, _mm256_castpd256_pd128(v));
+  _mm_storeu_pd(out_c1 + at, _mm256_extractf128_pd(v, 1));
+}
+
+FTIR_AVX2 void first_four_stages_quad(const Complex* tile, int c, double* out_c, double* out_c1,
+                                      const double* bc, const double* t4) {
+  Quad v0 = column_quad(tile, c, 0), v1 = column_quad(tile, c, 1);
+  Quad v2 = column_quad(tile, c, 2), v3 = column_quad(tile, c, 3);
+  butterfly(v0, v1, broadcast_twiddle(bc, 0));
+  butterfly(v2, v3, broadcast_twiddle(bc, 0));
+  butterfly(v0, v2, broadcast_twiddle(bc, 1));
+  butterfly(v1, v3, broadcast_twiddle(bc, 2));
+  Quad v4 = column_quad(tile, c, 4), v5 = column_quad(tile, c, 5);
+  Quad v6 = column_quad(tile, c, 6), v7 = column_quad(tile, c, 7);
+  butterfly(v4, v5, broadcast_twiddle(bc, 0));
+  butterfly(v6, v7, broadcast_twiddle(bc, 0));
+  butterfly(v4, v6, broadcast_twiddle(bc, 1));
+  butterfly(v5, v7, broadcast_twiddle(bc, 2));
+  butterfly(v0, v4, broadcast_twiddle(bc, 3));
+  butterfly(v1, v5, broadcast_twiddle(bc, 4));
+  butterfly(v2, v6, broadcast_twiddle(bc, 5));
+  butterfly(v3, v7, broadcast_twiddle(bc, 6));
+  const Quad* v[8] = {&v0, &v1, &v2, &v3, &v4, &v5, &v6, &v7};
+  for (int k = 0; k < 8; k += 2) {
+    const Quad& a = *v[k];
+    const Quad& b = *v[k + 1];
+    Quad lo{_mm256_unpacklo_pd(a.re, b.re), _mm256_unpacklo_pd(a.im, b.im)};
+    Quad hi{_mm256_unpackhi_pd(a.re, b.re), _mm256_unpackhi_pd(a.im, b.im)};
+    const double* t = t4 + point_offset<4>(k);
+    butterfly(lo, hi, Quad{_mm256_broadcast_pd(reinterpret_cast<const __m128d*>(t)),
+                           _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(t + 4))});
+    store_halves(out_c, out_c1, point_offset<4>(k), lo.re);
+    store_halves(out_c, out_c1, point_offset<4>(k) + 4, lo.im);
+    store_halves(out_c, out_c1, point_offset<4>(k + 8), hi.re);
+    store_halves(out_c, out_c1, point_offset<4>(k + 8) + 4, hi.im);
+  }
+}
+
 // Stages 1 to 3 of `count` (a multiple of 8) points, read interleaved from src and written
-// in pair form to dst. Stages 1 and 2 use three twiddles, expanded once here.
+// in W-form to dst. Stages 1 and 2 use three twiddles, expanded once here.
+template <int W>
 void first_three_stages(const Complex* src, double* dst, int count, const double* tw) {
-  const double* t1 = tw + table_offset(1);
-  const double* t2 = tw + table_offset(2);
-  const double* t3 = tw + table_offset(4);
+  const double* t1 = tw + table_offset<W>(1);
+  const double* t2 = tw + table_offset<W>(2);
+  const double* t3 = tw + table_offset<W>(4);
   const __m128d u1r = _mm_set1_pd(t1[0]);
-  const __m128d u1i = _mm_set_pd(t1[2], -t1[2]);
+  const __m128d u1i = _mm_set_pd(t1[W], -t1[W]);
   const __m128d u2r = _mm_set1_pd(t2[0]);
-  const __m128d u2i = _mm_set_pd(t2[2], -t2[2]);
+  const __m128d u2i = _mm_set_pd(t2[W], -t2[W]);
   const __m128d u3r = _mm_set1_pd(t2[1]);
-  const __m128d u3i = _mm_set_pd(t2[3], -t2[3]);
+  const __m128d u3i = _mm_set_pd(t2[W + 1], -t2[W + 1]);
   for (int p = 0; p < count; p += 8) {
     Pair q[4];
     for (int half = 0; half < 2; ++half) {
@@ -265,16 +426,17 @@ void first_three_stages(const Complex* src, double* dst, int count, const double
       q[2 * half] = to_pair(a0, a1);
       q[2 * half + 1] = to_pair(a2, a3);
     }
-    butterfly(q[0], q[2], load_pair(t3));
-    butterfly(q[1], q[3], load_pair(t3 + 4));
+    butterfly(q[0], q[2], load_pair<W>(t3));
+    butterfly(q[1], q[3], load_pair<W>(t3 + point_offset<W>(2)));
     double* out = dst + 2 * p;
-    for (int i = 0; i < 4; ++i) store_pair(out + 4 * i, q[i]);
+    for (int i = 0; i < 4; ++i) store_pair<W>(out + point_offset<W>(2 * i), q[i]);
   }
 }
 
+template <int W>
 void interleave_to(const double* src, Complex* dst, int count) {
   for (int c = 0; c < count; c += 2) {
-    const Pair a = load_pair(src + 2 * c);
+    const Pair a = load_pair<W>(src + point_offset<W>(c));
     _mm_storeu_pd(&dst[c].re, _mm_unpacklo_pd(a.re, a.im));
     _mm_storeu_pd(&dst[c + 1].re, _mm_unpackhi_pd(a.re, a.im));
   }
@@ -282,13 +444,19 @@ void interleave_to(const double* src, Complex* dst, int count) {
 
 }  // namespace
 
-Fft::Fft()
-    : twiddles_(2 * static_cast<std::size_t>(kMaxPoints)),
+Fft::Width Fft::widest() { return __builtin_cpu_supports("avx2") ? Width::kFour : Width::kTwo; }
+
+Fft::Fft(Width width)
+    : width_(width),
+      twiddles_(2 * static_cast<std::size_t>(kMaxPoints) + 8 * kMaxWidth),
       block_((std::size_t{1} << (kBlockBits - kInnerBits)) * ((2 << kInnerBits) + kPad)),
       columns_(kMaxRows * (2 * kChunk + kPad)),
       tiles_(2 * kTilePoints),
-      tile_work_(2 * kTilePoints) {}
+      tile_work_(2 * kTilePoints) {
+  assert(width == Width::kTwo || widest() == Width::kFour);
+}
 
+template <int W>
 void Fft::make_twiddles(int n, int ndir) {
   if (ndir != twiddle_ndir_) {
     twiddle_ndir_ = ndir;
@@ -307,12 +475,12 @@ void Fft::make_twiddles(int n, int ndir) {
   };
   auto chain = [tables, ndir](int stage) {
     const int le1 = 1 << (stage - 1);
-    return Chain{le1, tables + table_offset(le1), stage_rotation(le1, ndir)};
+    return Chain{le1, tables + table_offset<W>(le1), stage_rotation(le1, ndir)};
   };
   auto store = [](const Chain& c, int k, Complex u) {
-    const std::size_t at = pair_offset(table_point(c.le1, k));
+    const std::size_t at = point_offset<W>(table_point(c.le1, k));
     c.table[at] = u.re;
-    c.table[at + 2] = u.im;
+    c.table[at + W] = u.im;
   };
   const Chain longest = chain(n);
   Complex u{1.0, 0.0};
@@ -348,23 +516,24 @@ void Fft::make_twiddles(int n, int ndir) {
   twiddle_stages_ = n;
 }
 
+template <int W>
 void Fft::small_transform(Complex* data, int n) {
   const int nb = 1 << n;
   const double* tw = twiddles_.data();
   Complex* permuted = tiles_.data();
   double* work = tile_work_.data();
   for (int i = 0; i < nb; ++i) permuted[i] = data[reverse_bits(i, n)];
-  first_three_stages(permuted, work, nb, tw);
+  first_three_stages<W>(permuted, work, nb, tw);
   for (int l = 4; l <= n;) {
     const int stages = l < n ? 2 : 1;
     const int h = 1 << (l - 1);
     for (int g = 0; g < nb; g += 2 * stages * h) {
-      run_pass(stages, false, work + 2 * g, 2 * h, work + 2 * g, 2 * h, tw + table_offset(h),
-               tw + table_offset(2 * h), 2 * h, h);
+      run_pass<W>(stages, false, work + 2 * g, 2 * h, work + 2 * g, 2 * h, tw + table_offset<W>(h),
+                  tw + table_offset<W>(2 * h), 2 * h, h);
     }
     l += stages;
   }
-  interleave_to(work, data, nb);
+  interleave_to<W>(work, data, nb);
 }
 
 // With a point's index split into high, middle and low bits (h, m, l), its partner in the
@@ -372,24 +541,32 @@ void Fft::small_transform(Complex* data, int n) {
 // rows h of 16 points l) is exchanged with tile rev m. Both tiles are copied out first;
 // row h of the new tile m is column rev h of the old tile rev m, rows in reversed order,
 // and gets stages 1..4 on its way home.
+template <int W>
 void Fft::permute_first_stages(Complex* data, int n) {
   const int mid = n - 2 * kTileBits;
   const int high_shift = n - kTileBits;
   const double* tw = twiddles_.data();
-  const double* t4 = tw + table_offset(8);
+  const double* t4 = tw + table_offset<W>(8);
   double* bc = tile_work_.data();
-  broadcast_first_twiddles(tw, bc);
+  broadcast_first_twiddles<W>(tw, bc);
   Complex* ta = tiles_.data();
   Complex* tb = ta + kTilePoints;
   auto load = [&](Complex* tile, int m) {
     for (int r = 0; r < kTileSide; ++r) {
-      std::copy_n(data + (r << high_shift) + (m << kTileBits), kTileSide, tile + r * kTileSide);
+      const Complex* row = data + (r << high_shift) + (m << kTileBits);
+      for (int c = 0; c < kTileSide; ++c) {
+        _mm_storeu_pd(doubles(tile + r * kTileSide + c), load_point(row + c));
+      }
     }
   };
   auto emit = [&](const Complex* tile, int m) {
-    for (int c = 0; c < kTileSide; ++c) {
-      first_four_stages(tile, c, doubles(data + (kRev4[c] << high_shift) + (m << kTileBits)), bc,
-                        t4);
+    auto out = [&](int c) { return doubles(data + (kRev4[c] << high_shift) + (m << kTileBits)); };
+    if constexpr (W == 4) {
+      for (int c = 0; c < kTileSide; c += 2) {
+        first_four_stages_quad(tile, c, out(c), out(c + 1), bc, t4);
+      }
+    } else {
+      for (int c = 0; c < kTileSide; ++c) first_four_stages<W>(tile, c, out(c), bc, t4);
     }
   };
   for (int m = 0; m < (1 << mid); ++m) {
@@ -406,6 +583,7 @@ void Fft::permute_first_stages(Complex* data, int n) {
   }
 }
 
+template <int W>
 void Fft::block_stages(Complex* data, int n) {
   const int a = std::min(n, kBlockBits);
   const int inner = std::min(a, kInnerBits);
@@ -429,8 +607,8 @@ void Fft::block_stages(Complex* data, int n) {
         double* dst = last ? home : work;
         const int h = 1 << (l - 1);
         for (int g = 0; g < inner_len; g += 2 * stages * h) {
-          run_pass(stages, last && finishes, src + 2 * g, 2 * h, dst + 2 * g, 2 * h,
-                   tw + table_offset(h), tw + table_offset(2 * h), 2 * h, h);
+          run_pass<W>(stages, last && finishes, src + 2 * g, 2 * h, dst + 2 * g, 2 * h,
+                      tw + table_offset<W>(h), tw + table_offset<W>(2 * h), 2 * h, h);
         }
         l += stages;
       }
@@ -447,9 +625,9 @@ void Fft::block_stages(Complex* data, int n) {
           const int r0 = g + j;
           double* dst = last ? blk + 2 * r0 * inner_len : buf + r0 * sub_stride;
           const std::ptrdiff_t drs = last ? 2 * rh * inner_len : rh * sub_stride;
-          run_pass(stages, last && finishes, buf + r0 * sub_stride, rh * sub_stride, dst, drs,
-                   tw + table_offset(h) + 2 * j * inner_len,
-                   tw + table_offset(2 * h) + 2 * j * inner_len, 2 * h, inner_len);
+          run_pass<W>(stages, last && finishes, buf + r0 * sub_stride, rh * sub_stride, dst, drs,
+                      tw + table_offset<W>(h) + 2 * j * inner_len,
+                      tw + table_offset<W>(2 * h) + 2 * j * inner_len, 2 * h, inner_len);
         }
       }
       l += stages;
@@ -457,6 +635,7 @@ void Fft::block_stages(Complex* data, int n) {
   }
 }
 
+template <int W>
 void Fft::column_stages(Complex* data, int n) {
   const int depth = n - kBlockBits;
   const int rows = 1 << depth;
@@ -490,9 +669,10 @@ void Fft::column_stages(Complex* data, int n) {
           const std::ptrdiff_t srs = h * (first ? data_rs : buf_rs);
           double* dst = last ? d + r0 * data_rs + 2 * c0 : buf + r0 * buf_rs;
           const std::ptrdiff_t drs = h * (last ? data_rs : buf_rs);
-          run_pass(
-              stages, last, src, srs, dst, drs, tw + table_offset(le1) + 2 * (ci * h + j) * kChunk,
-              tw + table_offset(2 * le1) + 2 * (ci * 2 * h + j) * kChunk, 2 * h * kChunk, kChunk);
+          run_pass<W>(stages, last, src, srs, dst, drs,
+                      tw + table_offset<W>(le1) + 2 * (ci * h + j) * kChunk,
+                      tw + table_offset<W>(2 * le1) + 2 * (ci * 2 * h + j) * kChunk, 2 * h * kChunk,
+                      kChunk);
         }
       }
       s += stages;
@@ -509,14 +689,23 @@ void Fft::CFFT(std::span<Complex> data, int n, int nb, int ndir) {
     plain_cfft(data, n, nb, ndir);
     return;
   }
-  make_twiddles(n, ndir);
+  if (width_ == Width::kFour) {
+    transform<4>(data.data(), n, ndir);
+  } else {
+    transform<2>(data.data(), n, ndir);
+  }
+}
+
+template <int W>
+void Fft::transform(Complex* data, int n, int ndir) {
+  make_twiddles<W>(n, ndir);
   if (n < 2 * kTileBits) {
-    small_transform(data.data(), n);
+    small_transform<W>(data, n);
     return;
   }
-  permute_first_stages(data.data(), n);
-  block_stages(data.data(), n);
-  if (n > kBlockBits) column_stages(data.data(), n);
+  permute_first_stages<W>(data, n);
+  block_stages<W>(data, n);
+  if (n > kBlockBits) column_stages<W>(data, n);
 }
 
 void plain_cfft(std::span<Complex> data, int n, int nb, int ndir) {

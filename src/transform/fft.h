@@ -2,7 +2,6 @@
 #pragma once
 
 #include <span>
-#include <vector>
 
 #include "transform/complex.h"
 #include "transform/fixed_array.h"
@@ -13,7 +12,12 @@ namespace ftir::transform {
 class Fft {
  public:
   static constexpr int kMaxPoints = 1 << 19;
-  Fft();
+  // The points one register holds: two (SSE2, every x86-64 processor) or four (AVX2).
+  // The result is the same bit for bit; only the speed differs.
+  enum class Width { kTwo = 2, kFour = 4 };
+  // The widest this processor has.
+  static Width widest();
+  explicit Fft(Width width = widest());
 
   // CFFT: data[0..nb-1] becomes sum_j data[j] * exp(-ndir * 2*pi*i * j*k / nb), with
   // nb = 2^n (0 <= n <= 19) and ndir +1 or -1. Every output double equals, bit for bit,
@@ -22,25 +26,35 @@ class Fft {
   void CFFT(std::span<Complex> data, int n, int nb, int ndir);
 
  private:
+  // The fast routine with W points to a register (n >= 3).
+  template <int W>
+  void transform(Complex* data, int n, int ndir);
   // Fills the stage tables 1..n for direction ndir unless they already hold them.
+  template <int W>
   void make_twiddles(int n, int ndir);
   // Fewer than 256 points: the whole transform in one small buffer.
+  template <int W>
   void small_transform(Complex* data, int n);
   // The bit-reversal permutation, tile by tile, with stages 1..4 done on each tile.
+  template <int W>
   void permute_first_stages(Complex* data, int n);
   // Stages 5..min(n, 13), block by block.
+  template <int W>
   void block_stages(Complex* data, int n);
   // Stages 14..n, a chunk of neighbouring columns (points equal modulo 2^13) at a time.
+  template <int W>
   void column_stages(Complex* data, int n);
+
+  Width width_;
 
   // The twiddles u_k = w^k (k = 0..le1-1) of every stage, as the recurrence makes them.
   FixedArray<double> twiddles_;
   int twiddle_stages_ = 0;         // stages 1..twiddle_stages_ are filled ...
   int twiddle_ndir_ = 0;           // ... for this direction
-  std::vector<double> block_;      // one block of points, padded between sub-blocks
-  std::vector<double> columns_;    // one chunk of columns, padded between rows
-  std::vector<Complex> tiles_;     // the two tiles being exchanged by the permutation
-  std::vector<double> tile_work_;  // one tile during stages 1..4
+  FixedArray<double> block_;      // one block of points, padded between sub-blocks
+  FixedArray<double> columns_;    // one chunk of columns, padded between rows
+  FixedArray<Complex> tiles_;     // the two tiles being exchanged by the permutation
+  FixedArray<double> tile_work_;  // one tile during stages 1..4
 };
 
 // The algorithm as written: stage, then jj, then i. The reference the fast routine is

@@ -10,13 +10,15 @@ namespace ftir::transform {
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kCacheLine = 64;
 
 }  // namespace
 
 void* allocate_run_storage(std::size_t bytes) {
   void* storage = nullptr;
   if (bytes < kHugePage) {
-    storage = std::malloc(bytes > 0 ? bytes : 1);
+    // On a cache line, so that no register-wide load of the transform straddles two.
+    storage = std::aligned_alloc(kCacheLine, (bytes + kCacheLine) / kCacheLine * kCacheLine);
   } else {
     const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
     storage = std::aligned_alloc(kHugePage, rounded);

@@ -8,7 +8,8 @@
 
 namespace ftir::transform {
 
-// Memory for a run's array of `bytes` bytes, its contents indeterminate. Blocks of a huge
+// Memory for a run's array of `bytes` bytes, its contents indeterminate, starting on a
+// cache line. Blocks of a huge
 // page or more start on a huge-page boundary and are offered to the system for huge pages:
 // the first file of a run touches tens of megabytes, and one fault per 2 MiB instead of one
 // per 4 KiB saves most of the cost of touching them. Throws std::bad_alloc.
