@@ -351,7 +351,7 @@ void first_four_stages(const Complex* tile, int c, double* out, const double* bc
 // routine does on each alone.
 FTIR_AVX2 inline Quad column_quad(const Complex* tile, int c, int k) {
   const double* p = &tile[kRev4[k] * kTileSide + c].re;
-  const __m256d a = _mm256_loadu_pd(p);              // row kRev4[k]: columns c, c + 1
+  const __m256d a = _mm256_loadu_pd(p);                  // row kRev4[k]: columns c, c + 1
   const __m256d b = _mm256_loadu_pd(p + 2 * kTileSide);  // row kRev4[k] + 1
   return {_mm256_unpacklo_pd(a, b), _mm256_unpackhi_pd(a, b)};
 }
@@ -390,8 +390,11 @@ FTIR_AVX2 void first_four_stages_quad(const Complex* tile, int c, double* out_c,
     Quad lo{_mm256_unpacklo_pd(a.re, b.re), _mm256_unpacklo_pd(a.im, b.im)};
     Quad hi{_mm256_unpackhi_pd(a.re, b.re), _mm256_unpackhi_pd(a.im, b.im)};
     const double* t = t4 + point_offset<4>(k);
-    butterfly(lo, hi, Quad{_mm256_broadcast_pd(reinterpret_cast<const __m128d*>(t)),
-                           _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(t + 4))});
+    const __m128d ure = _mm_loadu_pd(t);
+    const __m128d uim = _mm_loadu_pd(t + 4);
+    butterfly(lo, hi,
+              Quad{_mm256_insertf128_pd(_mm256_castpd128_pd256(ure), ure, 1),
+                   _mm256_insertf128_pd(_mm256_castpd128_pd256(uim), uim, 1)});
     store_halves(out_c, out_c1, point_offset<4>(k), lo.re);
     store_halves(out_c, out_c1, point_offset<4>(k) + 4, lo.im);
     store_halves(out_c, out_c1, point_offset<4>(k + 8), hi.re);
