@@ -152,7 +152,9 @@ void radix4(const double* s0, std::ptrdiff_t srs, double* d0, std::ptrdiff_t drs
   }
 }
 
-// The same two kernels on four points to a register, in 4-form.
+// The same two kernels on four points to a register, in 4-form. They are written out again
+// rather than shared through a template: the compiler builds a function for AVX2 only when
+// the function itself says so, and the two-point kernels must run on any x86-64.
 struct Quad {
   __m256d re;
   __m256d im;
@@ -219,36 +221,24 @@ FTIR_AVX2 void radix4_quad(const double* s0, std::ptrdiff_t srs, double* d0, std
 
 // A pass of one stage (radix2) or two (radix4) over rows in W-form; `count` is a multiple
 // of W.
+template <int W, bool kInterleave>
+void run_pass_to(int stages, const double* src, std::ptrdiff_t srs, double* dst, std::ptrdiff_t drs,
+                 const double* wa, const double* wb, std::ptrdiff_t ws, int count) {
+  static_assert(W == 2 || W == 4);
+  if (stages == 2) {
+    (W == 4 ? radix4_quad<kInterleave> : radix4<kInterleave>)(src, srs, dst, drs, wa, wb, ws,
+                                                              count);
+  } else {
+    (W == 4 ? radix2_quad<kInterleave> : radix2<kInterleave>)(src, srs, dst, drs, wa, count);
+  }
+}
+
 template <int W>
 void run_pass(int stages, bool interleave, const double* src, std::ptrdiff_t srs, double* dst,
               std::ptrdiff_t drs, const double* wa, const double* wb, std::ptrdiff_t ws,
               int count) {
-  if constexpr (W == 4) {
-    if (stages == 2) {
-      if (interleave) {
-        radix4_quad<true>(src, srs, dst, drs, wa, wb, ws, count);
-      } else {
-        radix4_quad<false>(src, srs, dst, drs, wa, wb, ws, count);
-      }
-    } else if (interleave) {
-      radix2_quad<true>(src, srs, dst, drs, wa, count);
-    } else {
-      radix2_quad<false>(src, srs, dst, drs, wa, count);
-    }
-  } else {
-    static_assert(W == 2);
-    if (stages == 2) {
-      if (interleave) {
-        radix4<true>(src, srs, dst, drs, wa, wb, ws, count);
-      } else {
-        radix4<false>(src, srs, dst, drs, wa, wb, ws, count);
-      }
-    } else if (interleave) {
-      radix2<true>(src, srs, dst, drs, wa, count);
-    } else {
-      radix2<false>(src, srs, dst, drs, wa, count);
-    }
-  }
+  (interleave ? run_pass_to<W, true> : run_pass_to<W, false>)(stages, src, srs, dst, drs, wa, wb,
+                                                              ws, count);
 }
 
 // Where the twiddle tables live. Stage l (le1 = 2^(l-1)) has a table of max(le1, W)
