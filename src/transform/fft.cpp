@@ -355,20 +355,23 @@ FTIR_AVX2 inline void store_halves(double* out_c, double* out_c1, std::size_t at
   _mm_storeu_pd(out_c1 + at, _mm256_extractf128_pd(v, 1));
 }
 
+// Stages 1 and 2 on four registers; kept in the caller's registers.
+[[gnu::always_inline]] FTIR_AVX2 inline void first_two_stages(Quad& a0, Quad& a1, Quad& a2,
+                                                              Quad& a3, const double* bc) {
+  butterfly(a0, a1, broadcast_twiddle(bc, 0));
+  butterfly(a2, a3, broadcast_twiddle(bc, 0));
+  butterfly(a0, a2, broadcast_twiddle(bc, 1));
+  butterfly(a1, a3, broadcast_twiddle(bc, 2));
+}
+
 FTIR_AVX2 void first_four_stages_quad(const Complex* tile, int c, double* out_c, double* out_c1,
                                       const double* bc, const double* t4) {
   Quad v0 = column_quad(tile, c, 0), v1 = column_quad(tile, c, 1);
   Quad v2 = column_quad(tile, c, 2), v3 = column_quad(tile, c, 3);
-  butterfly(v0, v1, broadcast_twiddle(bc, 0));
-  butterfly(v2, v3, broadcast_twiddle(bc, 0));
-  butterfly(v0, v2, broadcast_twiddle(bc, 1));
-  butterfly(v1, v3, broadcast_twiddle(bc, 2));
+  first_two_stages(v0, v1, v2, v3, bc);
   Quad v4 = column_quad(tile, c, 4), v5 = column_quad(tile, c, 5);
   Quad v6 = column_quad(tile, c, 6), v7 = column_quad(tile, c, 7);
-  butterfly(v4, v5, broadcast_twiddle(bc, 0));
-  butterfly(v6, v7, broadcast_twiddle(bc, 0));
-  butterfly(v4, v6, broadcast_twiddle(bc, 1));
-  butterfly(v5, v7, broadcast_twiddle(bc, 2));
+  first_two_stages(v4, v5, v6, v7, bc);
   butterfly(v0, v4, broadcast_twiddle(bc, 3));
   butterfly(v1, v5, broadcast_twiddle(bc, 4));
   butterfly(v2, v6, broadcast_twiddle(bc, 5));
