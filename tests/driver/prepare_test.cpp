@@ -50,6 +50,7 @@ TEST(PrepareTest, MatchesThePlainRuleBitForBit) {
       {"NaN before the largest", {1.0, nan, 4.0, 2.0, -4.0}},
       {"NaN first", {nan, 1.0, 7.0}},
       {"NaN in the odd tail", {1.0, 2.0, 8.0, 3.0, nan}},
+      {"NaN among the first eight", {1.0, 2.0, 3.0, 4.0, 5.0, nan, -9.0, 9.0, 1.0}},
   };
   for (int n : {2, 3, 8, 13, 4097}) {
     std::vector<double> y(static_cast<std::size_t>(n));

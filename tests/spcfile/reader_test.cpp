@@ -491,6 +491,7 @@ TEST_F(ReaderTest, ReadingWithoutXGivesTheSameSamplesBitForBit) {
                         {"new, f32 with a NaN", false, 0x00, -128, 501},
                         {"new, f32 with a NaN among the last", false, 0x00, -128, 40001}};
   constexpr int kCount = 40003;  // more than one 64 KiB chunk of the data block
+  int summed = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ByteImage image = c.old_format
@@ -527,7 +528,16 @@ TEST_F(ReaderTest, ReadingWithoutXGivesTheSameSamplesBitForBit) {
     if (!y_with_x.empty()) {
       EXPECT_EQ(std::memcmp(y_with_x.data(), yin.data(), y_with_x.size() * sizeof(double)), 0);
     }
+    // The sum the reader takes on its way, where it offers one, is the sum in index order.
+    if (without_x.sum) {
+      ++summed;
+      double in_order = 0.0;
+      for (double v : y_with_x) in_order += v;
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(*without_x.sum),
+                std::bit_cast<std::uint64_t>(in_order));
+    }
   }
+  EXPECT_EQ(summed, 7);  // the integer cases whose factor is a normal f32 and keeps 2^31 finite
 }
 
 }  // namespace
