@@ -78,49 +78,52 @@ TEST(SingleSidedPassesTest, LoadingMatchesThePlainRuleBitForBit) {
 }
 
 TEST(SingleSidedPassesTest, PhaseCorrectionMatchesThePlainRuleBitForBit) {
-  std::mt19937_64 rng(13);
-  std::uniform_real_distribution<double> dist(-1.0, 1.0);
-  const double fmax = 7900.4115;
-  struct Case {
-    int is, lnum;
-  };
-  const Case cases[] = {{4, 2}, {4, 3}, {8, 5}, {16, 64}, {512, 1000}, {1024, 4097}, {64, 40}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "is " << c.is << ", lnum " << c.lnum);
-    PhaseTables p;
-    const double phase_delta = fmax / (c.is - 1);
-    for (int i = 0; i < c.is; ++i) {
-      p.abscissa[static_cast<std::size_t>(i)] = i * phase_delta;
-      p.sine[static_cast<std::size_t>(i)] = dist(rng);
-      p.cosine[static_cast<std::size_t>(i)] = dist(rng);
-    }
-    std::vector<Complex> work(static_cast<std::size_t>(c.lnum));
-    for (Complex& v : work) v = {dist(rng) * 1.0e5, dist(rng) * 1.0e5};
-    const double delta = fmax / (c.lnum - 1);
+  testing::for_each_simd_width([&] {
+    std::mt19937_64 rng(13);
+    std::uniform_real_distribution<double> dist(-1.0, 1.0);
+    const double fmax = 7900.4115;
+    struct Case {
+      int is, lnum;
+    };
+    const Case cases[] = {{4, 2},      {4, 3},       {8, 5},   {16, 64},
+                          {512, 1000}, {1024, 4097}, {64, 40}, {8, 1003}};
+    for (const Case& c : cases) {
+      SCOPED_TRACE(::testing::Message() << "is " << c.is << ", lnum " << c.lnum);
+      PhaseTables p;
+      const double phase_delta = fmax / (c.is - 1);
+      for (int i = 0; i < c.is; ++i) {
+        p.abscissa[static_cast<std::size_t>(i)] = i * phase_delta;
+        p.sine[static_cast<std::size_t>(i)] = dist(rng);
+        p.cosine[static_cast<std::size_t>(i)] = dist(rng);
+      }
+      std::vector<Complex> work(static_cast<std::size_t>(c.lnum));
+      for (Complex& v : work) v = {dist(rng) * 1.0e5, dist(rng) * 1.0e5};
+      const double delta = fmax / (c.lnum - 1);
 
-    // The rule: the window advanced until it holds x, then LAGINT for sine and cosine.
-    Lagint plain_lagint;
-    std::vector<double> plain(static_cast<std::size_t>(c.lnum));
-    double plain_energy = 0.0;
-    std::size_t j = 0;
-    for (int i = 1; i <= c.lnum; ++i) {
-      const double x = (i - 1) * delta;
-      while (!(p.abscissa[j] <= x && x <= p.abscissa[j + 2])) ++j;
-      const double s = plain_lagint(1, x, 3, &p.abscissa[j], &p.sine[j]);
-      const double co = plain_lagint(1, x, 3, &p.abscissa[j], &p.cosine[j]);
-      const Complex v = work[static_cast<std::size_t>(i - 1)];
-      const double y = v.re * co + v.im * s;
-      plain[static_cast<std::size_t>(i - 1)] = y;
-      plain_energy += ((i == 1 || i == c.lnum) ? 0.5 : 1.0) * (y * y);
-    }
+      // The rule: the window advanced until it holds x, then LAGINT for sine and cosine.
+      Lagint plain_lagint;
+      std::vector<double> plain(static_cast<std::size_t>(c.lnum));
+      double plain_energy = 0.0;
+      std::size_t j = 0;
+      for (int i = 1; i <= c.lnum; ++i) {
+        const double x = (i - 1) * delta;
+        while (!(p.abscissa[j] <= x && x <= p.abscissa[j + 2])) ++j;
+        const double s = plain_lagint(1, x, 3, &p.abscissa[j], &p.sine[j]);
+        const double co = plain_lagint(1, x, 3, &p.abscissa[j], &p.cosine[j]);
+        const Complex v = work[static_cast<std::size_t>(i - 1)];
+        const double y = v.re * co + v.im * s;
+        plain[static_cast<std::size_t>(i - 1)] = y;
+        plain_energy += ((i == 1 || i == c.lnum) ? 0.5 : 1.0) * (y * y);
+      }
 
-    Lagint lagint;
-    std::vector<double> fast(static_cast<std::size_t>(c.lnum));
-    const double energy = phase_correct(p, c.is, fmax, delta, c.lnum, work, fast, lagint);
-    EXPECT_TRUE(same_bits(fast, plain));
-    EXPECT_EQ(std::memcmp(&energy, &plain_energy, sizeof energy), 0);
-    EXPECT_EQ(lagint.bracket(), plain_lagint.bracket());
-  }
+      Lagint lagint;
+      std::vector<double> fast(static_cast<std::size_t>(c.lnum));
+      const double energy = phase_correct(p, c.is, fmax, delta, c.lnum, work, fast, lagint);
+      EXPECT_TRUE(same_bits(fast, plain));
+      EXPECT_EQ(std::memcmp(&energy, &plain_energy, sizeof energy), 0);
+      EXPECT_EQ(lagint.bracket(), plain_lagint.bracket());
+    }
+  });
 }
 
 // The range cut shared by both paths, against the rule point by point; the largest kept
@@ -139,7 +142,8 @@ TEST(SingleSidedPassesTest, ScaleAndCutMatchesThePlainRule) {
                           {13, 7.5, 7.5},    {1000, 400.0, 600.75}, {1001, 0.75, 0.75},
                           {64, 47.25, 1.0e9}};
     for (const Case& c : cases) {
-      SCOPED_TRACE(::testing::Message() << "lnum " << c.lnum << ", " << c.wlow << " to " << c.whigh);
+      SCOPED_TRACE(::testing::Message()
+                   << "lnum " << c.lnum << ", " << c.wlow << " to " << c.whigh);
       std::vector<double> y(static_cast<std::size_t>(c.lnum) + 3);
       for (double& v : y) v = dist(rng);
       if (c.lnum == 1000) {  // kept, on both sides of a pair
