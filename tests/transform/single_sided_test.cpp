@@ -135,15 +135,26 @@ TEST(SingleSidedPassesTest, ScaleAndCutMatchesThePlainRule) {
     struct Case {
       int lnum;
       double wlow, whigh;
+      double delta = 0.75;
     };
-    const double delta = 0.75;
-    const Case cases[] = {{1, 0.0, 10.0},    {2, 0.0, 0.75},        {9, 1.5, 3.0},
-                          {10, 1.4, 3.1},    {11, -5.0, 100.0},     {12, 3.0, 1.0},
-                          {13, 7.5, 7.5},    {1000, 400.0, 600.75}, {1001, 0.75, 0.75},
-                          {64, 47.25, 1.0e9}};
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    // The last two take the scan in order: a falling grid, a range with a NaN end.
+    const Case cases[] = {{1, 0.0, 10.0},
+                          {2, 0.0, 0.75},
+                          {9, 1.5, 3.0},
+                          {10, 1.4, 3.1},
+                          {11, -5.0, 100.0},
+                          {12, 3.0, 1.0},
+                          {13, 7.5, 7.5},
+                          {1000, 400.0, 600.75},
+                          {1001, 0.75, 0.75},
+                          {64, 47.25, 1.0e9},
+                          {1000, -400.0, 0.0, -0.75},
+                          {30, nan, 7.5}};
     for (const Case& c : cases) {
-      SCOPED_TRACE(::testing::Message()
-                   << "lnum " << c.lnum << ", " << c.wlow << " to " << c.whigh);
+      SCOPED_TRACE(::testing::Message() << "lnum " << c.lnum << ", " << c.wlow << " to " << c.whigh
+                                        << ", delta " << c.delta);
+      const double delta = c.delta;
       std::vector<double> y(static_cast<std::size_t>(c.lnum) + 3);
       for (double& v : y) v = dist(rng);
       if (c.lnum == 1000) {  // kept, on both sides of a pair
