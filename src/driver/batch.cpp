@@ -57,7 +57,7 @@ void process_file(report::Report& report, const report::Clock& clock, RunParamet
   }
   if (npts == 0) return skip("no points were read");
 
-  const int jmax = remove_mean_and_find_centerburst(report, ws.yin, npts);
+  const int jmax = remove_mean_and_find_centerburst(report, ws.yin, npts, read.sum);
   record.jmax = jmax;
   constexpr std::string_view kCenterFormat = "(' Centerburst located at ',I10)";
   report.console(kCenterFormat, {jmax});

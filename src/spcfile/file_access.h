@@ -45,7 +45,8 @@ class TempFile {
   std::FILE* file() const { return file_; }
   // Closes the file; false (with errno set) when buffered bytes could not be written.
   bool close();
-  // Renames the closed file over the target; false (with errno set) on failure.
+  // Gives the closed file the target's name, removing a file already there just before;
+  // false (with errno set by the rename) on failure.
   bool commit();
 
  private:

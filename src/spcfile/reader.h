@@ -2,6 +2,7 @@
 // least significant byte first) into the caller's arrays.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -14,6 +15,10 @@ struct ReadResult {
   int npts = 0;         // points kept, 0 or more
   double spare1 = 0.0;  // spare values 1 and 2 of the header, widened from f32
   double spare2 = 0.0;
+  // The sum of yin[0..npts-1], when the reader could take it exactly on its way (samples
+  // without X, stored as integers with a usable scale): then any order of the adds gives
+  // these bits, the sum in index order included.
+  std::optional<double> sum;
   // Set when the file cannot be processed but the run goes on (the caller reports
   // " Skipped <name>: <reason>"); null otherwise.
   const char* skip_reason = nullptr;

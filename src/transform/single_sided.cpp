@@ -3,7 +3,7 @@
 // bit for bit with any faithful implementation.
 #include "transform/single_sided.h"
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <cmath>
@@ -12,6 +12,7 @@
 
 #include "report/stop.h"
 #include "spcfile/output_name.h"
+#include "spcfile/simd.h"
 #include "spcfile/writer.h"
 
 namespace ftir::transform {
@@ -62,6 +63,64 @@ int phase_half_length(int jmax) {
   const int k = static_cast<int>(std::log(static_cast<double>(std::min(jmax, kMaxPhaseHalf))) /
                                  std::log(2.0));
   return pow2(k);
+}
+
+// The points i, i + 1, ... of a run of phase_correct (the interpolation's table points a and
+// b, their sines and cosines at ab, sine and cosine) four at a time, with the operations of
+// its pairs lane by lane, for as long as the fourth point of a group stays in the run (below
+// `middle`, or when `below` is false up to `end`) and before lnum. Returns the next point;
+// the energy goes on in `sum`, one point after the other.
+__attribute__((target("avx2"))) int phase_run_avx2(int i, int lnum, bool below, double middle,
+                                                   double end, double delta, const double* ab,
+                                                   const double* sine, const double* cosine,
+                                                   const double* re_im, double* yin, double& sum) {
+  const __m256d zero = _mm256_setzero_pd();
+  const __m256d four = _mm256_set1_pd(4.0);
+  const __m256d d = _mm256_set1_pd(delta);
+  const __m256d a = _mm256_set1_pd(ab[0]);
+  const __m256d b = _mm256_set1_pd(ab[1]);
+  const __m256d a_minus_b = _mm256_sub_pd(a, b);
+  const __m256d b_minus_a = _mm256_sub_pd(b, a);
+  const __m256d sa = _mm256_set1_pd(sine[0]);
+  const __m256d sb = _mm256_set1_pd(sine[1]);
+  const __m256d ca = _mm256_set1_pd(cosine[0]);
+  const __m256d cb = _mm256_set1_pd(cosine[1]);
+  // The lanes hold the points i, i + 2, i + 1, i + 3: the order in which the real and the
+  // imaginary parts of four complex values come out of two registers.
+  __m256d steps = _mm256_set_pd(i + 2.0, i + 0.0, i + 1.0, i - 1.0);  // whole numbers: exact
+  __m256d x = _mm256_mul_pd(steps, d);
+  double energy = sum;
+  while (i + 3 < lnum) {
+    const __m128d upper = _mm256_extractf128_pd(x, 1);
+    const double x3 = _mm_cvtsd_f64(_mm_unpackhi_pd(upper, upper));  // point i + 3
+    if (below ? !(middle > x3) : !(x3 <= end)) break;
+    const __m256d pa = _mm256_div_pd(_mm256_sub_pd(x, b), a_minus_b);
+    const __m256d pb = _mm256_div_pd(_mm256_sub_pd(x, a), b_minus_a);
+    const __m256d s =
+        _mm256_add_pd(_mm256_add_pd(zero, _mm256_mul_pd(sa, pa)), _mm256_mul_pd(sb, pb));
+    const __m256d c =
+        _mm256_add_pd(_mm256_add_pd(zero, _mm256_mul_pd(ca, pa)), _mm256_mul_pd(cb, pb));
+    const __m256d v0 = _mm256_loadu_pd(re_im + 2 * (i - 1));
+    const __m256d v1 = _mm256_loadu_pd(re_im + 2 * (i + 1));
+    const __m256d y = _mm256_add_pd(_mm256_mul_pd(_mm256_unpacklo_pd(v0, v1), c),
+                                    _mm256_mul_pd(_mm256_unpackhi_pd(v0, v1), s));
+    _mm256_storeu_pd(yin + (i - 1), _mm256_permute4x64_pd(y, _MM_SHUFFLE(3, 1, 2, 0)));
+    const __m256d square = _mm256_mul_pd(y, y);
+    const __m128d even = _mm256_castpd256_pd128(square);   // points i, i + 2
+    const __m128d odd = _mm256_extractf128_pd(square, 1);  // points i + 1, i + 3
+    energy += _mm_cvtsd_f64(even);
+    energy += _mm_cvtsd_f64(odd);
+    energy += _mm_cvtsd_f64(_mm_unpackhi_pd(even, even));
+    energy += _mm_cvtsd_f64(_mm_unpackhi_pd(odd, odd));
+    i += 4;
+    steps = _mm256_add_pd(steps, four);
+    x = _mm256_mul_pd(steps, d);
+  }
+  sum = energy;
+  // The compiler leaves the upper halves dirty here; SSE code after it would then run
+  // many times slower.
+  _mm256_zeroupper();
+  return i;
 }
 
 }  // namespace
@@ -139,9 +198,11 @@ double load_weighted_record(std::span<const double> record, int istart, int is, 
   assert(load.size() == static_cast<std::size_t>(lknt) &&
          weight.size() >= static_cast<std::size_t>(knt));
   const int wrapped = std::min(is, lnum);
-  // All bytes zero are +0.0 in both parts.
-  std::memset(static_cast<void*>(load.data() + lnum), 0,
-              static_cast<std::size_t>(lknt - wrapped - lnum) * sizeof(Complex));
+  // The zeros between, load(lnum + 1 .. lknt - wrapped): two of them beside each pair of
+  // points below (stores that cost nothing next to the energy's chain of adds), the rest
+  // at the end.
+  Complex* zeros = load.data() + lnum;
+  Complex* const zeros_end = load.data() + (lknt - wrapped);
   double e = 0.0;
   const double ramp_length = 2 * is + 1;
   // Point t's term f * value^2; the caller adds it to the sum, which then stays in a register.
@@ -178,8 +239,16 @@ double load_weighted_record(std::span<const double> record, int istart, int is, 
     e += _mm_cvtsd_f64(_mm_unpackhi_pd(square, square));
     _mm_storeu_pd(out, _mm_unpacklo_pd(value, zero));
     _mm_storeu_pd(out + 2, _mm_unpackhi_pd(value, zero));
+    if (zeros_end - zeros >= 2) {
+      _mm_storeu_pd(&zeros->re, zero);
+      _mm_storeu_pd(&zeros[1].re, zero);
+      zeros += 2;
+    }
   }
   for (; t <= knt; ++t) e += point(t);
+  // All bytes zero are +0.0 in both parts.
+  std::memset(static_cast<void*>(zeros), 0,
+              static_cast<std::size_t>(zeros_end - zeros) * sizeof(Complex));
   return e;
 }
 
@@ -245,8 +314,15 @@ double phase_correct(const PhaseTables& p, int is, double fmax, double delta, in
     const __m128d cb = _mm_set1_pd(p.cosine[k + 1]);
     const __m128d limit = _mm_set1_pd(end);
     const __m128d mid = _mm_set1_pd(middle);
-    __m128d steps = _mm_set_pd(static_cast<double>(i), static_cast<double>(i - 1));  // i - 1, i
     double sum = energy;
+    if (spcfile::cpu_has_avx2()) {
+      const int from = i;
+      i = phase_run_avx2(i, lnum, below, middle, end, delta, &xa[k], &p.sine[k], &p.cosine[k],
+                         re_im, yin.data(), sum);
+      energy = sum;
+      if (i != from) continue;  // the rest of the run, if any, from the top
+    }
+    __m128d steps = _mm_set_pd(static_cast<double>(i), static_cast<double>(i - 1));  // i - 1, i
     do {
       const __m128d x = _mm_mul_pd(steps, d);
       const __m128d pa = _mm_div_pd(_mm_sub_pd(x, b), a_minus_b);
