@@ -27,6 +27,8 @@
 #include <cstddef>
 #include <utility>
 
+#include "spcfile/simd.h"
+
 // The four-point kernels; the rest of the program keeps the baseline instruction set.
 #define FTIR_AVX2 __attribute__((target("avx2")))
 
@@ -440,7 +442,7 @@ void interleave_to(const double* src, Complex* dst, int count) {
 
 }  // namespace
 
-Fft::Width Fft::widest() { return __builtin_cpu_supports("avx2") ? Width::kFour : Width::kTwo; }
+Fft::Width Fft::widest() { return spcfile::cpu_has_avx2() ? Width::kFour : Width::kTwo; }
 
 Fft::Fft(Width width)
     : width_(width),
@@ -449,7 +451,7 @@ Fft::Fft(Width width)
       columns_(kMaxRows * (2 * kChunk + kPad)),
       tiles_(2 * kTilePoints),
       tile_work_(2 * kTilePoints) {
-  assert(width == Width::kTwo || widest() == Width::kFour);
+  assert(width == Width::kTwo || __builtin_cpu_supports("avx2"));
 }
 
 template <int W>

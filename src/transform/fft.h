@@ -15,7 +15,7 @@ class Fft {
   // The points one register holds: two (SSE2, every x86-64 processor) or four (AVX2).
   // The result is the same bit for bit; only the speed differs.
   enum class Width { kTwo = 2, kFour = 4 };
-  // The widest this processor has.
+  // The widest this processor has (and the run allows: see spcfile::allow_avx2).
   static Width widest();
   explicit Fft(Width width = widest());
 
