@@ -49,8 +49,8 @@ class Fft {
 
   // The twiddles u_k = w^k (k = 0..le1-1) of every stage, as the recurrence makes them.
   FixedArray<double> twiddles_;
-  int twiddle_stages_ = 0;         // stages 1..twiddle_stages_ are filled ...
-  int twiddle_ndir_ = 0;           // ... for this direction
+  int twiddle_stages_ = 0;        // stages 1..twiddle_stages_ are filled ...
+  int twiddle_ndir_ = 0;          // ... for this direction
   FixedArray<double> block_;      // one block of points, padded between sub-blocks
   FixedArray<double> columns_;    // one chunk of columns, padded between rows
   FixedArray<Complex> tiles_;     // the two tiles being exchanged by the permutation
