@@ -4,6 +4,7 @@
 #include <span>
 
 #include "spcfile/writer.h"
+#include "values/interferogram.h"
 #include "transform/path.h"
 
 namespace ftir::driver {
@@ -11,7 +12,7 @@ namespace ftir::driver {
 // The arrays are not zero-filled (see FixedArray): a run touches only the memory its
 // files need, and starting a run costs no pass over tens of megabytes.
 struct Workspace {
-  static constexpr int kSamples = 270000;  // capacity of yin and xin
+  static constexpr int kSamples = values::kCapacity;  // capacity of yin and xin
   static constexpr int kComplex = 540000;  // capacity of the complex work array
   transform::FixedArray<double> yin{kSamples};
   transform::FixedArray<double> xin{kSamples};

@@ -10,11 +10,12 @@
 #include <string_view>
 
 #include "report/clock.h"
+#include "values/interferogram.h"
 
 namespace ftir::spcfile {
 
 // Bytes the run's I/O buffer holds: a header and the largest data block in one piece.
-inline constexpr int kMaxPoints = 270000;
+inline constexpr int kMaxPoints = values::kCapacity;
 inline constexpr std::size_t kIoBufferBytes = 512 + 32 + 4 * static_cast<std::size_t>(kMaxPoints);
 
 // Writes `nout` (>= 1) points: X from xout[0] and xout[nout-1] only, Y from

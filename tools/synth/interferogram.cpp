@@ -20,6 +20,7 @@
 #include "spcfile/writer.h"
 #include "transform/complex.h"
 #include "transform/fft.h"
+#include "values/interferogram.h"
 
 namespace ftir::synth {
 namespace {
@@ -34,7 +35,7 @@ constexpr double kC2 = 1.438776877;
 // 3 * (1 - exp(-x)) = x.
 constexpr double kWienX = 2.821439372122079;
 // The reader holds at most this many samples, and the transform at most 2^19 points.
-constexpr int kMaxPoints = 270000;
+constexpr int kMaxPoints = values::kCapacity;
 constexpr int kMaxTransformExponent = 19;
 constexpr int kMinTransformExponent = 10;
 

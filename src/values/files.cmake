@@ -1,0 +1,2 @@
+set(VALUES_SOURCES
+  src/values/refusal.cpp)

@@ -1,0 +1,53 @@
+// The one table of refusal texts; the classic texts verbatim.
+#include "values/refusal.h"
+
+#include <array>
+#include <cassert>
+
+namespace ftir::values {
+namespace {
+
+constexpr std::array<RefusalText, 19> kTexts = {{
+    {"", "", "", false},  // kCannotOpen: the detail; a classic run stops with it
+    {"this file format is not supported (several traces, an X array or the compatibility flag)",
+     "(' This file format is not supported')", "Program terminating", true},
+    {"new format with the most significant byte first is not supported",
+     "(' new format(GRAMS) with MSB first',/,' this format is not presently supported in this "
+     "program',/,' execution is terminating')",
+     "Hu-Oh &#&$!#^*", false},
+    {"more points than the arrays hold",
+     "(/,/,' Error in READSC --- Data requested exceeds array size',/,' Array size = ',I8,/,"
+     "' Required size = ',I8)",
+     "Program Terminated", false},
+    {"the header declares fewer than 2 points", "", "", false},
+    {"a sample is not a finite number", "", "", false},
+    {"no points were read", "", "", false},
+    {"its header states no laser wavenumber (its X range does not run from 0 cm-1); give --laser",
+     "", "", false},
+    {"its laser wavenumber with this --sampr gives no usable sample spacing", "", "", false},
+    {"the centerburst is the last sample", "", "", false},
+    {"the resolution leaves fewer than 2 samples on each side", "", "", false},
+    {"the centerburst lies in the first 3 samples", "", "", false},
+    {"fewer than 2 transform points", "", "", false},
+    {"no signal remains after the mean is removed", "", "", false},
+    {"the signal is too large for 64-bit arithmetic", "", "", false},
+    {"no spectrum point lies between wlow and whigh", "", "", false},
+    {"Crash", "", "Crash", false},
+    {"its values are too small or too large for the SPC file's scale factor", "", "", false},
+    {"", "", "", false},  // kOutputClaimed: the detail
+}};
+static_assert(kTexts.size() == static_cast<std::size_t>(Refusal::kOutputClaimed) + 1);
+
+}  // namespace
+
+const RefusalText& text_of(Refusal r) {
+  const auto i = static_cast<std::size_t>(r);
+  assert(i < kTexts.size());
+  return kTexts[i];
+}
+
+std::string Refused::skip_text() const {
+  return detail.empty() ? std::string(text_of(code).skip) : detail;
+}
+
+}  // namespace ftir::values

@@ -1,0 +1,58 @@
+// Why a file yields no spectrum: one vocabulary for readers, paths and the driver, one table
+// of texts. Readers and paths return a refusal; each road decides once what follows (the
+// classic run: its message, pause and stop, or a skip line; the command line and Python: a
+// skip or an exception carrying the skip text).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ftir::values {
+
+enum class Refusal {
+  kCannotOpen,           // the file cannot be opened or read (the detail names it and why)
+  kUnsupportedLayout,    // several traces, an X array or the compatibility flag
+  kMsbFirst,             // new format with the most significant byte first
+  kTooManyPoints,        // more points than the working storage holds
+  kFewPoints,            // the header declares fewer than 2 points
+  kNotFinite,            // a sample is NaN or infinite
+  kNoPoints,             // nothing was read
+  kNoLaser,              // no laser wavenumber stated or given
+  kUnusableSpacing,      // the laser and sampling factor give no usable sample spacing
+  kCenterburstLast,      // double-sided: nothing after the centerburst
+  kFewSegmentSamples,    // double-sided: the resolution leaves fewer than 2 samples a side
+  kCenterburstFirst3,    // single-sided: no phase piece of 4 points
+  kFewTransformPoints,   // single-sided: fewer than 2 transform points
+  kNoSignal,             // the spectrum's energy is zero
+  kTooLarge,             // the energies overflow
+  kEmptyRange,           // no spectrum point between wlow and whigh
+  kPhaseGrid,            // a spectrum point lies outside the phase grid
+  kScaleFactor,          // the writer's exponent cannot represent the values
+  kOutputClaimed,        // the output name is taken (the detail says by whom)
+};
+
+// The texts of a refusal. `skip`: the reason of a skip line (empty where only the detail
+// says it). `console`: the classic run's message (a format text, empty for none), `stop`:
+// its stop text (empty: the classic run skips the file and goes on), `pauses`: whether the
+// classic run pauses between message and stop.
+struct RefusalText {
+  std::string_view skip;
+  std::string_view console;
+  std::string_view stop;
+  bool pauses = false;
+};
+
+const RefusalText& text_of(Refusal r);
+
+// A refusal as returned: the code, and the facts its texts name.
+struct Refused {
+  Refusal code = Refusal::kCannotOpen;
+  std::string detail;  // replaces the table's skip text where set (names, errors, owners)
+  int capacity = 0;    // kTooManyPoints: the storage's capacity and the points required
+  int required = 0;
+
+  // The reason a skip line, a summary or an exception gives.
+  std::string skip_text() const;
+};
+
+}  // namespace ftir::values
