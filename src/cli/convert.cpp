@@ -62,7 +62,7 @@ FileOutcome convert_file(const Settings& settings, driver::Workspace& ws,
   report::Report report(console);
   if (!settings.log_path.empty()) report.open_log(log);
   const std::string fname = listed_name(job.name);
-  transform::FileRecord& record = out.record;
+  driver::FileRecord& record = out.record;
 
   // A file refused before it is read still gets the lines a skipped file gets.
   auto refuse = [&](const std::string& reason) {
@@ -73,7 +73,7 @@ FileOutcome convert_file(const Settings& settings, driver::Workspace& ws,
     record.input = job.name;
     record.iapod = settings.iapod;
     record.res_requested = job.res_request;
-    record.status = transform::FileStatus::kSkipped;
+    record.status = driver::FileStatus::kSkipped;
     record.reason = reason;
   };
 
@@ -100,7 +100,7 @@ FileOutcome convert_file(const Settings& settings, driver::Workspace& ws,
     driver::FileOptions options;
     options.auto_side = settings.sides == Sides::kAuto;
     options.keep_curves = settings.keep_curves;
-    options.refusals = spcfile::Refusals::kSkipFile;
+    options.road = driver::Road::kCommandLine;
     try {
       driver::process_file(report, clock, params, ws, fname, record, options);
       out.res_left = params.res;
@@ -108,7 +108,7 @@ FileOutcome convert_file(const Settings& settings, driver::Workspace& ws,
       // Each file of a command-line run is a run of its own: a stop (a file that cannot be
       // opened, read or written) ends this file, and the run goes on with the next.
       report.skipped(fname, s.text());
-      record.status = transform::FileStatus::kSkipped;
+      record.status = driver::FileStatus::kSkipped;
       record.reason = s.text();
     }
   }

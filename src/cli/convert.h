@@ -9,7 +9,7 @@
 #include "driver/run_parameters.h"
 #include "driver/workspace.h"
 #include "report/clock.h"
-#include "transform/file_record.h"
+#include "driver/file_record.h"
 
 namespace ftir::cli {
 
@@ -20,7 +20,7 @@ struct FileJob {
 };
 
 struct FileOutcome {
-  transform::FileRecord record;
+  driver::FileRecord record;
   double wref = 0.0;      // the laser wavenumber used (0 when none was known)
   double res_left = 0.0;  // the request a red.dat run would hand to the next file
   std::string console;    // the file's console lines, CR LF, as a red.dat run prints them

@@ -263,15 +263,15 @@ int run_files(const Settings& settings, const report::Clock& clock, Streams& str
   std::vector<FileJob> jobs = plan_jobs(settings);
   std::vector<FileOutcome> outcomes;
   outcomes.reserve(jobs.size());
-  std::vector<transform::FileRecord> records;
+  std::vector<driver::FileRecord> records;
   records.reserve(jobs.size());
   Progress progress(streams.err, streams.err_is_terminal && !settings.quiet, jobs.size());
   convert_in_order(settings, clock, jobs, [&](FileOutcome out) {
     progress.clear();
     if (!settings.quiet) streams.out.write(lf_lines(out.console));
-    const transform::FileRecord& r = out.record;
-    if (r.status == transform::FileStatus::kSkipped ||
-        r.status == transform::FileStatus::kStopped) {
+    const driver::FileRecord& r = out.record;
+    if (r.status == driver::FileStatus::kSkipped ||
+        r.status == driver::FileStatus::kStopped) {
       streams.err.write("ftir-reduce: skipped " + r.input + ": " + r.reason + "\n");
     }
     log.write(out.log);
@@ -287,9 +287,9 @@ int run_files(const Settings& settings, const report::Clock& clock, Streams& str
   progress.clear();
 
   int status = 0;
-  for (const transform::FileRecord& r : records) {
-    if (r.status == transform::FileStatus::kSkipped ||
-        r.status == transform::FileStatus::kStopped) {
+  for (const driver::FileRecord& r : records) {
+    if (r.status == driver::FileStatus::kSkipped ||
+        r.status == driver::FileStatus::kStopped) {
       status = 2;
     }
   }

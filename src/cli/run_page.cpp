@@ -43,11 +43,11 @@ std::string working_folder() {
 
 // Refuses a page that would replace a file the run read or wrote; otherwise writes it.
 std::string write_checked(const std::string& path, const page::RunPage& run,
-                          std::span<const transform::FileRecord> records,
+                          std::span<const driver::FileRecord> records,
                           const std::vector<std::string>& also_read) {
   if (const auto id = file_id(path)) {
     std::vector<std::string> names = also_read;
-    for (const transform::FileRecord& r : records) {
+    for (const driver::FileRecord& r : records) {
       names.push_back(r.input);
       names.insert(names.end(), r.outputs.begin(), r.outputs.end());
     }
@@ -112,7 +112,7 @@ std::vector<page::Setting> describe_settings(const Settings& s) {
 }
 
 std::string write_run_page(const Settings& settings, const report::Clock& clock,
-                           std::span<const transform::FileRecord> records) {
+                           std::span<const driver::FileRecord> records) {
   page::RunPage run;
   run.title = "ftir-reduce run of " + std::to_string(records.size()) +
               (records.size() == 1 ? " file" : " files");

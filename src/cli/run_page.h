@@ -10,7 +10,7 @@
 #include "cli/settings.h"
 #include "page/settings.h"
 #include "report/clock.h"
-#include "transform/file_record.h"
+#include "driver/file_record.h"
 
 namespace ftir::cli {
 
@@ -21,7 +21,7 @@ std::vector<page::Setting> describe_settings(const Settings& settings);
 // Writes the page of a command-line run to settings.report_path. Returns "" or the reason
 // it was not written (it would replace one of the run's files, or cannot be written).
 std::string write_run_page(const Settings& settings, const report::Clock& clock,
-                           std::span<const transform::FileRecord> records);
+                           std::span<const driver::FileRecord> records);
 
 // `ftir-reduce --report FILE`: runs ./red.dat on the classic console exactly as with no
 // arguments (every console line, red.out and output byte), keeping the written curves,

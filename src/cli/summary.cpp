@@ -8,9 +8,9 @@
 namespace ftir::cli {
 namespace {
 
-using transform::FileRecord;
-using transform::FileStatus;
-using transform::Side;
+using driver::FileRecord;
+using driver::FileStatus;
+using driver::Side;
 
 std::string_view side_name(Side side) {
   switch (side) {

@@ -9,21 +9,21 @@
 
 #include "cli/convert.h"
 #include "cli/settings.h"
-#include "transform/file_record.h"
+#include "driver/file_record.h"
 
 namespace ftir::cli {
 
 // Per file: name, side taken, points, centerburst, resolution, points written, and the
 // output name or the skip reason; LF lines with a header row.
-std::string summary_table(std::span<const transform::FileRecord> records);
+std::string summary_table(std::span<const driver::FileRecord> records);
 
 // "<n> files: <c> converted, <s> skipped" (and ", <k> read and counted" when any were).
-std::string closing_line(std::span<const transform::FileRecord> records);
+std::string closing_line(std::span<const driver::FileRecord> records);
 
 // The --summary rows: input, outputs (separated by ";" in CSV), points read, centerburst,
 // side, window, resolution, points written, status, reason, milliseconds.
-std::string summary_csv(std::span<const transform::FileRecord> records);
-std::string summary_json(std::span<const transform::FileRecord> records);
+std::string summary_csv(std::span<const driver::FileRecord> records);
+std::string summary_json(std::span<const driver::FileRecord> records);
 
 // The red.dat that runs what this run ran, or the reason why none can: a red.dat run
 // carries each file's resolution to the next, uses one path (idbl) and one laser

@@ -1,12 +1,15 @@
 #include "driver/batch.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "driver/prepare.h"
 #include "report/stop.h"
+#include "spcfile/reader.h"
 #include "spcfile/output_claims.h"
 #include "transform/double_sided.h"
 #include "transform/single_sided.h"
+#include "driver/emit.h"
 
 namespace ftir::driver {
 namespace {
@@ -23,30 +26,42 @@ bool centerburst_in_middle_third(int npts, int jmax) {
 
 }  // namespace
 
-void process_file(report::Report& report, const report::Clock& clock, RunParameters& params,
-                  Workspace& ws, const std::string& fname, transform::FileRecord& record,
-                  const FileOptions& options) {
-  using transform::FileStatus;
-  record.input = fname.substr(0, fname.find_last_not_of(' ') + 1);
-  record.iapod = params.iapod;
-  record.res_requested = params.res;
-  record.status = FileStatus::kStopped;
+ReadOutcome read_interferogram(std::string_view fname, Workspace& ws) {
+  ReadOutcome out;
+  out.ig.name = std::string(fname.substr(0, fname.find_last_not_of(' ') + 1));
+  report::QuietConsole quiet;
+  report::Report silent(quiet);
+  try {
+    // No X values: the paths never use them.
+    spcfile::ReadResult read = spcfile::READSC(silent, fname, kReadLow, kReadHigh,
+                                               Workspace::kSamples, {}, ws.yin, ws.io,
+                                               spcfile::Refusals::kSkipFile);
+    out.ig.samples = std::span<double>(ws.yin).first(static_cast<std::size_t>(read.npts));
+    out.ig.sum = read.sum;
+    out.ig.spare1 = read.spare1;
+    out.ig.xinc = read.xinc;
+    if (read.skip_reason != nullptr) {
+      const std::string_view reason = read.skip_reason;
+      using values::Refusal;
+      Refusal code = Refusal::kCannotOpen;
+      for (Refusal r : {Refusal::kUnsupportedLayout, Refusal::kMsbFirst, Refusal::kTooManyPoints,
+                        Refusal::kFewPoints, Refusal::kNotFinite}) {
+        if (values::text_of(r).skip == reason) code = r;
+      }
+      out.refused = values::Refused{code, {}, Workspace::kSamples, 0};
+    }
+  } catch (const report::RunStop& s) {
+    out.refused = values::Refused{values::Refusal::kCannotOpen, s.text(), 0, 0};
+  }
+  return out;
+}
 
-  constexpr std::string_view kFileFormat = "(/,/,' Interferogram File:  ',A)";
-  report.console(kFileFormat, {fname});
-  report.log(kFileFormat, {fname});
-
-  // No X values: the paths never use them.
-  spcfile::ReadResult read = spcfile::READSC(report, fname, kReadLow, kReadHigh,
-                                             Workspace::kSamples, {}, ws.yin, ws.io,
-                                             options.refusals);
-  auto skip = [&](std::string_view reason) {
-    report.skipped(fname, reason);
-    record.status = FileStatus::kSkipped;
-    record.reason = reason;
-  };
-  if (read.skip_reason != nullptr) return skip(read.skip_reason);
-  const int npts = read.npts;
+void convert_interferogram(report::Report& report, const report::Clock& clock,
+                           RunParameters& params, Workspace& ws, std::string_view fname,
+                           const values::Interferogram& ig, FileRecord& record,
+                           const FileOptions& options) {
+  const Road road = options.road;
+  const int npts = static_cast<int>(ig.samples.size());
   record.npts = npts;
   constexpr std::string_view kCountFormat = "(1X,I10,' points read')";
   report.console(kCountFormat, {npts});
@@ -55,19 +70,32 @@ void process_file(report::Report& report, const report::Clock& clock, RunParamet
     record.status = FileStatus::kCounted;
     return;
   }
-  if (npts == 0) return skip("no points were read");
+  if (npts == 0) {
+    return refuse(road, report, record, fname, {values::Refusal::kNoPoints, {}, 0, 0});
+  }
+  if (ig.samples.data() != ws.yin.data()) {
+    std::copy(ig.samples.begin(), ig.samples.end(), ws.yin.begin());
+  }
 
-  const int jmax = remove_mean_and_find_centerburst(report, ws.yin, npts, read.sum);
+  const int jmax = remove_mean_and_find_centerburst(report, ws.yin, npts, ig.sum);
   record.jmax = jmax;
   constexpr std::string_view kCenterFormat = "(' Centerburst located at ',I10)";
   report.console(kCenterFormat, {jmax});
   report.log(kCenterFormat, {jmax});
 
-  transform::PathRequest req{params.sampr, params.wlref, params.iapod, params.ipow2,
-                             params.npow,  params.ires,  params.iphase, params.wlow,
-                             params.whigh, params.outdir, fname,        read.spare1,
-                             npts,         jmax};
-  transform::PathContext ctx{report, clock, record, options.keep_curves, options.outputs};
+  const transform::PathRequest req{.sampr = params.sampr,
+                                   .wlref = params.wlref,
+                                   .iapod = params.iapod,
+                                   .ipow2 = params.ipow2,
+                                   .npow = params.npow,
+                                   .ires = params.ires,
+                                   .wlow = params.wlow,
+                                   .whigh = params.whigh,
+                                   .npts = npts,
+                                   .jmax = jmax};
+  EmitContext emit{road,          report,       clock,     record, ws, fname, params.outdir,
+                   ig.spare1,     options.keep_curves,      options.outputs,
+                   options.write_files};
   transform::PathStorage storage = ws.paths();
   const bool single =
       options.auto_side ? !centerburst_in_middle_third(npts, jmax) : params.idbl == 0;
@@ -75,19 +103,46 @@ void process_file(report::Report& report, const report::Clock& clock, RunParamet
     constexpr std::string_view kSingle = "(' Processing as single sided interferogram')";
     report.console(kSingle);
     report.log(kSingle);
-    record.side = transform::Side::kSingle;
-    transform::single_sided(ctx, req, params.res, storage);
+    record.side = Side::kSingle;
+    const transform::PhaseOutcome phase = transform::phase_determination(report, req, storage);
+    if (phase.refused) return refuse(road, report, record, fname, *phase.refused);
+    if (params.iphase == 1 && options.write_files) {
+      if (!emit_phase_files(emit, phase)) return;
+      keep_phase_curve(emit, phase);
+    } else if (!options.write_files) {
+      keep_phase_curve(emit, phase);
+    }
+    const transform::PathOutcome out =
+        transform::mertz_transform(report, req, params.res, phase, storage);
+    emit_spectrum(emit, Side::kSingle, out, params.wlow, params.whigh);
   } else {
     constexpr std::string_view kDouble = "(' Processing as a double sided interferogram')";
     report.console(kDouble);
     report.log(kDouble);
-    record.side = transform::Side::kDouble;
-    transform::double_sided(ctx, req, params.res, storage);
+    record.side = Side::kDouble;
+    const transform::PathOutcome out = transform::double_sided(report, req, params.res, storage);
+    emit_spectrum(emit, Side::kDouble, out, params.wlow, params.whigh);
   }
 }
 
+void process_file(report::Report& report, const report::Clock& clock, RunParameters& params,
+                  Workspace& ws, const std::string& fname, FileRecord& record,
+                  const FileOptions& options) {
+  record.input = fname.substr(0, fname.find_last_not_of(' ') + 1);
+  record.iapod = params.iapod;
+  record.res_requested = params.res;
+  record.status = FileStatus::kStopped;
+
+  constexpr std::string_view kFileFormat = "(/,/,' Interferogram File:  ',A)";
+  report.console(kFileFormat, {fname});
+  report.log(kFileFormat, {fname});
+  const ReadOutcome read = read_interferogram(fname, ws);
+  if (read.refused) return refuse(options.road, report, record, fname, *read.refused);
+  convert_interferogram(report, clock, params, ws, fname, read.ig, record, options);
+}
+
 int run_batch(report::Report& report, const report::Clock& clock, RunParameters& params,
-              Workspace& ws, std::vector<transform::FileRecord>* records,
+              Workspace& ws, std::vector<driver::FileRecord>* records,
               const FileOptions& run_options) {
   if (records != nullptr) records->reserve(records->size() + params.files.size());
   int skipped = 0;
@@ -95,13 +150,13 @@ int run_batch(report::Report& report, const report::Clock& clock, RunParameters&
   spcfile::OutputClaims outputs(params.files);
   FileOptions options = run_options;
   options.outputs = &outputs;
-  transform::FileRecord scratch;
+  driver::FileRecord scratch;
   for (const std::string& fname : params.files) {
-    transform::FileRecord& record = records != nullptr ? records->emplace_back() : scratch;
+    driver::FileRecord& record = records != nullptr ? records->emplace_back() : scratch;
     if (records == nullptr) record = {};
     process_file(report, clock, params, ws, fname, record, options);
     if (options.file_ended) options.file_ended(record);
-    if (record.status == transform::FileStatus::kSkipped) ++skipped;
+    if (record.status == driver::FileStatus::kSkipped) ++skipped;
   }
   return skipped;
 }
@@ -111,7 +166,7 @@ namespace {
 // The run of both run_program()s; `params_read` and `stop_text`, when given, receive
 // red.dat as read and the stop text.
 int run_whole(report::Console& console, const report::Clock& clock,
-              std::vector<transform::FileRecord>* records, const FileOptions& options,
+              std::vector<driver::FileRecord>* records, const FileOptions& options,
               std::optional<RunParameters>* params_read, std::string* stop_text) {
   report::Report report(console);
   try {
@@ -124,7 +179,7 @@ int run_whole(report::Console& console, const report::Clock& clock,
     report::stop("OK", skipped == 0 ? report::kExitOk : report::kExitSkipped);
   } catch (const report::RunStop& s) {  // the only catch of a RunStop
     if (records != nullptr && !records->empty() &&
-        records->back().status == transform::FileStatus::kStopped) {
+        records->back().status == driver::FileStatus::kStopped) {
       records->back().reason = s.text();
     }
     if (stop_text != nullptr) *stop_text = s.text();
@@ -136,7 +191,7 @@ int run_whole(report::Console& console, const report::Clock& clock,
 }  // namespace
 
 int run_program(report::Console& console, const report::Clock& clock,
-                std::vector<transform::FileRecord>* records) {
+                std::vector<driver::FileRecord>* records) {
   return run_whole(console, clock, records, {}, nullptr, nullptr);
 }
 

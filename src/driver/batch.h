@@ -12,8 +12,10 @@
 #include "report/console.h"
 #include "report/report.h"
 #include "spcfile/output_claims.h"
-#include "spcfile/reader.h"
-#include "transform/file_record.h"
+#include "driver/emit.h"
+#include "values/interferogram.h"
+#include "values/refusal.h"
+#include "driver/file_record.h"
 
 namespace ftir::driver {
 
@@ -25,23 +27,43 @@ struct FileOptions {
   bool auto_side = false;
   bool keep_curves = false;  // the record also keeps the written curves
   // Called with each file's record as the file ends (a page shrinks the kept curves there).
-  std::function<void(transform::FileRecord&)> file_ended;
-  spcfile::Refusals refusals = spcfile::Refusals::kStopRun;
+  std::function<void(driver::FileRecord&)> file_ended;
+  Road road = Road::kClassic;  // what a refusal leads to
   // The run's output names, checked before each file is written (none: not checked).
   spcfile::OutputClaims* outputs = nullptr;
+  bool write_files = true;  // false: a conversion in memory; the record keeps the curves
 };
+
+// What a reader made of a file: the interferogram (its samples in the workspace's yin), or
+// why the file yields none.
+struct ReadOutcome {
+  std::optional<values::Refused> refused;
+  values::Interferogram ig;
+};
+
+// Reads the file `fname` (as listed; trailing blanks are not part of the name) with the
+// reader its content calls for, into ws.yin. Prints nothing and never stops.
+ReadOutcome read_interferogram(std::string_view fname, Workspace& ws);
+
+// Converts an interferogram a reader produced (its samples anywhere; they are copied into
+// ws.yin unless they lie there): " N points read", the count-only mode, the mean and the
+// centerburst, the path, the emit step. `params.res` is left as the next file's request.
+void convert_interferogram(report::Report& report, const report::Clock& clock,
+                           RunParameters& params, Workspace& ws, std::string_view fname,
+                           const values::Interferogram& ig, FileRecord& record,
+                           const FileOptions& options);
 
 // One file: named in the report, read, prepared and converted with `params`, whose `res`
 // is left as the next file's request. `record` is filled as the file goes; its status is
 // kStopped until the file ends, so a stop raised on the way leaves it so.
 void process_file(report::Report& report, const report::Clock& clock, RunParameters& params,
-                  Workspace& ws, const std::string& fname, transform::FileRecord& record,
+                  Workspace& ws, const std::string& fname, driver::FileRecord& record,
                   const FileOptions& options = {});
 
 // Processes every listed file in order; returns the number of files skipped. When
 // `records` is given, one record per file started is added to it.
 int run_batch(report::Report& report, const report::Clock& clock, RunParameters& params,
-              Workspace& ws, std::vector<transform::FileRecord>* records = nullptr,
+              Workspace& ws, std::vector<driver::FileRecord>* records = nullptr,
               const FileOptions& options = {});
 
 // The whole run in the working directory: red.dat, red.out, the batch, the stop.
@@ -49,11 +71,11 @@ int run_batch(report::Report& report, const report::Clock& clock, RunParameters&
 // When `records` is given it receives the record of every file the run started (the file
 // a stop ended has status kStopped and the stop text as reason).
 int run_program(report::Console& console, const report::Clock& clock,
-                std::vector<transform::FileRecord>* records = nullptr);
+                std::vector<driver::FileRecord>* records = nullptr);
 
 // What a caller keeps of a whole run besides its exit status (the page of the run).
 struct RunKept {
-  std::vector<transform::FileRecord> records;  // every file the run started, as above
+  std::vector<driver::FileRecord> records;  // every file the run started, as above
   std::optional<RunParameters> params;         // red.dat as read, once it could be read
   std::string stop_text;                       // "OK", or the text the run stopped with
 };

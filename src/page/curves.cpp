@@ -15,13 +15,13 @@ constexpr char kDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnop
 constexpr int kGapLevel = 4095;
 constexpr int kTopLevel = 4094;
 
-double last_x(const transform::Curve& curve) {
+double last_x(const driver::Curve& curve) {
   return curve.x_first + static_cast<double>(curve.y.size() - 1) * curve.x_step;
 }
 
 }  // namespace
 
-DrawnCurve thin_for_drawing(const transform::Curve& curve, int columns) {
+DrawnCurve thin_for_drawing(const driver::Curve& curve, int columns) {
   DrawnCurve drawn;
   const std::size_t n = curve.y.size();
   if (columns < 1 || n <= 2 * static_cast<std::size_t>(columns)) {
@@ -61,7 +61,7 @@ DrawnCurve thin_for_drawing(const transform::Curve& curve, int columns) {
   return drawn;
 }
 
-void shrink_kept_curve(transform::Curve& curve, int columns) {
+void shrink_kept_curve(driver::Curve& curve, int columns) {
   DrawnCurve drawn = thin_for_drawing(curve, columns);
   if (drawn.per_x != 2) return;
   curve.x_first = drawn.x0 - 0.25 * drawn.dx;
@@ -79,11 +79,11 @@ double quantile(std::vector<double>& values, double q) {
   return values[below] + frac * (values[below + 1] - values[below]);
 }
 
-SpectrumBand spectrum_band(std::span<const transform::Curve* const> curves, int columns) {
+SpectrumBand spectrum_band(std::span<const driver::Curve* const> curves, int columns) {
   SpectrumBand band;
   double xmin = std::numeric_limits<double>::infinity();
   double xmax = -xmin;
-  for (const transform::Curve* curve : curves) {
+  for (const driver::Curve* curve : curves) {
     if (curve->y.empty()) continue;
     xmin = std::min({xmin, curve->x_first, last_x(*curve)});
     xmax = std::max({xmax, curve->x_first, last_x(*curve)});
@@ -103,7 +103,7 @@ SpectrumBand spectrum_band(std::span<const transform::Curve* const> curves, int 
   std::vector<std::vector<double>> maxima(cols);
   std::vector<double> low(cols);
   std::vector<double> high(cols);
-  for (const transform::Curve* curve : curves) {
+  for (const driver::Curve* curve : curves) {
     const std::vector<double>& y = curve->y;
     if (y.empty()) continue;
     ++band.files;

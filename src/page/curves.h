@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "transform/file_record.h"
+#include "driver/file_record.h"
 
 namespace ftir::page {
 
@@ -23,14 +23,14 @@ struct DrawnCurve {
 
 // The curve kept whole when it has at most 2 * `columns` points, otherwise thinned to
 // `columns` equal columns of its x span. Values that are not finite are left out.
-DrawnCurve thin_for_drawing(const transform::Curve& curve, int columns);
+DrawnCurve thin_for_drawing(const driver::Curve& curve, int columns);
 
 // Shrinks a curve kept for the page to the extremes of `columns` columns when it has more
 // than 2 * `columns` points: each column's smallest and largest value, in the order they
 // occur, become two points a half column apart about its centre, so the curve stays on an
 // even grid and thinning it again keeps the same extremes. A run keeps its curves this
 // small file by file; the files written are not touched.
-void shrink_kept_curve(transform::Curve& curve, int columns);
+void shrink_kept_curve(driver::Curve& curve, int columns);
 
 // The spread of many spectra at each of `columns` columns spanning all of them (column
 // c centred at x0 + c * dx): the 5 % quantile of the files' column minima, the medians
@@ -46,7 +46,7 @@ struct SpectrumBand {
   std::vector<double> median_high;
   std::vector<double> p95;
 };
-SpectrumBand spectrum_band(std::span<const transform::Curve* const> curves, int columns);
+SpectrumBand spectrum_band(std::span<const driver::Curve* const> curves, int columns);
 
 // The q-quantile (0..1) of `values`, linear between the order statistics (the median of
 // 1, 2, 3, 4 is 2.5); sorts `values`. NaN when empty.

@@ -28,17 +28,17 @@ bool same_resolution(double a, double b) {
   return std::fabs(a - b) <= 1e-9 * std::max(std::fabs(a), std::fabs(b));
 }
 
-bool converted(const transform::FileRecord& r) {
-  return r.status == transform::FileStatus::kConverted;
+bool converted(const driver::FileRecord& r) {
+  return r.status == driver::FileStatus::kConverted;
 }
 
 // Flags the records whose `value` strays from the batch, the MAD floored at
 // `floor_of(median)`.
 template <typename Value, typename Floor>
-void flag_spread(std::span<const transform::FileRecord> records, BatchFlags& flags,
+void flag_spread(std::span<const driver::FileRecord> records, BatchFlags& flags,
                  const std::string& what, Value value, Floor floor_of) {
   std::vector<double> values;
-  for (const transform::FileRecord& r : records) {
+  for (const driver::FileRecord& r : records) {
     if (converted(r)) values.push_back(value(r));
   }
   if (static_cast<int>(values.size()) < kMinFilesForSpread) return;
@@ -70,24 +70,24 @@ std::string flag_rule() {
          "files have.";
 }
 
-BatchFlags flag_unusual_files(std::span<const transform::FileRecord> records) {
+BatchFlags flag_unusual_files(std::span<const driver::FileRecord> records) {
   BatchFlags flags;
   flags.files.resize(records.size());
   flag_spread(
       records, flags, "centerburst",
-      [](const transform::FileRecord& r) { return static_cast<double>(r.jmax); },
+      [](const driver::FileRecord& r) { return static_cast<double>(r.jmax); },
       [](double) { return kCenterburstFloor; });
   const auto relative = [](double median) { return kRelativeFloor * std::fabs(median); };
   flag_spread(
-      records, flags, "energy", [](const transform::FileRecord& r) { return r.energy; },
+      records, flags, "energy", [](const driver::FileRecord& r) { return r.energy; },
       relative);
   flag_spread(
-      records, flags, "peak", [](const transform::FileRecord& r) { return r.peak; }, relative);
+      records, flags, "peak", [](const driver::FileRecord& r) { return r.peak; }, relative);
 
   // The batch's resolution: the value most converted files share; a tie for the most
   // leaves the resolution unflagged.
   std::vector<std::pair<double, int>> counts;
-  for (const transform::FileRecord& r : records) {
+  for (const driver::FileRecord& r : records) {
     if (!converted(r)) continue;
     auto it = std::find_if(counts.begin(), counts.end(),
                            [&](const auto& c) { return same_resolution(c.first, r.res); });

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "transform/file_record.h"
+#include "driver/file_record.h"
 
 namespace ftir::page {
 
@@ -36,6 +36,6 @@ std::string flag_rule();
 // needs kMinFilesForSpread converted files. The resolution is flagged when it differs
 // (beyond rounding) from the one most converted files share; not when two values tie.
 // Records that were not converted get no flags.
-BatchFlags flag_unusual_files(std::span<const transform::FileRecord> records);
+BatchFlags flag_unusual_files(std::span<const driver::FileRecord> records);
 
 }  // namespace ftir::page

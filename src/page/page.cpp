@@ -14,17 +14,17 @@ namespace ftir::page {
 
 namespace {
 
-using transform::FileRecord;
-using transform::FileStatus;
+using driver::FileRecord;
+using driver::FileStatus;
 
 std::string html(std::string_view text) { return escape_html(valid_utf8(text)); }
 std::string json(std::string_view text) { return json_string(valid_utf8(text)); }
 
-std::string side_text(transform::Side side) {
+std::string side_text(driver::Side side) {
   switch (side) {
-    case transform::Side::kSingle: return "single";
-    case transform::Side::kDouble: return "double";
-    case transform::Side::kNone: break;
+    case driver::Side::kSingle: return "single";
+    case driver::Side::kDouble: return "double";
+    case driver::Side::kNone: break;
   }
   return "";
 }
@@ -75,7 +75,7 @@ std::string encoded_json(std::span<const double> y) {
          e.digits + "\"";
 }
 
-std::string curve_json(const transform::Curve& curve) {
+std::string curve_json(const driver::Curve& curve) {
   if (curve.y.empty()) return "null";
   const DrawnCurve d = thin_for_drawing(curve, kFileColumns);
   return "{\"x0\":" + format_number(d.x0, 10) + ",\"dx\":" + format_number(d.dx, 10) +
@@ -83,7 +83,7 @@ std::string curve_json(const transform::Curve& curve) {
 }
 
 std::string band_json(std::span<const FileRecord> records) {
-  std::vector<const transform::Curve*> curves;
+  std::vector<const driver::Curve*> curves;
   for (const FileRecord& r : records) {
     if (has_spectrum(r)) curves.push_back(&r.spectrum);
   }
@@ -99,7 +99,7 @@ std::string band_json(std::span<const FileRecord> records) {
 std::string facts(const FileRecord& r) {
   std::string f = std::to_string(r.npts) + " points";
   if (r.jmax > 0) f += ", centerburst at " + std::to_string(r.jmax);
-  if (r.side != transform::Side::kNone) f += ", " + side_text(r.side) + "-sided";
+  if (r.side != driver::Side::kNone) f += ", " + side_text(r.side) + "-sided";
   if (r.status == FileStatus::kConverted) {
     f += ", " + format_number(r.res, 6) + " cm-1, " + std::to_string(r.points_written) +
          " points written from " + format_number(r.first_x, 6) + " to " +

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "page/settings.h"
-#include "transform/file_record.h"
+#include "driver/file_record.h"
 
 namespace ftir::page {
 
@@ -27,11 +27,11 @@ struct RunPage {
 
 // The whole page. Spectra and phase curves are taken from the records' `spectrum` and
 // `phase` (empty when the run kept none); names and texts may hold any bytes.
-std::string render_page(const RunPage& run, std::span<const transform::FileRecord> records);
+std::string render_page(const RunPage& run, std::span<const driver::FileRecord> records);
 
 // Shrinks the record's kept curves to what the page can use (kKeptColumns columns), so
 // that a run of many long spectra keeps little; a run calls it as each file ends.
-void shrink_for_page(transform::FileRecord& record);
+void shrink_for_page(driver::FileRecord& record);
 
 // Writes `html` to `path` (created or replaced). Returns "" on success, otherwise a line
 // naming the file and the system's reason ("Cannot write run.html: No such file or

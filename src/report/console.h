@@ -35,4 +35,13 @@ class StdConsole : public Console {
   void flush() override;
 };
 
+// A console that discards what is written to it and has no input line behind it: a
+// conversion in memory reports to nobody.
+class QuietConsole : public Console {
+ public:
+  void write(std::string_view) override {}
+  std::optional<std::string> read_line(int) override { return std::nullopt; }
+  void run_command(const std::string&) override {}
+};
+
 }  // namespace ftir::report

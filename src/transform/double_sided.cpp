@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "spcfile/output_name.h"
-#include "spcfile/writer.h"
 
 namespace ftir::transform {
 namespace {
@@ -26,13 +24,13 @@ constexpr std::string_view kTransformSize =
 constexpr std::string_view kGridDiagnostic =
     "(' xstep=',D15.8,/,' fmax=',D15.8,/,' lnum=',I10,/,' delta=',D15.8)";
 constexpr std::string_view kGridEnds = "(' lnum, xin(1), xin(lnum)=',I10,2F15.6)";
-constexpr std::string_view kOutputName = "(' Output spectrum file name: ',A)";
 
 }  // namespace
 
-PathResult double_sided(PathContext& ctx, const PathRequest& req, double& res, PathStorage& ws) {
-  report::Report& report = ctx.report;
-  const DegenerateSkip skip(ctx, req.fname, res);
+PathOutcome double_sided(report::Report& report, const PathRequest& req, double& res,
+                         PathStorage& ws) {
+  using values::Refusal;
+  const DegenerateSkip skip(res);
   const int npts = req.npts;
   const int jmax = req.jmax;
 
@@ -40,7 +38,7 @@ PathResult double_sided(PathContext& ctx, const PathRequest& req, double& res, P
   if (req.ipow2 != 0) res = req.sampr / (pow2(req.npow) * req.wlref);
   const int ilong = std::max(npts - jmax, jmax);
   const int ishort = std::min(npts - jmax, jmax);
-  if (ishort == 0) return skip("the centerburst is the last sample");
+  if (ishort == 0) return skip(Refusal::kCenterburstLast);
   int ics = floor_log2(ishort);
   int iss = pow2(ics);
   if (ishort > iss) {
@@ -61,7 +59,7 @@ PathResult double_sided(PathContext& ctx, const PathRequest& req, double& res, P
   // Segment length: the largest power of two of samples that the resolution calls for.
   const double opdmax = 1.0 / res;
   const double csx = std::trunc(opdmax * req.sampr / req.wlref);
-  if (!(csx >= 2.0)) return skip("the resolution leaves fewer than 2 samples on each side");
+  if (!(csx >= 2.0)) return skip(Refusal::kFewSegmentSamples);
   // res is at least the best possible resolution here, so csx never exceeds ishort.
   assert(csx <= ishort);
   const int icxsl = floor_log2(static_cast<int>(csx));
@@ -117,27 +115,21 @@ PathResult double_sided(PathContext& ctx, const PathRequest& req, double& res, P
 
   // Scale amplitudes by the ratio of interferogram energy to spectrum energy.
   const double e2 = delta * trapezoid_energy(ws.yin, lnum);
-  if (e2 == 0.0) return skip("no signal remains after the mean is removed");
+  if (e2 == 0.0) return skip(Refusal::kNoSignal);
   if (!std::isfinite(e) || !std::isfinite(e2)) {
-    return skip("the signal is too large for 64-bit arithmetic");
+    return skip(Refusal::kTooLarge);
   }
   const double scale = e / e2;
 
   ws.title.apply_window(req.iapod);
-  double ymax = 0.0;
-  const int ii = scale_and_cut(ws.xin, ws.yin, lnum, delta, scale, req.wlow, req.whigh, &ymax);
-  if (ii == 0) return skip_file(ctx, req.fname, "no spectrum point lies between wlow and whigh");
-  const std::string oname = spcfile::OUTNAM(req.fname, req.outdir, "spc");
-  const int iexp = spcfile::spectrum_exponent(ymax);
-  if (std::optional<std::string> refusal = output_refusal(ctx, req.fname, oname, iexp)) {
-    return skip_file(ctx, req.fname, *refusal);
-  }
-  report.log(kOutputName, {oname});
-  spcfile::WRITSC(oname, ws.title.text(), 1, 0, resol, ii, req.spare1, ws.xin, ws.yin, ctx.clock,
-                  ws.io, iexp);
-  record_spectrum(ctx, oname, resol, lnum, e, ymax, ii, delta, ws.xin, ws.yin);
-  report.console(kOutputName, {oname});
-  return PathResult::kWritten;
+  PathOutcome out;
+  out.delta = delta;
+  out.res = resol;
+  out.lnum = lnum;
+  out.energy = e;
+  out.points = scale_and_cut(ws.xin, ws.yin, lnum, delta, scale, req.wlow, req.whigh, &out.peak);
+  if (out.points == 0) out.refused = values::Refused{Refusal::kEmptyRange, {}, 0, 0};
+  return out;
 }
 
 }  // namespace ftir::transform

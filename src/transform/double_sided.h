@@ -6,9 +6,11 @@
 
 namespace ftir::transform {
 
-// Processes one double-sided record and writes its "spc" file. `res` is the run's
-// resolution request: replaced by the resolution used (power-of-two mode, or a request
-// finer than the record allows) and restored when the file is skipped as degenerate.
-PathResult double_sided(PathContext& ctx, const PathRequest& req, double& res, PathStorage& ws);
+// Transforms one double-sided record into its spectrum, cut to [wlow, whigh] (none in range:
+// refused with kEmptyRange, the facts kept). `res` is the run's resolution request: replaced
+// by the resolution used (power-of-two mode, or a request finer than the record allows) and
+// restored when the record is refused as degenerate.
+PathOutcome double_sided(report::Report& report, const PathRequest& req, double& res,
+                         PathStorage& ws);
 
 }  // namespace ftir::transform

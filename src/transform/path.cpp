@@ -191,48 +191,4 @@ int scale_and_cut(std::span<double> xin, std::span<double> yin, int lnum, double
   return ii;
 }
 
-std::optional<std::string> output_refusal(PathContext& ctx, std::string_view fname,
-                                          std::string_view oname, int iexp) {
-  if (!spcfile::scale_factor_usable(iexp)) {
-    return std::string("its values are too small or too large for the SPC file's scale factor");
-  }
-  if (ctx.outputs == nullptr) return std::nullopt;
-  return ctx.outputs->claim(fname, oname);
-}
-
-PathResult skip_file(PathContext& ctx, std::string_view fname, std::string_view reason) {
-  ctx.report.skipped(fname, reason);
-  ctx.record.status = FileStatus::kSkipped;
-  ctx.record.reason = reason;
-  return PathResult::kSkipped;
-}
-
-void record_output(PathContext& ctx, std::string_view oname) {
-  ctx.record.outputs.emplace_back(oname.substr(0, oname.find_last_not_of(' ') + 1));
-}
-
-void record_phase_curve(PathContext& ctx, double delta, std::span<const double> angle, int is) {
-  if (!ctx.keep_curves) return;
-  const std::span<const double> kept = angle.first(static_cast<std::size_t>(is));
-  ctx.record.phase = {0.0, delta, std::vector<double>(kept.begin(), kept.end())};
-}
-
-void record_spectrum(PathContext& ctx, std::string_view oname, double res, int lnum, double e,
-                     double peak, int ii, double delta, std::span<const double> xin,
-                     std::span<const double> yin) {
-  FileRecord& r = ctx.record;
-  const std::span<const double> y = yin.first(static_cast<std::size_t>(ii));
-  record_output(ctx, oname);
-  r.res = res;
-  r.lnum = lnum;
-  r.energy = e;
-  r.points_written = ii;
-  r.first_x = xin[0];
-  r.last_x = xin[static_cast<std::size_t>(ii) - 1];
-  r.peak = peak;
-  if (ctx.keep_curves) r.spectrum = {r.first_x, delta, std::vector<double>(y.begin(), y.end())};
-  r.status = FileStatus::kConverted;
-  r.reason.clear();
-}
-
 }  // namespace ftir::transform

@@ -7,18 +7,14 @@
 #include <memory>
 #include <optional>
 #include <span>
-#include <string>
-#include <string_view>
 
-#include "report/clock.h"
 #include "report/report.h"
-#include "spcfile/output_claims.h"
 #include "transform/complex.h"
 #include "transform/fft.h"
-#include "transform/file_record.h"
 #include "transform/fixed_array.h"
 #include "transform/lagint.h"
 #include "transform/windows.h"
+#include "values/refusal.h"
 
 namespace ftir::transform {
 
@@ -65,7 +61,7 @@ struct PathStorage {
   WindowTable& window;
 };
 
-// The run parameters a path reads, and the file it works on.
+// The run parameters a path reads, and the record it works on. Built from named fields.
 struct PathRequest {
   double sampr = 0.0;
   double wlref = 0.0;
@@ -73,71 +69,47 @@ struct PathRequest {
   int ipow2 = 0;
   int npow = 0;
   int ires = 0;
-  int iphase = 0;
   double wlow = 0.0;
   double whigh = 0.0;
-  std::string_view outdir;  // 40 characters
-  std::string_view fname;   // 40 characters
-  double spare1 = 0.0;      // from the reader, carried into every file written
-  int npts = 0;             // samples in yin[0..npts-1], mean removed
-  int jmax = 0;             // 1-based index of the centerburst
+  int npts = 0;  // samples in yin[0..npts-1], mean removed
+  int jmax = 0;  // 1-based index of the centerburst
 };
 
-// How the work on a file ended: its spectrum was written, or it was skipped (the
-// " Skipped" line has been reported).
-enum class PathResult { kWritten, kSkipped };
-
-// What the paths need from the outside world, and the record of the file they work on.
-struct PathContext {
-  report::Report& report;
-  const report::Clock& clock;
-  FileRecord& record;
-  bool keep_curves = false;  // also keep the written curves in the record (for showing)
-  // The run's output names, checked before each file is written (none: not checked).
-  spcfile::OutputClaims* outputs = nullptr;
+// A spectrum as a path leaves it in the storage: `points` values at xin(1..points),
+// yin(1..points), on the grid x = (i - 1) * delta, scaled and cut to the requested range.
+// `refused` is set when the record yields none (then only the facts found so far hold).
+struct PathOutcome {
+  std::optional<values::Refused> refused;
+  int points = 0;
+  double delta = 0.0;   // grid step, cm-1
+  double res = 0.0;     // the resolution the spectrum's header states, cm-1
+  int lnum = 0;         // transform points before the range cut
+  double energy = 0.0;  // interferogram energy E
+  double peak = 0.0;    // largest finite magnitude of the values kept
 };
 
-// Ends the work on a file that yields no spectrum: reports " Skipped <name>: <reason>" and
-// notes the reason in the file's record.
-PathResult skip_file(PathContext& ctx, std::string_view fname, std::string_view reason);
+// The phase of a single-sided record: `is` points of ws.phase on 0, delta, ... cm-1.
+struct PhaseOutcome {
+  std::optional<values::Refused> refused;
+  int is = 0;
+  double delta = 0.0;
+  double resolution = 0.0;  // the phase piece's resolution, cm-1
+};
 
-// Ends the work on a degenerate record: skips the file and gives the run's resolution
-// request back the value it had when the file began.
+// Refuses a degenerate record: gives the run's resolution request back the value it had
+// when the file began.
 class DegenerateSkip {
  public:
-  DegenerateSkip(PathContext& ctx, std::string_view fname, double& res)
-      : ctx_(ctx), fname_(fname), res_(res), res_before_(res) {}
-  PathResult operator()(std::string_view reason) const {
+  explicit DegenerateSkip(double& res) : res_(res), res_before_(res) {}
+  PathOutcome operator()(values::Refusal r) const {
     res_ = res_before_;
-    return skip_file(ctx_, fname_, reason);
+    return {values::Refused{r, {}, 0, 0}};
   }
 
  private:
-  PathContext& ctx_;
-  std::string_view fname_;
   double& res_;
   double res_before_;
 };
-
-// Notes a written file (`oname` as OUTNAM made it, trailing blanks dropped) in the record.
-void record_output(PathContext& ctx, std::string_view oname);
-// Keeps the phase angle(0..is-1) on 0, delta, ... cm-1 when the run keeps curves.
-void record_phase_curve(PathContext& ctx, double delta, std::span<const double> angle, int is);
-
-// Notes the written spectrum in the record: `ii` points xin(1..ii), yin(1..ii) spaced by
-// `delta` cm-1, the resolution `res` in its header, `lnum` transform points, the
-// interferogram energy `e`, the largest magnitude `peak` (as scale_and_cut found it); the
-// record's status becomes converted.
-void record_spectrum(PathContext& ctx, std::string_view oname, double res, int lnum, double e,
-                     double peak, int ii, double delta, std::span<const double> xin,
-                     std::span<const double> yin);
-
-// Why a trace with the writer's exponent `iexp` (spcfile::spectrum_exponent) may not be
-// written as `oname` for input `fname`: a scale the writer cannot represent (see
-// spcfile::scale_factor_usable), or a name the run's claims refuse. nullopt when it may be
-// written; the name is then claimed for this input.
-std::optional<std::string> output_refusal(PathContext& ctx, std::string_view fname,
-                                          std::string_view oname, int iexp);
 
 }  // namespace ftir::transform
 

@@ -10,10 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "report/stop.h"
-#include "spcfile/output_name.h"
 #include "spcfile/simd.h"
-#include "spcfile/writer.h"
 
 namespace ftir::transform {
 namespace {
@@ -41,14 +38,15 @@ constexpr std::string_view kLoad = "(' ipeak=',I10,/,' lexp=',I10,/,' lknt=',I10
 constexpr std::string_view kIpoint = "(' ipoint=',I10)";
 constexpr std::string_view kFftArguments = "(' nb,n,ndir=',3I10)";
 constexpr std::string_view kGrid = "(' fmax=',F15.8,' delta=',D15.8)";
-constexpr std::string_view kOutputName = "(' Output spectrum file name: ',A)";
-constexpr std::string_view kOutputDiagnostic =
-    "(' Output file=',A,/,' ii=',I10,/,' lnum=',I10,/,' wlow,whigh=',2F10.4)";
 
 // The phase spectrum's last wavenumber and the last phase abscissa are both fmax up to
 // rounding; a wavenumber above the phase grid by no more than this share of fmax still
 // belongs to the last bracket.
 constexpr double kGridEndTolerance = 1e-9;
+
+// Thrown by phase_correct when a point lies beyond the phase grid; its path refuses the
+// record.
+struct OutsidePhaseGrid {};
 
 // Both reports of this path go to the console first, then to the log.
 void console_then_log(report::Report& report, std::string_view format,
@@ -125,8 +123,12 @@ __attribute__((target("avx2"))) int phase_run_avx2(int i, int lnum, bool below, 
 
 }  // namespace
 
-int phase_determination(PathContext& ctx, const PathRequest& req, PathStorage& ws) {
-  report::Report& report = ctx.report;
+PhaseOutcome phase_determination(report::Report& report, const PathRequest& req,
+                                 PathStorage& ws) {
+  // A piece of fewer than 4 points gives no phase grid to interpolate in.
+  if (phase_half_length(req.jmax) < 4) {
+    return {values::Refused{values::Refusal::kCenterburstFirst3, {}, 0, 0}};
+  }
   const int is = phase_half_length(req.jmax);
   const int k = floor_log2(is);
   const int istart = req.jmax - is;
@@ -163,31 +165,7 @@ int phase_determination(PathContext& ctx, const PathRequest& req, PathStorage& w
     p.abscissa[j] = (i - 1) * delta;
   }
   report.log(kPhaseGrid, {xstep, fmax, delta});
-
-  if (req.iphase == 1) {
-    const std::span<const double> abscissa(p.abscissa);
-    // A phase file that may not be written ends the file's work there; one written before
-    // it stays.
-    auto write_phase_file = [&](std::string_view ext, std::string_view title,
-                                std::span<const double> y) {
-      const std::string oname = spcfile::OUTNAM(req.fname, req.outdir, ext);
-      const std::span<const double> trace = y.first(static_cast<std::size_t>(is));
-      const int iexp = spcfile::spectrum_exponent(trace);
-      if (std::optional<std::string> refusal = output_refusal(ctx, req.fname, oname, iexp)) {
-        skip_file(ctx, req.fname, *refusal);
-        return false;
-      }
-      ws.title.set(title);
-      spcfile::WRITSC(oname, ws.title.text(), 1, 0, phase_resolution, is, req.spare1, abscissa, y,
-                      ctx.clock, ws.io, iexp);
-      record_output(ctx, oname);
-      return true;
-    };
-    if (!write_phase_file("phz", "Phase angle", p.angle)) return 0;
-    if (!write_phase_file("shr", "Phase spectrum", p.magnitude)) return 0;
-    record_phase_curve(ctx, delta, p.angle, is);
-  }
-  return is;
+  return {std::nullopt, is, delta, phase_resolution};
 }
 
 double load_weighted_record(std::span<const double> record, int istart, int is, int lnum,
@@ -267,7 +245,7 @@ double phase_correct(const PhaseTables& p, int is, double fmax, double delta, in
         break;
       }
       ++j;
-      if (j + 3 > static_cast<std::size_t>(is)) report::stop("Crash", report::kExitFailure);
+      if (j + 3 > static_cast<std::size_t>(is)) throw OutsidePhaseGrid{};
     }
     const auto [s, c] = lagint(1, x, 3, &xa[j], &p.sine[j], &p.cosine[j]);
     const Complex value = work[static_cast<std::size_t>(i) - 1];
@@ -352,15 +330,13 @@ double phase_correct(const PhaseTables& p, int is, double fmax, double delta, in
   return energy;
 }
 
-PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, PathStorage& ws) {
-  report::Report& report = ctx.report;
-  const DegenerateSkip skip(ctx, req.fname, res);
+PathOutcome mertz_transform(report::Report& report, const PathRequest& req, double& res,
+                            const PhaseOutcome& phase, PathStorage& ws) {
+  using values::Refusal;
+  const DegenerateSkip skip(res);
   const int npts = req.npts;
   const int jmax = req.jmax;
-  // A piece of fewer than 4 points gives no phase grid to interpolate in.
-  if (phase_half_length(jmax) < 4) return skip("the centerburst lies in the first 3 samples");
-  const int is = phase_determination(ctx, req, ws);
-  if (is == 0) return PathResult::kSkipped;  // a phase file was refused
+  const int is = phase.is;
   const double xstep = req.wlref / req.sampr;
   const double fmax = 1.0 / (2.0 * xstep);
 
@@ -388,12 +364,12 @@ PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, P
   // Shorten the transform to the requested resolution.
   if (req.ires == 1 && r <= res) {
     const double m = std::trunc(std::log(res / r) / std::log(2.0));
-    if (!(m < icc)) return skip("fewer than 2 transform points");
+    if (!(m < icc)) return skip(Refusal::kFewTransformPoints);
     icc -= static_cast<int>(m);
     lnum = pow2(icc);
     opd = 1.0 / res;
   }
-  if (icc < 1) return skip("fewer than 2 transform points");
+  if (icc < 1) return skip(Refusal::kFewTransformPoints);
   res = 1.0 / opd;
   console_then_log(report, kResolution, {res, lnum});
   const int iend = jmax + lnum - 1;
@@ -427,37 +403,26 @@ PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, P
   // Phase correction: the sine and cosine of the phase, each interpolated linearly in a
   // three-point window of the phase table, rotate every value back onto the real axis.
   // The spectrum's energy is summed on the way, in the same order as trapezoid_energy.
-  const double energy = phase_correct(ws.phase, is, fmax, delta, lnum, ws.work, ws.yin, ws.lagint);
+  double energy = 0.0;
+  try {
+    energy = phase_correct(ws.phase, is, fmax, delta, lnum, ws.work, ws.yin, ws.lagint);
+  } catch (const OutsidePhaseGrid&) {
+    return skip(Refusal::kPhaseGrid);
+  }
   ws.title.apply_window(req.iapod);
 
   const double e2 = delta * energy;
-  if (e2 == 0.0) return skip("no signal remains after the mean is removed");
-  if (!std::isfinite(e) || !std::isfinite(e2)) {
-    return skip("the signal is too large for 64-bit arithmetic");
-  }
+  if (e2 == 0.0) return skip(Refusal::kNoSignal);
+  if (!std::isfinite(e) || !std::isfinite(e2)) return skip(Refusal::kTooLarge);
   const double scale = e / e2;
-  double ymax = 0.0;
-  const int ii = scale_and_cut(ws.xin, ws.yin, lnum, delta, scale, req.wlow, req.whigh, &ymax);
-  const int iexp = spcfile::spectrum_exponent(ymax);
-  const std::string oname = spcfile::OUTNAM(req.fname, req.outdir, "spc");
-  // A refused output is reported where its name would have been, as an empty range is.
-  std::optional<std::string> refusal;
-  if (ii == 0) {
-    refusal = "no spectrum point lies between wlow and whigh";
-  } else {
-    refusal = output_refusal(ctx, req.fname, oname, iexp);
-  }
-  if (refusal) {
-    skip_file(ctx, req.fname, *refusal);
-  } else {
-    console_then_log(report, kOutputName, {oname});
-  }
-  report.console_if_log(kOutputDiagnostic, {oname, ii, lnum, req.wlow, req.whigh});
-  if (refusal) return PathResult::kSkipped;
-  spcfile::WRITSC(oname, ws.title.text(), 1, 0, res, ii, req.spare1, ws.xin, ws.yin, ctx.clock,
-                  ws.io, iexp);
-  record_spectrum(ctx, oname, res, lnum, e, ymax, ii, delta, ws.xin, ws.yin);
-  return PathResult::kWritten;
+  PathOutcome out;
+  out.delta = delta;
+  out.res = res;
+  out.lnum = lnum;
+  out.energy = e;
+  out.points = scale_and_cut(ws.xin, ws.yin, lnum, delta, scale, req.wlow, req.whigh, &out.peak);
+  if (out.points == 0) out.refused = values::Refused{Refusal::kEmptyRange, {}, 0, 0};
+  return out;
 }
 
 }  // namespace ftir::transform

@@ -6,10 +6,11 @@
 
 namespace ftir::transform {
 
-// The phase of the record: fills ws.phase (is points on 0..fmax) and, when iphase is 1,
-// writes the "phz" and "shr" files. Returns is, the half-length of the phase piece, or 0
-// when a phase file may not be written (see output_refusal; its Skipped line is reported).
-int phase_determination(PathContext& ctx, const PathRequest& req, PathStorage& ws);
+// The phase of the record: fills ws.phase with `is` points on 0..fmax (the half-length of
+// the phase piece, a power of two); refused (kCenterburstFirst3) when the centerburst lies
+// in the first 3 samples.
+PhaseOutcome phase_determination(report::Report& report, const PathRequest& req,
+                                 PathStorage& ws);
 
 // The shifted record's points t = 1..knt (knt = lnum + is) are record(istart + t - 1), 0.0
 // outside record(1..npts); each is multiplied by the Mertz ramp (t / (2 * is + 1) up to
@@ -22,13 +23,15 @@ double load_weighted_record(std::span<const double> record, int istart, int is, 
 // The phase correction of the transform's points 1..lnum at x = (i - 1) * delta: the sine
 // and cosine of the phase tables (is points, last abscissa fmax up to rounding) interpolated
 // by LAGINT in the three-point window that holds x, yin(i) = re * cosine + im * sine.
-// Returns the sum of f * yin(i)^2 in order. Stops with "Crash" when x leaves the tables.
+// Returns the sum of f * yin(i)^2 in order. Throws (caught by mertz_transform) when x leaves the tables.
 double phase_correct(const PhaseTables& p, int is, double fmax, double delta, int lnum,
                      std::span<const Complex> work, std::span<double> yin, Lagint& lagint);
 
-// Processes one single-sided record (phase, then the phase-corrected transform) and
-// writes its "spc" file. `res` becomes the output resolution, or is restored when the
-// file is skipped as degenerate.
-PathResult single_sided(PathContext& ctx, const PathRequest& req, double& res, PathStorage& ws);
+// The Mertz transform of one single-sided record with the phase of phase_determination:
+// its spectrum, cut to [wlow, whigh] (none in range: refused with kEmptyRange, the facts
+// kept). `res` becomes the output resolution, or is restored when the record is refused as
+// degenerate (kFewTransformPoints, kNoSignal, kTooLarge, kPhaseGrid).
+PathOutcome mertz_transform(report::Report& report, const PathRequest& req, double& res,
+                            const PhaseOutcome& phase, PathStorage& ws);
 
 }  // namespace ftir::transform

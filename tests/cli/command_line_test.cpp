@@ -338,20 +338,20 @@ namespace ftir::testing {
 namespace {
 
 TEST(CommandLine, SummaryTableAndClosingLine) {
-  transform::FileRecord ok;
+  driver::FileRecord ok;
   ok.input = "scan01.spc";
-  ok.side = transform::Side::kDouble;
+  ok.side = driver::Side::kDouble;
   ok.npts = 16384;
   ok.jmax = 8193;
   ok.res = 3.86;
   ok.points_written = 1866;
   ok.outputs = {"spectra/scan01.spc"};
-  ok.status = transform::FileStatus::kConverted;
-  transform::FileRecord bad;
+  ok.status = driver::FileStatus::kConverted;
+  driver::FileRecord bad;
   bad.input = "a-much-longer-name.spc";
-  bad.status = transform::FileStatus::kSkipped;
+  bad.status = driver::FileStatus::kSkipped;
   bad.reason = "no points were read";
-  const std::vector<transform::FileRecord> records = {ok, bad};
+  const std::vector<driver::FileRecord> records = {ok, bad};
   EXPECT_EQ(cli::summary_table(records),
             "file                    side    points  centerburst  resolution  written  output\n"
             "scan01.spc              double   16384         8193      3.8600     1866  "
@@ -381,18 +381,18 @@ TEST(CommandLine, AutoSidesAtTheThirdsAndCurvesWhenAsked) {
   dir.write_interferogram("w.spc", burst(9000, 500));
   const cli::FileOutcome unwritten =
       cli::convert_file(settings, *ws, dir.clock, {"w.spc", 4.0, ""});
-  EXPECT_EQ(unwritten.record.status, transform::FileStatus::kSkipped);
+  EXPECT_EQ(unwritten.record.status, driver::FileStatus::kSkipped);
   EXPECT_EQ(unwritten.record.reason, "Cannot write out/w.phz: No such file or directory");
   std::filesystem::create_directory("out");
   for (const auto& [jmax, side] :
-       {std::pair{3000, transform::Side::kSingle}, std::pair{3001, transform::Side::kDouble},
-        std::pair{6000, transform::Side::kDouble}, std::pair{6001, transform::Side::kSingle}}) {
+       {std::pair{3000, driver::Side::kSingle}, std::pair{3001, driver::Side::kDouble},
+        std::pair{6000, driver::Side::kDouble}, std::pair{6001, driver::Side::kSingle}}) {
     SCOPED_TRACE(jmax);
     const std::string name = "c" + std::to_string(jmax) + ".spc";
     dir.write_interferogram(name, burst(9000, jmax));
     const cli::FileOutcome out = cli::convert_file(settings, *ws, dir.clock, {name, 4.0, ""});
-    const transform::FileRecord& r = out.record;
-    ASSERT_EQ(r.status, transform::FileStatus::kConverted) << out.console;
+    const driver::FileRecord& r = out.record;
+    ASSERT_EQ(r.status, driver::FileStatus::kConverted) << out.console;
     EXPECT_EQ(r.jmax, jmax);
     EXPECT_EQ(r.side, side);
     // The kept spectrum is the one written: its points, at x_first + i * x_step, read back.
@@ -403,7 +403,7 @@ TEST(CommandLine, AutoSidesAtTheThirdsAndCurvesWhenAsked) {
     for (std::size_t i = 0; i < spc.y.size(); i += 97) {
       EXPECT_NEAR(r.spectrum.y[i], spc.y[i], 1e-6 * r.peak) << i;
     }
-    if (side == transform::Side::kSingle) {
+    if (side == driver::Side::kSingle) {
       const SpectrumFile phz = read_spectrum("out/c" + std::to_string(jmax) + ".phz");
       ASSERT_EQ(r.phase.y.size(), phz.y.size());
       EXPECT_NEAR(r.phase.y.back(), phz.y.back(), 1e-6);

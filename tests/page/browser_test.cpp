@@ -125,7 +125,7 @@ TEST(PageInBrowser, MedianAndBandOfManySpectra) {
   const std::string browser = chromium();
   if (browser.empty()) GTEST_SKIP() << "no chromium installed";
   testing::TempDir dir;
-  std::vector<transform::FileRecord> records = testing::synthetic_batch(30, false);
+  std::vector<driver::FileRecord> records = testing::synthetic_batch(30, false);
   records[0].input = "odd </script> & \"name\" \xff.spc";
   RunPage run;
   run.settings = {{"Path", "double-sided"}, {"Window", "Happ-Genzel"}};

@@ -39,21 +39,21 @@ TEST(PageText, EscapesAndNumbers) {
 }
 
 TEST(PageCurves, ThinningKeepsEachColumnsExtremesInOrder) {
-  const transform::Curve curve{100.0, 1.0, {0, 5, 1, 2, 3, 9, 4, -1, 6, 7}};
+  const driver::Curve curve{100.0, 1.0, {0, 5, 1, 2, 3, 9, 4, -1, 6, 7}};
   const DrawnCurve two = thin_for_drawing(curve, 2);
   EXPECT_EQ(two.per_x, 2);
   EXPECT_DOUBLE_EQ(two.x0, 102.0);  // the centre of points 100..104
   EXPECT_DOUBLE_EQ(two.dx, 5.0);
   EXPECT_EQ(two.y, (std::vector<double>{0, 5, 9, -1}));
   // Kept by a run: the same extremes on an even grid of half columns.
-  transform::Curve kept_by_run = curve;
+  driver::Curve kept_by_run = curve;
   shrink_kept_curve(kept_by_run, 2);
   EXPECT_DOUBLE_EQ(kept_by_run.x_first, 100.75);
   EXPECT_DOUBLE_EQ(kept_by_run.x_step, 2.5);
   EXPECT_EQ(kept_by_run.y, two.y);
 
   // Few enough points: every one kept; values that are not finite become gaps.
-  const transform::Curve short_curve{4000.0, -2.0, {1, kNaN, 3}};
+  const driver::Curve short_curve{4000.0, -2.0, {1, kNaN, 3}};
   const DrawnCurve kept = thin_for_drawing(short_curve, 2);
   EXPECT_EQ(kept.per_x, 1);
   EXPECT_DOUBLE_EQ(kept.x0, 4000.0);
@@ -61,7 +61,7 @@ TEST(PageCurves, ThinningKeepsEachColumnsExtremesInOrder) {
   ASSERT_EQ(kept.y.size(), 3u);
   EXPECT_TRUE(std::isnan(kept.y[1]));
 
-  const transform::Curve holes{0.0, 1.0, {kNaN, kNaN, kNaN, 2, 8, kNaN}};
+  const driver::Curve holes{0.0, 1.0, {kNaN, kNaN, kNaN, 2, 8, kNaN}};
   const DrawnCurve thinned = thin_for_drawing(holes, 2);
   ASSERT_EQ(thinned.y.size(), 4u);
   EXPECT_TRUE(std::isnan(thinned.y[0]) && std::isnan(thinned.y[1]));
@@ -80,10 +80,10 @@ TEST(PageCurves, QuantilesAndTheBandOfManySpectra) {
   EXPECT_TRUE(std::isnan(quantile(none, 0.5)));
 
   // Three flat spectra at 1, 2 and 3 on one grid.
-  const transform::Curve a{0.0, 1.0, std::vector<double>(11, 1.0)};
-  const transform::Curve b{0.0, 1.0, std::vector<double>(11, 2.0)};
-  const transform::Curve c{0.0, 1.0, std::vector<double>(11, 3.0)};
-  const std::vector<const transform::Curve*> flat{&a, &b, &c};
+  const driver::Curve a{0.0, 1.0, std::vector<double>(11, 1.0)};
+  const driver::Curve b{0.0, 1.0, std::vector<double>(11, 2.0)};
+  const driver::Curve c{0.0, 1.0, std::vector<double>(11, 3.0)};
+  const std::vector<const driver::Curve*> flat{&a, &b, &c};
   const SpectrumBand band = spectrum_band(flat, 5);
   EXPECT_EQ(band.files, 3);
   EXPECT_DOUBLE_EQ(band.x0, 1.0);
@@ -98,8 +98,8 @@ TEST(PageCurves, QuantilesAndTheBandOfManySpectra) {
 
   // A two-point line from (0, 0) to (10, 10) over ten columns: its ends where its points
   // fall, the columns between interpolated at their centres.
-  const transform::Curve sparse{0.0, 10.0, {0.0, 10.0}};
-  const std::vector<const transform::Curve*> one{&sparse};
+  const driver::Curve sparse{0.0, 10.0, {0.0, 10.0}};
+  const std::vector<const driver::Curve*> one{&sparse};
   const SpectrumBand line = spectrum_band(one, 10);
   const std::vector<double> expected{0, 1.5, 2.5, 3.5, 4.5, 5.5, 6.5, 7.5, 8.5, 10};
   ASSERT_EQ(line.median_low.size(), expected.size());
@@ -121,7 +121,7 @@ TEST(PageCurves, ValueTextIsTwoCharactersPerLevel) {
 }
 
 TEST(PageFlags, FilesUnlikeTheBatch) {
-  using transform::FileRecord;
+  using driver::FileRecord;
   std::vector<FileRecord> records;
   for (int i = 0; i < 8; ++i) {
     FileRecord r = testing::synthetic_record(i, false);
@@ -189,7 +189,7 @@ TEST(PageSettings, RedDatRunInWords) {
 }
 
 TEST(PagePage, OneRowPerFileAndNamesKeptAsText) {
-  std::vector<transform::FileRecord> records = testing::synthetic_batch(4, true);
+  std::vector<driver::FileRecord> records = testing::synthetic_batch(4, true);
   records[0].input = "a</script><b>&\"x\xff.spc";
   RunPage run;
   run.settings = {{"Path", "double-sided"}};

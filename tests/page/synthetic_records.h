@@ -6,23 +6,23 @@
 #include <string>
 #include <vector>
 
-#include "transform/file_record.h"
+#include "driver/file_record.h"
 
 namespace ftir::testing {
 
 // File `i` of a batch: converted, single-sided with a phase curve when `phase`, its
 // hump scaled by 1 + i/100 so every spectrum differs.
-inline transform::FileRecord synthetic_record(int i, bool phase) {
-  transform::FileRecord r;
+inline driver::FileRecord synthetic_record(int i, bool phase) {
+  driver::FileRecord r;
   r.input = "scans/scan" + std::to_string(i + 1) + ".spc";
   r.npts = 16384;
   r.jmax = 1025;
-  r.side = phase ? transform::Side::kSingle : transform::Side::kDouble;
+  r.side = phase ? driver::Side::kSingle : driver::Side::kDouble;
   r.iapod = 2;
   r.res_requested = 4.0;
   r.res = 4.0;
   r.lnum = 4096;
-  r.status = transform::FileStatus::kConverted;
+  r.status = driver::FileStatus::kConverted;
   r.outputs = {"out/scan" + std::to_string(i + 1) + ".spc"};
   r.energy = 1.0e8;
   r.spectrum.x_first = 400.0;
@@ -46,19 +46,19 @@ inline transform::FileRecord synthetic_record(int i, bool phase) {
   return r;
 }
 
-inline transform::FileRecord skipped_record(const std::string& name, const std::string& reason) {
-  transform::FileRecord r;
+inline driver::FileRecord skipped_record(const std::string& name, const std::string& reason) {
+  driver::FileRecord r;
   r.input = name;
   r.npts = 2048;
   r.jmax = 1;
-  r.status = transform::FileStatus::kSkipped;
+  r.status = driver::FileStatus::kSkipped;
   r.reason = reason;
   return r;
 }
 
 // `n` converted files, the third of them skipped instead when n >= 3.
-inline std::vector<transform::FileRecord> synthetic_batch(int n, bool phase) {
-  std::vector<transform::FileRecord> records;
+inline std::vector<driver::FileRecord> synthetic_batch(int n, bool phase) {
+  std::vector<driver::FileRecord> records;
   for (int i = 0; i < n; ++i) {
     records.push_back(i == 2 ? skipped_record("scans/bad.spc", "centerburst on the first sample")
                              : synthetic_record(i, phase));

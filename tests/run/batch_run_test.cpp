@@ -246,16 +246,16 @@ TEST(BatchRun, RecordsHoldWhatWasReadFoundAndWritten) {
   red.idbl = 0;
   red.iphase = 1;
   dir.write_text("red.dat", red.text());
-  std::vector<transform::FileRecord> records;
+  std::vector<driver::FileRecord> records;
   EXPECT_EQ(driver::run_program(dir.console, dir.clock, &records), 1);
   ASSERT_EQ(records.size(), 3u);
 
-  const transform::FileRecord& ss = records[0];
+  const driver::FileRecord& ss = records[0];
   EXPECT_EQ(ss.input, "ss.spc");
-  EXPECT_EQ(ss.status, transform::FileStatus::kConverted);
+  EXPECT_EQ(ss.status, driver::FileStatus::kConverted);
   EXPECT_EQ(ss.npts, 3000);
   EXPECT_EQ(ss.jmax, 1000);
-  EXPECT_EQ(ss.side, transform::Side::kSingle);
+  EXPECT_EQ(ss.side, driver::Side::kSingle);
   EXPECT_EQ(ss.iapod, 3);
   EXPECT_EQ(ss.res_requested, 4.0);
   EXPECT_EQ(ss.res, 8.0);  // 1 / (2048 points / 16384 cm-1)
@@ -271,10 +271,10 @@ TEST(BatchRun, RecordsHoldWhatWasReadFoundAndWritten) {
   EXPECT_GT(ss.energy, 0.0);
   EXPECT_TRUE(ss.spectrum.y.empty());  // curves only when asked
 
-  EXPECT_EQ(records[1].status, transform::FileStatus::kSkipped);
+  EXPECT_EQ(records[1].status, driver::FileStatus::kSkipped);
   EXPECT_EQ(records[1].reason, "the header declares fewer than 2 points");
   EXPECT_TRUE(records[1].outputs.empty());
-  EXPECT_EQ(records[2].status, transform::FileStatus::kStopped);
+  EXPECT_EQ(records[2].status, driver::FileStatus::kStopped);
   EXPECT_EQ(records[2].reason, "Cannot open missing.spc: No such file or directory");
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace ftir::transform {
+namespace ftir::driver {
 
 enum class FileStatus {
   kConverted,  // the spectrum file was written
@@ -49,4 +49,4 @@ struct FileRecord {
   Curve phase;
 };
 
-}  // namespace ftir::transform
+}  // namespace ftir::driver
