@@ -34,20 +34,7 @@ std::string listed_name(const std::string& name) {
 }  // namespace
 
 driver::RunParameters file_parameters(const Settings& settings, double wref, double res) {
-  driver::RunParameters p;
-  p.iphase = settings.phase_files ? 1 : 0;
-  p.sampr = settings.sampr;
-  p.iapod = settings.iapod;
-  p.ipow2 = settings.npow > 0 ? 1 : 0;
-  p.npow = settings.npow > 0 ? settings.npow : 14;
-  p.ires = settings.no_res ? 0 : 1;
-  p.idbl = settings.sides == Sides::kSingle ? 0 : 1;
-  p.res = res;
-  p.wlow = settings.wlow;
-  p.whigh = settings.whigh;
-  p.wref = wref;
-  p.wlref = 1.0 / wref;
-  p.outdir = listed_name(settings.outdir);
+  driver::RunParameters p = driver::file_parameters(settings, wref, res);
   p.ilog = settings.log_path.empty() ? 0 : 1;
   return p;
 }

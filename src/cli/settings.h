@@ -8,27 +8,20 @@
 #include <string_view>
 #include <vector>
 
+#include "driver/settings.h"
+
 namespace ftir::cli {
 
-enum class Sides { kAuto, kSingle, kDouble };
+using driver::Sides;
 
 // The window names of --window, indexed by iapod.
 inline constexpr std::array<std::string_view, 7> kWindowNames = {
     "boxcar", "triangle", "happ-genzel", "blackman-harris", "nb-weak", "nb-medium", "nb-strong"};
 
-struct Settings {
+// The conversion's own settings (shared with the Python module), and what the command line
+// adds around them.
+struct Settings : driver::ConversionSettings {
   std::vector<std::string> files;  // as named on the command line
-  std::string outdir = "spectra";
-  Sides sides = Sides::kAuto;
-  int iapod = 2;                // happ-genzel
-  double res = 4.0;             // cm-1
-  double wlow = 400.0;          // cm-1
-  double whigh = 4000.0;        // cm-1
-  std::optional<double> laser;  // wref, cm-1; from each file's header when not given
-  double sampr = 1.0;
-  int npow = 0;                   // --points 2^npow; 0 when not given (ipow2 0)
-  bool no_res = false;            // ires 0
-  bool phase_files = false;       // iphase 1
   bool carry_resolution = false;  // each file starts from the resolution the last one left
   std::string log_path;           // empty: no log
   std::string summary_path;       // empty: no summary; .csv or .json

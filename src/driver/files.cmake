@@ -1,5 +1,7 @@
 set(DRIVER_SOURCES
   src/driver/batch.cpp
   src/driver/emit.cpp
+  src/driver/memory.cpp
   src/driver/prepare.cpp
-  src/driver/run_parameters.cpp)
+  src/driver/run_parameters.cpp
+  src/driver/settings.cpp)

@@ -1,0 +1,58 @@
+#include "driver/memory.h"
+
+#include <memory>
+
+#include "driver/batch.h"
+#include "spcfile/writer.h"
+
+namespace ftir::driver {
+
+MemorySpectrum convert_in_memory(const values::Interferogram& ig,
+                                 const ConversionSettings& settings, Workspace& ws) {
+  MemorySpectrum out;
+  FileRecord& record = out.record;
+  record.input = ig.name;
+  record.iapod = settings.iapod;
+  record.res_requested = settings.res;
+  record.status = FileStatus::kStopped;
+  report::QuietConsole quiet;
+  report::Report report(quiet);
+  std::optional<double> wref = settings.laser;
+  if (!wref) wref = ig.laser;
+  if (!wref) wref = laser_from_x_range(ig.x.first, ig.x.last, ig.x.units, settings.sampr);
+  if (!wref) {
+    refuse(Road::kMemory, report, record, ig.name, {values::Refusal::kNoLaser, {}, 0, 0});
+    return out;
+  }
+  if (!usable_sample_spacing(*wref, settings.sampr)) {
+    refuse(Road::kMemory, report, record, ig.name, {values::Refusal::kUnusableSpacing, {}, 0, 0});
+    return out;
+  }
+  out.wref = *wref;
+  RunParameters params = file_parameters(settings, *wref, settings.res);
+  FileOptions options;
+  options.auto_side = settings.sides == Sides::kAuto;
+  options.road = Road::kMemory;
+  options.write_files = false;
+  // A report::Clock is needed only by the writer, which this conversion never calls.
+  const report::SystemClock clock;
+  ws.title.set("");
+  convert_interferogram(report, clock, params, ws, ig.name, ig, record, options);
+  if (record.status != FileStatus::kConverted) return out;
+  const auto n = static_cast<std::size_t>(record.points_written);
+  out.x.assign(ws.xin.data(), ws.xin.data() + n);
+  out.y.assign(ws.yin.data(), ws.yin.data() + n);
+  out.title = std::string(ws.title.text());
+  out.spare1 = ig.spare1;
+  return out;
+}
+
+void write_spectrum_spc(const MemorySpectrum& spectrum, std::string_view path,
+                        const report::Clock& clock) {
+  const auto scratch = std::make_unique<unsigned char[]>(spcfile::kIoBufferBytes);
+  spcfile::WRITSC(path, spectrum.title, 1, 0, spectrum.record.res,
+                  static_cast<int>(spectrum.y.size()), spectrum.spare1, spectrum.x, spectrum.y,
+                  clock, {scratch.get(), spcfile::kIoBufferBytes});
+}
+
+}  // namespace ftir::driver

@@ -1,0 +1,41 @@
+// What one file's conversion is asked for, in the command line's terms and with its
+// defaults: the one description of a conversion's settings that the command line, the
+// Python module and the in-memory conversion share. A red.dat run states the same in
+// RunParameters; file_parameters() maps these settings onto them.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "driver/run_parameters.h"
+
+namespace ftir::driver {
+
+enum class Sides { kAuto, kSingle, kDouble };
+
+struct ConversionSettings {
+  std::string outdir = "spectra";
+  Sides sides = Sides::kAuto;
+  int iapod = 2;                // happ-genzel
+  double res = 4.0;             // cm-1
+  double wlow = 400.0;          // cm-1
+  double whigh = 4000.0;        // cm-1
+  std::optional<double> laser;  // wref, cm-1; from each file's header when not given
+  double sampr = 1.0;
+  int npow = 0;                   // a transform of 2^npow points (ipow2 1); 0: not asked
+  bool no_res = false;            // ires 0
+  bool phase_files = false;       // iphase 1
+};
+
+// The run parameters of one file: `settings` in red.dat's terms with the laser wavenumber
+// `wref` and the resolution request `res`. idbl follows the sides (auto: 1; the conversion
+// then chooses per file).
+RunParameters file_parameters(const ConversionSettings& settings, double wref, double res);
+
+// For an interferogram stored with first X 0 in wavenumbers (X unit code 1), the last X is
+// the folding wavenumber wref * sampr / 2, so wref is 2 * lastx / sampr. nullopt when the
+// X range says nothing of the laser (another first X or unit, a last X not above 0, or a
+// wref that is not finite).
+std::optional<double> laser_from_x_range(double firstx, double lastx, int xunits, double sampr);
+
+}  // namespace ftir::driver
