@@ -21,16 +21,6 @@ class BufferSink : public report::Sink {
   std::string& text_;
 };
 
-// A name as red.dat holds it: padded with blanks to 40 characters (never cut), so that the
-// report lines are those of a red.dat run.
-std::string listed_name(const std::string& name) {
-  std::string padded = name;
-  if (padded.size() < static_cast<std::size_t>(driver::kNameLength)) {
-    padded.resize(static_cast<std::size_t>(driver::kNameLength), ' ');
-  }
-  return padded;
-}
-
 }  // namespace
 
 driver::RunParameters file_parameters(const Settings& settings, double wref, double res) {
@@ -48,14 +38,15 @@ FileOutcome convert_file(const Settings& settings, driver::Workspace& ws,
   BufferSink log(out.log);
   report::Report report(console);
   if (!settings.log_path.empty()) report.open_log(log);
-  const std::string fname = listed_name(job.name);
+  const std::string fname = job.name.substr(0, job.name.find_last_not_of(' ') + 1);
   driver::FileRecord& record = out.record;
 
   // A file refused before it is read still gets the lines a skipped file gets.
   auto refuse = [&](const std::string& reason) {
     constexpr std::string_view kFileFormat = "(/,/,' Interferogram File:  ',A)";
-    report.console(kFileFormat, {fname});
-    report.log(kFileFormat, {fname});
+    const std::string listed = report::padded(fname, report::kListedNameLength);
+    report.console(kFileFormat, {listed});
+    report.log(kFileFormat, {listed});
     report.skipped(fname, reason);
     record.input = job.name;
     record.iapod = settings.iapod;

@@ -34,21 +34,14 @@ std::optional<FileId> file_id(const std::string& path) {
   return FileId{st.st_dev, st.st_ino};
 }
 
-std::string trimmed(std::string text) {
-  text.erase(text.find_last_not_of(' ') + 1);
-  return text;
-}
-
 // The files a list entry writes, as OUTNAM names them for a red.dat run.
 std::vector<std::string> outputs_of(const Settings& settings, const std::string& name) {
   std::vector<std::string> names;
-  std::string padded = name;
-  if (padded.size() < 40) padded.resize(40, ' ');
   if (settings.phase_files) {
-    names.push_back(trimmed(spcfile::OUTNAM(padded, settings.outdir, "phz")));
-    names.push_back(trimmed(spcfile::OUTNAM(padded, settings.outdir, "shr")));
+    names.push_back(spcfile::OUTNAM(name, settings.outdir, "phz"));
+    names.push_back(spcfile::OUTNAM(name, settings.outdir, "shr"));
   }
-  names.push_back(trimmed(spcfile::OUTNAM(padded, settings.outdir, "spc")));
+  names.push_back(spcfile::OUTNAM(name, settings.outdir, "spc"));
   return names;
 }
 

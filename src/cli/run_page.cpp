@@ -23,10 +23,6 @@ std::optional<std::pair<dev_t, ino_t>> file_id(const std::string& path) {
   return std::pair{st.st_dev, st.st_ino};
 }
 
-std::string trimmed(const std::string& text) {
-  return text.substr(0, text.find_last_not_of(' ') + 1);
-}
-
 std::string two_digits(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
 
 std::string stamp(const report::Clock& clock) {
@@ -142,7 +138,7 @@ int run_red_dat_with_page(const std::string& report_path, const report::Clock& c
   run.ending = kept.stop_text;
   std::vector<std::string> read{"red.dat", "red.out"};
   if (kept.params) {
-    for (const std::string& name : kept.params->files) read.push_back(trimmed(name));
+    for (const std::string& name : kept.params->files) read.push_back(name);
   }
   const std::string error = write_checked(report_path, run, kept.records, read);
   if (!error.empty()) {

@@ -28,7 +28,7 @@ bool centerburst_in_middle_third(int npts, int jmax) {
 
 ReadOutcome read_interferogram(std::string_view fname, Workspace& ws) {
   ReadOutcome out;
-  out.ig.name = std::string(fname.substr(0, fname.find_last_not_of(' ') + 1));
+  out.ig.name = std::string(fname);
   report::QuietConsole quiet;
   report::Report silent(quiet);
   try {
@@ -128,14 +128,15 @@ void convert_interferogram(report::Report& report, const report::Clock& clock,
 void process_file(report::Report& report, const report::Clock& clock, RunParameters& params,
                   Workspace& ws, const std::string& fname, FileRecord& record,
                   const FileOptions& options) {
-  record.input = fname.substr(0, fname.find_last_not_of(' ') + 1);
+  record.input = fname;
   record.iapod = params.iapod;
   record.res_requested = params.res;
   record.status = FileStatus::kStopped;
 
   constexpr std::string_view kFileFormat = "(/,/,' Interferogram File:  ',A)";
-  report.console(kFileFormat, {fname});
-  report.log(kFileFormat, {fname});
+  const std::string listed = report::padded(fname, report::kListedNameLength);
+  report.console(kFileFormat, {listed});
+  report.log(kFileFormat, {listed});
   const ReadOutcome read = read_interferogram(fname, ws);
   if (read.refused) return refuse(options.road, report, record, fname, *read.refused);
   convert_interferogram(report, clock, params, ws, fname, read.ig, record, options);

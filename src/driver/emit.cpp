@@ -14,10 +14,6 @@ constexpr std::string_view kOutputName = "(' Output spectrum file name: ',A)";
 constexpr std::string_view kOutputDiagnostic =
     "(' Output file=',A,/,' ii=',I10,/,' lnum=',I10,/,' wlow,whigh=',2F10.4)";
 
-std::string trimmed(std::string_view name) {
-  return std::string(name.substr(0, name.find_last_not_of(' ') + 1));
-}
-
 // Why a trace with the writer's exponent `iexp` may not be written as `oname`: a scale the
 // writer cannot represent, or a name the run's claims refuse; nullopt when it may (the name
 // is then claimed for this input).
@@ -36,7 +32,7 @@ void record_spectrum(EmitContext& ctx, std::string_view oname, const transform::
   FileRecord& r = ctx.record;
   const std::span<const double> x = std::span<const double>(ctx.ws.xin).first(static_cast<std::size_t>(out.points));
   const std::span<const double> y = std::span<const double>(ctx.ws.yin).first(static_cast<std::size_t>(out.points));
-  if (!oname.empty()) r.outputs.push_back(trimmed(oname));
+  if (!oname.empty()) r.outputs.emplace_back(oname);
   r.res = out.res;
   r.lnum = out.lnum;
   r.energy = out.energy;
@@ -86,7 +82,7 @@ bool emit_phase_files(EmitContext& ctx, const transform::PhaseOutcome& phase) {
     ctx.ws.title.set(title);
     spcfile::WRITSC(oname, ctx.ws.title.text(), 1, 0, phase.resolution, phase.is, ctx.spare1,
                     abscissa, y, ctx.clock, ctx.ws.io, iexp);
-    ctx.record.outputs.push_back(trimmed(oname));
+    ctx.record.outputs.push_back(oname);
     return true;
   };
   return write_phase_file("phz", "Phase angle", p.angle) &&
@@ -120,17 +116,18 @@ bool emit_spectrum(EmitContext& ctx, Side side, const transform::PathOutcome& ou
     return true;
   }
   const std::string oname = spcfile::OUTNAM(ctx.fname, ctx.outdir, "spc");
+  const std::string shown = report::padded(oname, report::kOutputNameLength);
   const int iexp = spcfile::spectrum_exponent(out.peak);
   if (side == Side::kDouble) {
     if (std::optional<values::Refused> refused = output_refusal(ctx, oname, iexp)) {
       refuse(ctx.road, report, ctx.record, ctx.fname, *refused);
       return false;
     }
-    report.log(kOutputName, {oname});
+    report.log(kOutputName, {shown});
     spcfile::WRITSC(oname, ctx.ws.title.text(), 1, 0, out.res, out.points, ctx.spare1, ctx.ws.xin,
                     ctx.ws.yin, ctx.clock, ctx.ws.io, iexp);
     record_spectrum(ctx, oname, out);
-    report.console(kOutputName, {oname});
+    report.console(kOutputName, {shown});
     return true;
   }
   // Single-sided: a refused output is reported where its name would have been, as an empty
@@ -140,10 +137,10 @@ bool emit_spectrum(EmitContext& ctx, Side side, const transform::PathOutcome& ou
   if (refused) {
     refuse(ctx.road, report, ctx.record, ctx.fname, *refused);
   } else {
-    report.console(kOutputName, {oname});
-    report.log(kOutputName, {oname});
+    report.console(kOutputName, {shown});
+    report.log(kOutputName, {shown});
   }
-  report.console_if_log(kOutputDiagnostic, {oname, out.points, out.lnum, wlow, whigh});
+  report.console_if_log(kOutputDiagnostic, {shown, out.points, out.lnum, wlow, whigh});
   if (refused) return false;
   spcfile::WRITSC(oname, ctx.ws.title.text(), 1, 0, out.res, out.points, ctx.spare1, ctx.ws.xin,
                   ctx.ws.yin, ctx.clock, ctx.ws.io, iexp);

@@ -236,6 +236,12 @@ double free_form_number(LineReader& lines, std::string_view field) {
 }
 
 // Text field: the first 40 characters, blank padded; leading blanks stay.
+// A name without its trailing blanks, as a run keeps it.
+std::string trimmed(std::string text) {
+  text.erase(text.find_last_not_of(' ') + 1);
+  return text;
+}
+
 std::string text_field(std::string_view line) {
   std::string text(line.substr(0, kNameLength));
   text.resize(kNameLength, ' ');
@@ -276,7 +282,7 @@ RunParameters parse_run_parameters(std::string_view text, std::vector<FieldTrace
            std::to_string(p.nfiles) + " files listed, at most " + std::to_string(kMaxFiles));
   }
   for (int i = 0; i < p.nfiles; ++i) {
-    p.files.push_back(read_text(lines, "files"));
+    p.files.push_back(trimmed(read_text(lines, "files")));
   }
   p.iphase = read_integer(lines, "iphase");
   // Each value is checked on its own line, so that of several faults the first is named.
@@ -303,7 +309,7 @@ RunParameters parse_run_parameters(std::string_view text, std::vector<FieldTrace
   if (!usable_sample_spacing(p.wref, p.sampr)) {
     refuse(wref_line, "wref", "with this sampr gives no usable sample spacing");
   }
-  p.outdir = read_text(lines, "outdir");
+  p.outdir = trimmed(read_text(lines, "outdir"));
   if (std::optional<std::string_view> line = lines.next("ilog")) {
     p.ilog = integer_field(*line, lines.line_number(), "ilog");
     lines.note(FieldTrace::Kind::kInteger, "ilog", *line, 1, kIntegerColumns, p.ilog);

@@ -16,7 +16,8 @@ inline constexpr std::size_t kMaxFileBytes = 1 << 20;
 
 struct RunParameters {
   int nfiles = 0;
-  std::vector<std::string> files;  // nfiles names (none when nfiles <= 0), 40 characters each
+  // nfiles names (none when nfiles <= 0), read from 40 columns, trailing blanks removed
+  std::vector<std::string> files;
   int iphase = 0;
   double sampr = 0.0;
   int iapod = 0;
@@ -28,7 +29,7 @@ struct RunParameters {
   double wlow = 0.0;
   double whigh = 0.0;
   double wref = 0.0;
-  std::string outdir;  // 40 characters
+  std::string outdir;  // read from 40 columns, trailing blanks removed
   int ilog = 0;
   double wlref = 0.0;  // 1 / wref, derived once
 };

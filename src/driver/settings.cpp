@@ -18,12 +18,7 @@ RunParameters file_parameters(const ConversionSettings& settings, double wref, d
   p.whigh = settings.whigh;
   p.wref = wref;
   p.wlref = 1.0 / wref;
-  // A name as red.dat holds it: padded with blanks to 40 characters (never cut), so that
-  // the report lines are those of a red.dat run.
   p.outdir = settings.outdir;
-  if (p.outdir.size() < static_cast<std::size_t>(kNameLength)) {
-    p.outdir.resize(static_cast<std::size_t>(kNameLength), ' ');
-  }
   return p;
 }
 

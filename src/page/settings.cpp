@@ -15,11 +15,6 @@ constexpr std::string_view kWindowNames[] = {
     "Norton-Beer weak", "Norton-Beer medium", "Norton-Beer strong",
 };
 
-std::string trimmed(const std::string& text) {
-  const std::size_t end = text.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
-}
-
 }  // namespace
 
 std::string window_name(int iapod) {
@@ -65,8 +60,8 @@ std::vector<Setting> describe_run(const driver::RunParameters& params, const std
                 format_number(1.0 / (2.0 * xstep), 6) + " cm-1";
   }
   settings.push_back({"Sampling", sampling});
-  const std::string outdir = trimmed(params.outdir);
-  settings.push_back({"Output folder", outdir.empty() ? "(the working folder)" : outdir});
+  settings.push_back(
+      {"Output folder", params.outdir.empty() ? "(the working folder)" : params.outdir});
   settings.push_back({"Phase files", !single         ? "not written (double-sided path)"
                                      : params.iphase == 1 ? "written (.phz and .shr)"
                                                           : "not written"});

@@ -228,4 +228,10 @@ std::vector<std::string> format_records(std::string_view format,
   return out.finish();
 }
 
+std::string padded(std::string_view text, std::size_t width) {
+  std::string out(text);
+  if (out.size() < width) out.resize(width, ' ');
+  return out;
+}
+
 }  // namespace ftir::report

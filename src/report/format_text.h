@@ -44,6 +44,10 @@ std::vector<std::string> format_records(std::string_view format, FormatValues va
 
 // Single edits, also used on their own (the writer's "(F7.3)" resolution text).
 // Each returns exactly `width` characters, or `width` asterisks when the value does not fit.
+// `text` padded with blanks to `width` characters (never cut): a name as the classic
+// report prints it (input names in 40 columns, output names in 50).
+std::string padded(std::string_view text, std::size_t width);
+
 std::string edit_integer(int value, int width);
 std::string edit_fixed(double value, int width, int decimals);
 std::string edit_exponent(double value, int width, int digits, char letter);

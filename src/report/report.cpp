@@ -79,8 +79,9 @@ void Report::console_if_log(std::string_view format, FormatValues values) {
 
 void Report::skipped(std::string_view name, std::string_view reason) {
   constexpr std::string_view kFormat = "(' Skipped ',A,': ',A)";
-  console(kFormat, {name, reason});
-  log(kFormat, {name, reason});
+  const std::string listed = padded(name, kListedNameLength);
+  console(kFormat, {listed, reason});
+  log(kFormat, {listed, reason});
 }
 
 void Report::pause() {

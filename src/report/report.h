@@ -13,6 +13,11 @@
 
 namespace ftir::report {
 
+// The columns an input name fills in the report's lines (the width red.dat gives it).
+inline constexpr std::size_t kListedNameLength = 40;
+// The columns an output name fills.
+inline constexpr std::size_t kOutputNameLength = 50;
+
 class Report {
  public:
   explicit Report(Console& console);
@@ -34,7 +39,8 @@ class Report {
   void log(std::string_view format, FormatValues values = {});
   // A message for the console only, and only when the log is open.
   void console_if_log(std::string_view format, FormatValues values = {});
-  // " Skipped <name>: <reason>" on the console, and in red.out when it is open.
+  // " Skipped <name>: <reason>" on the console, and in red.out when it is open; the name
+  // padded to its 40 columns.
   void skipped(std::string_view name, std::string_view reason);
 
   // The pause: prompt, one console line; a non-blank line is run as a command.

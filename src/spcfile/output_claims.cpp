@@ -3,18 +3,9 @@
 #include "report/escape.h"
 
 namespace ftir::spcfile {
-namespace {
-
-std::string trimmed(std::string_view text) {
-  const std::size_t end = text.find_last_not_of(' ');
-  return std::string(end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1));
-}
-
-}  // namespace
-
 OutputClaims::OutputClaims(std::span<const std::string> inputs) {
   for (const std::string& listed : inputs) {
-    std::string name = trimmed(listed);
+    std::string name = listed;
     if (std::optional<FileId> id = file_id(name, true, true)) {
       inputs_.push_back({*id, std::move(name)});
     }
@@ -29,8 +20,8 @@ OutputClaims::Owner OutputClaims::owner_of(const std::string& fname) const {
 }
 
 std::optional<std::string> OutputClaims::claim(std::string_view fname, std::string_view oname) {
-  const std::string input = trimmed(fname);
-  const std::string target = trimmed(oname);
+  const std::string input(fname);
+  const std::string target(oname);
   // A rename replaces the name itself, a link included, so the target is not followed.
   if (std::optional<FileId> there = file_id(target, false, false)) {
     for (const Input& listed : inputs_) {

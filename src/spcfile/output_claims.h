@@ -19,11 +19,10 @@ namespace ftir::spcfile {
 // before converting, so its workers share no claims.
 class OutputClaims {
  public:
-  // Takes the identity (device and inode) of every listed name that is a regular file now;
-  // trailing blanks are not part of a name.
+  // Takes the identity (device and inode) of every listed name that is a regular file now.
   explicit OutputClaims(std::span<const std::string> inputs);
 
-  // May input `fname` write output `oname` (both possibly blank padded)? nullopt, with the
+  // May input `fname` write output `oname`? nullopt, with the
   // name now claimed for that input, when it may; otherwise the reason for the skip line:
   // the output would replace one of the run's input files, or an earlier, different input
   // file of the run already wrote it. The same input file listed again may write its own

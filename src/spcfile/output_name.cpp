@@ -4,8 +4,6 @@
 namespace ftir::spcfile {
 namespace {
 
-constexpr std::size_t kOnameLength = 50;
-
 std::string_view trim_trailing_blanks(std::string_view text) {
   const std::size_t end = text.find_last_not_of(' ');
   return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
@@ -32,7 +30,6 @@ std::string OUTNAM(std::string_view fname, std::string_view outdir, std::string_
   oname += name.substr(start, end - start);
   oname += '.';
   oname += ext.substr(0, 3);
-  if (oname.size() < kOnameLength) oname.resize(kOnameLength, ' ');
   return oname;
 }
 

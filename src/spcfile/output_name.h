@@ -8,7 +8,7 @@
 namespace ftir::spcfile {
 
 // Output directory + separator + base name of `fname` + "." + the first three characters
-// of `ext`, padded with blanks to 50 characters (never cut: a longer name stays whole).
+// of `ext`. Trailing blanks of `fname` and `outdir` are not part of them.
 std::string OUTNAM(std::string_view fname, std::string_view outdir, std::string_view ext);
 
 }  // namespace ftir::spcfile

@@ -43,17 +43,12 @@ std::string stop_text(const std::string& text) {
   return "no stop";
 }
 
-std::string padded(std::string s) {
-  s.resize(40, ' ');
-  return s;
-}
-
 TEST(RunParameters, ReadsEveryFieldByItsRule) {
   RunParameters p = parse_run_parameters(red_dat());
   EXPECT_EQ(p.nfiles, 2);
   ASSERT_EQ(p.files.size(), 2u);
-  EXPECT_EQ(p.files[0], padded("scan01.spc"));
-  EXPECT_EQ(p.files[1], padded("data/scan02.spc"));
+  EXPECT_EQ(p.files[0], "scan01.spc");
+  EXPECT_EQ(p.files[1], "data/scan02.spc");
   EXPECT_EQ(p.iphase, 1);
   EXPECT_EQ(p.sampr, 1.0);
   EXPECT_EQ(p.iapod, 3);
@@ -66,7 +61,7 @@ TEST(RunParameters, ReadsEveryFieldByItsRule) {
   EXPECT_EQ(p.whigh, 4000.0);
   EXPECT_EQ(p.wref, 15800.823);
   EXPECT_EQ(p.wlref, 1.0 / 15800.823);
-  EXPECT_EQ(p.outdir, padded("out"));
+  EXPECT_EQ(p.outdir, "out");
   EXPECT_EQ(p.ilog, 1);
 }
 
@@ -96,7 +91,7 @@ TEST(RunParameters, TextFieldsAreFortyCharactersAndKeepLeadingBlanks) {
   const std::string long_name(41, 'n');
   RunParameters p = parse_run_parameters(red_dat({{1, long_name}, {14, "  D:\\out"}}));
   EXPECT_EQ(p.files[0], std::string(40, 'n'));
-  EXPECT_EQ(p.outdir, padded("  D:\\out"));
+  EXPECT_EQ(p.outdir, "  D:\\out");
 }
 
 TEST(RunParameters, TheIlogLineIsOptional) {
@@ -112,8 +107,8 @@ TEST(RunParameters, TheIlogLineIsOptional) {
   }
   RunParameters p = parse_run_parameters(crlf);
   EXPECT_EQ(p.ilog, 1);
-  EXPECT_EQ(p.outdir, padded("out"));
-  EXPECT_EQ(p.files[1], padded("data/scan02.spc"));
+  EXPECT_EQ(p.outdir, "out");
+  EXPECT_EQ(p.files[1], "data/scan02.spc");
 }
 
 TEST(RunParameters, FreeFormNumbersPassOverEmptyLines) {
@@ -125,7 +120,7 @@ TEST(RunParameters, FreeFormNumbersPassOverEmptyLines) {
   EXPECT_EQ(p.wlow, 4000.0);
   EXPECT_EQ(p.whigh, 15800.823);
   EXPECT_EQ(p.wref, 2.5);
-  EXPECT_EQ(p.outdir, padded("outdir"));
+  EXPECT_EQ(p.outdir, "outdir");
   EXPECT_EQ(p.ilog, 1);
 }
 

@@ -169,7 +169,7 @@ TEST(PageSettings, RedDatRunInWords) {
   p.wlref = 1.0 / p.wref;
   p.sampr = 1.0;
   p.iphase = 1;
-  p.outdir = "out" + std::string(37, ' ');
+  p.outdir = "out";
   const std::vector<Setting> s = describe_run(p, "./red.dat");
   std::vector<std::string> lines;
   for (const Setting& x : s) lines.push_back(x.label + ": " + x.value);

@@ -1,4 +1,4 @@
-// OUTNAM: DOS-style and POSIX-style names, padding to 50 and names longer than 50.
+// OUTNAM: DOS-style and POSIX-style names, trailing blanks of the fields, long names.
 #include "spcfile/output_name.h"
 
 #include <gtest/gtest.h>
@@ -47,19 +47,19 @@ TEST(Outnam, BuildsDirectorySeparatorBaseNameAndExtension) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.input << " | " << c.outdir);
-    // The driver's fields are blank-padded to 40 characters.
-    EXPECT_EQ(OUTNAM(padded(c.input, 40), padded(c.outdir, 40), "spc"), padded(c.result, 50));
+    // Trailing blanks (a name read from 40 columns) are not part of the fields.
+    EXPECT_EQ(OUTNAM(c.input, c.outdir, "spc"), c.result);
+    EXPECT_EQ(OUTNAM(padded(c.input, 40), padded(c.outdir, 40), "spc"), c.result);
   }
 }
 
 TEST(Outnam, UsesThreeExtensionCharactersAndNeverCutsALongName) {
-  EXPECT_EQ(OUTNAM("scan01.dat", "out", "phzx"), padded("out/scan01.phz", 50));
-  EXPECT_EQ(OUTNAM("scan01.dat", "out", "shr").size(), 50u);
+  EXPECT_EQ(OUTNAM("scan01.dat", "out", "phzx"), "out/scan01.phz");
 
   const std::string dir40(40, 'd');
   const std::string base = std::string(36, 'b');
   const std::string result = OUTNAM(base + ".dat", dir40, "spc");
-  EXPECT_EQ(result, dir40 + "/" + base + ".spc");  // 81 characters, no padding, no cut
+  EXPECT_EQ(result, dir40 + "/" + base + ".spc");  // 81 characters, no cut
 }
 
 }  // namespace
