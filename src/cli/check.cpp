@@ -18,6 +18,7 @@
 
 #include "driver/workspace.h"
 #include "report/stop.h"
+#include "spcfile/header.h"
 #include "spcfile/layout.h"
 #include "spcfile/output_name.h"
 #include "transform/windows.h"
@@ -244,15 +245,16 @@ class Checker {
     std::array<unsigned char, spcfile::kNewDataOffset> bytes{};
     const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file.get());
     if (std::ferror(file.get())) return problem("cannot be read");
-    const std::span<const unsigned char> header(bytes.data(), got);
     if (got < 2) return problem("ends inside its header; the run would stop there");
+    const spcfile::HeaderDescription d =
+        spcfile::describe_header(std::span<const unsigned char>(bytes.data(), got));
 
     // The reader tests the flags first, then the version.
-    const std::uint8_t flags = bytes[spcfile::kFlagsOffset];
-    if ((flags & spcfile::kFlagsRefused) != 0) {
+    auto refused_as = [&d](values::Refusal code) { return d.refused && d.refused->code == code; };
+    if (refused_as(values::Refusal::kUnsupportedLayout)) {
       std::string what;
       auto add = [&](std::uint8_t bit, std::string_view text) {
-        if ((flags & bit) == 0) return;
+        if ((d.flags & bit) == 0) return;
         what += what.empty() ? "" : ", ";
         what += text;
       };
@@ -262,30 +264,26 @@ class Checker {
       return problem("is refused by the reader (" + what +
                      "); the run would stop there with \"Program terminating\"");
     }
-    if (spcfile::variant_of(bytes[spcfile::kVersionOffset]) == spcfile::SpcVariant::kNewMsbFirst) {
+    if (refused_as(values::Refusal::kMsbFirst)) {
       return problem(
           "is refused by the reader (new format, most significant byte first); the "
           "run would stop there with \"Hu-Oh &#&$!#^*\"");
     }
-    spcfile::DecodedHeader h;
-    if (!spcfile::decode_header(header, h)) {
-      return problem("ends inside its header; the run would stop there");
-    }
-    const bool old = h.variant == spcfile::SpcVariant::kOld;
-    const double points = old ? static_cast<double>(h.old_header.pointcount)
-                              : static_cast<double>(h.header.pointcount);
-    const double firstx = old ? static_cast<double>(h.old_header.firstx) : h.header.firstx;
-    const double lastx = old ? static_cast<double>(h.old_header.lastx) : h.header.lastx;
-    const int xunits = old ? h.old_header.xunits : h.header.xunits;
+    if (!d.complete) return problem("ends inside its header; the run would stop there");
+    const bool old = d.variant == spcfile::HeaderVariant::kOld;
+    const double points = d.pointcount;
+    const double firstx = d.x.first;
+    const double lastx = d.x.last;
+    const int xunits = d.x.units;
     std::string facts = old ? "old format, " : "new format, ";
-    if (!old && h.header.exponent == spcfile::kExponentFloatY) {
+    if (d.kind == spcfile::SampleKind::kFloat32) {
       facts += "32-bit float, ";
     } else {
-      facts += (flags & spcfile::kFlagShortY) != 0 ? "16-bit, " : "32-bit, ";
+      facts += d.kind == spcfile::SampleKind::kInt16 ? "16-bit, " : "32-bit, ";
     }
     facts += number_text(points) + " points, X " + derived_text(firstx) + " to " +
              derived_text(lastx) + (xunits == 1 ? " cm-1" : "");
-    if (!(points >= 2.0)) {
+    if (refused_as(values::Refusal::kFewPoints)) {
       problem("declares fewer than 2 points; the run would skip it");
     } else if (points > driver::Workspace::kSamples) {
       problem("declares " + number_text(points) + " points, more than the " +

@@ -18,10 +18,12 @@ namespace {
 constexpr int kTempAttempts = 100;
 constexpr std::string_view kNameCharacters = "abcdefghijklmnopqrstuvwxyz0123456789";
 
+std::string nul_text(std::string_view action, std::string_view name) {
+  return std::string(action) + ' ' + report::escape_controls(name) + ": the name holds a NUL byte";
+}
+
 [[noreturn]] void stop_on_nul(std::string_view action, std::string_view name) {
-  report::stop(
-      std::string(action) + ' ' + report::escape_controls(name) + ": the name holds a NUL byte",
-      report::kExitFailure);
+  report::stop(nul_text(action, name), report::kExitFailure);
 }
 
 // The letters of a temporary name need only make a clash unlikely (O_EXCL rules one out):
@@ -37,30 +39,38 @@ std::string random_suffix() {
 
 }  // namespace
 
-std::FILE* open_input(std::string_view name) {
-  if (name.find('\0') != std::string_view::npos) stop_on_nul("Cannot open", name);
+OpenedInput try_open_input(std::string_view name) {
+  OpenedInput opened;
+  if (name.find('\0') != std::string_view::npos) {
+    opened.problem = nul_text("Cannot open", name);
+    return opened;
+  }
   const std::string path(name);
   // Non-blocking, so that a FIFO with no writer is refused at once instead of hanging here.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) stop_on_file_error("Cannot open", name, errno);
+  if (fd < 0) {
+    opened.problem = file_error_text("Cannot open", name, errno);
+    return opened;
+  }
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
     const int error = errno;
     ::close(fd);
-    stop_on_file_error("Cannot read", name, error);
+    opened.problem = file_error_text("Cannot read", name, error);
+    return opened;
   }
   if (!S_ISREG(st.st_mode)) {
     ::close(fd);
-    report::stop("Cannot read " + report::escape_controls(name) + ": not a regular file",
-                 report::kExitFailure);
+    opened.problem = "Cannot read " + report::escape_controls(name) + ": not a regular file";
+    return opened;
   }
-  std::FILE* file = ::fdopen(fd, "rb");
-  if (file == nullptr) {
+  opened.file = ::fdopen(fd, "rb");
+  if (opened.file == nullptr) {
     const int error = errno;
     ::close(fd);
-    stop_on_file_error("Cannot open", name, error);
+    opened.problem = file_error_text("Cannot open", name, error);
   }
-  return file;
+  return opened;
 }
 
 std::optional<FileId> file_id(std::string_view name, bool follow_links, bool regular_only) {

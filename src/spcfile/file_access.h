@@ -13,10 +13,15 @@
 
 namespace ftir::spcfile {
 
-// Opens `name` for reading. Stops the run (exit 1) with "Cannot open <name>: <reason>" when
-// it cannot be opened (a name holding a NUL byte included) and with "Cannot read <name>: not
-// a regular file" for a FIFO, socket, device or directory. The caller closes the file.
-std::FILE* open_input(std::string_view name);
+// Opens `name` for reading. Without a file, `problem` is the text a run stops or skips
+// with: "Cannot open <name>: <reason>" when it cannot be opened (a name holding a NUL byte
+// included) and "Cannot read <name>: not a regular file" for a FIFO, socket, device or
+// directory. The caller closes the file.
+struct OpenedInput {
+  std::FILE* file = nullptr;
+  std::string problem;
+};
+OpenedInput try_open_input(std::string_view name);
 
 // The file a name stands for on this machine: device and inode number.
 struct FileId {

@@ -9,21 +9,25 @@
 
 namespace ftir::spcfile {
 
-void stop_on_file_error(std::string_view action, std::string_view name, int error_number) {
+std::string file_error_text(std::string_view action, std::string_view name, int error_number) {
   std::string text(action);
   text += ' ';
   text += report::escape_controls(name);
   text += ": ";
   // errno 0 means the library failed without telling why (a short write, for one).
   text += error_number != 0 ? std::strerror(error_number) : "the system gave no reason";
-  report::stop(std::move(text), report::kExitFailure);
+  return text;
 }
 
-void stop_on_short_header(std::string_view name) {
+std::string short_header_text(std::string_view name) {
   std::string text = "Cannot read ";
   text += report::escape_controls(name);
   text += ": the file ends inside its header";
-  report::stop(std::move(text), report::kExitFailure);
+  return text;
+}
+
+void stop_on_file_error(std::string_view action, std::string_view name, int error_number) {
+  report::stop(file_error_text(action, name, error_number), report::kExitFailure);
 }
 
 }  // namespace ftir::spcfile

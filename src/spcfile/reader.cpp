@@ -1,5 +1,6 @@
-// READSC: the interferogram reader. Refuses the variants it cannot read, keeps the file's
-// own points whose X lies in the requested range, and scales the samples.
+// The interferogram reader: refuses the variants it cannot read, keeps the file's own
+// points whose X lies in the requested range, and scales the samples; READSC on top of it
+// turns a refusal into the classic run's message, pause and stop.
 #include "spcfile/reader.h"
 
 #include <immintrin.h>
@@ -21,35 +22,29 @@
 #include "spcfile/bytes.h"
 #include "spcfile/file_access.h"
 #include "spcfile/file_error.h"
+#include "spcfile/header.h"
 #include "spcfile/layout.h"
 #include "spcfile/simd.h"
 
 namespace ftir::spcfile {
 namespace {
 
-constexpr std::string_view kUnsupportedFormat = "(' This file format is not supported')";
-constexpr std::string_view kMsbFirstFormat =
-    "(' new format(GRAMS) with MSB first',/,' this format is not presently supported in this "
-    "program',/,' execution is terminating')";
-constexpr std::string_view kCapacityFormat =
-    "(/,/,' Error in READSC --- Data requested exceeds array size',/,' Array size = ',I8,/,"
-    "' Required size = ',I8)";
+using values::Refusal;
+using values::Refused;
 
-constexpr const char* kReasonFewPoints = "the header declares fewer than 2 points";
-constexpr const char* kReasonNotFinite = "a sample is not a finite number";
-
-enum class SampleKind { kInt16, kInt32, kInt32HighHalfFirst, kFloat32 };
+Refused refusal(Refusal code) { return {code, {}, 0, 0}; }
+Refused cannot_open(std::string detail) { return {Refusal::kCannotOpen, std::move(detail), 0, 0}; }
 
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-// Reads up to dest.size() bytes; a read error (as opposed to the end of the file) stops
-// the run naming the file.
-std::size_t read_bytes(std::FILE* file, Bytes dest, std::string_view name) {
+// Reads up to dest.size() bytes; a read error (as opposed to the end of the file) leaves
+// its errno in `error` (which stays 0 otherwise).
+std::size_t read_bytes(std::FILE* file, Bytes dest, int& error) {
   const std::size_t got = std::fread(dest.data(), 1, dest.size(), file);
-  if (got < dest.size() && std::ferror(file)) stop_on_file_error("Cannot read", name, errno);
+  if (got < dest.size() && std::ferror(file)) error = errno;
   return got;
 }
 
@@ -320,116 +315,62 @@ bool store_samples(SampleKind kind, ConstBytes chunk, std::int64_t first, std::s
   return store_samples<SampleKind::kFloat32>(chunk, first, count, factor, axis, xin, yin, to, sum);
 }
 
-[[noreturn]] void refuse_unsupported(report::Report& report) {
-  report.console(kUnsupportedFormat);
-  report.pause();
-  report::stop("Program terminating", report::kExitFailure);
-}
-
-[[noreturn]] void refuse_msb_first(report::Report& report) {
-  report.console(kMsbFirstFormat);
-  report::stop("Hu-Oh &#&$!#^*", report::kExitFailure);
-}
-
 }  // namespace
 
-ReadResult READSC(report::Report& report, std::string_view fname, double xlo, double xhi, int nmax,
-                  std::span<double> xin, std::span<double> yin, std::span<unsigned char> scratch,
-                  Refusals refusals) {
+SpcRead read_spc(std::string_view fname, double xlo, double xhi, int nmax, std::span<double> xin,
+                 std::span<double> yin, std::span<unsigned char> scratch) {
   assert(nmax <= 0 || ((xin.empty() || static_cast<std::size_t>(nmax) <= xin.size()) &&
                        static_cast<std::size_t>(nmax) <= yin.size()));
   assert(scratch.size() >= kNewDataOffset);
   const std::string_view name = fname.substr(0, fname.find_last_not_of(' ') + 1);
+  SpcRead read;
+  read.ig.name = name;
+  read.ig.format = values::SourceFormat::kSpc;
+  auto refuse = [&read](Refused refused) {
+    read.refused = std::move(refused);
+    return read;
+  };
+  auto cannot_read = [&](int error) {
+    return refuse(cannot_open(file_error_text("Cannot read", name, error)));
+  };
 
-  const FileHandle file(open_input(name));
+  OpenedInput opened = try_open_input(name);
+  if (opened.file == nullptr) return refuse(cannot_open(std::move(opened.problem)));
+  const FileHandle file(opened.file);
   // Every read below goes straight to the caller's buffer: the header in two small reads,
   // the data block in chunks, with no copy through a stream buffer.
   std::setvbuf(file.get(), nullptr, _IONBF, 0);
 
   // flags and version decide how the rest is read; the flag test comes first.
-  if (read_bytes(file.get(), scratch.first(2), name) < 2) stop_on_short_header(name);
-  const std::uint8_t flags = get_u8(scratch, kFlagsOffset);
-  const std::uint8_t version = get_u8(scratch, kVersionOffset);
-  const bool skip_refused = refusals == Refusals::kSkipFile;
-  ReadResult result;
-  if ((flags & kFlagsRefused) != 0) {
-    if (!skip_refused) refuse_unsupported(report);
-    result.skip_reason = kReasonUnsupported;
-    return result;
-  }
-  const SpcVariant variant = variant_of(version);
-  if (variant == SpcVariant::kNewMsbFirst) {
-    if (!skip_refused) refuse_msb_first(report);
-    result.skip_reason = kReasonMsbFirst;
-    return result;
-  }
+  int error = 0;
+  std::size_t got = read_bytes(file.get(), scratch.first(2), error);
+  if (error != 0) return cannot_read(error);
+  if (got < 2) return refuse(cannot_open(short_header_text(name)));
+  HeaderDescription d = describe_header(scratch.first(2));
+  if (d.refused) return refuse(*d.refused);
 
-  const std::size_t header_size = header_bytes(variant);
-  if (read_bytes(file.get(), scratch.subspan(2, header_size - 2), name) < header_size - 2) {
-    stop_on_short_header(name);
-  }
+  const std::size_t header_size = d.data_offset;
+  got = read_bytes(file.get(), scratch.subspan(2, header_size - 2), error);
+  if (error != 0) return cannot_read(error);
+  if (got < header_size - 2) return refuse(cannot_open(short_header_text(name)));
+  d = describe_header(scratch.first(header_size));
+  assert(d.complete);
+  read.ig.spare1 = d.spare1;
+  read.spare2 = d.spare2;
+  read.ig.declared_points = static_cast<int>(d.declared);
+  read.ig.xinc = d.xinc;
+  read.ig.x = d.x;
+  if (d.refused) return refuse(*d.refused);
 
-  XAxis axis;
-  std::int64_t declared = 0;  // points the header declares, at most the largest i32
-  int exponent = 0;
-  SampleKind kind = SampleKind::kInt32;
-  const bool short_y = (flags & kFlagShortY) != 0;
-  if (variant == SpcVariant::kOld) {
-    const SpcOldHeader h = decode_old_header(scratch.first<kOldHeaderBytes>());
-    result.spare1 = h.spare[0];
-    result.spare2 = h.spare[1];
-    if (!(h.pointcount >= 2.0f)) {
-      result.skip_reason = kReasonFewPoints;
-      return result;
-    }
-    constexpr auto kMaxIndex = std::numeric_limits<std::int32_t>::max();
-    declared = h.pointcount >= static_cast<float>(kMaxIndex)
-                   ? kMaxIndex
-                   : static_cast<std::int64_t>(h.pointcount);
-    // The increment comes from the f32 fields in f64; the points use it rounded to f32.
-    const double q = (static_cast<double>(h.lastx) - static_cast<double>(h.firstx)) /
-                     (static_cast<double>(h.pointcount) - 1.0);
-    result.xinc = q;
-    axis = {true, h.firstx, static_cast<double>(static_cast<float>(q))};
-    exponent = h.exponent;
-    kind = short_y ? SampleKind::kInt16 : SampleKind::kInt32HighHalfFirst;
-  } else {
-    const SpcHeader h = decode_new_header(scratch.first<kNewHeaderBytes>());
-    result.spare1 = h.spare[0];
-    result.spare2 = h.spare[1];
-    if (h.pointcount < 2) {
-      result.skip_reason = kReasonFewPoints;
-      return result;
-    }
-    declared = h.pointcount;
-    result.xinc = (h.lastx - h.firstx) / static_cast<double>(h.pointcount - 1);
-    axis = {false, h.firstx, result.xinc};
-    exponent = h.exponent;
-    // An exponent of -128 marks IEEE f32 values (4 bytes each, whatever bit 0x01 says).
-    if (exponent == kExponentFloatY) {
-      kind = SampleKind::kFloat32;
-    } else {
-      kind = short_y ? SampleKind::kInt16 : SampleKind::kInt32;
-    }
-  }
+  // Old-format X are computed with the increment rounded to f32 (see XAxis).
+  const bool old_format = d.layout == SpcVariant::kOld;
+  const XAxis axis{old_format, d.x.first,
+                   old_format ? static_cast<double>(static_cast<float>(d.xinc)) : d.xinc};
+  const std::size_t width = d.kind == SampleKind::kInt16 ? 2 : 4;
 
-  // 32-bit integers are scaled by 2^(exponent - 32), 16-bit ones by 2^(exponent - 16);
-  // the factor is held as an f32 (an old-format exponent far out of range gives 0 or inf).
-  const int shift = kind == SampleKind::kInt16 ? 16 : 32;
-  const auto factor = static_cast<double>(static_cast<float>(std::ldexp(1.0, exponent - shift)));
-  const std::size_t width = kind == SampleKind::kInt16 ? 2 : 4;
-
-  const IndexRange keep = points_in_range(axis, declared, std::min(xlo, xhi), std::max(xlo, xhi));
+  const IndexRange keep = points_in_range(axis, d.declared, std::min(xlo, xhi), std::max(xlo, xhi));
   const auto nreq = static_cast<int>(keep.count());
-  if (nmax < nreq) {
-    if (skip_refused) {
-      result = {};
-      result.skip_reason = kReasonCapacity;
-      return result;
-    }
-    report.console(kCapacityFormat, {nmax, nreq});
-    report::stop("Program Terminated", report::kExitFailure);
-  }
+  if (nmax < nreq) return refuse({Refusal::kTooManyPoints, {}, nmax, nreq});
 
   // The data block, read in chunks of whole samples up to the last point in the range; the
   // points before the range are read and dropped. The file may end early: the points read so
@@ -443,7 +384,8 @@ ReadResult READSC(report::Report& report, std::string_view fname, double xlo, do
   while (i <= keep.last) {
     const auto wanted = static_cast<std::size_t>(
         std::min<std::int64_t>(static_cast<std::int64_t>(chunk_points), keep.last - i + 1));
-    const std::size_t got = read_bytes(file.get(), scratch.first(wanted * width), name) / width;
+    got = read_bytes(file.get(), scratch.first(wanted * width), error) / width;
+    if (error != 0) return cannot_read(error);
     // The points of this chunk from keep.first on.
     const std::int64_t first = std::max(i, keep.first);
     const std::int64_t end = i + static_cast<std::int64_t>(got);
@@ -451,19 +393,63 @@ ReadResult READSC(report::Report& report, std::string_view fname, double xlo, do
       const auto count = static_cast<std::size_t>(end - first);
       assert(npts + static_cast<std::int64_t>(count) <= nmax);
       const ConstBytes chunk = scratch.subspan(static_cast<std::size_t>(first - i) * width);
-      if (!store_samples(kind, chunk, first, count, factor, axis, xin, yin,
+      if (!store_samples(d.kind, chunk, first, count, d.factor, axis, xin, yin,
                          static_cast<std::size_t>(npts), sum)) {
-        result.skip_reason = kReasonNotFinite;
-        return result;
+        return refuse(refusal(Refusal::kNotFinite));
       }
       npts += static_cast<int>(count);
     }
     i = end;
     if (got < wanted) break;  // end of file
   }
-  result.npts = npts;
-  if (!std::isnan(sum)) result.sum = sum;
-  return result;
+  read.ig.samples = yin.first(static_cast<std::size_t>(npts));
+  if (!std::isnan(sum)) read.ig.sum = sum;
+  return read;
+}
+
+SpcRead read_spc(std::string_view fname, int nmax, std::span<double> yin,
+                 std::span<unsigned char> scratch) {
+  return read_spc(fname, kReadLow, kReadHigh, nmax, {}, yin, scratch);
+}
+
+ReadResult READSC(report::Report& report, std::string_view fname, double xlo, double xhi, int nmax,
+                  std::span<double> xin, std::span<double> yin, std::span<unsigned char> scratch,
+                  Refusals refusals) {
+  const SpcRead read = read_spc(fname, xlo, xhi, nmax, xin, yin, scratch);
+  ReadResult result;
+  if (!read.refused) {
+    result.xinc = read.ig.xinc;
+    result.npts = static_cast<int>(read.ig.samples.size());
+    result.spare1 = read.ig.spare1;
+    result.spare2 = read.spare2;
+    result.sum = read.ig.sum;
+    return result;
+  }
+  const Refused& refused = *read.refused;
+  // A file that cannot be read ends the run whatever the policy.
+  if (refused.code == Refusal::kCannotOpen) report::stop(refused.detail, report::kExitFailure);
+  const values::RefusalText& text = values::text_of(refused.code);
+  // The table's texts are string literals, so the skip text ends in a NUL.
+  assert(text.skip.data()[text.skip.size()] == '\0');
+  if (text.stop.empty()) {
+    // A skip under either policy, with what the header gave.
+    result.xinc = read.ig.xinc;
+    result.spare1 = read.ig.spare1;
+    result.spare2 = read.spare2;
+    result.skip_reason = text.skip.data();
+    return result;
+  }
+  if (refusals == Refusals::kSkipFile) {
+    result.skip_reason = text.skip.data();
+    return result;
+  }
+  if (refused.code == Refusal::kTooManyPoints) {
+    report.console(text.console, {refused.capacity, refused.required});
+  } else {
+    report.console(text.console);
+  }
+  if (text.pauses) report.pause();
+  report::stop(std::string(text.stop), report::kExitFailure);
 }
 
 }  // namespace ftir::spcfile

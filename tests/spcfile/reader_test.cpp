@@ -8,6 +8,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <random>
 #include <string>
@@ -541,6 +542,132 @@ TEST_F(ReaderTest, ReadingWithoutXGivesTheSameSamplesBitForBit) {
     }
     EXPECT_EQ(summed, 7);  // the integer cases whose factor is a normal f32 and keeps 2^31 finite
   });
+}
+
+// read_spc: the interferogram as a value, the samples a view of the caller's storage.
+TEST_F(ReaderTest, ReadSpcFillsTheInterferogramValue) {
+  ByteImage image = new_format_header({.exponent = 26, .pointcount = 5, .firstx = 0.0,
+                                       .lastx = 4.0, .spare1 = 2.5f, .spare2 = -7.25f});
+  image[28] = 1;  // X in cm-1
+  for (int k : {64, -64, 128, 0, 6400}) append_i32(image, k);
+  const std::string path = dir.write("a.spc", image);
+  const SpcRead r = read_spc(path + "   ", kCapacity, yin, io);
+  ASSERT_FALSE(r.refused.has_value());
+  const values::Interferogram& ig = r.ig;
+  EXPECT_EQ(ig.name, path);
+  EXPECT_EQ(ig.format, values::SourceFormat::kSpc);
+  EXPECT_EQ(ig.samples.data(), yin.data());
+  EXPECT_EQ(std::vector<double>(ig.samples.begin(), ig.samples.end()),
+            (std::vector<double>{1, -1, 2, 0, 100}));
+  EXPECT_EQ(ig.sum, 102.0);
+  EXPECT_EQ(ig.declared_points, 5);
+  EXPECT_EQ(ig.xinc, 1.0);
+  EXPECT_EQ(ig.x.first, 0.0);
+  EXPECT_EQ(ig.x.last, 4.0);
+  EXPECT_EQ(ig.x.units, 1);
+  EXPECT_FALSE(ig.laser.has_value());
+  EXPECT_EQ(ig.spare1, 2.5);
+  EXPECT_EQ(r.spare2, -7.25);
+  EXPECT_EQ(yin[5], -777.0);
+
+  // An old header gives its f32 X facts.
+  ByteImage old = old_format_header({.exponent = 32, .pointcount = 3.0f, .firstx = 0.1f,
+                                     .lastx = 0.3f, .spare1 = 0.75f});
+  for (int k = 1; k <= 3; ++k) append_i32_old(old, k);
+  const SpcRead o = read_spc(dir.write("old.spc", old), kCapacity, yin, io);
+  ASSERT_FALSE(o.refused.has_value());
+  EXPECT_EQ(o.ig.x.first, static_cast<double>(0.1f));
+  EXPECT_EQ(o.ig.x.last, static_cast<double>(0.3f));
+  EXPECT_EQ(o.ig.declared_points, 3);
+  EXPECT_EQ(o.ig.sum, 6.0);
+  EXPECT_EQ(o.ig.spare1, 0.75);
+}
+
+// The conversion's range is that of the driver: X beyond 9.0e10 (as an f32) is not read.
+TEST_F(ReaderTest, ReadSpcReadsTheConversionsRange) {
+  ByteImage image = new_format_header({.exponent = 32, .pointcount = 3, .firstx = 0.0,
+                                       .lastx = 2.0e11});
+  for (int k = 1; k <= 3; ++k) append_i32(image, k);
+  const SpcRead r = read_spc(dir.write("far.spc", image), kCapacity, yin, io);
+  ASSERT_FALSE(r.refused.has_value());
+  EXPECT_EQ(std::vector<double>(r.ig.samples.begin(), r.ig.samples.end()),
+            (std::vector<double>{1}));
+  EXPECT_EQ(r.ig.declared_points, 3);
+}
+
+// Every way a file yields no interferogram comes back as a value, with nothing printed,
+// no pause and no stop, whatever the classic run would do with it.
+TEST_F(ReaderTest, ReadSpcReturnsEachRefusalAsAValueAndPrintsNothing) {
+  ByteImage big = new_format_header({.exponent = 32, .pointcount = 300000, .firstx = 0.0,
+                                     .lastx = 299999.0});
+  append_i32(big, 1);
+  ByteImage few = new_format_header({.exponent = 32, .pointcount = 1, .firstx = 0.0});
+  append_i32(few, 1);
+  ByteImage nan = new_format_header({.exponent = -128, .pointcount = 2, .firstx = 0.0,
+                                     .lastx = 1.0});
+  append_f32(nan, 1.0f);
+  append_f32(nan, std::numeric_limits<float>::quiet_NaN());
+  ByteImage new_short = new_format_header({.pointcount = 2});
+  new_short.resize(543);
+  std::filesystem::create_directory(dir.path() / "folder.spc");
+
+  struct Case {
+    const char* what;
+    std::string path;  // of a file, or to be written from `image` when empty
+    ByteImage image;
+    values::Refusal code;
+    std::string detail;  // with <path> for the path
+    int capacity = 0;
+    int required = 0;
+  };
+  const std::string missing = dir.file("missing.spc");
+  const std::string folder = dir.file("folder.spc");
+  const Case cases[] = {
+      {"missing", missing, {}, values::Refusal::kCannotOpen,
+       "Cannot open " + missing + ": No such file or directory"},
+      {"a folder", folder, {}, values::Refusal::kCannotOpen,
+       "Cannot read " + folder + ": not a regular file"},
+      {"empty", "", {}, values::Refusal::kCannotOpen,
+       "Cannot read <path>: the file ends inside its header"},
+      {"one byte short", "", new_short, values::Refusal::kCannotOpen,
+       "Cannot read <path>: the file ends inside its header"},
+      {"several traces", "", {0x04, 0x4B}, values::Refusal::kUnsupportedLayout, ""},
+      {"MSB first", "", {0x00, 0x4C}, values::Refusal::kMsbFirst, ""},
+      {"too many points", "", big, values::Refusal::kTooManyPoints, "", kCapacity, 300000},
+      {"1 point", "", few, values::Refusal::kFewPoints, ""},
+      {"a NaN sample", "", nan, values::Refusal::kNotFinite, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = c.path.empty() ? dir.write("refused.spc", c.image) : c.path;
+    console.input.push_back("echo never");
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    const SpcRead r = read_spc(path, kCapacity, yin, io);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    ASSERT_TRUE(r.refused.has_value());
+    EXPECT_EQ(r.refused->code, c.code);
+    std::string detail = c.detail;
+    if (const auto at = detail.find("<path>"); at != std::string::npos) {
+      detail.replace(at, 6, path);
+    }
+    EXPECT_EQ(r.refused->detail, detail);
+    EXPECT_EQ(r.refused->capacity, c.capacity);
+    EXPECT_EQ(r.refused->required, c.required);
+    EXPECT_EQ(r.ig.name, path);
+    EXPECT_TRUE(r.ig.samples.empty());
+  }
+  EXPECT_EQ(console.output, "");
+  EXPECT_EQ(console.reads, 0);
+
+  // The points required are those in the requested range.
+  std::vector<double> x12(12);
+  const SpcRead part = read_spc(dir.write("ten.spc", ten_points()), 2.5, 6.0, 3, x12, yin, io);
+  ASSERT_TRUE(part.refused.has_value());
+  EXPECT_EQ(part.refused->code, values::Refusal::kTooManyPoints);
+  EXPECT_EQ(part.refused->capacity, 3);
+  EXPECT_EQ(part.refused->required, 4);
 }
 
 }  // namespace

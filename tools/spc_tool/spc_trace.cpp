@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <span>
 #include <string_view>
@@ -98,26 +97,10 @@ Trace parse_trace(const std::string& path, std::vector<unsigned char> file_bytes
   if (!spcfile::decode_header(bytes, trace.header)) fail(path, "the file ends inside its header");
 
   const auto& h = trace.header;
-  const bool short_y = (h.flags & spcfile::kFlagShortY) != 0;
-  std::int64_t declared = 0;
-  if (h.variant == SpcVariant::kOld) {
-    trace.exponent = h.old_header.exponent;
-    trace.kind = short_y ? SampleKind::kInt16 : SampleKind::kInt32HighHalfFirst;
-    const float count = h.old_header.pointcount;
-    constexpr auto kMaxIndex = std::numeric_limits<std::int32_t>::max();
-    if (count >= 2.0f) {
-      declared =
-          count >= static_cast<float>(kMaxIndex) ? kMaxIndex : static_cast<std::int64_t>(count);
-    }
-  } else if (h.variant == SpcVariant::kNew) {
-    trace.exponent = h.header.exponent;
-    if (trace.exponent == spcfile::kExponentFloatY) {
-      trace.kind = SampleKind::kFloat32;
-    } else {
-      trace.kind = short_y ? SampleKind::kInt16 : SampleKind::kInt32;
-    }
-    if (h.header.pointcount >= 2) declared = h.header.pointcount;
-  }
+  trace.facts = spcfile::describe_header(bytes);
+  trace.exponent = trace.facts.exponent;
+  trace.kind = trace.facts.kind;
+  const std::int64_t declared = trace.facts.declared;
   trace.declared = declared;
   if (h.variant != SpcVariant::kNewMsbFirst && bytes.size() > h.data_offset) {
     const auto held =
@@ -146,23 +129,13 @@ void load_points(Trace& trace) {
 
   const std::vector<unsigned char>& bytes = trace.bytes;
   const auto present = static_cast<std::size_t>(trace.present);
-  // The reader's rules: 32-bit integers scale by 2^(exponent - 32), 16-bit ones by
-  // 2^(exponent - 16), the factor held as f32 and each product rounded to f32 once.
-  const int shift = trace.kind == SampleKind::kInt16 ? 16 : 32;
-  const auto factor =
-      static_cast<double>(static_cast<float>(std::ldexp(1.0, trace.exponent - shift)));
-  double firstx = 0.0;
-  double step = 0.0;
+  // The reader's rules: integers scale by the factor (held as f32), each product rounded to
+  // f32 once; old-format X use the increment rounded to f32.
+  const spcfile::HeaderDescription& d = trace.facts;
   trace.x_is_f32 = trace.old_format();
-  if (trace.old_format()) {
-    const double q = (static_cast<double>(h.old_header.lastx) - h.old_header.firstx) /
-                     (static_cast<double>(h.old_header.pointcount) - 1.0);
-    firstx = h.old_header.firstx;
-    step = static_cast<float>(q);
-  } else {
-    firstx = h.header.firstx;
-    step = (h.header.lastx - h.header.firstx) / static_cast<double>(h.header.pointcount - 1);
-  }
+  const double firstx = d.x.first;
+  const double step = trace.x_is_f32 ? static_cast<double>(static_cast<float>(d.xinc)) : d.xinc;
+  const double factor = d.factor;
 
   trace.x.resize(present);
   trace.y.resize(present);

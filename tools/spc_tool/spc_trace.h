@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "spcfile/header.h"
 #include "spcfile/layout.h"
 
 namespace ftir::spctool {
@@ -17,17 +18,13 @@ class ToolError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-enum class SampleKind {
-  kInt32,               // new format, least significant byte first
-  kInt32HighHalfFirst,  // old format: more significant 16-bit half first
-  kInt16,               // flags bit 0x01
-  kFloat32,             // new format, exponent -128
-};
+using SampleKind = spcfile::SampleKind;
 
 struct Trace {
   std::string path;                  // as given
   std::string name;                  // file name without folders
   spcfile::DecodedHeader header;     // header.variant says which record is filled
+  spcfile::HeaderDescription facts;  // the header as the converter's reader takes it
   std::vector<unsigned char> bytes;  // the whole file
   std::size_t file_bytes = 0;
   int exponent = 0;
