@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include "cli/buffer_console.h"
-#include "cli/laser.h"
 #include "driver/batch.h"
 #include "report/stop.h"
+#include "spcfile/header.h"
 
 namespace ftir::cli {
 namespace {
@@ -29,6 +29,47 @@ driver::RunParameters file_parameters(const Settings& settings, double wref, dou
   return p;
 }
 
+namespace {
+
+// Refusals a reader gives before it has the header's facts: the laser cannot be asked of
+// such a file.
+bool refused_before_header(values::Refusal code) {
+  return code == values::Refusal::kCannotOpen || code == values::Refusal::kUnsupportedLayout ||
+         code == values::Refusal::kMsbFirst;
+}
+
+// Reads the file and converts it: the laser comes from --laser or from the file; a file
+// that states none, or whose laser gives no usable sample spacing, is refused before a
+// refusal of its samples.
+template <class Refuse>
+void convert_read(const Settings& settings, driver::Workspace& ws, const report::Clock& clock,
+                  const FileJob& job, report::Report& report, const std::string& fname,
+                  FileOutcome& out, Refuse& refuse) {
+  const driver::ReadOutcome read = driver::read_interferogram(fname, ws);
+  using values::Refusal;
+  if (read.refused && !settings.laser && refused_before_header(read.refused->code)) {
+    return refuse(*read.refused);
+  }
+  std::optional<double> wref = settings.laser;
+  if (!wref) wref = read.ig.laser;
+  if (!wref) wref = spcfile::laser_from_x(read.ig.x, settings.sampr);
+  if (!wref) return refuse({Refusal::kNoLaser, {}, 0, 0});
+  if (!driver::usable_sample_spacing(*wref, settings.sampr)) {
+    return refuse({Refusal::kUnusableSpacing, {}, 0, 0});
+  }
+  if (read.refused) return refuse(*read.refused);
+  out.wref = *wref;
+  driver::RunParameters params = file_parameters(settings, *wref, job.res_request);
+  driver::FileOptions options;
+  options.auto_side = settings.sides == Sides::kAuto;
+  options.keep_curves = settings.keep_curves;
+  options.road = driver::Road::kCommandLine;
+  driver::convert_interferogram(report, clock, params, ws, fname, read.ig, out.record, options);
+  out.res_left = params.res;
+}
+
+}  // namespace
+
 FileOutcome convert_file(const Settings& settings, driver::Workspace& ws,
                          const report::Clock& clock, const FileJob& job) {
   const auto start = std::chrono::steady_clock::now();
@@ -41,54 +82,27 @@ FileOutcome convert_file(const Settings& settings, driver::Workspace& ws,
   const std::string fname = job.name.substr(0, job.name.find_last_not_of(' ') + 1);
   driver::FileRecord& record = out.record;
 
-  // A file refused before it is read still gets the lines a skipped file gets.
-  auto refuse = [&](const std::string& reason) {
-    constexpr std::string_view kFileFormat = "(/,/,' Interferogram File:  ',A)";
-    const std::string listed = report::padded(fname, report::kListedNameLength);
-    report.console(kFileFormat, {listed});
-    report.log(kFileFormat, {listed});
-    report.skipped(fname, reason);
-    record.input = job.name;
-    record.iapod = settings.iapod;
-    record.res_requested = job.res_request;
-    record.status = driver::FileStatus::kSkipped;
-    record.reason = reason;
+  record.input = fname;
+  record.iapod = settings.iapod;
+  record.res_requested = job.res_request;
+  record.status = driver::FileStatus::kStopped;
+  constexpr std::string_view kFileFormat = "(/,/,' Interferogram File:  ',A)";
+  const std::string listed = report::padded(fname, report::kListedNameLength);
+  report.console(kFileFormat, {listed});
+  report.log(kFileFormat, {listed});
+  auto refuse = [&](values::Refused refused) {
+    driver::refuse(driver::Road::kCommandLine, report, record, fname, refused);
   };
-
-  std::optional<double> wref = settings.laser;
-  std::string unreadable;
-  if (!wref && job.refusal.empty()) {
-    StatedLaser stated = stated_laser(job.name, settings.sampr);
-    wref = stated.wref;
-    unreadable = std::move(stated.problem);
-  }
-  if (!job.refusal.empty()) {
-    refuse(job.refusal);
-  } else if (!unreadable.empty()) {
-    refuse(unreadable);
-  } else if (!wref) {
-    refuse(
-        "its header states no laser wavenumber (its X range does not run from 0 cm-1); "
-        "give --laser");
-  } else if (!driver::usable_sample_spacing(*wref, settings.sampr)) {
-    refuse("its laser wavenumber with this --sampr gives no usable sample spacing");
-  } else {
-    out.wref = *wref;
-    driver::RunParameters params = file_parameters(settings, *wref, job.res_request);
-    driver::FileOptions options;
-    options.auto_side = settings.sides == Sides::kAuto;
-    options.keep_curves = settings.keep_curves;
-    options.road = driver::Road::kCommandLine;
-    try {
-      driver::process_file(report, clock, params, ws, fname, record, options);
-      out.res_left = params.res;
-    } catch (const report::RunStop& s) {
-      // Each file of a command-line run is a run of its own: a stop (a file that cannot be
-      // opened, read or written) ends this file, and the run goes on with the next.
-      report.skipped(fname, s.text());
-      record.status = driver::FileStatus::kSkipped;
-      record.reason = s.text();
+  try {
+    if (!job.refusal.empty()) {
+      refuse({values::Refusal::kOutputClaimed, job.refusal, 0, 0});
+    } else {
+      convert_read(settings, ws, clock, job, report, fname, out, refuse);
     }
+  } catch (const report::RunStop& s) {
+    // Each file of a command-line run is a run of its own: a stop (a file that cannot be
+    // written) ends this file, and the run goes on with the next.
+    refuse({values::Refusal::kCannotOpen, s.text(), 0, 0});
   }
   report.close_log();
   // Every record leaves its line pending; a red.dat run ends it when the next file starts.

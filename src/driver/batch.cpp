@@ -5,7 +5,6 @@
 
 #include "driver/prepare.h"
 #include "report/stop.h"
-#include "spcfile/reader.h"
 #include "spcfile/output_claims.h"
 #include "transform/double_sided.h"
 #include "transform/single_sided.h"
@@ -14,47 +13,12 @@
 namespace ftir::driver {
 namespace {
 
-// The request range the driver always reads with: the single-precision values of
-// -9.0e10 and +9.0e10, so that every point of any file lies inside it.
-constexpr double kReadLow = -89999998976.0;
-constexpr double kReadHigh = 89999998976.0;
-
 bool centerburst_in_middle_third(int npts, int jmax) {
   const long long three_jmax = 3LL * jmax;
   return three_jmax > npts && three_jmax <= 2LL * npts;
 }
 
 }  // namespace
-
-ReadOutcome read_interferogram(std::string_view fname, Workspace& ws) {
-  ReadOutcome out;
-  out.ig.name = std::string(fname);
-  report::QuietConsole quiet;
-  report::Report silent(quiet);
-  try {
-    // No X values: the paths never use them.
-    spcfile::ReadResult read = spcfile::READSC(silent, fname, kReadLow, kReadHigh,
-                                               Workspace::kSamples, {}, ws.yin, ws.io,
-                                               spcfile::Refusals::kSkipFile);
-    out.ig.samples = std::span<double>(ws.yin).first(static_cast<std::size_t>(read.npts));
-    out.ig.sum = read.sum;
-    out.ig.spare1 = read.spare1;
-    out.ig.xinc = read.xinc;
-    if (read.skip_reason != nullptr) {
-      const std::string_view reason = read.skip_reason;
-      using values::Refusal;
-      Refusal code = Refusal::kCannotOpen;
-      for (Refusal r : {Refusal::kUnsupportedLayout, Refusal::kMsbFirst, Refusal::kTooManyPoints,
-                        Refusal::kFewPoints, Refusal::kNotFinite}) {
-        if (values::text_of(r).skip == reason) code = r;
-      }
-      out.refused = values::Refused{code, {}, Workspace::kSamples, 0};
-    }
-  } catch (const report::RunStop& s) {
-    out.refused = values::Refused{values::Refusal::kCannotOpen, s.text(), 0, 0};
-  }
-  return out;
-}
 
 void convert_interferogram(report::Report& report, const report::Clock& clock,
                            RunParameters& params, Workspace& ws, std::string_view fname,

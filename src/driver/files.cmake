@@ -3,5 +3,6 @@ set(DRIVER_SOURCES
   src/driver/emit.cpp
   src/driver/memory.cpp
   src/driver/prepare.cpp
+  src/driver/readers.cpp
   src/driver/run_parameters.cpp
   src/driver/settings.cpp)

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "driver/batch.h"
+#include "spcfile/header.h"
 #include "spcfile/writer.h"
 
 namespace ftir::driver {
@@ -19,7 +20,7 @@ MemorySpectrum convert_in_memory(const values::Interferogram& ig,
   report::Report report(quiet);
   std::optional<double> wref = settings.laser;
   if (!wref) wref = ig.laser;
-  if (!wref) wref = laser_from_x_range(ig.x.first, ig.x.last, ig.x.units, settings.sampr);
+  if (!wref) wref = spcfile::laser_from_x(ig.x, settings.sampr);
   if (!wref) {
     refuse(Road::kMemory, report, record, ig.name, {values::Refusal::kNoLaser, {}, 0, 0});
     return out;

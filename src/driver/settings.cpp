@@ -1,7 +1,5 @@
 #include "driver/settings.h"
 
-#include <cmath>
-
 namespace ftir::driver {
 
 RunParameters file_parameters(const ConversionSettings& settings, double wref, double res) {
@@ -20,14 +18,6 @@ RunParameters file_parameters(const ConversionSettings& settings, double wref, d
   p.wlref = 1.0 / wref;
   p.outdir = settings.outdir;
   return p;
-}
-
-std::optional<double> laser_from_x_range(double firstx, double lastx, int xunits, double sampr) {
-  constexpr int kWavenumbers = 1;
-  if (firstx != 0.0 || xunits != kWavenumbers || !(lastx > 0.0)) return std::nullopt;
-  const double wref = 2.0 * lastx / sampr;
-  if (!std::isfinite(wref)) return std::nullopt;
-  return wref;
 }
 
 }  // namespace ftir::driver

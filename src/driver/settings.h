@@ -32,10 +32,4 @@ struct ConversionSettings {
 // then chooses per file).
 RunParameters file_parameters(const ConversionSettings& settings, double wref, double res);
 
-// For an interferogram stored with first X 0 in wavenumbers (X unit code 1), the last X is
-// the folding wavenumber wref * sampr / 2, so wref is 2 * lastx / sampr. nullopt when the
-// X range says nothing of the laser (another first X or unit, a last X not above 0, or a
-// wref that is not finite).
-std::optional<double> laser_from_x_range(double firstx, double lastx, int xunits, double sampr);
-
 }  // namespace ftir::driver
