@@ -2,19 +2,13 @@
 // terms where they have one.
 #pragma once
 
-#include <array>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace ftir::cli {
 
 enum class Sides { kAuto, kSingle, kDouble };
-
-// The window names of --window, indexed by iapod.
-inline constexpr std::array<std::string_view, 7> kWindowNames = {
-    "boxcar", "triangle", "happ-genzel", "blackman-harris", "nb-weak", "nb-medium", "nb-strong"};
 
 struct Settings {
   std::vector<std::string> files;  // as named on the command line

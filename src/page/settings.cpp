@@ -2,18 +2,13 @@
 #include "page/settings.h"
 
 #include <cmath>
-#include <string_view>
 
 #include "page/text.h"
+#include "transform/windows.h"
 
 namespace ftir::page {
 
 namespace {
-
-constexpr std::string_view kWindowNames[] = {
-    "boxcar",           "triangle",          "Happ-Genzel",      "Blackman-Harris",
-    "Norton-Beer weak", "Norton-Beer medium", "Norton-Beer strong",
-};
 
 std::string trimmed(const std::string& text) {
   const std::size_t end = text.find_last_not_of(' ');
@@ -23,7 +18,9 @@ std::string trimmed(const std::string& text) {
 }  // namespace
 
 std::string window_name(int iapod) {
-  if (iapod >= 0 && iapod <= 6) return std::string(kWindowNames[iapod]);
+  if (const transform::Window* window = transform::window_by_code(iapod)) {
+    return std::string(window->name);
+  }
   return "code " + std::to_string(iapod) + ", no window (boxcar)";
 }
 

@@ -1,4 +1,5 @@
 list(APPEND TEST_SOURCES
+  tests/spcfile/file_access_test.cpp
   tests/spcfile/layout_test.cpp
   tests/spcfile/output_name_test.cpp
   tests/spcfile/reader_test.cpp
