@@ -66,13 +66,6 @@ double APNBW(double x, double xmax) { return norton_beer(x, xmax, kWeak); }
 double APNBM(double x, double xmax) { return norton_beer(x, xmax, kMedium); }
 double APNBS(double x, double xmax) { return norton_beer(x, xmax, kStrong); }
 
-// APCOS: cos(pi r / 2).
-double APCOS(double x, double xmax) {
-  const double ax = std::fabs(x);
-  if (ax > xmax) return 0.0;
-  return std::cos(kPi * (ax / xmax) / 2.0);
-}
-
 namespace {
 
 // The window registry. A new window is a row here, its function above and its reference
@@ -87,7 +80,6 @@ constexpr Window kRegistry[] = {
     {4, "nb-weak", "Norton-Beer weak", "Norton-Beers Weak apodization", APNBW},
     {5, "nb-medium", "Norton-Beer medium", "Norton-Beers Medium apodization", APNBM},
     {6, "nb-strong", "Norton-Beer strong", "Norton-Beers Strong apodization", APNBS},
-    {7, "cosine", "cosine", "Cosine apodization", APCOS},
 };
 
 // Lookup by code indexes the table, and --check names the codes "0 to n-1".

@@ -15,7 +15,6 @@ double APBH3(double x, double xmax);   // three-term Blackman-Harris
 double APNBW(double x, double xmax);   // Norton-Beer weak
 double APNBM(double x, double xmax);   // Norton-Beer medium
 double APNBS(double x, double xmax);   // Norton-Beer strong
-double APCOS(double x, double xmax);   // cosine
 
 // One row of the window registry: all that the program knows of a window, and the one
 // place to add one. Every list of windows (the --window choices, --check, the summary's

@@ -85,7 +85,7 @@ TEST(Check, WarnsOnTheLineOfEachSlip) {
        {{6, "      3 iapod"}},
        3,
        {{6, "iapod: columns 1-5 are blank, so iapod reads as 0, but \"3\" stands in column 7"}}},
-      {"iapod 9", {{6, "    9 iapod"}}, 3, {{6, "iapod 9 is no window (0 to 7)"}}},
+      {"iapod 9", {{6, "    9 iapod"}}, 3, {{6, "iapod 9 is no window (0 to 6)"}}},
       {"res without a point",
        {{11, "          4    res"}},
        3,

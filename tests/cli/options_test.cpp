@@ -38,7 +38,7 @@ TEST(Options, HelpListsTheWindowCodes) {
   EXPECT_NE(help.find("free form\n"
                       "  iapod              window: 0 boxcar, 1 triangle, 2 Happ-Genzel, "
                       "3 Blackman-Harris,\n"
-                      "                     4/5/6 Norton-Beer weak/medium/strong, 7 cosine\n"
+                      "                     4/5/6 Norton-Beer weak/medium/strong\n"
                       "  ipow2              1: take"),
             std::string::npos)
       << help;
