@@ -36,11 +36,6 @@ constexpr std::size_t kNameColumns = driver::kNameLength;
 // cm-1 of a wref cut at its point.
 constexpr double kLaserTolerance = 1e-5;
 
-constexpr std::array<std::string_view, 7> kWindowNames = {
-    "boxcar",           "triangle",           "Happ-Genzel",        "Blackman-Harris",
-    "Norton-Beer weak", "Norton-Beer medium", "Norton-Beer strong",
-};
-
 std::string_view trim_right(std::string_view s) {
   const std::size_t end = s.find_last_not_of(' ');
   return end == std::string_view::npos ? std::string_view() : s.substr(0, end + 1);
@@ -166,9 +161,10 @@ class Checker {
   void check_codes(const FieldTrace& f) {
     const auto v = static_cast<int>(f.number);
     const std::string code = f.field + " " + std::to_string(v);
-    if (f.field == "iapod" && (v < 0 || v > 6)) {
-      warn(f.line_number, code +
-                              " is no window (0 to 6): the run would apodize with a boxcar "
+    if (f.field == "iapod" && transform::window_by_code(v) == nullptr) {
+      const std::size_t windows = transform::window_registry().size();
+      warn(f.line_number, code + " is no window (0 to " + std::to_string(windows - 1) +
+                              "): the run would apodize with a boxcar "
                               "and leave the spectrum's title blank");
     } else if (f.field == "idbl" && v != 0 && v != 1) {
       warn(f.line_number, code + ": 0 is single-sided, 1 double-sided; " + std::to_string(v) +
@@ -427,9 +423,9 @@ std::vector<std::string> plan(const driver::RunParameters& p) {
                 (single ? "single-sided, Mertz phase correction (idbl 0)"
                         : "double-sided magnitude (idbl " + std::to_string(p.idbl) + ")"));
   const std::string iapod = "iapod " + std::to_string(p.iapod);
-  if (p.iapod >= 0 && p.iapod <= 6) {
-    out.push_back("window: " + std::string(kWindowNames[static_cast<std::size_t>(p.iapod)]) + " (" +
-                  iapod + "), titled " + shown(transform::window_title(p.iapod)));
+  if (const transform::Window* window = transform::window_by_code(p.iapod)) {
+    out.push_back("window: " + std::string(window->name) + " (" + iapod + "), titled " +
+                  shown(window->title));
   } else {
     out.push_back("window: none (" + iapod + "): weight 1 everywhere, as a boxcar, no title");
   }

@@ -7,13 +7,15 @@
 #include <optional>
 
 #include "driver/run_parameters.h"
+#include "transform/windows.h"
 
 namespace ftir::cli {
 namespace {
 
 constexpr std::string_view kVersion = "ftir-reduce 1.0.0";
 
-constexpr std::string_view kFooter = R"(
+// The help text up to the iapod line, which window_legend() writes from the registry.
+constexpr std::string_view kFooterStart = R"(
 Each FILE is converted on its own, as a red.dat run listing it alone would
 convert it: the same report lines and the same output bytes. A file that cannot
 be read or converted is skipped with its reason and the run goes on. Outputs go
@@ -32,9 +34,11 @@ columns 1-40):
   file names         one per line, nfiles lines
   iphase             1: also write the phase angle (.phz) and phase spectrum (.shr)
   sampr              sampling factor (points per laser wavelength); free form
-  iapod              window: 0 boxcar, 1 triangle, 2 Happ-Genzel, 3 Blackman-Harris,
-                     4/5/6 Norton-Beer weak/medium/strong
-  ipow2              1: take (double-sided) or limit (single-sided) the transform to 2^npow
+)";
+
+// The help text after the iapod line.
+constexpr std::string_view kFooterEnd =
+    R"(  ipow2              1: take (double-sided) or limit (single-sided) the transform to 2^npow
   npow               exponent for ipow2, 1 to 30
   ires               1: single-sided spectra honour the requested resolution res
   idbl               0: single-sided interferograms; any other value: double-sided
@@ -54,6 +58,51 @@ warning, 3 warnings, 1 when it cannot be read (with the line a run would stop on
 
 A worked example lies in the examples/ folder of the source tree; see README.md
 there and at the top of the tree.)";
+
+// The iapod line of the help: each window of the registry as "<code> <name>", neighbours
+// whose names differ only in the last word joined ("4/5/6 Norton-Beer weak/medium/strong"),
+// continued under the description column.
+std::string window_legend() {
+  constexpr std::size_t kIndent = 21;  // the description column of the field table
+  constexpr std::size_t kWidth = 91;   // no wider than the table's longest line (ipow2)
+  std::vector<std::string> items;
+  std::string codes;
+  std::string_view family;  // the words before the last, shared by the group
+  std::string last_words;
+  const auto close_group = [&] {
+    if (!codes.empty()) {
+      items.push_back(codes + " " + (family.empty() ? "" : std::string(family) + " ") + last_words);
+    }
+  };
+  for (const transform::Window& w : transform::window_registry()) {
+    const std::size_t space = w.name.rfind(' ');
+    const std::string_view head = space == std::string_view::npos ? "" : w.name.substr(0, space);
+    const std::string_view tail =
+        space == std::string_view::npos ? w.name : w.name.substr(space + 1);
+    if (!head.empty() && head == family) {
+      codes += "/" + std::to_string(w.code);
+      last_words += "/" + std::string(tail);
+      continue;
+    }
+    close_group();
+    codes = std::to_string(w.code);
+    family = head;
+    last_words = tail;
+  }
+  close_group();
+  std::string text;
+  std::string line = "  iapod              window:";
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const std::string item = items[i] + (i + 1 < items.size() ? "," : "");
+    if (line.size() > kIndent && line.size() + 1 + item.size() > kWidth) {
+      text += line + "\n";
+      line = std::string(kIndent, ' ') + item;
+    } else {
+      line += " " + item;
+    }
+  }
+  return text + line + "\n";
+}
 
 [[noreturn]] void refuse(const std::string& option, const std::string& text,
                          const std::string& allowed) {
@@ -101,7 +150,7 @@ Command parse_options(int argc, const char* const* argv, int cores) {
   Settings s;
   s.jobs = std::max(1, cores);
   std::string sides = "auto";
-  std::string window = std::string(kWindowNames[2]);
+  std::string window(transform::window_by_code(s.iapod)->option);
   std::string res = "4";
   std::string range = "400:4000";
   std::string laser;
@@ -111,13 +160,16 @@ Command parse_options(int argc, const char* const* argv, int cores) {
   std::string shard;
 
   CLI::App app("Turns FTIR interferograms stored as SPC files into spectra.", "ftir-reduce");
-  app.footer(std::string(kFooter));
+  app.footer(std::string(kFooterStart) + window_legend() + std::string(kFooterEnd));
   app.set_version_flag("--version", std::string(kVersion));
   app.add_option("FILE", s.files, "interferograms to convert (SPC files)")->type_name("");
   app.add_option("-o,--out", s.outdir, "output folder, created when missing")
       ->default_str("spectra")
       ->type_name("DIR");
-  std::vector<std::string> window_names(kWindowNames.begin(), kWindowNames.end());
+  std::vector<std::string> window_names;
+  for (const transform::Window& w : transform::window_registry()) {
+    window_names.emplace_back(w.option);
+  }
   app.add_option("--sides", sides,
                  "path: auto takes double-sided when the centerburst lies in the middle third "
                  "of the record")
@@ -177,8 +229,7 @@ Command parse_options(int argc, const char* const* argv, int cores) {
   }
 
   s.sides = sides == "single" ? Sides::kSingle : sides == "double" ? Sides::kDouble : Sides::kAuto;
-  s.iapod = static_cast<int>(std::find(kWindowNames.begin(), kWindowNames.end(), window) -
-                             kWindowNames.begin());
+  s.iapod = transform::window_by_option(window)->code;  // IsMember let only these through
   s.res = positive_number("--res", res);
   const std::size_t colon = range.find(':');
   const std::optional<double> low =

@@ -1,7 +1,5 @@
 #include "cli/run.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -21,18 +19,14 @@
 #include "cli/summary.h"
 #include "driver/workspace.h"
 #include "page/page.h"
+#include "spcfile/file_access.h"
 #include "spcfile/output_name.h"
 
 namespace ftir::cli {
 namespace {
 
-using FileId = std::pair<dev_t, ino_t>;
-
-std::optional<FileId> file_id(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  return FileId{st.st_dev, st.st_ino};
-}
+using spcfile::file_id;
+using spcfile::FileId;
 
 // The files a list entry writes, as OUTNAM names them for a red.dat run.
 std::vector<std::string> outputs_of(const Settings& settings, const std::string& name) {

@@ -1,8 +1,6 @@
 // The page of a command-line run and of a red.dat run.
 #include "cli/run_page.h"
 
-#include <sys/stat.h>
-
 #include <cmath>
 #include <filesystem>
 #include <optional>
@@ -11,17 +9,13 @@
 #include "driver/batch.h"
 #include "page/page.h"
 #include "page/text.h"
+#include "spcfile/file_access.h"
 
 namespace ftir::cli {
 namespace {
 
 using page::format_number;
-
-std::optional<std::pair<dev_t, ino_t>> file_id(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  return std::pair{st.st_dev, st.st_ino};
-}
+using spcfile::file_id;
 
 std::string two_digits(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
 

@@ -2,10 +2,8 @@
 // terms where they have one.
 #pragma once
 
-#include <array>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "driver/settings.h"
@@ -13,10 +11,6 @@
 namespace ftir::cli {
 
 using driver::Sides;
-
-// The window names of --window, indexed by iapod.
-inline constexpr std::array<std::string_view, 7> kWindowNames = {
-    "boxcar", "triangle", "happ-genzel", "blackman-harris", "nb-weak", "nb-medium", "nb-strong"};
 
 // The conversion's own settings (shared with the Python module), and what the command line
 // adds around them.

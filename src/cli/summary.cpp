@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "driver/run_parameters.h"
+#include "transform/windows.h"
 
 namespace ftir::cli {
 namespace {
@@ -38,10 +39,10 @@ std::string_view status_name(FileStatus status) {
   return "stopped";
 }
 
+// The summary's window column: the --window choice, empty for a code that is no window.
 std::string_view window_name(int iapod) {
-  return iapod >= 0 && iapod < static_cast<int>(kWindowNames.size())
-             ? kWindowNames[static_cast<std::size_t>(iapod)]
-             : "";
+  const transform::Window* window = transform::window_by_code(iapod);
+  return window == nullptr ? std::string_view{} : window->option;
 }
 
 // The shortest text that reads back as `value`.
@@ -169,14 +170,7 @@ std::string summary_json(std::span<const FileRecord> records) {
   return rows.dump(2) + "\n";
 }
 
-std::optional<std::string> decimal_text(double value) {
-  std::string text = shortest(value);
-  const std::size_t e = text.find('e');
-  if (text.find('.') == std::string::npos)
-    text.insert(e == std::string::npos ? text.size() : e, ".");
-  if (text.size() > 15) return std::nullopt;
-  return text;
-}
+std::optional<std::string> decimal_text(double value) { return driver::decimal_field_text(value); }
 
 RedDatText equivalent_red_dat(const Settings& settings, std::span<const FileJob> jobs,
                               std::span<const FileOutcome> outcomes) {
@@ -217,38 +211,29 @@ RedDatText equivalent_red_dat(const Settings& settings, std::span<const FileJob>
     }
   }
   if (!wref) wref = 15800.823;  // no file to take it from: any laser reads the same
-  const std::optional<std::string> res = decimal_text(settings.res);
-  const std::optional<std::string> laser = decimal_text(*wref);
-  if (!res || !laser) return none("a value does not fit red.dat's 15-column decimal field");
+  if (!decimal_text(settings.res) || !decimal_text(*wref)) {
+    return none("a value does not fit red.dat's 15-column decimal field");
+  }
 
-  int idbl = settings.sides == Sides::kSingle ? 0 : 1;
-  if (settings.sides == Sides::kAuto) idbl = side == Side::kSingle ? 0 : 1;
-  auto integer = [](int value, std::string_view comment) {
-    std::string field = std::to_string(value);
-    return std::string(5 - std::min<std::size_t>(field.size(), 5), ' ') + field + " " +
-           std::string(comment) + "\n";
-  };
-  auto column = [](const std::string& value, std::size_t width, std::string_view comment) {
-    std::string line = value;
-    if (line.size() < width) line.resize(width, ' ');
-    return line + " " + std::string(comment) + "\n";
-  };
-  std::string t = integer(static_cast<int>(jobs.size()), "nfiles");
-  for (const FileJob& job : jobs) t += job.name + "\n";  // no comment: columns 1-40 only
-  t += integer(settings.phase_files ? 1 : 0, "iphase");
-  t += column(shortest(settings.sampr), 15, "sampr");
-  t += integer(settings.iapod, "iapod");
-  t += integer(settings.npow > 0 ? 1 : 0, "ipow2");
-  t += integer(settings.npow > 0 ? settings.npow : 14, "npow");
-  t += integer(settings.no_res ? 0 : 1, "ires");
-  t += integer(idbl, "idbl");
-  t += column(std::string(15 - res->size(), ' ') + *res, 15, "res");
-  t += column(shortest(settings.wlow), 15, "wlow");
-  t += column(shortest(settings.whigh), 15, "whigh");
-  t += column(std::string(15 - laser->size(), ' ') + *laser, 15, "wref");
-  t += settings.outdir + "\n";
-  t += integer(settings.log_path.empty() ? 0 : 1, "ilog");
-  return {t, ""};
+  driver::RunParameters p;
+  p.nfiles = static_cast<int>(jobs.size());
+  for (const FileJob& job : jobs) p.files.push_back(job.name);
+  p.iphase = settings.phase_files ? 1 : 0;
+  p.sampr = settings.sampr;
+  p.iapod = settings.iapod;
+  p.ipow2 = settings.npow > 0 ? 1 : 0;
+  p.npow = settings.npow > 0 ? settings.npow : 14;
+  p.ires = settings.no_res ? 0 : 1;
+  p.idbl = settings.sides == Sides::kSingle ? 0 : 1;
+  if (settings.sides == Sides::kAuto) p.idbl = side == Side::kSingle ? 0 : 1;
+  p.res = settings.res;
+  p.wlow = settings.wlow;
+  p.whigh = settings.whigh;
+  p.wref = *wref;
+  p.wlref = 1.0 / *wref;
+  p.outdir = settings.outdir;
+  p.ilog = settings.log_path.empty() ? 0 : 1;
+  return {driver::write_run_parameters(p), ""};
 }
 
 }  // namespace ftir::cli

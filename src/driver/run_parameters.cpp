@@ -270,7 +270,71 @@ std::string read_text(LineReader& lines, std::string_view field) {
   return text;
 }
 
+// The shortest text that reads back as `value`.
+std::string shortest_text(double value) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return {buffer, result.ptr};
+}
+
+// The shortest text with a point: without one, a decimal field would take the last five
+// digits as decimals.
+std::string decimal_digits(double value) {
+  std::string text = shortest_text(value);
+  const std::size_t e = text.find('e');
+  if (text.find('.') == std::string::npos) {
+    text.insert(e == std::string::npos ? text.size() : e, ".");
+  }
+  return text;
+}
+
+std::string right_aligned(std::string text, std::size_t columns) {
+  if (text.size() < columns) text.insert(0, columns - text.size(), ' ');
+  return text;
+}
+
+std::string integer_line(int value, std::string_view field) {
+  return right_aligned(std::to_string(value), kIntegerColumns) + " " + std::string(field) + "\n";
+}
+
+// A decimal or free-form field, padded to the decimal field's columns.
+std::string number_line(std::string text, std::string_view field) {
+  if (text.size() < kDecimalColumns) text.resize(kDecimalColumns, ' ');
+  return text + " " + std::string(field) + "\n";
+}
+
+// A name or outdir: the padding the parser adds back is left out.
+std::string text_line(std::string_view text) {
+  const std::size_t end = text.find_last_not_of(' ');
+  return std::string(text.substr(0, end == std::string_view::npos ? 0 : end + 1)) + "\n";
+}
+
 }  // namespace
+
+std::optional<std::string> decimal_field_text(double value) {
+  std::string text = decimal_digits(value);
+  if (text.size() > static_cast<std::size_t>(kDecimalColumns)) return std::nullopt;
+  return text;
+}
+
+std::string write_run_parameters(const RunParameters& p) {
+  std::string t = integer_line(p.nfiles, "nfiles");
+  for (const std::string& name : p.files) t += text_line(name);
+  t += integer_line(p.iphase, "iphase");
+  t += number_line(shortest_text(p.sampr), "sampr");
+  t += integer_line(p.iapod, "iapod");
+  t += integer_line(p.ipow2, "ipow2");
+  t += integer_line(p.npow, "npow");
+  t += integer_line(p.ires, "ires");
+  t += integer_line(p.idbl, "idbl");
+  t += number_line(right_aligned(decimal_digits(p.res), kDecimalColumns), "res");
+  t += number_line(shortest_text(p.wlow), "wlow");
+  t += number_line(shortest_text(p.whigh), "whigh");
+  t += number_line(right_aligned(decimal_digits(p.wref), kDecimalColumns), "wref");
+  t += text_line(p.outdir);
+  t += integer_line(p.ilog, "ilog");
+  return t;
+}
 
 RunParameters parse_run_parameters(std::string_view text, std::vector<FieldTrace>* trace) {
   RunParameters p;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,6 +68,22 @@ struct FieldTrace {
 // every line passed over) is appended to it as it is read, so a stop leaves the fields
 // before the faulty line there.
 RunParameters parse_run_parameters(std::string_view text, std::vector<FieldTrace>* trace = nullptr);
+
+// The text of a red.dat that parse_run_parameters() reads back as `p`: one field a line
+// in its order and layout, LF line ends. Integers stand right-aligned in columns 1-5;
+// res and wref right-aligned in columns 1-15 as decimal_field_text() gives them; sampr,
+// wlow and whigh from column 1, padded to 15 columns; each of these lines then carries its
+// field's name after a blank. The names and outdir stand alone on their lines without
+// their trailing blanks; the ilog line is always written; wlref is not (the parser derives
+// it). It reads back exactly only what red.dat can hold, which the caller checks: nfiles
+// equal to the number of names, integers of at most 5 characters, res and wref with a
+// decimal_field_text(), names and outdir of at most 40 characters and no line end.
+std::string write_run_parameters(const RunParameters& p);
+
+// A value as a decimal field (columns 1-15) holds it so that it reads back exactly: the
+// shortest such digits, the point always written ("4.", "15800.823", "1.e-07"); nullopt
+// when that takes more than 15 characters.
+std::optional<std::string> decimal_field_text(double value);
 
 // Whether `wref` and `sampr` give a sample spacing xstep = (1 / wref) / sampr and a folding
 // wavenumber fmax = 1 / (2 xstep) that are normal doubles, as both paths need: values so

@@ -1,5 +1,7 @@
 #include "driver/settings.h"
 
+#include "transform/windows.h"
+
 namespace ftir::driver {
 
 RunParameters file_parameters(const ConversionSettings& settings, double wref, double res) {
@@ -18,6 +20,11 @@ RunParameters file_parameters(const ConversionSettings& settings, double wref, d
   p.wlref = 1.0 / wref;
   p.outdir = settings.outdir;
   return p;
+}
+
+std::string_view window_display_name(int iapod) {
+  const transform::Window* window = transform::window_by_code(iapod);
+  return window != nullptr ? window->name : std::string_view();
 }
 
 }  // namespace ftir::driver

@@ -32,4 +32,8 @@ struct ConversionSettings {
 // then chooses per file).
 RunParameters file_parameters(const ConversionSettings& settings, double wref, double res);
 
+// The display name of window code `iapod` ("Happ-Genzel"); empty when the code names none.
+// For the page, which knows the windows only through the driver.
+std::string_view window_display_name(int iapod);
+
 }  // namespace ftir::driver

@@ -2,23 +2,15 @@
 #include "page/settings.h"
 
 #include <cmath>
-#include <string_view>
 
 #include "page/text.h"
+#include "driver/settings.h"
 
 namespace ftir::page {
 
-namespace {
-
-constexpr std::string_view kWindowNames[] = {
-    "boxcar",           "triangle",          "Happ-Genzel",      "Blackman-Harris",
-    "Norton-Beer weak", "Norton-Beer medium", "Norton-Beer strong",
-};
-
-}  // namespace
-
 std::string window_name(int iapod) {
-  if (iapod >= 0 && iapod <= 6) return std::string(kWindowNames[iapod]);
+  const std::string_view name = driver::window_display_name(iapod);
+  if (!name.empty()) return std::string(name);
   return "code " + std::to_string(iapod) + ", no window (boxcar)";
 }
 

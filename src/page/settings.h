@@ -13,8 +13,8 @@ struct Setting {
   std::string value;  // in words, units included
 };
 
-// The window's name for code iapod 0..6 ("boxcar", "Happ-Genzel", ...); "code N, no
-// window (boxcar)" for any other code, which weights every point by 1.
+// The window's name for a code in the window registry ("boxcar", "Happ-Genzel", ...);
+// "code N, no window (boxcar)" for any other code, which weights every point by 1.
 std::string window_name(int iapod);
 
 // A red.dat run's settings in words: path, window, resolution, range, laser, sampling,

@@ -23,7 +23,8 @@ struct OpenedInput {
 };
 OpenedInput try_open_input(std::string_view name);
 
-// The file a name stands for on this machine: device and inode number.
+// The file a name stands for on this machine: device and inode number. Two names with the
+// same FileId are the same file; every identity check of the program goes through file_id().
 struct FileId {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
@@ -32,9 +33,10 @@ struct FileId {
 };
 
 // The identity of what `name` names (of a link itself when follow_links is false); nullopt
-// when there is nothing there or the name cannot be looked up. `regular_only` asks for
-// regular files alone.
-std::optional<FileId> file_id(std::string_view name, bool follow_links, bool regular_only);
+// when there is nothing there or the name cannot be looked up (an empty name or one holding
+// a NUL byte included). `regular_only` asks for regular files alone.
+std::optional<FileId> file_id(std::string_view name, bool follow_links = true,
+                              bool regular_only = false);
 
 // A temporary file beside `target`, named "<target>.<6 letters or digits>.tmp", created
 // exclusively (never an existing name, never through a link). It is closed and removed on

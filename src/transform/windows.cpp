@@ -1,8 +1,9 @@
-// Apodization windows, the weight rule and the title rule.
+// Apodization windows, their registry, the weight rule and the title rule.
 #include "transform/windows.h"
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace ftir::transform {
 namespace {
@@ -32,18 +33,6 @@ double norton_beer(double x, double xmax, const double (&c)[kTerms]) {
 constexpr double kWeak[] = {0.548, -0.0833, 0.5353};
 constexpr double kMedium[] = {0.26, -0.154838, 0.894838};
 constexpr double kStrong[] = {0.09, 0.0, 0.5875, 0.0, 0.3225};
-
-constexpr std::string_view kTitles[] = {
-    "Boxcar apodization",
-    "Triangle/Bartlet apodization",
-    "Hamming/Hepp-Genzel",
-    "Blackman-Harris apodization",
-    "Norton-Beers Weak apodization",
-    "Norton-Beers Medium apodization",
-    "Norton-Beers Strong apodization",
-};
-
-bool is_window_code(int iapod) { return iapod >= 0 && iapod <= 6; }
 
 }  // namespace
 
@@ -77,16 +66,57 @@ double APNBW(double x, double xmax) { return norton_beer(x, xmax, kWeak); }
 double APNBM(double x, double xmax) { return norton_beer(x, xmax, kMedium); }
 double APNBS(double x, double xmax) { return norton_beer(x, xmax, kStrong); }
 
+namespace {
+
+// The window registry. A new window is a row here, its function above and its reference
+// values in the tests; every list of windows reads these rows. The titles are the ones
+// spectra have always carried, spelling included ("Bartlet", "Hepp", "Beers"): they are
+// bytes of every output file.
+constexpr Window kRegistry[] = {
+    {0, "boxcar", "boxcar", "Boxcar apodization", APBOX},
+    {1, "triangle", "triangle", "Triangle/Bartlet apodization", APTRI},
+    {2, "happ-genzel", "Happ-Genzel", "Hamming/Hepp-Genzel", APHG},
+    {3, "blackman-harris", "Blackman-Harris", "Blackman-Harris apodization", APBH3},
+    {4, "nb-weak", "Norton-Beer weak", "Norton-Beers Weak apodization", APNBW},
+    {5, "nb-medium", "Norton-Beer medium", "Norton-Beers Medium apodization", APNBM},
+    {6, "nb-strong", "Norton-Beer strong", "Norton-Beers Strong apodization", APNBS},
+};
+
+// Lookup by code indexes the table, and --check names the codes "0 to n-1".
+constexpr bool codes_are_dense() {
+  for (std::size_t i = 0; i < std::size(kRegistry); ++i) {
+    if (kRegistry[i].code != static_cast<int>(i)) return false;
+  }
+  return true;
+}
+static_assert(codes_are_dense(), "row i of the window registry must have code i");
+
+}  // namespace
+
+std::span<const Window> window_registry() { return kRegistry; }
+
+const Window* window_by_code(int iapod) {
+  if (iapod < 0 || iapod >= static_cast<int>(std::size(kRegistry))) return nullptr;
+  return &kRegistry[iapod];
+}
+
+const Window* window_by_option(std::string_view option) {
+  for (const Window& w : kRegistry) {
+    if (w.option == option) return &w;
+  }
+  return nullptr;
+}
+
 double apodization_weight(int iapod, double x, double xmax) {
-  using Window = double (*)(double, double);
-  static constexpr Window kWindows[] = {APBOX, APTRI, APHG, APBH3, APNBW, APNBM, APNBS};
+  const Window* window = window_by_code(iapod);
   // Points before path difference zero (x < 0) are never apodized.
-  if (!is_window_code(iapod) || !(x >= 0.0)) return 1.0;
-  return kWindows[iapod](x, xmax);
+  if (window == nullptr || !(x >= 0.0)) return 1.0;
+  return window->weight(x, xmax);
 }
 
 std::string_view window_title(int iapod) {
-  return is_window_code(iapod) ? kTitles[iapod] : std::string_view{};
+  const Window* window = window_by_code(iapod);
+  return window == nullptr ? std::string_view{} : window->title;
 }
 
 void Title::set(std::string_view text) {
@@ -95,7 +125,7 @@ void Title::set(std::string_view text) {
 }
 
 void Title::apply_window(int iapod) {
-  if (is_window_code(iapod)) set(window_title(iapod));
+  if (const Window* window = window_by_code(iapod)) set(window->title);
 }
 
 }  // namespace ftir::transform

@@ -1,6 +1,7 @@
-// Apodization windows, the weight rule and the title rule.
+// Apodization windows, their registry, the weight rule and the title rule.
 #pragma once
 
+#include <span>
 #include <string_view>
 
 namespace ftir::transform {
@@ -15,11 +16,33 @@ double APNBW(double x, double xmax);   // Norton-Beer weak
 double APNBM(double x, double xmax);   // Norton-Beer medium
 double APNBS(double x, double xmax);   // Norton-Beer strong
 
-// The weight of code iapod at x: the window's value when iapod is 0..6 and x >= 0,
-// otherwise 1.0.
+// One row of the window registry: all that the program knows of a window, and the one
+// place to add one. Every list of windows (the --window choices, --check, the summary's
+// window column, the page, the spectrum's title) reads these rows.
+struct Window {
+  int code;                 // red.dat's iapod
+  std::string_view option;  // the --window choice; also the summary's window column
+  std::string_view name;    // the name --check, the help and the page show
+  std::string_view title;   // the spectrum's title text, unpadded
+  // The window function.
+  double (*weight)(double x, double xmax);
+};
+
+// The registry, ordered by code; the codes run 0..size-1 without a gap.
+std::span<const Window> window_registry();
+
+// The row of code iapod; nullptr for any code outside the registry, which is no window:
+// weight 1.0 everywhere and the title left as it was.
+const Window* window_by_code(int iapod);
+
+// The row whose --window choice is `option` (exact, case-sensitive); nullptr when none.
+const Window* window_by_option(std::string_view option);
+
+// The weight of code iapod at x: the window's value when iapod is in the registry and
+// x >= 0, otherwise 1.0.
 double apodization_weight(int iapod, double x, double xmax);
 
-// The window's title text for iapod 0..6 (unpadded); empty for any other code.
+// The window's title text for a code in the registry (unpadded); empty for any other code.
 std::string_view window_title(int iapod);
 
 // The 80-character title field, blank padded; starts as 80 blanks.
@@ -28,7 +51,8 @@ class Title {
   static constexpr int kLength = 80;
   Title() { set(""); }
   void set(std::string_view text);
-  // The title rule: iapod 0..6 sets that window's title; any other code leaves it.
+  // The title rule: a code in the registry sets that window's title; any other code
+  // leaves it.
   void apply_window(int iapod);
   std::string_view text() const { return {text_, kLength}; }
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
+
 #include "report/stop.h"
 
 namespace ftir::driver {
@@ -185,6 +188,90 @@ TEST(RunParameters, OddTextIsRefusedOnTheFirstLineThatHoldsIt) {
   for (const auto& [text, expected] : cases) {
     SCOPED_TRACE(expected);
     EXPECT_EQ(stop_text(text), expected);
+  }
+}
+
+std::string name40(std::string name) {
+  name.resize(kNameLength, ' ');
+  return name;
+}
+
+// The layout --save-red-dat has always written: integers right-aligned in columns 1-5,
+// res and wref right-aligned in columns 1-15 with their point, free-form numbers from
+// column 1 padded to 15 columns, names and outdir alone on their lines without padding.
+TEST(RunParameters, WriterLaysOutEachFieldByItsRule) {
+  RunParameters p;
+  p.nfiles = 2;
+  p.files = {name40("a.spc"), "data/b c.spc"};
+  p.iphase = 1;
+  p.sampr = 0.5;
+  p.iapod = -1;
+  p.ipow2 = 1;
+  p.npow = 12;
+  p.ires = 0;
+  p.idbl = 1;
+  p.res = 4.0;
+  p.wlow = -10.5;
+  p.whigh = 7000.0;
+  p.wref = 15800.823;
+  p.outdir = name40("out");
+  p.ilog = 1;
+  EXPECT_EQ(write_run_parameters(p),
+            "    2 nfiles\n"
+            "a.spc\n"
+            "data/b c.spc\n"
+            "    1 iphase\n"
+            "0.5             sampr\n"
+            "   -1 iapod\n"
+            "    1 ipow2\n"
+            "   12 npow\n"
+            "    0 ires\n"
+            "    1 idbl\n"
+            "             4. res\n"
+            "-10.5           wlow\n"
+            "7000            whigh\n"
+            "      15800.823 wref\n"
+            "out\n"
+            "    1 ilog\n");
+}
+
+// Whatever red.dat can hold reads back bit for bit: integers up to five characters, decimal
+// texts up to 15, free-form texts of any length, names of 40 characters with blanks inside
+// and in front.
+TEST(RunParameters, WrittenParametersReadBackFieldByField) {
+  const std::string widest = "  lead/" + std::string(29, 'x') + " end";
+  // nfiles, files, iphase, sampr, iapod, ipow2, npow, ires, idbl, res, wlow, whigh, wref,
+  // outdir, ilog, wlref
+  const RunParameters sets[] = {
+      {2, {name40("a.spc"), name40("data/b c.spc")}, 1, 1.0, 3, 0, 14, 1, 0, 4.0, 400.0, 4000.0,
+       15800.823, name40("out"), 1, 1.0 / 15800.823},
+      {0, {}, 0, 1e-5, 0, 0, 14, 1, 0, 1e-7, 1e-8, 5e22, 0.001, name40(""), 0, 1.0 / 0.001},
+      {1, {widest}, 12345, 2.25, -9999, 1, 30, -1, 7, 2.5e-300, -0.0, 1.7976931348623157e308,
+       2.5e-300, std::string(40, 'o'), 99999, 1.0 / 2.5e-300},
+      {1, {name40("x.spc")}, 0, 0.1 + 0.2, 99999, 1, 1, 0, 0, 0.1, 0.1 + 0.2, -1e-300,
+       123456789.01234, name40(" spaced out"), -3, 1.0 / 123456789.01234},
+  };
+  const auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
+  for (const RunParameters& p : sets) {
+    const std::string text = write_run_parameters(p);
+    SCOPED_TRACE(text);
+    const RunParameters q = parse_run_parameters(text);
+    EXPECT_EQ(q.nfiles, p.nfiles);
+    EXPECT_EQ(q.files, p.files);
+    EXPECT_EQ(q.iphase, p.iphase);
+    EXPECT_EQ(bits(q.sampr), bits(p.sampr));
+    EXPECT_EQ(q.iapod, p.iapod);
+    EXPECT_EQ(q.ipow2, p.ipow2);
+    EXPECT_EQ(q.npow, p.npow);
+    EXPECT_EQ(q.ires, p.ires);
+    EXPECT_EQ(q.idbl, p.idbl);
+    EXPECT_EQ(bits(q.res), bits(p.res));
+    EXPECT_EQ(bits(q.wlow), bits(p.wlow));
+    EXPECT_EQ(bits(q.whigh), bits(p.whigh));
+    EXPECT_EQ(bits(q.wref), bits(p.wref));
+    EXPECT_EQ(q.outdir, p.outdir);
+    EXPECT_EQ(q.ilog, p.ilog);
+    EXPECT_EQ(bits(q.wlref), bits(p.wlref));
   }
 }
 

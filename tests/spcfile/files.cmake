@@ -1,5 +1,6 @@
 list(APPEND TEST_SOURCES
   tests/spcfile/header_test.cpp
+  tests/spcfile/file_access_test.cpp
   tests/spcfile/layout_test.cpp
   tests/spcfile/output_name_test.cpp
   tests/spcfile/reader_test.cpp

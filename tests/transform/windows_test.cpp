@@ -1,20 +1,25 @@
-// Apodization windows: reference values, the ends, symmetry, the weight and title rules.
+// Apodization windows: reference values, the ends, symmetry, the registry, the weight and
+// title rules.
 #include "transform/windows.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <set>
 #include <string>
 
 namespace ftir::transform {
 namespace {
 
-using Window = double (*)(double, double);
+using WindowFunction = double (*)(double, double);
+
+// The first code past the registry: no window.
+const int kOutside = static_cast<int>(window_registry().size());
 
 struct WindowCase {
   const char* name;
-  Window fn;
+  WindowFunction fn;
   int iapod;
   double at_xmax;  // the value at |x| = xmax
 };
@@ -28,7 +33,7 @@ const WindowCase kWindows[] = {
 TEST(WindowsTest, ReferenceValues) {
   struct Row {
     const char* name;
-    Window fn;
+    WindowFunction fn;
     double values[5];  // at r = 0, 0.25, 0.5, 0.75, 1, rounded to six places
   };
   const Row rows[] = {
@@ -79,16 +84,16 @@ TEST(WindowsTest, WeightRule) {
     double expected;
   };
   const Row rows[] = {
-      {1, 0.2, 0.75},  // the window at x >= 0
-      {1, 0.0, 1.0},   // x = 0 is weighted, with 1.0
-      {1, -0.2, 1.0},  // never before path difference zero
-      {3, -0.8, 1.0},  // (where the window would give 0.0049)
-      {0, 0.9, 0.0},   // beyond xmax the window's 0.0
-      {6, 0.8, 0.0},   // at xmax
-      {7, 0.2, 1.0},   // codes outside 0..6: no window at all
-      {7, 0.9, 1.0},   // not even beyond xmax
-      {-1, 0.2, 1.0},  // negative code
-      {-1, 0.9, 1.0},  // negative code beyond xmax
+      {1, 0.2, 0.75},        // the window at x >= 0
+      {1, 0.0, 1.0},         // x = 0 is weighted, with 1.0
+      {1, -0.2, 1.0},        // never before path difference zero
+      {3, -0.8, 1.0},        // (where the window would give 0.0049)
+      {0, 0.9, 0.0},         // beyond xmax the window's 0.0
+      {6, 0.8, 0.0},         // at xmax
+      {kOutside, 0.2, 1.0},  // a code outside the registry: no window at all
+      {kOutside, 0.9, 1.0},  // not even beyond xmax
+      {-1, 0.2, 1.0},        // negative code
+      {-1, 0.9, 1.0},        // negative code beyond xmax
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << "iapod=" << row.iapod << ", x=" << row.x);
@@ -114,17 +119,17 @@ TEST(WindowsTest, TitleRule) {
     SCOPED_TRACE(testing::Message() << "iapod=" << iapod);
     EXPECT_EQ(window_title(iapod), titles[iapod]);
   }
-  EXPECT_EQ(window_title(7), "");
+  EXPECT_EQ(window_title(kOutside), "");
   EXPECT_EQ(window_title(-1), "");
 
   Title title;
   EXPECT_EQ(title.text(), std::string(80, ' '));
-  title.apply_window(7);  // the first file with no window: still blanks
+  title.apply_window(kOutside);  // the first file with no window: still blanks
   EXPECT_EQ(title.text(), std::string(80, ' '));
   title.apply_window(3);
   const std::string blackman = "Blackman-Harris apodization";
   EXPECT_EQ(title.text(), blackman + std::string(80 - blackman.size(), ' '));
-  title.apply_window(7);  // keeps the previous file's title
+  title.apply_window(kOutside);  // keeps the previous file's title
   title.apply_window(-1);
   EXPECT_EQ(title.text(), blackman + std::string(80 - blackman.size(), ' '));
   title.apply_window(0);
@@ -132,6 +137,39 @@ TEST(WindowsTest, TitleRule) {
   EXPECT_EQ(title.text().size(), 80u);
   title.set(std::string(90, 'x'));  // longer texts are cut at 80
   EXPECT_EQ(title.text(), std::string(80, 'x'));
+}
+
+// Every row, a window added later included, is a window the rest of the program can use:
+// 1 at the centre, even, 0 past xmax; found by its code and by its option; a title that fits
+// the title field; names that the command line and the page can tell apart.
+TEST(WindowsTest, EveryRegistryRowIsAUsableWindow) {
+  const double xmax = 0.8;
+  std::set<std::string_view> options;
+  std::set<std::string_view> names;
+  for (const Window& w : window_registry()) {
+    SCOPED_TRACE(testing::Message() << "code " << w.code << " " << w.option);
+    EXPECT_EQ(window_by_code(w.code), &w);
+    EXPECT_EQ(window_by_option(w.option), &w);
+    EXPECT_NEAR(w.weight(0.0, xmax), 1.0, 1e-15);
+    for (double x : {0.1, 0.35, 0.79}) EXPECT_EQ(w.weight(-x, xmax), w.weight(x, xmax));
+    EXPECT_EQ(w.weight(std::nextafter(xmax, 1.0), xmax), 0.0);
+    EXPECT_EQ(apodization_weight(w.code, 0.3, xmax), w.weight(0.3, xmax));
+    EXPECT_FALSE(w.title.empty());
+    EXPECT_LE(w.title.size(), static_cast<std::size_t>(Title::kLength));
+    // A --window choice: lower-case words joined by '-', so no option parser reads it as
+    // an option or splits it.
+    ASSERT_FALSE(w.option.empty());
+    EXPECT_NE(w.option.front(), '-');
+    for (char c : w.option) {
+      EXPECT_TRUE((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-') << c;
+    }
+    EXPECT_TRUE(options.insert(w.option).second) << "option named twice";
+    EXPECT_TRUE(names.insert(w.name).second) << "name given twice";
+  }
+  EXPECT_EQ(window_by_code(-1), nullptr);
+  EXPECT_EQ(window_by_code(kOutside), nullptr);
+  EXPECT_EQ(window_by_option("Boxcar"), nullptr);
+  EXPECT_EQ(window_by_option(""), nullptr);
 }
 
 }  // namespace
