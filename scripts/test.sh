@@ -5,8 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
+# parallel: the test of the README's recipe for many machines runs GNU parallel.
 scripts/install-packages.sh cmake make g++ libcli11-dev nlohmann-json3-dev libgtest-dev libxml2-utils clang \
-  libclang-rt-14-dev python3 zlib1g-dev chromium
+  libclang-rt-14-dev python3 zlib1g-dev chromium parallel
 
 # Runs ctest in build folder $1 and adds its test count to `total`.
 total=0
@@ -31,6 +32,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_suite build-asa
 # The command line's workers run threads: the suite once more under ThreadSanitizer.
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Release -DFTIR_TSAN=ON >/dev/null
 cmake --build build-tsan -j"$jobs"
+scripts/install-jcamp-reader.sh build-tsan
 TSAN_OPTIONS=halt_on_error=1 run_suite build-tsan
 
 if [ -x scripts/fuzz.sh ] && command -v clang++ >/dev/null 2>&1; then

@@ -334,12 +334,14 @@ TEST(SpcToolJcamp, WritesTheLabelledRecordsAndTheTable) {
             "spc-tool: spectrum.spc: the output would replace the input spectrum.spc\n");
 }
 
-// An independent reader: the npm package jcampconverter under node, installed by
-// scripts/test.sh into the build folder.
+// An independent reader: the npm package jcampconverter under node, installed into the
+// build folder by scripts/install-jcamp-reader.sh (which scripts/test.sh runs for each suite).
 TEST(SpcToolJcamp, AnIndependentReaderGetsThePointsBack) {
   const std::string reader = FTIR_JCAMP_READER;
   if (std::system("command -v node > /dev/null 2>&1") != 0) GTEST_SKIP() << "node is missing";
-  if (!std::filesystem::exists(reader)) GTEST_SKIP() << reader << " is missing (scripts/test.sh)";
+  if (!std::filesystem::exists(reader)) {
+    GTEST_SKIP() << reader << " is missing (scripts/install-jcamp-reader.sh BUILD_DIR)";
+  }
   TempDir dir;
   // 200 points from 3999.5 down to 400.25 with values of every size and sign, so the table
   // takes many lines.
