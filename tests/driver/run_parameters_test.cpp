@@ -191,18 +191,13 @@ TEST(RunParameters, OddTextIsRefusedOnTheFirstLineThatHoldsIt) {
   }
 }
 
-std::string name40(std::string name) {
-  name.resize(kNameLength, ' ');
-  return name;
-}
-
 // The layout --save-red-dat has always written: integers right-aligned in columns 1-5,
 // res and wref right-aligned in columns 1-15 with their point, free-form numbers from
 // column 1 padded to 15 columns, names and outdir alone on their lines without padding.
 TEST(RunParameters, WriterLaysOutEachFieldByItsRule) {
   RunParameters p;
   p.nfiles = 2;
-  p.files = {name40("a.spc"), "data/b c.spc"};
+  p.files = {std::string("a.spc"), "data/b c.spc"};
   p.iphase = 1;
   p.sampr = 0.5;
   p.iapod = -1;
@@ -214,7 +209,7 @@ TEST(RunParameters, WriterLaysOutEachFieldByItsRule) {
   p.wlow = -10.5;
   p.whigh = 7000.0;
   p.wref = 15800.823;
-  p.outdir = name40("out");
+  p.outdir = std::string("out");
   p.ilog = 1;
   EXPECT_EQ(write_run_parameters(p),
             "    2 nfiles\n"
@@ -243,13 +238,13 @@ TEST(RunParameters, WrittenParametersReadBackFieldByField) {
   // nfiles, files, iphase, sampr, iapod, ipow2, npow, ires, idbl, res, wlow, whigh, wref,
   // outdir, ilog, wlref
   const RunParameters sets[] = {
-      {2, {name40("a.spc"), name40("data/b c.spc")}, 1, 1.0, 3, 0, 14, 1, 0, 4.0, 400.0, 4000.0,
-       15800.823, name40("out"), 1, 1.0 / 15800.823},
-      {0, {}, 0, 1e-5, 0, 0, 14, 1, 0, 1e-7, 1e-8, 5e22, 0.001, name40(""), 0, 1.0 / 0.001},
+      {2, {std::string("a.spc"), std::string("data/b c.spc")}, 1, 1.0, 3, 0, 14, 1, 0, 4.0, 400.0, 4000.0,
+       15800.823, std::string("out"), 1, 1.0 / 15800.823},
+      {0, {}, 0, 1e-5, 0, 0, 14, 1, 0, 1e-7, 1e-8, 5e22, 0.001, std::string(""), 0, 1.0 / 0.001},
       {1, {widest}, 12345, 2.25, -9999, 1, 30, -1, 7, 2.5e-300, -0.0, 1.7976931348623157e308,
        2.5e-300, std::string(40, 'o'), 99999, 1.0 / 2.5e-300},
-      {1, {name40("x.spc")}, 0, 0.1 + 0.2, 99999, 1, 1, 0, 0, 0.1, 0.1 + 0.2, -1e-300,
-       123456789.01234, name40(" spaced out"), -3, 1.0 / 123456789.01234},
+      {1, {std::string("x.spc")}, 0, 0.1 + 0.2, 99999, 1, 1, 0, 0, 0.1, 0.1 + 0.2, -1e-300,
+       123456789.01234, std::string(" spaced out"), -3, 1.0 / 123456789.01234},
   };
   const auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
   for (const RunParameters& p : sets) {
