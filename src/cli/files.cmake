@@ -4,7 +4,6 @@ set(CLI_SOURCES
   src/cli/check.cpp
   src/cli/command_line.cpp
   src/cli/convert.cpp
-  src/cli/laser.cpp
   src/cli/options.cpp
   src/cli/run.cpp
   src/cli/run_page.cpp
