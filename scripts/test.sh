@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
 scripts/install-packages.sh cmake make g++ libcli11-dev nlohmann-json3-dev libgtest-dev libxml2-utils clang \
-  libclang-rt-14-dev python3 zlib1g-dev chromium
+  libclang-rt-14-dev python3 zlib1g-dev chromium pybind11-dev python3-dev python3-numpy python3-pytest
 
 # Runs ctest in build folder $1 and adds its test count to `total`.
 total=0
