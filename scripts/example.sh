@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# Builds the converter and the viewer, converts the bundled example (examples/single and
+# Builds the converter, the viewer and the Python module, converts the bundled example (examples/single and
 # examples/double, each with its own red.dat) and draws every spectrum in one picture:
 # examples/spectra.svg, and examples/spectra.png when rsvg-convert is installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-packages.sh cmake make g++ libcli11-dev nlohmann-json3-dev
+scripts/install-packages.sh cmake make g++ libcli11-dev nlohmann-json3-dev pybind11-dev python3-dev \
+  python3-numpy python3-pytest
 build=build-example
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DFTIR_TESTS=OFF -DFTIR_TOOLS=ON >/dev/null
 cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)" --target ftir-reduce spc-tool \
-  make-interferogram
+  make-interferogram ftir_reduce
 
 spectra=()
 for run in single double; do

@@ -1,5 +1,6 @@
 #include "driver/memory.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "driver/batch.h"
@@ -27,6 +28,12 @@ MemorySpectrum convert_in_memory(const values::Interferogram& ig,
   }
   if (!usable_sample_spacing(*wref, settings.sampr)) {
     refuse(Road::kMemory, report, record, ig.name, {values::Refusal::kUnusableSpacing, {}, 0, 0});
+    return out;
+  }
+  if (ig.samples.size() > static_cast<std::size_t>(Workspace::kSamples)) {
+    refuse(Road::kMemory, report, record, ig.name,
+           {values::Refusal::kTooManyPoints, {}, Workspace::kSamples,
+            static_cast<int>(std::min<std::size_t>(ig.samples.size(), 1u << 30))});
     return out;
   }
   out.wref = *wref;

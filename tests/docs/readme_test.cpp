@@ -1,7 +1,8 @@
-// README.md as a user follows it: every sh block and red.dat block, in order, in one fresh
-// folder with the built programs on PATH and the bundled examples beside it, so that an
-// example that no longer works as written fails here. A block may be left out only by a
-// "<!-- not run by the documentation test: <reason> -->" line right above it.
+// README.md as a user follows it: every sh, python and red.dat block, in order, in one fresh
+// folder with the built programs on PATH, the Python module on PYTHONPATH and the bundled
+// examples beside it, so that an example that no longer works as written fails here. A block
+// may be left out only by a "<!-- not run by the documentation test: <reason> -->" line right
+// above it. Python blocks run only where the build has the module (FTIR_PYTHON_MODULE_DIR).
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -16,7 +17,7 @@ namespace {
 
 struct Block {
   int line = 0;      // 1-based line of the opening fence
-  std::string info;  // the fence's info string: "sh" or "red.dat"
+  std::string info;  // the fence's info string: "sh", "python" or "red.dat"
   std::string text;
   bool run = true;
 };
@@ -71,17 +72,27 @@ TEST(Readme, EveryBlockRunsAsWritten) {
   for (const Block& b : blocks) {
     SCOPED_TRACE(::testing::Message() << "README.md line " << b.line << ":\n" << b.text);
     if (!b.run) continue;
-    ASSERT_TRUE(b.info == "sh" || b.info == "red.dat")
-        << "a block to copy is a sh or red.dat block, or says why the test leaves it out";
+    ASSERT_TRUE(b.info == "sh" || b.info == "python" || b.info == "red.dat")
+        << "a block to copy is a sh, python or red.dat block, or says why the test leaves it out";
     if (b.info == "red.dat") {
       std::ofstream(dir.path() / "red.dat", std::ios::binary) << b.text;
       continue;
     }
-    const std::filesystem::path script = dir.path() / ("block-" + std::to_string(b.line) + ".sh");
+#ifndef FTIR_PYTHON_MODULE_DIR
+    if (b.info == "python") continue;  // this build has no Python module
+#endif
+    const std::filesystem::path script =
+        dir.path() / ("block-" + std::to_string(b.line) + (b.info == "sh" ? ".sh" : ".py"));
     std::ofstream(script, std::ios::binary) << b.text;
     const std::filesystem::path log = script.string() + ".log";
+    std::string interpreter = "bash -e -o pipefail";
+#ifdef FTIR_PYTHON_MODULE_DIR
+    if (b.info == "python") {
+      interpreter = "PYTHONPATH='" FTIR_PYTHON_MODULE_DIR "' '" FTIR_PYTHON_EXE "'";
+    }
+#endif
     const std::string command = "cd '" + dir.path().string() + "' && PATH='" + path +
-                                "'\"$PATH\" bash -e -o pipefail '" + script.string() + "' >'" +
+                                "'\"$PATH\" " + interpreter + " '" + script.string() + "' >'" +
                                 log.string() + "' 2>&1 </dev/null";
     const int status = std::system(command.c_str());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << read_text(log);

@@ -1,0 +1,170 @@
+"""ftir_reduce against the command line it wraps: the same spectrum bytes, record and refusal
+texts, on interferograms made by the generator. ctest sets PYTHONPATH and the programs' paths."""
+import json
+import math
+import os
+import subprocess
+import threading
+
+import numpy as np
+import pytest
+
+import ftir_reduce
+
+FTIR_REDUCE = os.environ["FTIR_REDUCE_EXE"]
+MAKE_INTERFEROGRAM = os.environ["MAKE_INTERFEROGRAM_EXE"]
+LASER = 15800.823  # the generator's default
+
+
+def undated(spc):
+    """An SPC file's bytes without the date stamp (header bytes 18 to 23 of the old format)."""
+    return spc[:18] + spc[24:]
+
+
+@pytest.fixture(scope="module")
+def files(tmp_path_factory):
+    folder = tmp_path_factory.mktemp("interferograms")
+    made = {}
+    for name, args in {
+        "single": ["--line", "1601:4:0.4", "--line", "2923:6:0.3", "--noise", "1e-4"],
+        "double": ["--double", "--points", "8192", "--format", "old", "--bits", "16"],
+        "seed3": ["--points", "65536", "--line", "1028:6:0.3", "--noise", "1e-3", "--seed", "3"],
+        "seed4": ["--double", "--points", "32768", "--shape", "flat", "--envelope", "900:3100"],
+    }.items():
+        made[name] = folder / f"{name}.spc"
+        subprocess.run([MAKE_INTERFEROGRAM, *args, "-o", made[name]], check=True,
+                       capture_output=True)
+    return made
+
+
+def command_line(folder, path, *options):
+    """The command line's spectrum bytes (None when skipped) and its summary row."""
+    out, summary = folder / "cli", folder / "summary.json"
+    subprocess.run([FTIR_REDUCE, str(path), "-o", out, "-q", "--summary", summary, *options],
+                   capture_output=True)
+    row = json.loads(summary.read_text())[0]
+    spc = out / (path.stem + ".spc")
+    return (spc.read_bytes() if row["status"] == "converted" else None), row
+
+
+@pytest.mark.parametrize("name, kwargs, options", [
+    ("single", {}, []),
+    ("single", dict(window="blackman-harris", res=2.0, range=(500, 3500)),
+     ["--window", "blackman-harris", "--res", "2", "--range", "500:3500"]),
+    ("double", {}, []),
+    ("double", dict(window="nb-strong", sides="double", points=16384),
+     ["--window", "nb-strong", "--sides", "double", "--points", "16384"]),
+])
+def test_convert_writes_the_command_lines_bytes(files, tmp_path, name, kwargs, options):
+    expected, row = command_line(tmp_path, files[name], "--laser", str(LASER), *options)
+    spectrum = ftir_reduce.convert(ftir_reduce.read(files[name]), laser=LASER, **kwargs)
+    spectrum.write_spc(tmp_path / "py.spc")
+    assert undated((tmp_path / "py.spc").read_bytes()) == undated(expected)
+    r = spectrum.record
+    assert (r["npts"], r["jmax"], r["side"], r["window"], r["res"], r["points_written"]) == (
+        row["points_read"], row["centerburst"], row["side"], row["window"], row["resolution"],
+        row["points_written"])
+    # The arrays are the values written: in the file 32-bit integers, high 16-bit word first,
+    # times 2^(exponent - 32).
+    exponent = int.from_bytes(expected[2:4], "little", signed=True)
+    words = np.frombuffer(expected, "<u2", offset=256).reshape(-1, 2)
+    stored = (words[:, 0].astype(np.int16) * 65536.0 + words[:, 1]) * 2.0 ** (exponent - 32)
+    assert len(spectrum.y) == len(spectrum.x) == r["points_written"] == len(stored)
+    assert np.abs(spectrum.y - stored).max() <= 2.0 ** (exponent - 32)
+    assert (spectrum.x[0], spectrum.x[-1]) == (r["first_x"], r["last_x"])
+
+
+def test_samples_are_the_files_and_outlive_the_storage(files):
+    single = ftir_reduce.read(files["single"])
+    samples = single.samples
+    ftir_reduce.read(files["double"])  # overwrites this thread's storage
+    again = ftir_reduce.read(files["single"])
+    assert np.array_equal(samples, again.samples) and samples.dtype == np.float64
+    assert not samples.flags.writeable
+    assert (single.name, single.format, len(single)) == (str(files["single"]), "spc", 16384)
+    # The same samples made into an Interferogram, or given as an array, convert alike.
+    expected = ftir_reduce.convert(single, laser=LASER)
+    for source in (ftir_reduce.Interferogram(list(samples), laser=LASER), samples.copy()):
+        got = ftir_reduce.convert(source, laser=LASER)
+        assert np.array_equal(got.y, expected.y) and np.array_equal(got.x, expected.x)
+
+
+def test_laser_from_the_x_range(files, tmp_path):
+    single = ftir_reduce.read(files["single"])
+    assert single.header["declared_points"] == 16384
+    assert (single.x_first, single.x_units) == (0.0, 1)
+    assert single.laser == pytest.approx(LASER, rel=1e-9)
+    expected, _ = command_line(tmp_path, files["single"])
+    ftir_reduce.convert(single).write_spc(tmp_path / "py.spc")
+    assert undated((tmp_path / "py.spc").read_bytes()) == undated(expected)
+
+
+def test_refusals_carry_the_command_lines_text(files, tmp_path):
+    good = files["single"].read_bytes()
+    short, multi = tmp_path / "short.spc", tmp_path / "multi.spc"
+    short.write_bytes(good[:100])
+    multi.write_bytes(bytes([good[0] | 0x04]) + good[1:])
+    for path in (short, multi, tmp_path / "missing.spc"):
+        _, row = command_line(tmp_path, path, "--laser", str(LASER))
+        assert row["status"] == "skipped" and row["reason"]
+        with pytest.raises(ftir_reduce.RefusedError) as refused:
+            ftir_reduce.read(path)
+        assert str(refused.value) == row["reason"]
+    _, row = command_line(tmp_path, files["single"], "--laser", str(LASER), "--range", "8000:9000")
+    with pytest.raises(ftir_reduce.RefusedError) as refused:
+        ftir_reduce.convert(ftir_reduce.read(files["single"]), laser=LASER, range=(8000, 9000))
+    assert str(refused.value) == row["reason"]
+    with pytest.raises(ftir_reduce.RefusedError, match="^a sample is not a finite number$"):
+        ftir_reduce.Interferogram([1.0, math.nan, 2.0])
+    with pytest.raises(ftir_reduce.RefusedError, match="^more points than the arrays hold$"):
+        ftir_reduce.convert(np.zeros(270001), laser=LASER)
+    assert issubclass(ftir_reduce.RefusedError, ValueError)
+
+
+def test_threads_give_the_serial_results(files):
+    names = ["single", "double", "seed3", "seed4"]
+    serial = {n: ftir_reduce.convert(ftir_reduce.read(files[n]), laser=LASER).y for n in names}
+    errors = []
+
+    def work(name):
+        try:
+            for _ in range(10):
+                y = ftir_reduce.convert(ftir_reduce.read(files[name]), laser=LASER).y
+                assert np.array_equal(y, serial[name]), name
+        except Exception as e:  # reported below, in the main thread
+            errors.append(e)
+
+    threads = [threading.Thread(target=work, args=(n,)) for n in names]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert not errors
+
+
+@pytest.mark.parametrize("kwargs, options", [
+    (dict(res=0), ["--res", "0"]),
+    (dict(sampr=math.nan), ["--sampr", "nan"]),
+    (dict(range=(5, 1)), ["--range", "5:1"]),
+    (dict(range=(-10.5, math.inf)), ["--range=-10.5:inf"]),
+    (dict(laser=1e-320), ["--laser", "1e-320"]),
+    (dict(points=3), ["--points", "3"]),
+    (dict(points=2 ** 31), ["--points", "2147483648"]),
+    (dict(sides="both"), ["--sides", "both"]),
+    (dict(window="hann"), ["--window", "hann"]),
+])
+def test_keyword_checks_are_the_options(files, kwargs, options):
+    run = subprocess.run([FTIR_REDUCE, str(files["single"]), *options], capture_output=True,
+                         text=True)
+    assert run.returncode == 1
+    text = run.stderr.removeprefix("ftir-reduce: ").removesuffix(" (see ftir-reduce --help)\n")
+    kwargs.setdefault("laser", LASER)
+    with pytest.raises(ValueError) as refused:
+        ftir_reduce.convert(ftir_reduce.read(files["single"]), **kwargs)
+    assert str(refused.value) == text
+    assert not isinstance(refused.value, ftir_reduce.RefusedError)
+
+
+def test_a_plain_array_needs_the_laser():
+    with pytest.raises(ValueError, match="laser="):
+        ftir_reduce.convert(np.ones(64))
