@@ -20,8 +20,6 @@
 #include <utility>
 #include <vector>
 
-#include "spcfile/header.h"
-#include "transform/windows.h"
 #include "driver/batch.h"
 #include "driver/file_record.h"
 #include "driver/memory.h"
@@ -30,6 +28,8 @@
 #include "driver/workspace.h"
 #include "report/clock.h"
 #include "report/stop.h"
+#include "spcfile/header.h"
+#include "transform/windows.h"
 #include "values/interferogram.h"
 #include "values/refusal.h"
 

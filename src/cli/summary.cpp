@@ -3,6 +3,7 @@
 #include <charconv>
 #include <nlohmann/json.hpp>
 
+#include "cli/convert.h"
 #include "driver/run_parameters.h"
 #include "transform/windows.h"
 
@@ -215,24 +216,10 @@ RedDatText equivalent_red_dat(const Settings& settings, std::span<const FileJob>
     return none("a value does not fit red.dat's 15-column decimal field");
   }
 
-  driver::RunParameters p;
+  driver::RunParameters p = file_parameters(settings, *wref, settings.res);
   p.nfiles = static_cast<int>(jobs.size());
   for (const FileJob& job : jobs) p.files.push_back(job.name);
-  p.iphase = settings.phase_files ? 1 : 0;
-  p.sampr = settings.sampr;
-  p.iapod = settings.iapod;
-  p.ipow2 = settings.npow > 0 ? 1 : 0;
-  p.npow = settings.npow > 0 ? settings.npow : 14;
-  p.ires = settings.no_res ? 0 : 1;
-  p.idbl = settings.sides == Sides::kSingle ? 0 : 1;
   if (settings.sides == Sides::kAuto) p.idbl = side == Side::kSingle ? 0 : 1;
-  p.res = settings.res;
-  p.wlow = settings.wlow;
-  p.whigh = settings.whigh;
-  p.wref = *wref;
-  p.wlref = 1.0 / *wref;
-  p.outdir = settings.outdir;
-  p.ilog = settings.log_path.empty() ? 0 : 1;
   return {driver::write_run_parameters(p), ""};
 }
 

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <memory>
 
+#include "driver/emit.h"
 #include "driver/prepare.h"
 #include "report/stop.h"
 #include "spcfile/output_claims.h"
 #include "transform/double_sided.h"
 #include "transform/single_sided.h"
-#include "driver/emit.h"
 
 namespace ftir::driver {
 namespace {
@@ -57,8 +57,16 @@ void convert_interferogram(report::Report& report, const report::Clock& clock,
                                    .whigh = params.whigh,
                                    .npts = npts,
                                    .jmax = jmax};
-  EmitContext emit{road,          report,       clock,     record, ws, fname, params.outdir,
-                   ig.spare1,     options.keep_curves,      options.outputs,
+  EmitContext emit{road,
+                   report,
+                   clock,
+                   record,
+                   ws,
+                   fname,
+                   params.outdir,
+                   ig.spare1,
+                   options.keep_curves,
+                   options.outputs,
                    options.write_files};
   transform::PathStorage storage = ws.paths();
   const bool single =

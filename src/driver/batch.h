@@ -6,16 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "driver/emit.h"
+#include "driver/file_record.h"
 #include "driver/run_parameters.h"
 #include "driver/workspace.h"
 #include "report/clock.h"
 #include "report/console.h"
 #include "report/report.h"
 #include "spcfile/output_claims.h"
-#include "driver/emit.h"
 #include "values/interferogram.h"
 #include "values/refusal.h"
-#include "driver/file_record.h"
 
 namespace ftir::driver {
 
@@ -76,8 +76,8 @@ int run_program(report::Console& console, const report::Clock& clock,
 // What a caller keeps of a whole run besides its exit status (the page of the run).
 struct RunKept {
   std::vector<driver::FileRecord> records;  // every file the run started, as above
-  std::optional<RunParameters> params;         // red.dat as read, once it could be read
-  std::string stop_text;                       // "OK", or the text the run stopped with
+  std::optional<RunParameters> params;      // red.dat as read, once it could be read
+  std::string stop_text;                    // "OK", or the text the run stopped with
 };
 
 // The same run, every console line, log and output byte alike, keeping `kept`; `options`

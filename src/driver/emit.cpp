@@ -17,8 +17,7 @@ constexpr std::string_view kOutputDiagnostic =
 // Why a trace with the writer's exponent `iexp` may not be written as `oname`: a scale the
 // writer cannot represent, or a name the run's claims refuse; nullopt when it may (the name
 // is then claimed for this input).
-std::optional<values::Refused> output_refusal(EmitContext& ctx, std::string_view oname,
-                                              int iexp) {
+std::optional<values::Refused> output_refusal(EmitContext& ctx, std::string_view oname, int iexp) {
   using values::Refusal;
   if (!spcfile::scale_factor_usable(iexp)) return values::Refused{Refusal::kScaleFactor, {}, 0, 0};
   if (ctx.outputs == nullptr) return std::nullopt;
@@ -30,8 +29,10 @@ std::optional<values::Refused> output_refusal(EmitContext& ctx, std::string_view
 
 void record_spectrum(EmitContext& ctx, std::string_view oname, const transform::PathOutcome& out) {
   FileRecord& r = ctx.record;
-  const std::span<const double> x = std::span<const double>(ctx.ws.xin).first(static_cast<std::size_t>(out.points));
-  const std::span<const double> y = std::span<const double>(ctx.ws.yin).first(static_cast<std::size_t>(out.points));
+  const std::span<const double> x =
+      std::span<const double>(ctx.ws.xin).first(static_cast<std::size_t>(out.points));
+  const std::span<const double> y =
+      std::span<const double>(ctx.ws.yin).first(static_cast<std::size_t>(out.points));
   if (!oname.empty()) r.outputs.emplace_back(oname);
   r.res = out.res;
   r.lnum = out.lnum;
@@ -58,8 +59,7 @@ void refuse(Road road, report::Report& report, FileRecord& record, std::string_v
       report.console(text.console);
     }
     if (text.pauses) report.pause();
-    report::stop(text.stop.empty() ? refused.detail : std::string(text.stop),
-                 report::kExitFailure);
+    report::stop(text.stop.empty() ? refused.detail : std::string(text.stop), report::kExitFailure);
   }
   const std::string reason = refused.skip_text();
   if (road != Road::kMemory) report.skipped(fname, reason);

@@ -35,9 +35,9 @@ struct EmitContext {
   const report::Clock& clock;
   FileRecord& record;
   Workspace& ws;
-  std::string_view fname;   // as listed
-  std::string_view outdir;  // as listed
-  double spare1 = 0.0;      // carried from the interferogram into every file written
+  std::string_view fname;    // as listed
+  std::string_view outdir;   // as listed
+  double spare1 = 0.0;       // carried from the interferogram into every file written
   bool keep_curves = false;  // also keep the written curves in the record
   // The run's output names, checked before each file is written (none: not checked).
   spcfile::OutputClaims* outputs = nullptr;

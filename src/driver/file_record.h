@@ -26,23 +26,23 @@ struct Curve {
 };
 
 struct FileRecord {
-  std::string input;              // the name as listed, trailing blanks removed
-  int npts = 0;                   // points read (0 when the reader refused the file)
-  int jmax = 0;                   // 1-based centerburst index; 0 when not located
+  std::string input;  // the name as listed, trailing blanks removed
+  int npts = 0;       // points read (0 when the reader refused the file)
+  int jmax = 0;       // 1-based centerburst index; 0 when not located
   Side side = Side::kNone;
-  int iapod = 0;                  // window code used
-  double res_requested = 0.0;     // the resolution request when the file began, cm-1
-  double res = 0.0;               // the resolution written in the spectrum's header, cm-1
-  int lnum = 0;                   // spectrum points before the range cut
-  int points_written = 0;         // points of the spectrum file
-  double first_x = 0.0;           // cm-1 of the first and last points written
+  int iapod = 0;               // window code used
+  double res_requested = 0.0;  // the resolution request when the file began, cm-1
+  double res = 0.0;            // the resolution written in the spectrum's header, cm-1
+  int lnum = 0;                // spectrum points before the range cut
+  int points_written = 0;      // points of the spectrum file
+  double first_x = 0.0;        // cm-1 of the first and last points written
   double last_x = 0.0;
-  double energy = 0.0;            // interferogram energy E of the path (0 when not reached)
-  double peak = 0.0;              // largest magnitude of the spectrum written
+  double energy = 0.0;               // interferogram energy E of the path (0 when not reached)
+  double peak = 0.0;                 // largest magnitude of the spectrum written
   std::vector<std::string> outputs;  // every file written for this input, in writing order
   FileStatus status = FileStatus::kSkipped;
-  std::string reason;             // the skip reason or stop text; empty when converted
-  double milliseconds = 0.0;      // wall time of the whole file, filled by the caller
+  std::string reason;         // the skip reason or stop text; empty when converted
+  double milliseconds = 0.0;  // wall time of the whole file, filled by the caller
   // Filled only when the run asks for curves (the page): the spectrum as written and,
   // single-sided, the phase angle on its coarse grid.
   Curve spectrum;

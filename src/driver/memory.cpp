@@ -32,7 +32,9 @@ MemorySpectrum convert_in_memory(const values::Interferogram& ig,
   }
   if (ig.samples.size() > static_cast<std::size_t>(Workspace::kSamples)) {
     refuse(Road::kMemory, report, record, ig.name,
-           {values::Refusal::kTooManyPoints, {}, Workspace::kSamples,
+           {values::Refusal::kTooManyPoints,
+            {},
+            Workspace::kSamples,
             static_cast<int>(std::min<std::size_t>(ig.samples.size(), 1u << 30))});
     return out;
   }

@@ -171,8 +171,10 @@ std::optional<DecimalText> scan_decimal(std::string_view text) {
   if (!any_digit) return std::nullopt;
   if (i < text.size()) {
     char c = text[i];
-    if (c == 'E' || c == 'e' || c == 'D' || c == 'd') ++i;
-    else if (c != '+' && c != '-') return std::nullopt;
+    if (c == 'E' || c == 'e' || c == 'D' || c == 'd')
+      ++i;
+    else if (c != '+' && c != '-')
+      return std::nullopt;
     bool exponent_negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) exponent_negative = text[i++] == '-';
     if (i == text.size()) return std::nullopt;

@@ -22,9 +22,9 @@ struct ConversionSettings {
   double whigh = 4000.0;        // cm-1
   std::optional<double> laser;  // wref, cm-1; from each file's header when not given
   double sampr = 1.0;
-  int npow = 0;                   // a transform of 2^npow points (ipow2 1); 0: not asked
-  bool no_res = false;            // ires 0
-  bool phase_files = false;       // iphase 1
+  int npow = 0;              // a transform of 2^npow points (ipow2 1); 0: not asked
+  bool no_res = false;       // ires 0
+  bool phase_files = false;  // iphase 1
 };
 
 // The run parameters of one file: `settings` in red.dat's terms with the laser wavenumber

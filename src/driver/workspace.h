@@ -4,8 +4,8 @@
 #include <span>
 
 #include "spcfile/writer.h"
-#include "values/interferogram.h"
 #include "transform/path.h"
+#include "values/interferogram.h"
 
 namespace ftir::driver {
 
@@ -13,7 +13,7 @@ namespace ftir::driver {
 // files need, and starting a run costs no pass over tens of megabytes.
 struct Workspace {
   static constexpr int kSamples = values::kCapacity;  // capacity of yin and xin
-  static constexpr int kComplex = 540000;  // capacity of the complex work array
+  static constexpr int kComplex = 540000;             // capacity of the complex work array
   transform::FixedArray<double> yin{kSamples};
   transform::FixedArray<double> xin{kSamples};
   transform::FixedArray<transform::Complex> work{kComplex};

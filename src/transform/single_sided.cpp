@@ -123,8 +123,7 @@ __attribute__((target("avx2"))) int phase_run_avx2(int i, int lnum, bool below, 
 
 }  // namespace
 
-PhaseOutcome phase_determination(report::Report& report, const PathRequest& req,
-                                 PathStorage& ws) {
+PhaseOutcome phase_determination(report::Report& report, const PathRequest& req, PathStorage& ws) {
   // A piece of fewer than 4 points gives no phase grid to interpolate in.
   if (phase_half_length(req.jmax) < 4) {
     return {values::Refused{values::Refusal::kCenterburstFirst3, {}, 0, 0}};

@@ -9,8 +9,7 @@ namespace ftir::transform {
 // The phase of the record: fills ws.phase with `is` points on 0..fmax (the half-length of
 // the phase piece, a power of two); refused (kCenterburstFirst3) when the centerburst lies
 // in the first 3 samples.
-PhaseOutcome phase_determination(report::Report& report, const PathRequest& req,
-                                 PathStorage& ws);
+PhaseOutcome phase_determination(report::Report& report, const PathRequest& req, PathStorage& ws);
 
 // The shifted record's points t = 1..knt (knt = lnum + is) are record(istart + t - 1), 0.0
 // outside record(1..npts); each is multiplied by the Mertz ramp (t / (2 * is + 1) up to
@@ -23,7 +22,8 @@ double load_weighted_record(std::span<const double> record, int istart, int is, 
 // The phase correction of the transform's points 1..lnum at x = (i - 1) * delta: the sine
 // and cosine of the phase tables (is points, last abscissa fmax up to rounding) interpolated
 // by LAGINT in the three-point window that holds x, yin(i) = re * cosine + im * sine.
-// Returns the sum of f * yin(i)^2 in order. Throws (caught by mertz_transform) when x leaves the tables.
+// Returns the sum of f * yin(i)^2 in order. Throws (caught by mertz_transform) when x leaves the
+// tables.
 double phase_correct(const PhaseTables& p, int is, double fmax, double delta, int lnum,
                      std::span<const Complex> work, std::span<double> yin, Lagint& lagint);
 

@@ -1,2 +1,1 @@
-set(VALUES_SOURCES
-  src/values/refusal.cpp)
+set(VALUES_SOURCES src / values / refusal.cpp)

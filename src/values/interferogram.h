@@ -23,16 +23,16 @@ struct XAxisFacts {
 };
 
 struct Interferogram {
-  std::string name;                // as listed or named, trailing blanks removed
+  std::string name;  // as listed or named, trailing blanks removed
   SourceFormat format = SourceFormat::kSpc;
-  std::span<double> samples;       // in file order; a view of the caller's storage
+  std::span<double> samples;  // in file order; a view of the caller's storage
   // The sum of the samples, when the reader could take it exactly on its way (then any
   // order of the adds gives these bits, the order of the index included).
   std::optional<double> sum;
-  int declared_points = 0;         // what the header declares
-  double xinc = 0.0;               // X increment between successive samples of the file
+  int declared_points = 0;  // what the header declares
+  double xinc = 0.0;        // X increment between successive samples of the file
   XAxisFacts x;
-  std::optional<double> laser;     // cm-1, where the format stores the laser itself
+  std::optional<double> laser;  // cm-1, where the format stores the laser itself
   // Header fields a written spectrum carries over from its interferogram.
   double spare1 = 0.0;
 };

@@ -10,25 +10,25 @@
 namespace ftir::values {
 
 enum class Refusal {
-  kCannotOpen,           // the file cannot be opened or read (the detail names it and why)
-  kUnsupportedLayout,    // several traces, an X array or the compatibility flag
-  kMsbFirst,             // new format with the most significant byte first
-  kTooManyPoints,        // more points than the working storage holds
-  kFewPoints,            // the header declares fewer than 2 points
-  kNotFinite,            // a sample is NaN or infinite
-  kNoPoints,             // nothing was read
-  kNoLaser,              // no laser wavenumber stated or given
-  kUnusableSpacing,      // the laser and sampling factor give no usable sample spacing
-  kCenterburstLast,      // double-sided: nothing after the centerburst
-  kFewSegmentSamples,    // double-sided: the resolution leaves fewer than 2 samples a side
-  kCenterburstFirst3,    // single-sided: no phase piece of 4 points
-  kFewTransformPoints,   // single-sided: fewer than 2 transform points
-  kNoSignal,             // the spectrum's energy is zero
-  kTooLarge,             // the energies overflow
-  kEmptyRange,           // no spectrum point between wlow and whigh
-  kPhaseGrid,            // a spectrum point lies outside the phase grid
-  kScaleFactor,          // the writer's exponent cannot represent the values
-  kOutputClaimed,        // the output name is taken (the detail says by whom)
+  kCannotOpen,          // the file cannot be opened or read (the detail names it and why)
+  kUnsupportedLayout,   // several traces, an X array or the compatibility flag
+  kMsbFirst,            // new format with the most significant byte first
+  kTooManyPoints,       // more points than the working storage holds
+  kFewPoints,           // the header declares fewer than 2 points
+  kNotFinite,           // a sample is NaN or infinite
+  kNoPoints,            // nothing was read
+  kNoLaser,             // no laser wavenumber stated or given
+  kUnusableSpacing,     // the laser and sampling factor give no usable sample spacing
+  kCenterburstLast,     // double-sided: nothing after the centerburst
+  kFewSegmentSamples,   // double-sided: the resolution leaves fewer than 2 samples a side
+  kCenterburstFirst3,   // single-sided: no phase piece of 4 points
+  kFewTransformPoints,  // single-sided: fewer than 2 transform points
+  kNoSignal,            // the spectrum's energy is zero
+  kTooLarge,            // the energies overflow
+  kEmptyRange,          // no spectrum point between wlow and whigh
+  kPhaseGrid,           // a spectrum point lies outside the phase grid
+  kScaleFactor,         // the writer's exponent cannot represent the values
+  kOutputClaimed,       // the output name is taken (the detail says by whom)
 };
 
 // The texts of a refusal. `skip`: the reason of a skip line (empty where only the detail
