@@ -150,7 +150,7 @@ int run_whole(report::Console& console, const report::Clock& clock,
     int skipped = run_batch(report, clock, params, *ws, records, options);
     report.close_log();
     report::stop("OK", skipped == 0 ? report::kExitOk : report::kExitSkipped);
-  } catch (const report::RunStop& s) {  // the only catch of a RunStop
+  } catch (const report::RunStop& s) {  // the classic road's one catch of a RunStop
     if (records != nullptr && !records->empty() &&
         records->back().status == driver::FileStatus::kStopped) {
       records->back().reason = s.text();

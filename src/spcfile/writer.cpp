@@ -222,7 +222,7 @@ void WRITSC(std::string_view oname, std::string_view title, int ixtype, int iyty
   h.subheader.subflags = kSubfileFlag;
   h.subheader.subexp = kSubfileExponent;
 
-  const std::string target(oname.substr(0, oname.find_last_not_of(' ') + 1));
+  const std::string target(oname);
   TempFile temp(target);
 
   // The data go out in chunks of at most 256 KiB (quicker on this machine than one piece or

@@ -20,7 +20,7 @@ inline constexpr std::size_t kIoBufferBytes = 512 + 32 + 4 * static_cast<std::si
 
 // Writes `nout` (>= 1) points: X from xout[0] and xout[nout-1] only, Y from
 // yout[0..nout-1], 0-based (`nout` 0, which no caller passes, writes the header alone with
-// X 0). `oname` loses its trailing blanks; `title` is stored at its full length (at most
+// X 0). `oname` is the name as given; `title` is stored at its full length (at most
 // 130); `resol` goes to the resolution text by "(F7.3)"; `clock` stamps the date. The file
 // is written under a temporary name of its own beside its target (see TempFile) and renamed
 // over it, so a failed write never leaves a partial file. A file that cannot be written
