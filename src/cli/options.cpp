@@ -7,11 +7,18 @@
 #include <optional>
 
 #include "driver/run_parameters.h"
+#include "simd/width.h"
 
 namespace ftir::cli {
 namespace {
 
 constexpr std::string_view kVersion = "ftir-reduce 1.0.0";
+
+// The version line: the version, then the width of the vector forms this process runs.
+std::string version_line() {
+  return std::string(kVersion) +
+         " (vector width: " + std::string(simd::width_name(simd::active_width())) + ")";
+}
 
 constexpr std::string_view kFooter = R"(
 Each FILE is converted on its own, as a red.dat run listing it alone would
@@ -112,7 +119,7 @@ Command parse_options(int argc, const char* const* argv, int cores) {
 
   CLI::App app("Turns FTIR interferograms stored as SPC files into spectra.", "ftir-reduce");
   app.footer(std::string(kFooter));
-  app.set_version_flag("--version", std::string(kVersion));
+  app.set_version_flag("--version", version_line());
   app.add_option("FILE", s.files, "interferograms to convert (SPC files)")->type_name("");
   app.add_option("-o,--out", s.outdir, "output folder, created when missing")
       ->default_str("spectra")
@@ -171,7 +178,7 @@ Command parse_options(int argc, const char* const* argv, int cores) {
   } catch (const CLI::CallForHelp&) {
     return PrintAndLeave{app.help()};
   } catch (const CLI::CallForVersion&) {
-    return PrintAndLeave{std::string(kVersion) + "\n"};
+    return PrintAndLeave{version_line() + "\n"};
   } catch (const CLI::ParseError& e) {
     throw OptionError(e.what());
   }
