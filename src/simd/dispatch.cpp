@@ -110,19 +110,31 @@ int cut_in_order(double* x, double* y, int lnum, double delta, double scale, dou
   return plain::cut_in_order(x, y, lnum, delta, scale, wlow, whigh, largest);
 }
 
-void fft_pass(Width width, int group, const FftPass& pass) {
-  assert(pass.stages == 1 || pass.stages == 2);
-  assert(group == 4 || group == 2);
-  assert(width == Width::kPlain || group == fft_group(width));
+namespace {
+
+template <int kStages, bool kInterleave>
+FftPassForm pass_form(Width width, int group) {
   switch (width) {
     case Width::kAvx2:
-      return avx2::fft_pass(pass);
+      return avx2::fft_pass<kStages, kInterleave>;
     case Width::kSse2:
-      return sse2::fft_pass(pass);
+      return sse2::fft_pass<kStages, kInterleave>;
     case Width::kPlain:
       break;
   }
-  (group == 4 ? plain::fft_pass<4> : plain::fft_pass<2>)(pass);
+  return group == 4 ? plain::fft_pass<4, kStages, kInterleave>
+                    : plain::fft_pass<2, kStages, kInterleave>;
+}
+
+}  // namespace
+
+FftPassForm fft_pass_form(Width width, int group, int stages, bool interleave) {
+  assert(stages == 1 || stages == 2);
+  assert(group == 4 || group == 2);
+  assert(width == Width::kPlain || group == fft_group(width));
+  if (stages == 2)
+    return interleave ? pass_form<2, true>(width, group) : pass_form<2, false>(width, group);
+  return interleave ? pass_form<1, true>(width, group) : pass_form<1, false>(width, group);
 }
 
 void fft_first_four_stages(Width width, int group, const double* tile, double* const out[16],

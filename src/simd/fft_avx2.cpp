@@ -145,13 +145,19 @@ FTIR_AVX2 void first_four_stages(const double* tile, int c, double* out_c, doubl
 
 }  // namespace
 
+template <int kStages, bool kInterleave>
 FTIR_AVX2 void fft_pass(const FftPass& pass) {
-  if (pass.stages == 2) {
-    (pass.interleave ? radix4<true> : radix4<false>)(pass);
+  if constexpr (kStages == 2) {
+    radix4<kInterleave>(pass);
   } else {
-    (pass.interleave ? radix2<true> : radix2<false>)(pass);
+    radix2<kInterleave>(pass);
   }
 }
+
+template void fft_pass<1, false>(const FftPass&);
+template void fft_pass<1, true>(const FftPass&);
+template void fft_pass<2, false>(const FftPass&);
+template void fft_pass<2, true>(const FftPass&);
 
 FTIR_AVX2 void fft_first_four_stages(const double* tile, double* const out[16], const double* bc,
                                      const double* t4) {

@@ -26,15 +26,13 @@ constexpr std::size_t fft_point_offset(int group, int q) {
          static_cast<std::size_t>(q % group);
 }
 
-// One pass over rows in group form. With stages 1, rows 0 and 1 (src, src + srs) pair up,
-// point q with twiddle q of wa. With stages 2, rows 0-1 and 2-3 pair up with the twiddles
-// wa, then rows 0-2 with wb and 1-3 with wb + ws. Results go to the rows dst + r * drs
-// (which may be the source rows), in group form or, with `interleave`, as (re, im) pairs:
-// the finished transform's form. Strides and offsets count doubles; twiddle tables are in
-// group form too.
+// The rows of one pass, in group form. A pass of one stage pairs rows 0 and 1 (src,
+// src + srs), point q with twiddle q of wa; a pass of two stages pairs rows 0-1 and 2-3 with
+// the twiddles wa, then rows 0-2 with wb and 1-3 with wb + ws. Results go to the rows
+// dst + r * drs (which may be the source rows), in group form or, for a pass that
+// interleaves, as (re, im) pairs: the finished transform's form. Strides and offsets count
+// doubles; twiddle tables are in group form too.
 struct FftPass {
-  int stages;  // 1 or 2
-  bool interleave;
   const double* src;
   std::ptrdiff_t srs;
   double* dst;
@@ -45,8 +43,13 @@ struct FftPass {
   int count;  // points per row, a multiple of the group
 };
 
-// The width's form of one pass; `group` is fft_group(width), or 2 or 4 for the plain form.
-void fft_pass(Width width, int group, const FftPass& pass);
+// A pass of one form, one number of stages and one output form.
+using FftPassForm = void (*)(const FftPass& pass);
+
+// The width's form of a pass of `stages` (1 or 2) stages that writes group form or, with
+// `interleave`, (re, im) pairs; `group` is fft_group(width), or 2 or 4 for the plain form.
+// The transform picks it once for a stage and calls it for every group of rows.
+FftPassForm fft_pass_form(Width width, int group, int stages, bool interleave);
 
 // Stages 1..4 of the 16 rows of a 16 x 16 tile of (re, im) pairs: row c's point l is
 // tile[2 * (rev4(l) * 16 + c)], rev4 reversing 4 bits; row c goes to out[c] in group form.

@@ -43,27 +43,27 @@ constexpr int kRev4[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15}
 
 }  // namespace
 
-template <int G>
+template <int G, int kStages, bool kInterleave>
 void fft_pass(const FftPass& pass) {
-  const int rows = 2 * pass.stages;
+  constexpr int kRows = 2 * kStages;
   for (int g = 0; g < pass.count; g += G) {
     Point a[4][G];
-    for (int r = 0; r < rows; ++r) {
+    for (int r = 0; r < kRows; ++r) {
       for (int l = 0; l < G; ++l) a[r][l] = load<G>(pass.src + r * pass.srs, g + l);
     }
     for (int l = 0; l < G; ++l) {
       const Point u = load<G>(pass.wa, g + l);
       butterfly(a[0][l], a[1][l], u);
-      if (pass.stages == 2) {
+      if constexpr (kStages == 2) {
         butterfly(a[2][l], a[3][l], u);
         butterfly(a[0][l], a[2][l], load<G>(pass.wb, g + l));
         butterfly(a[1][l], a[3][l], load<G>(pass.wb + pass.ws, g + l));
       }
     }
-    for (int r = 0; r < rows; ++r) {
+    for (int r = 0; r < kRows; ++r) {
       double* row = pass.dst + r * pass.drs;
       for (int l = 0; l < G; ++l) {
-        if (pass.interleave) {
+        if constexpr (kInterleave) {
           store_pair(row, g + l, a[r][l]);
         } else {
           store<G>(row, g + l, a[r][l]);
@@ -112,8 +112,14 @@ void fft_interleave(const double* src, double* dst, int count) {
   for (int q = 0; q < count; ++q) store_pair(dst, q, load<G>(src, q));
 }
 
-template void fft_pass<2>(const FftPass&);
-template void fft_pass<4>(const FftPass&);
+template void fft_pass<2, 1, false>(const FftPass&);
+template void fft_pass<2, 1, true>(const FftPass&);
+template void fft_pass<2, 2, false>(const FftPass&);
+template void fft_pass<2, 2, true>(const FftPass&);
+template void fft_pass<4, 1, false>(const FftPass&);
+template void fft_pass<4, 1, true>(const FftPass&);
+template void fft_pass<4, 2, false>(const FftPass&);
+template void fft_pass<4, 2, true>(const FftPass&);
 template void fft_first_four_stages<2>(const double*, double* const[16], const double*,
                                        const double*);
 template void fft_first_four_stages<4>(const double*, double* const[16], const double*,

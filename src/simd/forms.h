@@ -1,5 +1,6 @@
 // The forms behind the entries of kernels.h and fft_passes.h: one namespace per width, each
-// function with its entry's arguments less the width. Only this module's sources include it.
+// function with its entry's arguments less the width (the passes take their number of stages
+// and output form as template arguments). Only this module's sources include it.
 #pragma once
 
 #include <cstddef>
@@ -43,7 +44,7 @@ void move_kept_from(double* x, double* y, int first, int from, int count, double
 double move_kept(double* x, double* y, int first, int count, double delta, double scale);
 int cut_in_order(double* x, double* y, int lnum, double delta, double scale, double wlow,
                  double whigh, double& largest);
-template <int G>
+template <int G, int kStages, bool kInterleave>
 void fft_pass(const FftPass& pass);
 template <int G>
 void fft_first_four_stages(const double* tile, double* const out[16], const double* bc,
@@ -79,6 +80,7 @@ int cut_in_order(double* x, double* y, int lnum, double delta, double scale, dou
 // the count kept.
 int cut_in_order_from(double* x, double* y, int lnum, double delta, double scale, double wlow,
                       double whigh, int i, int ii, double& largest);
+template <int kStages, bool kInterleave>
 void fft_pass(const FftPass& pass);
 void fft_first_four_stages(const double* tile, double* const out[16], const double* bc,
                            const double* t4);
@@ -102,6 +104,7 @@ int phase_run(const PhaseRun& run, int i, int lnum, const double* re_im, double*
 double move_kept(double* x, double* y, int first, int count, double delta, double scale);
 int cut_in_order(double* x, double* y, int lnum, double delta, double scale, double wlow,
                  double whigh, double& largest);
+template <int kStages, bool kInterleave>
 void fft_pass(const FftPass& pass);
 void fft_first_four_stages(const double* tile, double* const out[16], const double* bc,
                            const double* t4);

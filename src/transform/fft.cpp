@@ -63,14 +63,6 @@ constexpr std::size_t point_offset(int q) {
   return simd::fft_point_offset(W, q);
 }
 
-// One pass of one stage or two over rows in W-form (see simd::FftPass).
-template <int W>
-void run_pass(simd::Width width, int stages, bool interleave, const double* src, std::ptrdiff_t srs,
-              double* dst, std::ptrdiff_t drs, const double* wa, const double* wb,
-              std::ptrdiff_t ws, int count) {
-  simd::fft_pass(width, W, {stages, interleave, src, srs, dst, drs, wa, wb, ws, count});
-}
-
 inline double* doubles(Complex* p) { return &p->re; }
 inline const double* doubles(const Complex* p) { return &p->re; }
 
@@ -198,9 +190,10 @@ void Fft::small_transform(Complex* data, int n) {
   for (int l = 4; l <= n;) {
     const int stages = l < n ? 2 : 1;
     const int h = 1 << (l - 1);
+    const simd::FftPassForm pass = simd::fft_pass_form(width_, W, stages, false);
     for (int g = 0; g < nb; g += 2 * stages * h) {
-      run_pass<W>(width_, stages, false, work + 2 * g, 2 * h, work + 2 * g, 2 * h,
-                  tw + table_offset<W>(h), tw + table_offset<W>(2 * h), 2 * h, h);
+      pass({work + 2 * g, 2 * h, work + 2 * g, 2 * h, tw + table_offset<W>(h),
+            tw + table_offset<W>(2 * h), 2 * h, h});
     }
     l += stages;
   }
@@ -272,9 +265,10 @@ void Fft::block_stages(Complex* data, int n) {
         const double* src = l == kFirstBlockStage ? home : work;
         double* dst = last ? home : work;
         const int h = 1 << (l - 1);
+        const simd::FftPassForm pass = simd::fft_pass_form(width_, W, stages, last && finishes);
         for (int g = 0; g < inner_len; g += 2 * stages * h) {
-          run_pass<W>(width_, stages, last && finishes, src + 2 * g, 2 * h, dst + 2 * g, 2 * h,
-                      tw + table_offset<W>(h), tw + table_offset<W>(2 * h), 2 * h, h);
+          pass({src + 2 * g, 2 * h, dst + 2 * g, 2 * h, tw + table_offset<W>(h),
+                tw + table_offset<W>(2 * h), 2 * h, h});
         }
         l += stages;
       }
@@ -286,14 +280,15 @@ void Fft::block_stages(Complex* data, int n) {
       const bool last = l + stages > a;
       const int rh = 1 << (l - 1 - inner);
       const int h = rh * inner_len;
+      const simd::FftPassForm pass = simd::fft_pass_form(width_, W, stages, last && finishes);
       for (int g = 0; g < subs; g += 2 * stages * rh) {
         for (int j = 0; j < rh; ++j) {
           const int r0 = g + j;
           double* dst = last ? blk + 2 * r0 * inner_len : buf + r0 * sub_stride;
           const std::ptrdiff_t drs = last ? 2 * rh * inner_len : rh * sub_stride;
-          run_pass<W>(width_, stages, last && finishes, buf + r0 * sub_stride, rh * sub_stride, dst,
-                      drs, tw + table_offset<W>(h) + 2 * j * inner_len,
-                      tw + table_offset<W>(2 * h) + 2 * j * inner_len, 2 * h, inner_len);
+          pass({buf + r0 * sub_stride, rh * sub_stride, dst, drs,
+                tw + table_offset<W>(h) + 2 * j * inner_len,
+                tw + table_offset<W>(2 * h) + 2 * j * inner_len, 2 * h, inner_len});
         }
       }
       l += stages;
@@ -328,6 +323,7 @@ void Fft::column_stages(Complex* data, int n) {
       const bool last = s + stages == depth;
       const int h = 1 << s;
       const int le1 = h << kBlockBits;
+      const simd::FftPassForm pass = simd::fft_pass_form(width_, W, stages, last);
       for (int g = 0; g < rows; g += 2 * stages * h) {
         for (int j = 0; j < h; ++j) {
           const int r0 = g + j;
@@ -335,10 +331,9 @@ void Fft::column_stages(Complex* data, int n) {
           const std::ptrdiff_t srs = h * (first ? data_rs : buf_rs);
           double* dst = last ? d + r0 * data_rs + 2 * c0 : buf + r0 * buf_rs;
           const std::ptrdiff_t drs = h * (last ? data_rs : buf_rs);
-          run_pass<W>(width_, stages, last, src, srs, dst, drs,
-                      tw + table_offset<W>(le1) + 2 * (ci * h + j) * kChunk,
-                      tw + table_offset<W>(2 * le1) + 2 * (ci * 2 * h + j) * kChunk, 2 * h * kChunk,
-                      kChunk);
+          pass({src, srs, dst, drs, tw + table_offset<W>(le1) + 2 * (ci * h + j) * kChunk,
+                tw + table_offset<W>(2 * le1) + 2 * (ci * 2 * h + j) * kChunk, 2 * h * kChunk,
+                kChunk});
         }
       }
       s += stages;

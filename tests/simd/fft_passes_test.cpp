@@ -53,8 +53,8 @@ TEST_P(FftPassTest, Pass) {
       put(w, 0, g, q, q % 2 == 0 ? Point{1.0, 0.0} : Point{0.0, 1.0});
     }
     std::vector<double> dst(src.size(), -7.0);
-    fft_pass(width(), g,
-             {1, true, src.data(), 2 * count, dst.data(), 2 * count, w.data(), nullptr, 0, count});
+    fft_pass_form(width(), g, 1, true)(
+        {src.data(), 2 * count, dst.data(), 2 * count, w.data(), nullptr, 0, count});
     for (int q = 0; q < count; ++q) {
       SCOPED_TRACE(q);
       const auto i = static_cast<std::size_t>(2 * q);
@@ -81,9 +81,9 @@ TEST_P(FftPassTest, Pass) {
               in_place ? src : std::vector<double>(static_cast<std::size_t>(4 * drs), -7.0);
           std::vector<double> plain = fast;
           auto run = [&](Width form, std::vector<double>& dst) {
-            fft_pass(form, g,
-                     {stages, interleave, in_place ? dst.data() : src.data(), srs, dst.data(), drs,
-                      w.data(), w.data() + 2 * count, 2 * count, count});
+            fft_pass_form(form, g, stages,
+                          interleave)({in_place ? dst.data() : src.data(), srs, dst.data(), drs,
+                                       w.data(), w.data() + 2 * count, 2 * count, count});
           };
           run(width(), fast);
           run(Width::kPlain, plain);
