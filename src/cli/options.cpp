@@ -7,12 +7,19 @@
 #include <optional>
 
 #include "driver/run_parameters.h"
+#include "simd/width.h"
 #include "transform/windows.h"
 
 namespace ftir::cli {
 namespace {
 
 constexpr std::string_view kVersion = "ftir-reduce 1.0.0";
+
+// The version line: the version, then the width of the vector forms this process runs.
+std::string version_line() {
+  return std::string(kVersion) +
+         " (vector width: " + std::string(simd::width_name(simd::active_width())) + ")";
+}
 
 // The help text up to the iapod line, which window_legend() writes from the registry.
 constexpr std::string_view kFooterStart = R"(
@@ -161,7 +168,7 @@ Command parse_options(int argc, const char* const* argv, int cores) {
 
   CLI::App app("Turns FTIR interferograms stored as SPC files into spectra.", "ftir-reduce");
   app.footer(std::string(kFooterStart) + window_legend() + std::string(kFooterEnd));
-  app.set_version_flag("--version", std::string(kVersion));
+  app.set_version_flag("--version", version_line());
   app.add_option("FILE", s.files, "interferograms to convert (SPC files)")->type_name("");
   app.add_option("-o,--out", s.outdir, "output folder, created when missing")
       ->default_str("spectra")
@@ -223,7 +230,7 @@ Command parse_options(int argc, const char* const* argv, int cores) {
   } catch (const CLI::CallForHelp&) {
     return PrintAndLeave{app.help()};
   } catch (const CLI::CallForVersion&) {
-    return PrintAndLeave{std::string(kVersion) + "\n"};
+    return PrintAndLeave{version_line() + "\n"};
   } catch (const CLI::ParseError& e) {
     throw OptionError(e.what());
   }

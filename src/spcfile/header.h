@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 
+#include "simd/kernels.h"
 #include "spcfile/layout.h"
 #include "values/interferogram.h"
 #include "values/refusal.h"
@@ -18,13 +19,11 @@ namespace ftir::spcfile {
 // nevertheless reads as the new least-significant-byte-first format.
 enum class HeaderVariant { kOld, kNewLsbFirst, kNewMsbFirst, kUnknown };
 
-// How a sample sits in the data block.
-enum class SampleKind {
-  kInt16,               // flags bit 0x01 (either format)
-  kInt32,               // new format, least significant byte first
-  kInt32HighHalfFirst,  // old format: the more significant 16-bit half first
-  kFloat32,             // new format with exponent -128 (whatever bit 0x01 says)
-};
+// How a sample sits in the data block (kInt16: flags bit 0x01, either format; kInt32: new
+// format, least significant byte first; kInt32HighHalfFirst: old format, the more
+// significant 16-bit half first; kFloat32: new format with exponent -128, whatever bit 0x01
+// says). The decoding kernels share the enum.
+using SampleKind = simd::SampleKind;
 
 struct HeaderDescription {
   HeaderVariant variant = HeaderVariant::kUnknown;

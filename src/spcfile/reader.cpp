@@ -3,8 +3,6 @@
 // turns a refusal into the classic run's message, pause and stop.
 #include "spcfile/reader.h"
 
-#include <immintrin.h>
-
 #include <algorithm>
 #include <bit>
 #include <cassert>
@@ -19,12 +17,12 @@
 #include <type_traits>
 
 #include "report/stop.h"
+#include "simd/kernels.h"
 #include "spcfile/bytes.h"
 #include "spcfile/file_access.h"
 #include "spcfile/file_error.h"
 #include "spcfile/header.h"
 #include "spcfile/layout.h"
-#include "spcfile/simd.h"
 
 namespace ftir::spcfile {
 namespace {
@@ -113,140 +111,6 @@ IndexRange points_in_range(const XAxis& axis, std::int64_t n, double lo, double 
   return range;
 }
 
-// The T (a 2- or 4-byte integer or float) stored least significant byte first at p: what
-// the helpers of bytes.h decode, here as one load per sample (on a little-endian machine)
-// and without a bounds check per sample, for the data block's hundreds of thousands of
-// samples; the caller checks the chunk once.
-template <class T>
-T load_le(const unsigned char* p) {
-  static_assert(sizeof(T) == 2 || sizeof(T) == 4);
-  using Bits = std::conditional_t<sizeof(T) == 2, std::uint16_t, std::uint32_t>;
-  Bits bits = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(&bits, p, sizeof bits);
-  } else {
-    for (std::size_t i = sizeof bits; i-- > 0;) bits = static_cast<Bits>((bits << 8) | p[i]);
-  }
-  return std::bit_cast<T>(bits);
-}
-
-// The value of the sample at p, before scaling. Old-format 32-bit values hold their more
-// significant half first (see get_i32_high_half_first): the halves of the little-endian
-// value, swapped.
-template <SampleKind kKind>
-double raw_sample(const unsigned char* p) {
-  if constexpr (kKind == SampleKind::kInt16) return load_le<std::int16_t>(p);
-  if constexpr (kKind == SampleKind::kInt32) return load_le<std::int32_t>(p);
-  if constexpr (kKind == SampleKind::kInt32HighHalfFirst) {
-    return std::bit_cast<std::int32_t>(std::rotl(load_le<std::uint32_t>(p), 16));
-  }
-  if constexpr (kKind == SampleKind::kFloat32) return static_cast<double>(load_le<float>(p));
-}
-
-// Decodes samples from p into y, four at a time, as far as it can (a multiple of four, and
-// for f32 samples up to the group of the first one that is not a finite number); returns
-// how many. Every value is bit for bit the one-at-a-time result of raw_sample and
-// store_samples. For the integer kinds the caller makes sure that no scaled sample can leave
-// the f32 range and that `factor` is at least the smallest normal f32: then rounding v to f32
-// and scaling by the power of two `factor` in f32 (exact, the result staying normal) gives
-// the f32 nearest to v * factor, which is what the one-at-a-time product rounds to. Four
-// samples share one register until they are widened to f64. With `sum` given, the values
-// decoded are added to it (see store_samples: any order gives the same sum there).
-template <SampleKind kKind>
-std::size_t decode_fast(const unsigned char* p, std::size_t count, double factor, double* y,
-                        double* sum) {
-  if constexpr (std::endian::native != std::endian::little) return 0;
-  const __m128 f = _mm_set1_ps(static_cast<float>(factor));
-  __m128d sum_lo = _mm_setzero_pd();
-  __m128d sum_hi = _mm_setzero_pd();
-  std::size_t k = 0;
-  for (; k + 4 <= count; k += 4) {
-    __m128 values;
-    if constexpr (kKind == SampleKind::kInt16) {
-      const __m128i raw = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 2 * k));
-      values = _mm_mul_ps(_mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(raw, raw), 16)), f);
-    } else if constexpr (kKind == SampleKind::kFloat32) {
-      const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * k));
-      const __m128i exponent = _mm_set1_epi32(0x7F800000);
-      const __m128i all_ones = _mm_cmpeq_epi32(_mm_and_si128(raw, exponent), exponent);
-      if (_mm_movemask_epi8(all_ones) != 0) break;  // an infinity or a NaN among the four
-      values = _mm_castsi128_ps(raw);
-    } else {
-      __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * k));
-      if constexpr (kKind == SampleKind::kInt32HighHalfFirst) {
-        // The two 16-bit halves of each value change places (rotl by 16).
-        raw = _mm_shufflehi_epi16(_mm_shufflelo_epi16(raw, _MM_SHUFFLE(2, 3, 0, 1)),
-                                  _MM_SHUFFLE(2, 3, 0, 1));
-      }
-      values = _mm_mul_ps(_mm_cvtepi32_ps(raw), f);
-    }
-    const __m128d lo = _mm_cvtps_pd(values);
-    const __m128d hi = _mm_cvtps_pd(_mm_movehl_ps(values, values));
-    _mm_storeu_pd(y + k, lo);
-    _mm_storeu_pd(y + k + 2, hi);
-    sum_lo = _mm_add_pd(sum_lo, lo);
-    sum_hi = _mm_add_pd(sum_hi, hi);
-  }
-  if (sum != nullptr) {
-    const __m128d both = _mm_add_pd(sum_lo, sum_hi);
-    *sum += _mm_cvtsd_f64(both) + _mm_cvtsd_f64(_mm_unpackhi_pd(both, both));
-  }
-  return k;
-}
-
-// decode_fast for the integer kinds with eight samples to a register: the same
-// conversions and products lane by lane, so the same values. The first few samples go one
-// at a time, up to where y lies on a 32-byte boundary (stores across cache lines would cost
-// more than the wider registers gain).
-template <SampleKind kKind>
-__attribute__((target("avx2"))) std::size_t decode_fast_avx2(const unsigned char* p,
-                                                             std::size_t count, double factor,
-                                                             double* y, double* sum) {
-  static_assert(kKind != SampleKind::kFloat32);
-  if constexpr (std::endian::native != std::endian::little) return 0;
-  constexpr std::size_t kWidth = kKind == SampleKind::kInt16 ? 2 : 4;
-  const __m256 f = _mm256_set1_ps(static_cast<float>(factor));
-  __m256d sum_lo = _mm256_setzero_pd();
-  __m256d sum_hi = _mm256_setzero_pd();
-  const std::size_t misaligned = reinterpret_cast<std::uintptr_t>(y) % 32 / sizeof(double);
-  const std::size_t head = std::min(count, (4 - misaligned) % 4);
-  double head_sum = 0.0;
-  std::size_t k = 0;
-  for (; k < head; ++k) {
-    y[k] = static_cast<double>(static_cast<float>(raw_sample<kKind>(p + k * kWidth) * factor));
-    head_sum += y[k];
-  }
-  for (; k + 8 <= count; k += 8) {
-    __m256 values;
-    if constexpr (kKind == SampleKind::kInt16) {
-      const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * k));
-      values = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(raw)), f);
-    } else {
-      __m256i raw = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 4 * k));
-      if constexpr (kKind == SampleKind::kInt32HighHalfFirst) {
-        raw = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(raw, _MM_SHUFFLE(2, 3, 0, 1)),
-                                     _MM_SHUFFLE(2, 3, 0, 1));
-      }
-      values = _mm256_mul_ps(_mm256_cvtepi32_ps(raw), f);
-    }
-    const __m256d lo = _mm256_cvtps_pd(_mm256_castps256_ps128(values));
-    const __m256d hi = _mm256_cvtps_pd(_mm256_extractf128_ps(values, 1));
-    _mm256_storeu_pd(y + k, lo);
-    _mm256_storeu_pd(y + k + 4, hi);
-    sum_lo = _mm256_add_pd(sum_lo, lo);
-    sum_hi = _mm256_add_pd(sum_hi, hi);
-  }
-  if (sum != nullptr) {
-    const __m256d all = _mm256_add_pd(sum_lo, sum_hi);
-    const __m128d both = _mm_add_pd(_mm256_castpd256_pd128(all), _mm256_extractf128_pd(all, 1));
-    *sum += head_sum + _mm_cvtsd_f64(both) + _mm_cvtsd_f64(_mm_unpackhi_pd(both, both));
-  }
-  // The compiler leaves the upper halves dirty here; SSE code after it would then run
-  // many times slower.
-  _mm256_zeroupper();
-  return k;
-}
-
 // Stores the samples of one chunk of the data block, the file's points first..first +
 // count - 1, as yin values (and, unless xin is empty, xin values) from index `to`: X from
 // the axis; Y scaled and rounded to f32 (f32 samples as they are). False, with the points
@@ -266,25 +130,19 @@ bool store_samples(ConstBytes chunk, std::int64_t first, std::size_t count, doub
   if (xin.empty()) {
     // The largest integer magnitude, 2^31 or 2^15, scaled: when it stays finite in f32,
     // so does every sample (rounding keeps order), and the samples need no test. The
-    // smallest, 1, scaled must stay a normal f32 (see decode_fast).
+    // smallest, 1, scaled must stay a normal f32 (see simd::decode_samples).
     constexpr double kLargest = kKind == SampleKind::kInt16 ? 32768.0 : 2147483648.0;
     if (kKind == SampleKind::kFloat32 ||
         (std::isfinite(static_cast<float>(kLargest * factor)) &&
          factor >= static_cast<double>(std::numeric_limits<float>::min()))) {
       exact_sum = kKind != SampleKind::kFloat32 && to + count < (std::size_t{1} << 22);
       double* const add_to = exact_sum ? &sum : nullptr;
-      if constexpr (kKind != SampleKind::kFloat32) {
-        if (cpu_has_avx2()) {
-          k = decode_fast_avx2<kKind>(chunk.data(), count, factor, yin.data() + to, add_to);
-        }
-      }
-      k += decode_fast<kKind>(chunk.data() + k * kWidth, count - k, factor, yin.data() + to + k,
-                              add_to);
+      k = simd::decode_samples(kKind, chunk.data(), count, factor, yin.data() + to, add_to);
     }
   }
   if (!exact_sum) sum = std::numeric_limits<double>::quiet_NaN();
   for (; k < count; ++k) {
-    double y = raw_sample<kKind>(chunk.data() + k * kWidth);
+    double y = simd::sample_value<kKind>(chunk.data() + k * kWidth);
     if constexpr (kKind != SampleKind::kFloat32) {
       y = static_cast<double>(static_cast<float>(y * factor));
     }

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "report/clock.h"
+#include "simd/kernels.h"
 #include "values/interferogram.h"
 
 namespace ftir::spcfile {
@@ -42,10 +43,7 @@ int spectrum_exponent(double ymax);
 
 // |y| when y is finite, 0 for an infinity or a NaN: what spectrum_exponent takes the largest
 // of. For a caller that finds the largest on a pass of its own.
-inline double finite_magnitude(double y) {
-  const double magnitude = std::fabs(y);
-  return magnitude <= std::numeric_limits<double>::max() ? magnitude : 0.0;
-}
+inline double finite_magnitude(double y) { return simd::finite_magnitude(y); }
 
 // Whether the factor 2^(exponent - 32), held as a binary32, is a usable scale for yout: false
 // when it rounds to zero (largest |y| below about 2^-119) or overflows (above about 2^159),

@@ -3,6 +3,7 @@
 
 #include <span>
 
+#include "simd/width.h"
 #include "transform/complex.h"
 #include "transform/fixed_array.h"
 
@@ -12,12 +13,9 @@ namespace ftir::transform {
 class Fft {
  public:
   static constexpr int kMaxPoints = 1 << 19;
-  // The points one register holds: two (SSE2, every x86-64 processor) or four (AVX2).
-  // The result is the same bit for bit; only the speed differs.
-  enum class Width { kTwo = 2, kFour = 4 };
-  // The widest this processor has (and the run allows: see spcfile::allow_avx2).
-  static Width widest();
-  explicit Fft(Width width = widest());
+  // The passes run in the form of `width` (which this processor must have); the result is
+  // the same bit for bit, only the speed differs.
+  explicit Fft(simd::Width width = simd::active_width());
 
   // CFFT: data[0..nb-1] becomes sum_j data[j] * exp(-ndir * 2*pi*i * j*k / nb), with
   // nb = 2^n (0 <= n <= 19) and ndir +1 or -1. Every output double equals, bit for bit,
@@ -45,7 +43,7 @@ class Fft {
   template <int W>
   void column_stages(Complex* data, int n);
 
-  Width width_;
+  simd::Width width_;
 
   // The twiddles u_k = w^k (k = 0..le1-1) of every stage, as the recurrence makes them.
   FixedArray<double> twiddles_;

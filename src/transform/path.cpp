@@ -1,15 +1,13 @@
 // Steps the two transform paths share.
 #include "transform/path.h"
 
-#include <immintrin.h>
-
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 
-#include "spcfile/simd.h"
+#include "simd/kernels.h"
 #include "spcfile/writer.h"
 
 namespace ftir::transform {
@@ -34,92 +32,16 @@ int first_index_where(int lo, int hi, Pred pred) {
   return lo;
 }
 
-// The kept points' move to the front, x = (i - 1) * delta and y * scale for i = first ..
-// first + count - 1 stored from index 0, four at a time; returns how many it did (a
-// multiple of four) and raises `largest` to the largest finite magnitude among them.
-__attribute__((target("avx2"))) int move_kept_avx2(double* x, double* y, int first, int count,
-                                                   double delta, double scale, double& largest) {
-  const __m256d d = _mm256_set1_pd(delta);
-  const __m256d s = _mm256_set1_pd(scale);
-  const __m256d four = _mm256_set1_pd(4.0);
-  const __m256d magnitude_bits = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFF));
-  const __m256d largest_finite = _mm256_set1_pd(std::numeric_limits<double>::max());
-  const double steps0 = first - 1;  // whole numbers below 2^31: every sum below is exact
-  __m256d steps = _mm256_set_pd(steps0 + 3.0, steps0 + 2.0, steps0 + 1.0, steps0);
-  __m256d largest4 = _mm256_setzero_pd();
-  const double* from = y + (first - 1);
-  int k = 0;
-  for (; k + 4 <= count; k += 4) {
-    _mm256_storeu_pd(x + k, _mm256_mul_pd(steps, d));
-    const __m256d value = _mm256_mul_pd(_mm256_loadu_pd(from + k), s);
-    _mm256_storeu_pd(y + k, value);
-    const __m256d magnitude = _mm256_and_pd(value, magnitude_bits);
-    largest4 = _mm256_max_pd(
-        largest4, _mm256_and_pd(magnitude, _mm256_cmp_pd(magnitude, largest_finite, _CMP_LE_OQ)));
-    steps = _mm256_add_pd(steps, four);
-  }
-  const __m128d two =
-      _mm_max_pd(_mm256_castpd256_pd128(largest4), _mm256_extractf128_pd(largest4, 1));
-  largest = std::max({largest, _mm_cvtsd_f64(two), _mm_cvtsd_f64(_mm_unpackhi_pd(two, two))});
-  // The compiler leaves the upper halves dirty here; SSE code after it would then run
-  // many times slower.
-  _mm256_zeroupper();
-  return k;
-}
-
 // scale_and_cut scanning in order, for any grid and range.
 int scale_and_cut_in_order(std::span<double> xin, std::span<double> yin, int lnum, double delta,
                            double scale, double wlow, double whigh, double* ymax) {
   assert(lnum >= 0 && static_cast<std::size_t>(lnum) <= xin.size() &&
          static_cast<std::size_t>(lnum) <= yin.size());
-  int ii = 0;
   double largest = 0.0;  // of the kept values, as spcfile::finite_magnitude takes them
-  // Whether point i is in the range: false ends the scan (x above whigh).
-  auto point = [&](int i) {
-    const double x = (i - 1) * delta;
-    if (x < wlow) return true;
-    if (x > whigh) return false;
-    ++ii;
-    at(xin, ii) = x;
-    at(yin, ii) = at(yin, i) * scale;
-    largest = std::max(largest, spcfile::finite_magnitude(at(yin, ii)));
-    return true;
-  };
-  // Two neighbouring points at a time where both are kept, with the same products; ii
-  // never passes i, so each value is read before its place is written.
-  // The largest is taken two at a time as well (an infinity or a NaN counts as 0); it does
-  // not depend on the order.
-  const __m128d s = _mm_set1_pd(scale);
-  const __m128d magnitude_bits = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFF));
-  const __m128d largest_finite = _mm_set1_pd(std::numeric_limits<double>::max());
-  __m128d largest_two = _mm_setzero_pd();
-  auto finish = [&] {
-    if (ymax != nullptr) {
-      *ymax = std::max({largest, _mm_cvtsd_f64(largest_two),
-                        _mm_cvtsd_f64(_mm_unpackhi_pd(largest_two, largest_two))});
-    }
-    return ii;
-  };
-  int i = 1;
-  while (i + 1 <= lnum) {
-    const double x0 = (i - 1) * delta;
-    const double x1 = i * delta;
-    if (x0 < wlow || x1 < wlow || x0 > whigh || x1 > whigh) {
-      if (!point(i)) return finish();
-      ++i;
-      continue;
-    }
-    _mm_storeu_pd(&xin[static_cast<std::size_t>(ii)], _mm_set_pd(x1, x0));
-    const __m128d y = _mm_mul_pd(_mm_loadu_pd(&yin[static_cast<std::size_t>(i) - 1]), s);
-    _mm_storeu_pd(&yin[static_cast<std::size_t>(ii)], y);
-    const __m128d magnitude = _mm_and_pd(y, magnitude_bits);
-    largest_two =
-        _mm_max_pd(largest_two, _mm_and_pd(magnitude, _mm_cmple_pd(magnitude, largest_finite)));
-    ii += 2;
-    i += 2;
-  }
-  if (i == lnum) point(i);
-  return finish();
+  const int ii =
+      simd::cut_in_order(xin.data(), yin.data(), lnum, delta, scale, wlow, whigh, largest);
+  if (ymax != nullptr) *ymax = largest;
+  return ii;
 }
 
 }  // namespace
@@ -176,17 +98,7 @@ int scale_and_cut(std::span<double> xin, std::span<double> yin, int lnum, double
   const int first = first_index_where(1, lnum + 1, [&](int i) { return !(grid(i) < wlow); });
   const int end = first_index_where(first, lnum + 1, [&](int i) { return grid(i) > whigh; });
   const int ii = end - first;
-  double largest = 0.0;
-  int k = 0;
-  if (spcfile::cpu_has_avx2()) {
-    k = move_kept_avx2(xin.data(), yin.data(), first, ii, delta, scale, largest);
-  }
-  for (; k < ii; ++k) {
-    const int i = first + k;
-    xin[static_cast<std::size_t>(k)] = grid(i);
-    yin[static_cast<std::size_t>(k)] = yin[static_cast<std::size_t>(i) - 1] * scale;
-    largest = std::max(largest, spcfile::finite_magnitude(yin[static_cast<std::size_t>(k)]));
-  }
+  const double largest = simd::move_kept(xin.data(), yin.data(), first, ii, delta, scale);
   if (ymax != nullptr) *ymax = largest;
   return ii;
 }

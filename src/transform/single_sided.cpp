@@ -3,14 +3,12 @@
 // bit for bit with any faithful implementation.
 #include "transform/single_sided.h"
 
-#include <immintrin.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
-#include "spcfile/simd.h"
+#include "simd/kernels.h"
 
 namespace ftir::transform {
 namespace {
@@ -61,64 +59,6 @@ int phase_half_length(int jmax) {
   const int k = static_cast<int>(std::log(static_cast<double>(std::min(jmax, kMaxPhaseHalf))) /
                                  std::log(2.0));
   return pow2(k);
-}
-
-// The points i, i + 1, ... of a run of phase_correct (the interpolation's table points a and
-// b, their sines and cosines at ab, sine and cosine) four at a time, with the operations of
-// its pairs lane by lane, for as long as the fourth point of a group stays in the run (below
-// `middle`, or when `below` is false up to `end`) and before lnum. Returns the next point;
-// the energy goes on in `sum`, one point after the other.
-__attribute__((target("avx2"))) int phase_run_avx2(int i, int lnum, bool below, double middle,
-                                                   double end, double delta, const double* ab,
-                                                   const double* sine, const double* cosine,
-                                                   const double* re_im, double* yin, double& sum) {
-  const __m256d zero = _mm256_setzero_pd();
-  const __m256d four = _mm256_set1_pd(4.0);
-  const __m256d d = _mm256_set1_pd(delta);
-  const __m256d a = _mm256_set1_pd(ab[0]);
-  const __m256d b = _mm256_set1_pd(ab[1]);
-  const __m256d a_minus_b = _mm256_sub_pd(a, b);
-  const __m256d b_minus_a = _mm256_sub_pd(b, a);
-  const __m256d sa = _mm256_set1_pd(sine[0]);
-  const __m256d sb = _mm256_set1_pd(sine[1]);
-  const __m256d ca = _mm256_set1_pd(cosine[0]);
-  const __m256d cb = _mm256_set1_pd(cosine[1]);
-  // The lanes hold the points i, i + 2, i + 1, i + 3: the order in which the real and the
-  // imaginary parts of four complex values come out of two registers.
-  __m256d steps = _mm256_set_pd(i + 2.0, i + 0.0, i + 1.0, i - 1.0);  // whole numbers: exact
-  __m256d x = _mm256_mul_pd(steps, d);
-  double energy = sum;
-  while (i + 3 < lnum) {
-    const __m128d upper = _mm256_extractf128_pd(x, 1);
-    const double x3 = _mm_cvtsd_f64(_mm_unpackhi_pd(upper, upper));  // point i + 3
-    if (below ? !(middle > x3) : !(x3 <= end)) break;
-    const __m256d pa = _mm256_div_pd(_mm256_sub_pd(x, b), a_minus_b);
-    const __m256d pb = _mm256_div_pd(_mm256_sub_pd(x, a), b_minus_a);
-    const __m256d s =
-        _mm256_add_pd(_mm256_add_pd(zero, _mm256_mul_pd(sa, pa)), _mm256_mul_pd(sb, pb));
-    const __m256d c =
-        _mm256_add_pd(_mm256_add_pd(zero, _mm256_mul_pd(ca, pa)), _mm256_mul_pd(cb, pb));
-    const __m256d v0 = _mm256_loadu_pd(re_im + 2 * (i - 1));
-    const __m256d v1 = _mm256_loadu_pd(re_im + 2 * (i + 1));
-    const __m256d y = _mm256_add_pd(_mm256_mul_pd(_mm256_unpacklo_pd(v0, v1), c),
-                                    _mm256_mul_pd(_mm256_unpackhi_pd(v0, v1), s));
-    _mm256_storeu_pd(yin + (i - 1), _mm256_permute4x64_pd(y, _MM_SHUFFLE(3, 1, 2, 0)));
-    const __m256d square = _mm256_mul_pd(y, y);
-    const __m128d even = _mm256_castpd256_pd128(square);   // points i, i + 2
-    const __m128d odd = _mm256_extractf128_pd(square, 1);  // points i + 1, i + 3
-    energy += _mm_cvtsd_f64(even);
-    energy += _mm_cvtsd_f64(odd);
-    energy += _mm_cvtsd_f64(_mm_unpackhi_pd(even, even));
-    energy += _mm_cvtsd_f64(_mm_unpackhi_pd(odd, odd));
-    i += 4;
-    steps = _mm256_add_pd(steps, four);
-    x = _mm256_mul_pd(steps, d);
-  }
-  sum = energy;
-  // The compiler leaves the upper halves dirty here; SSE code after it would then run
-  // many times slower.
-  _mm256_zeroupper();
-  return i;
 }
 
 }  // namespace
@@ -202,25 +142,19 @@ double load_weighted_record(std::span<const double> record, int istart, int is, 
   const int first_plain = std::max(2 * is + 1, 2 - istart);
   for (; t < first_plain && t <= knt; ++t) e += point(t);
   // Past the ramp, up to the record's end and short of the last point (its factor is 0.5),
-  // two points at a time: the ramp and the factor f are then 1.0, and multiplying by 1.0
+  // in one vector pass: the ramp and the factor f are then 1.0, and multiplying by 1.0
   // changes no bit, so value * weight and value * value remain; the energy still takes one
   // point after the other.
   const int last_pair = std::min(knt - 1, npts - istart + 1);  // index = istart + t - 1 <= npts
-  const __m128d zero = _mm_setzero_pd();
-  for (; t + 1 <= last_pair; t += 2) {
-    const double* y = record.data() + (istart + t - 2);  // the record at index istart + t - 1
-    double* out = &load[static_cast<std::size_t>(t - is) - 1].re;
-    const __m128d value = _mm_mul_pd(_mm_loadu_pd(y), _mm_loadu_pd(weight.data() + (t - 1)));
-    const __m128d square = _mm_mul_pd(value, value);
-    e += _mm_cvtsd_f64(square);
-    e += _mm_cvtsd_f64(_mm_unpackhi_pd(square, square));
-    _mm_storeu_pd(out, _mm_unpacklo_pd(value, zero));
-    _mm_storeu_pd(out + 2, _mm_unpackhi_pd(value, zero));
-    if (zeros_end - zeros >= 2) {
-      _mm_storeu_pd(&zeros->re, zero);
-      _mm_storeu_pd(&zeros[1].re, zero);
-      zeros += 2;
-    }
+  if (t <= last_pair) {
+    const auto count = static_cast<std::size_t>(last_pair - t + 1);
+    const auto zero_count = std::min(static_cast<std::size_t>(zeros_end - zeros), count);
+    double* const doubles = &load.data()->re;
+    e = simd::weigh_and_load(record.data() + (istart + t - 2), weight.data() + (t - 1), count, e,
+                             doubles + 2 * (t - is - 1), doubles + 2 * (zeros - load.data()),
+                             zero_count);
+    zeros += zero_count;
+    t = last_pair + 1;
   }
   for (; t <= knt; ++t) e += point(t);
   // All bytes zero are +0.0 in both parts.
@@ -255,17 +189,14 @@ double phase_correct(const PhaseTables& p, int is, double fmax, double delta, in
   };
   // The first and the last point go through LAGINT as they are (the last leaves its bracket
   // remembered). Between them, runs of points that lie in the current window on the same
-  // side of its middle abscissa go two at a time. For every point of a run LAGINT takes the
-  // same two table points a and b: the window's first two when x lies below the middle,
-  // its last two otherwise. It returns (0.0 + ya(a) * pa) + ya(b) * pb with the factors
-  // pa = 1.0 * ((x - b) / (a - b)) and pb = 1.0 * ((x - a) / (b - a)) (see Lagint): done
-  // here with the same operations in the same order, two points to a register, where
-  // multiplying by 1.0 (the factors' start, and f) is left out because it changes no bit.
+  // side of its middle abscissa go through simd::phase_run, several to a register. For
+  // every point of a run LAGINT takes the same two table points a and b: the window's first
+  // two when x lies below the middle, its last two otherwise. It returns (0.0 + ya(a) * pa)
+  // + ya(b) * pb with the factors pa = 1.0 * ((x - b) / (a - b)) and pb = 1.0 * ((x - a) /
+  // (b - a)) (see Lagint): phase_run does the same operations in the same order, leaving
+  // out the products by 1.0 (the factors' start, and f), which change no bit.
   energy += point(1);
   int i = 2;
-  const __m128d zero = _mm_setzero_pd();
-  const __m128d two = _mm_set1_pd(2.0);
-  const __m128d d = _mm_set1_pd(delta);
   const double* re_im = &work.data()->re;
   while (i + 1 < lnum) {
     const double x0 = (i - 1) * delta;
@@ -281,49 +212,10 @@ double phase_correct(const PhaseTables& p, int is, double fmax, double delta, in
     // The run: below the middle it ends there, above it at the window's end.
     const bool below = middle > x0;
     const std::size_t k = below ? j : j + 1;
-    const __m128d a = _mm_set1_pd(xa[k]);
-    const __m128d b = _mm_set1_pd(xa[k + 1]);
-    const __m128d a_minus_b = _mm_sub_pd(a, b);
-    const __m128d b_minus_a = _mm_sub_pd(b, a);
-    const __m128d sa = _mm_set1_pd(p.sine[k]);
-    const __m128d sb = _mm_set1_pd(p.sine[k + 1]);
-    const __m128d ca = _mm_set1_pd(p.cosine[k]);
-    const __m128d cb = _mm_set1_pd(p.cosine[k + 1]);
-    const __m128d limit = _mm_set1_pd(end);
-    const __m128d mid = _mm_set1_pd(middle);
-    double sum = energy;
-    if (spcfile::cpu_has_avx2()) {
-      const int from = i;
-      i = phase_run_avx2(i, lnum, below, middle, end, delta, &xa[k], &p.sine[k], &p.cosine[k],
-                         re_im, yin.data(), sum);
-      energy = sum;
-      if (i != from) continue;  // the rest of the run, if any, from the top
-    }
-    __m128d steps = _mm_set_pd(static_cast<double>(i), static_cast<double>(i - 1));  // i - 1, i
-    do {
-      const __m128d x = _mm_mul_pd(steps, d);
-      const __m128d pa = _mm_div_pd(_mm_sub_pd(x, b), a_minus_b);
-      const __m128d pb = _mm_div_pd(_mm_sub_pd(x, a), b_minus_a);
-      const __m128d s = _mm_add_pd(_mm_add_pd(zero, _mm_mul_pd(sa, pa)), _mm_mul_pd(sb, pb));
-      const __m128d c = _mm_add_pd(_mm_add_pd(zero, _mm_mul_pd(ca, pa)), _mm_mul_pd(cb, pb));
-      const __m128d v0 = _mm_loadu_pd(re_im + 2 * (i - 1));
-      const __m128d v1 = _mm_loadu_pd(re_im + 2 * i);
-      const __m128d y = _mm_add_pd(_mm_mul_pd(_mm_unpacklo_pd(v0, v1), c),
-                                   _mm_mul_pd(_mm_unpackhi_pd(v0, v1), s));
-      _mm_storeu_pd(yin.data() + (i - 1), y);
-      const __m128d square = _mm_mul_pd(y, y);
-      sum += _mm_cvtsd_f64(square);
-      sum += _mm_cvtsd_f64(_mm_unpackhi_pd(square, square));
-      i += 2;
-      steps = _mm_add_pd(steps, two);  // whole numbers: exact
-      if (i + 1 >= lnum) break;
-      // The next pair continues the run while its later point stays below the middle, or
-      // (above it) within the window.
-      const __m128d next = _mm_mul_pd(steps, d);
-      const __m128d later = _mm_unpackhi_pd(next, next);
-      if (below ? !_mm_comigt_sd(mid, later) : !_mm_comile_sd(later, limit)) break;
-    } while (true);
-    energy = sum;
+    const simd::PhaseRun run{xa[k],       xa[k + 1],       p.sine[k], p.sine[k + 1],
+                             p.cosine[k], p.cosine[k + 1], below,     below ? middle : end,
+                             delta};
+    i = simd::phase_run(run, i, lnum, re_im, yin.data(), energy);
   }
   for (; i <= lnum; ++i) energy += point(i);
   return energy;

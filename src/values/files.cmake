@@ -1,1 +1,2 @@
-set(VALUES_SOURCES src / values / refusal.cpp)
+set(VALUES_SOURCES
+  src/values/refusal.cpp)

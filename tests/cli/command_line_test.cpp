@@ -11,6 +11,7 @@
 #include "driver/run_parameters.h"
 #include "cli/cli_support.h"
 #include "run/run_support.h"
+#include "simd/width.h"
 #include "support/run_stop.h"
 
 namespace ftir::testing {
@@ -262,6 +263,33 @@ TEST(CommandLine, BadOptionsSayWhichAndWhatIsAllowed) {
         << cli.err;
   }
   EXPECT_FALSE(std::filesystem::exists("spectra/x.spc"));
+}
+
+// --version names the vector width after the version; FTIR_SIMD forces a width the
+// processor has and is ignored otherwise.
+TEST(CommandLine, VersionNamesTheVectorWidth) {
+  RunDir dir;
+  const CliResult cli = run_cli(dir.clock, {"--version"});
+  EXPECT_EQ(cli.status, 0);
+  const std::string active(simd::width_name(simd::active_width()));
+  EXPECT_EQ(cli.out, "ftir-reduce 1.0.0 (vector width: " + active + ")\n");
+  const std::string widest(simd::width_name(simd::widest_width()));
+  const std::string avx2 = simd::processor_has(simd::Width::kAvx2) ? "avx2" : widest;
+  const struct {
+    const char* setting;
+    std::string width;
+  } cases[] = {{"-u FTIR_SIMD", widest},
+               {"FTIR_SIMD=plain", "plain"},
+               {"FTIR_SIMD=sse2", "sse2"},
+               {"FTIR_SIMD=avx2", avx2},
+               {"FTIR_SIMD=neon", widest}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.setting);
+    const std::string command =
+        "env " + std::string(c.setting) + " '" + FTIR_REDUCE_EXE + "' --version > version.txt";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(dir.read_text("version.txt"), "ftir-reduce 1.0.0 (vector width: " + c.width + ")\n");
+  }
 }
 
 // --save-red-dat writes a red.dat whose run gives the same outputs; with files that leave

@@ -12,7 +12,6 @@
 
 #include "report/fake_console.h"
 #include "report/report.h"
-#include "support/simd_widths.h"
 
 namespace ftir::driver {
 namespace {
@@ -36,44 +35,42 @@ int plain_prepare(std::vector<double>& y) {
 }
 
 TEST(PrepareTest, MatchesThePlainRuleBitForBit) {
-  testing::for_each_simd_width([&] {
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    std::mt19937_64 rng(3);
-    std::uniform_real_distribution<double> dist(-1.0, 1.0);
-    struct Case {
-      const char* what;
-      std::vector<double> y;
-    };
-    std::vector<Case> cases = {
-        {"one sample", {2.5}},
-        {"equal magnitudes, the first wins", {0.0, 3.0, -3.0, 3.0, 0.0}},
-        {"negative largest first in a pair", {1.0, 1.0, -5.0, 5.0, 1.0, 1.0, 1.0}},
-        {"largest in the odd tail", {0.0, 0.0, 0.0, 0.0, 9.0}},
-        {"NaN before the largest", {1.0, nan, 4.0, 2.0, -4.0}},
-        {"NaN first", {nan, 1.0, 7.0}},
-        {"NaN in the odd tail", {1.0, 2.0, 8.0, 3.0, nan}},
-        {"NaN among the first eight", {1.0, 2.0, 3.0, 4.0, 5.0, nan, -9.0, 9.0, 1.0}},
-    };
-    for (int n : {2, 3, 8, 13, 4097}) {
-      std::vector<double> y(static_cast<std::size_t>(n));
-      for (double& v : y) v = dist(rng) * 1.0e4 + 7.0;
-      y[static_cast<std::size_t>(n / 3)] = -2.0e4;  // the mean shifts every magnitude
-      y[static_cast<std::size_t>(n - 1)] = 2.0e4 + 14.0;
-      cases.push_back({"random", y});
-    }
-    for (const Case& c : cases) {
-      SCOPED_TRACE(::testing::Message() << c.what << ", " << c.y.size() << " samples");
-      testing::FakeConsole console;
-      report::Report report(console);
-      std::vector<double> fast = c.y;
-      std::vector<double> plain = c.y;
-      fast.push_back(-777.0);  // beyond npts: untouched
-      const int jmax = remove_mean_and_find_centerburst(report, fast, static_cast<int>(c.y.size()));
-      EXPECT_EQ(jmax, plain_prepare(plain));
-      EXPECT_EQ(std::memcmp(fast.data(), plain.data(), plain.size() * sizeof(double)), 0);
-      EXPECT_EQ(fast.back(), -777.0);
-    }
-  });
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  std::mt19937_64 rng(3);
+  std::uniform_real_distribution<double> dist(-1.0, 1.0);
+  struct Case {
+    const char* what;
+    std::vector<double> y;
+  };
+  std::vector<Case> cases = {
+      {"one sample", {2.5}},
+      {"equal magnitudes, the first wins", {0.0, 3.0, -3.0, 3.0, 0.0}},
+      {"negative largest first in a pair", {1.0, 1.0, -5.0, 5.0, 1.0, 1.0, 1.0}},
+      {"largest in the odd tail", {0.0, 0.0, 0.0, 0.0, 9.0}},
+      {"NaN before the largest", {1.0, nan, 4.0, 2.0, -4.0}},
+      {"NaN first", {nan, 1.0, 7.0}},
+      {"NaN in the odd tail", {1.0, 2.0, 8.0, 3.0, nan}},
+      {"NaN among the first eight", {1.0, 2.0, 3.0, 4.0, 5.0, nan, -9.0, 9.0, 1.0}},
+  };
+  for (int n : {2, 3, 8, 13, 4097}) {
+    std::vector<double> y(static_cast<std::size_t>(n));
+    for (double& v : y) v = dist(rng) * 1.0e4 + 7.0;
+    y[static_cast<std::size_t>(n / 3)] = -2.0e4;  // the mean shifts every magnitude
+    y[static_cast<std::size_t>(n - 1)] = 2.0e4 + 14.0;
+    cases.push_back({"random", y});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.what << ", " << c.y.size() << " samples");
+    testing::FakeConsole console;
+    report::Report report(console);
+    std::vector<double> fast = c.y;
+    std::vector<double> plain = c.y;
+    fast.push_back(-777.0);  // beyond npts: untouched
+    const int jmax = remove_mean_and_find_centerburst(report, fast, static_cast<int>(c.y.size()));
+    EXPECT_EQ(jmax, plain_prepare(plain));
+    EXPECT_EQ(std::memcmp(fast.data(), plain.data(), plain.size() * sizeof(double)), 0);
+    EXPECT_EQ(fast.back(), -777.0);
+  }
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 # with -fsanitize=fuzzer. To add a target, add one ftir_add_fuzz_target() line at the end.
 set(FTIR_FUZZ_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all)
 
-add_library(ftir_core_fuzz STATIC ${REPORT_SOURCES} ${SPCFILE_SOURCES} ${TRANSFORM_SOURCES}
+add_library(ftir_core_fuzz STATIC ${REPORT_SOURCES} ${SIMD_SOURCES} ${VALUES_SOURCES} ${SPCFILE_SOURCES} ${TRANSFORM_SOURCES}
                                   ${DRIVER_SOURCES})
 target_include_directories(ftir_core_fuzz PUBLIC src)
 target_compile_options(ftir_core_fuzz PUBLIC

@@ -18,7 +18,6 @@
 #include "report/report.h"
 #include "spcfile/writer.h"
 #include "support/run_stop.h"
-#include "support/simd_widths.h"
 #include "support/spc_images.h"
 
 namespace ftir::spcfile {
@@ -456,92 +455,90 @@ TEST_F(ReaderTest, NonFiniteHeaderValuesKeepNoPointRatherThanFailing) {
 // more than one chunk of the data block), gives the same points, bit for bit, as the
 // reading that stores X (one sample at a time).
 TEST_F(ReaderTest, ReadingWithoutXGivesTheSameSamplesBitForBit) {
-  testing::for_each_simd_width([&] {
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    std::mt19937 rng(12);
-    auto i32 = [&rng](int k) {
-      const std::int32_t extremes[] = {INT32_MIN, INT32_MAX, 0, -1, 1, 16777217, -16777217};
-      return k % 5 == 0 ? extremes[k / 5 % 7] : static_cast<std::int32_t>(rng());
-    };
-    auto i16 = [&rng](int k) {
-      const std::int16_t extremes[] = {INT16_MIN, INT16_MAX, 0, -1};
-      return k % 5 == 0 ? extremes[k / 5 % 4] : static_cast<std::int16_t>(rng());
-    };
-    auto f32 = [&rng](int k) {
-      const float extremes[] = {-0.0f, 1.0e-45f, -3.0e38f, 0.0f};
-      return k % 5 == 0 ? extremes[k / 5 % 4]
-                        : std::bit_cast<float>(static_cast<std::uint32_t>(rng() & 0xBF7FFFFFu));
-    };
-    struct Case {
-      const char* what;
-      bool old_format;
-      std::uint8_t flags;
-      int exponent;
-      int nan_at;  // f32 only: the point that holds a NaN, -1 for none
-    };
-    const Case cases[] = {{"new, i32", false, 0x00, 7, -1},
-                          {"new, i32, products subnormal in f32", false, 0x00, -100, -1},
-                          {"new, i32, factor 0 in f32", false, 0x00, -127, -1},
-                          {"new, i32, factor the smallest normal f32", false, 0x00, -94, -1},
-                          {"new, i32, factor just below it", false, 0x00, -95, -1},
-                          {"new, i32, largest factor", false, 0x00, 127, -1},
-                          {"new, i16, factor the smallest normal f32", false, 0x01, -110, -1},
-                          {"new, i16", false, 0x01, 3, -1},
-                          {"old, i32 halves swapped", true, 0x00, 40, -1},
-                          {"old, i16", true, 0x01, -20, -1},
-                          {"old, i32, 2^31 x factor beyond f32", true, 0x00, 150, -1},
-                          {"new, f32", false, 0x00, -128, -1},
-                          {"new, f32 with a NaN", false, 0x00, -128, 501},
-                          {"new, f32 with a NaN among the last", false, 0x00, -128, 40001}};
-    constexpr int kCount = 40003;  // more than one 64 KiB chunk of the data block
-    int summed = 0;
-    for (const Case& c : cases) {
-      SCOPED_TRACE(c.what);
-      ByteImage image = c.old_format
-                            ? old_format_header({.flags = c.flags,
-                                                 .exponent = static_cast<std::int16_t>(c.exponent),
-                                                 .pointcount = kCount,
-                                                 .firstx = 0.0f,
-                                                 .lastx = kCount - 1.0f})
-                            : new_format_header({.flags = c.flags,
-                                                 .exponent = static_cast<std::int8_t>(c.exponent),
-                                                 .pointcount = kCount,
-                                                 .firstx = 0.0,
-                                                 .lastx = kCount - 1.0});
-      for (int k = 0; k < kCount; ++k) {
-        if (c.exponent == -128) {
-          append_f32(image, k == c.nan_at ? nan : f32(k));
-        } else if (c.flags == 0x01) {
-          append_i16(image, i16(k));
-        } else if (c.old_format) {
-          append_i32_old(image, c.exponent == 150 ? i32(k) % 100 : i32(k));
-        } else {
-          append_i32(image, i32(k));
-        }
-      }
-      const std::string path = dir.write("kinds.spc", image);
-      const ReadResult with_x = read(path);
-      const std::vector<double> y_with_x = kept_y(with_x);
-      std::fill(yin.begin(), yin.end(), -777.0);
-      const ReadResult without_x = READSC(report, path, kLow, kHigh, kCapacity, {}, yin, io);
-      EXPECT_EQ(without_x.npts, with_x.npts);
-      EXPECT_EQ(without_x.skip_reason == nullptr, with_x.skip_reason == nullptr);
-      EXPECT_EQ(with_x.skip_reason == nullptr, c.nan_at < 0);
-      ASSERT_EQ(with_x.npts, c.nan_at < 0 ? kCount : 0);
-      if (!y_with_x.empty()) {
-        EXPECT_EQ(std::memcmp(y_with_x.data(), yin.data(), y_with_x.size() * sizeof(double)), 0);
-      }
-      // The sum the reader takes on its way, where it offers one, is the sum in index order.
-      if (without_x.sum) {
-        ++summed;
-        double in_order = 0.0;
-        for (double v : y_with_x) in_order += v;
-        EXPECT_EQ(std::bit_cast<std::uint64_t>(*without_x.sum),
-                  std::bit_cast<std::uint64_t>(in_order));
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  std::mt19937 rng(12);
+  auto i32 = [&rng](int k) {
+    const std::int32_t extremes[] = {INT32_MIN, INT32_MAX, 0, -1, 1, 16777217, -16777217};
+    return k % 5 == 0 ? extremes[k / 5 % 7] : static_cast<std::int32_t>(rng());
+  };
+  auto i16 = [&rng](int k) {
+    const std::int16_t extremes[] = {INT16_MIN, INT16_MAX, 0, -1};
+    return k % 5 == 0 ? extremes[k / 5 % 4] : static_cast<std::int16_t>(rng());
+  };
+  auto f32 = [&rng](int k) {
+    const float extremes[] = {-0.0f, 1.0e-45f, -3.0e38f, 0.0f};
+    return k % 5 == 0 ? extremes[k / 5 % 4]
+                      : std::bit_cast<float>(static_cast<std::uint32_t>(rng() & 0xBF7FFFFFu));
+  };
+  struct Case {
+    const char* what;
+    bool old_format;
+    std::uint8_t flags;
+    int exponent;
+    int nan_at;  // f32 only: the point that holds a NaN, -1 for none
+  };
+  const Case cases[] = {{"new, i32", false, 0x00, 7, -1},
+                        {"new, i32, products subnormal in f32", false, 0x00, -100, -1},
+                        {"new, i32, factor 0 in f32", false, 0x00, -127, -1},
+                        {"new, i32, factor the smallest normal f32", false, 0x00, -94, -1},
+                        {"new, i32, factor just below it", false, 0x00, -95, -1},
+                        {"new, i32, largest factor", false, 0x00, 127, -1},
+                        {"new, i16, factor the smallest normal f32", false, 0x01, -110, -1},
+                        {"new, i16", false, 0x01, 3, -1},
+                        {"old, i32 halves swapped", true, 0x00, 40, -1},
+                        {"old, i16", true, 0x01, -20, -1},
+                        {"old, i32, 2^31 x factor beyond f32", true, 0x00, 150, -1},
+                        {"new, f32", false, 0x00, -128, -1},
+                        {"new, f32 with a NaN", false, 0x00, -128, 501},
+                        {"new, f32 with a NaN among the last", false, 0x00, -128, 40001}};
+  constexpr int kCount = 40003;  // more than one 64 KiB chunk of the data block
+  int summed = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ByteImage image = c.old_format
+                          ? old_format_header({.flags = c.flags,
+                                               .exponent = static_cast<std::int16_t>(c.exponent),
+                                               .pointcount = kCount,
+                                               .firstx = 0.0f,
+                                               .lastx = kCount - 1.0f})
+                          : new_format_header({.flags = c.flags,
+                                               .exponent = static_cast<std::int8_t>(c.exponent),
+                                               .pointcount = kCount,
+                                               .firstx = 0.0,
+                                               .lastx = kCount - 1.0});
+    for (int k = 0; k < kCount; ++k) {
+      if (c.exponent == -128) {
+        append_f32(image, k == c.nan_at ? nan : f32(k));
+      } else if (c.flags == 0x01) {
+        append_i16(image, i16(k));
+      } else if (c.old_format) {
+        append_i32_old(image, c.exponent == 150 ? i32(k) % 100 : i32(k));
+      } else {
+        append_i32(image, i32(k));
       }
     }
-    EXPECT_EQ(summed, 7);  // the integer cases whose factor is a normal f32 and keeps 2^31 finite
-  });
+    const std::string path = dir.write("kinds.spc", image);
+    const ReadResult with_x = read(path);
+    const std::vector<double> y_with_x = kept_y(with_x);
+    std::fill(yin.begin(), yin.end(), -777.0);
+    const ReadResult without_x = READSC(report, path, kLow, kHigh, kCapacity, {}, yin, io);
+    EXPECT_EQ(without_x.npts, with_x.npts);
+    EXPECT_EQ(without_x.skip_reason == nullptr, with_x.skip_reason == nullptr);
+    EXPECT_EQ(with_x.skip_reason == nullptr, c.nan_at < 0);
+    ASSERT_EQ(with_x.npts, c.nan_at < 0 ? kCount : 0);
+    if (!y_with_x.empty()) {
+      EXPECT_EQ(std::memcmp(y_with_x.data(), yin.data(), y_with_x.size() * sizeof(double)), 0);
+    }
+    // The sum the reader takes on its way, where it offers one, is the sum in index order.
+    if (without_x.sum) {
+      ++summed;
+      double in_order = 0.0;
+      for (double v : y_with_x) in_order += v;
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(*without_x.sum),
+                std::bit_cast<std::uint64_t>(in_order));
+    }
+  }
+  EXPECT_EQ(summed, 7);  // the integer cases whose factor is a normal f32 and keeps 2^31 finite
 }
 
 // read_spc: the interferogram as a value, the samples a view of the caller's storage.

@@ -10,6 +10,8 @@
 #include <random>
 #include <vector>
 
+#include "support/simd_forms.h"
+
 namespace ftir::transform {
 namespace {
 
@@ -49,41 +51,34 @@ std::vector<Complex> make_data(Kind kind, int nb, std::mt19937_64& rng) {
   return v;
 }
 
-// Two points to a register, and the widest this processor has (the one a run uses).
-std::vector<Fft::Width> widths() {
-  std::vector<Fft::Width> w{Fft::Width::kTwo};
-  if (Fft::widest() != Fft::Width::kTwo) w.push_back(Fft::widest());
-  return w;
-}
-
 bool same_bits(const std::vector<Complex>& a, const std::vector<Complex>& b) {
   return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Complex)) == 0;
 }
 
-TEST(CfftTest, FastRoutineMatchesPlainAlgorithmBitForBit) {
-  for (Fft::Width width : widths()) {
-    Fft fft(width);
-    std::mt19937_64 rng(20240601);
-    struct DataCase {
-      const char* name;
-      Kind kind;
-    };
-    const DataCase cases[] = {{"random", Kind::kRandom},
-                              {"real, +0.0 imaginary parts", Kind::kRealOnly},
-                              {"signed zeros", Kind::kSignedZeros}};
-    // Directions outermost: within one the twiddle tables grow with n, then serve smaller n.
-    for (int ndir : {1, -1}) {
-      for (const DataCase& dc : cases) {
-        for (int n = 0; n <= 19; ++n) {
-          const int nb = 1 << n;
-          SCOPED_TRACE(testing::Message() << dc.name << ", n=" << n << ", ndir=" << ndir
-                                          << ", width " << static_cast<int>(width));
-          std::vector<Complex> fast = make_data(dc.kind, nb, rng);
-          std::vector<Complex> plain = fast;
-          fft.CFFT(fast, n, nb, ndir);
-          plain_cfft(plain, n, nb, ndir);
-          ASSERT_TRUE(same_bits(fast, plain));
-        }
+// At every width the processor has.
+using CfftFormTest = simd::FormTest;
+
+TEST_P(CfftFormTest, FastRoutineMatchesPlainAlgorithmBitForBit) {
+  Fft fft(width());
+  std::mt19937_64 rng(20240601);
+  struct DataCase {
+    const char* name;
+    Kind kind;
+  };
+  const DataCase cases[] = {{"random", Kind::kRandom},
+                            {"real, +0.0 imaginary parts", Kind::kRealOnly},
+                            {"signed zeros", Kind::kSignedZeros}};
+  // Directions outermost: within one the twiddle tables grow with n, then serve smaller n.
+  for (int ndir : {1, -1}) {
+    for (const DataCase& dc : cases) {
+      for (int n = 0; n <= 19; ++n) {
+        const int nb = 1 << n;
+        SCOPED_TRACE(testing::Message() << dc.name << ", n=" << n << ", ndir=" << ndir);
+        std::vector<Complex> fast = make_data(dc.kind, nb, rng);
+        std::vector<Complex> plain = fast;
+        fft.CFFT(fast, n, nb, ndir);
+        plain_cfft(plain, n, nb, ndir);
+        ASSERT_TRUE(same_bits(fast, plain));
       }
     }
   }
@@ -91,25 +86,25 @@ TEST(CfftTest, FastRoutineMatchesPlainAlgorithmBitForBit) {
 
 // The twiddle tables filled several stages at a time, as a run's first transforms fill them
 // (the phase piece's size, then the spectrum's), on a fresh object each.
-TEST(CfftTest, TablesFilledManyStagesAtOnceMatchPlainAlgorithm) {
+TEST_P(CfftFormTest, TablesFilledManyStagesAtOnceMatchPlainAlgorithm) {
   const std::vector<int> sequences[] = {{19}, {11, 19}, {3, 14, 13, 18}, {8, 9, 16}};
   std::mt19937_64 rng(7);
-  for (Fft::Width width : widths()) {
-    for (const std::vector<int>& sequence : sequences) {
-      Fft fft(width);
-      for (int n : sequence) {
-        SCOPED_TRACE(testing::Message() << "first n=" << sequence.front() << ", n=" << n
-                                        << ", width " << static_cast<int>(width));
-        const int nb = 1 << n;
-        std::vector<Complex> fast = make_data(Kind::kRandom, nb, rng);
-        std::vector<Complex> plain = fast;
-        fft.CFFT(fast, n, nb, 1);
-        plain_cfft(plain, n, nb, 1);
-        ASSERT_TRUE(same_bits(fast, plain));
-      }
+  for (const std::vector<int>& sequence : sequences) {
+    Fft fft(width());
+    for (int n : sequence) {
+      SCOPED_TRACE(testing::Message() << "first n=" << sequence.front() << ", n=" << n);
+      const int nb = 1 << n;
+      std::vector<Complex> fast = make_data(Kind::kRandom, nb, rng);
+      std::vector<Complex> plain = fast;
+      fft.CFFT(fast, n, nb, 1);
+      plain_cfft(plain, n, nb, 1);
+      ASSERT_TRUE(same_bits(fast, plain));
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Forms, CfftFormTest, ::testing::ValuesIn(simd::all_forms()),
+                         simd::form_name);
 
 TEST(CfftTest, MatchesTheDefiningSum) {
   Fft fft;
