@@ -28,6 +28,8 @@ python3 tests/fuzz/make_reader_seeds.py build-fuzz/corpus/reader
 cp tests/fuzz/red_dat_seeds/* build-fuzz/corpus/red_dat/
 python3 tests/fuzz/make_run_seeds.py build-fuzz/corpus/run
 
+# Paths handed to the targets are absolute: fuzz_run works inside a folder of its own, and
+# an input that crashes there is written from there.
 # Largest input of each target: the reader's reaches past a few read chunks, a run's holds a
 # red.dat and an interferogram of a few thousand points.
 declare -A max_len=([reader]=65536 [red_dat]=8192 [run]=32768)
@@ -39,7 +41,8 @@ for corpus in "${corpora[@]}"; do
   echo "$target: ${seconds} s"
   if build-fuzz/$target -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 \
        -max_len="${max_len[$corpus]}" -print_final_stats=1 \
-       -artifact_prefix=build-fuzz/findings/$target- build-fuzz/corpus/$corpus >"$log" 2>&1; then
+       -artifact_prefix="$PWD/build-fuzz/findings/$target-" "$PWD/build-fuzz/corpus/$corpus" \
+       >"$log" 2>&1; then
     grep -E '^(Done|stat::number_of_executed_units)' "$log" || true
     grep -E '^#[0-9]+.*(DONE|pulse|REDUCE|NEW).*cov:' "$log" | tail -n 1 || true
   else

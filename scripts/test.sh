@@ -6,10 +6,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
-# parallel: the test of the README's recipe for many machines runs GNU parallel.
+# parallel, slurm-wlm and munge: the tests of the recipes for many machines run GNU parallel
+# and a single-node Slurm.
 scripts/install-packages.sh cmake make g++ libcli11-dev nlohmann-json3-dev libgtest-dev libxml2-utils clang \
   libclang-rt-14-dev python3 zlib1g-dev chromium parallel pybind11-dev python3-dev python3-numpy \
-  python3-pytest
+  python3-pytest slurm-wlm munge
 
 # Runs ctest in build folder $1 and adds its test count to `total`.
 total=0

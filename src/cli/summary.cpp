@@ -168,7 +168,9 @@ std::string summary_json(std::span<const FileRecord> records) {
     row["milliseconds"] = r.milliseconds;
     rows.push_back(std::move(row));
   }
-  return rows.dump(2) + "\n";
+  // A file name is bytes, not always UTF-8: a byte that is not is written as U+FFFD, where
+  // the JSON writer would otherwise end the run with an exception.
+  return rows.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 std::optional<std::string> decimal_text(double value) { return driver::decimal_field_text(value); }

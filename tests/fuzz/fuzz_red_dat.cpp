@@ -24,8 +24,12 @@ void check(bool condition) {
 void check_parameters(const ftir::driver::RunParameters& p) {
   check(p.nfiles <= kMaxFiles);
   check(p.files.size() == static_cast<std::size_t>(p.nfiles > 0 ? p.nfiles : 0));
-  for (const std::string& name : p.files) check(name.size() == kNameLength);
-  check(p.outdir.size() == kNameLength);
+  // Names and outdir come from 40 columns without their trailing blanks.
+  const auto kept = [](const std::string& name) {
+    return name.size() <= kNameLength && (name.empty() || name.back() != ' ');
+  };
+  for (const std::string& name : p.files) check(kept(name));
+  check(kept(p.outdir));
   for (double value : {p.sampr, p.res, p.wlow, p.whigh, p.wref, p.wlref}) {
     check(std::isfinite(value));
   }
