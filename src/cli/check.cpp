@@ -18,6 +18,7 @@
 
 #include "driver/workspace.h"
 #include "report/stop.h"
+#include "spcfile/file_place.h"
 #include "spcfile/header.h"
 #include "spcfile/layout.h"
 #include "spcfile/output_name.h"
@@ -321,6 +322,7 @@ class Checker {
       }
       r_.files.push_back(std::move(listed));
     }
+    check_log_over_input(p);
     if (!writes) return;
     // A spectrum that would replace a listed interferogram makes the run skip that file. Paths are compared with
     // links and dot segments resolved, each found once.
@@ -337,6 +339,19 @@ class Checker {
         warn(out.line_number, "writes " + shown(out.oname) + ", which is the interferogram " +
                                   "listed on line " + std::to_string(it->second) +
                                   ": the run would skip this file rather than overwrite it");
+      }
+    }
+  }
+
+  // With ilog 1 a listed red.out would be emptied by opening the log: the run stops first.
+  void check_log_over_input(const driver::RunParameters& p) {
+    if (p.ilog != 1) return;
+    const spcfile::FilePlace log = spcfile::file_place(located("red.out").string());
+    for (const ListedFile& in : r_.files) {
+      if (spcfile::same_place(log, spcfile::file_place(located(in.name).string()))) {
+        warn(in.line_number, shown(in.name) +
+                                 " is red.out, where ilog 1 writes the log: the run "
+                                 "would stop before reading anything rather than replace it");
       }
     }
   }

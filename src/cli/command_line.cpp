@@ -29,7 +29,8 @@ int run_command_line(int argc, const char* const* argv, const report::Clock& clo
     }
     return run_files(std::get<Settings>(command), clock, streams);
   } catch (const OptionError& e) {
-    streams.err.write(std::string("ftir-reduce: ") + e.what() + " (see ftir-reduce --help)\n");
+    streams.err.write(std::string("ftir-reduce: ") + e.what() +
+                      (e.see_help() ? " (see ftir-reduce --help)\n" : "\n"));
     return 1;
   }
 }

@@ -17,6 +17,8 @@ struct FileJob {
   std::string name;          // as named on the command line
   double res_request = 0.0;  // the resolution the file starts from, cm-1
   std::string refusal;       // when set, the run skips the file with this reason unread
+  // When set, the entry names a file listed earlier: not converted again, only noted so.
+  std::string repeated = {};
 };
 
 struct FileOutcome {

@@ -7,4 +7,5 @@ set(CLI_SOURCES
   src/cli/options.cpp
   src/cli/run.cpp
   src/cli/run_page.cpp
+  src/cli/side_outputs.cpp
   src/cli/summary.cpp)

@@ -2,8 +2,11 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 
 #include "driver/run_parameters.h"
@@ -28,10 +31,13 @@ convert it: the same report lines and the same output bytes. A file that cannot
 be read or converted is skipped with its reason and the run goes on. Outputs go
 to <out>/<base name>.spc (with --phase-files also .phz and .shr); no output ever
 replaces an input. --no-res without --points only reads and counts each file,
-as red.dat's ipow2 0 and ires 0 do.
+as red.dat's ipow2 0 and ires 0 do. A file named twice (by any name) is
+converted once, with a note. Log, summary, page and saved red.dat may not name
+a file the run reads or writes, red.dat, or each other.
 
-Exit status: 0 every file converted, 2 some files skipped, 1 bad options (or a
-log, summary or red.dat that cannot be written).
+Exit status: 0 every file converted, 2 some files skipped, 1 bad options, a log,
+summary, page or red.dat refused or that cannot be written, or a run that
+--save-red-dat cannot express.
 
 With no arguments ftir-reduce runs ./red.dat, one field per line (integer fields
 in columns 1-5, decimal fields in columns 1-15 where a number without a point
@@ -140,6 +146,87 @@ std::string lower(std::string text) {
   return text;
 }
 
+// The names of a --files-from list: one a line, a CR before the LF dropped, lines of blanks
+// and tabs passed over.
+std::vector<std::string> list_names(std::string_view text) {
+  std::vector<std::string> names;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.find_first_not_of(" \t") != std::string_view::npos) names.emplace_back(line);
+  }
+  return names;
+}
+
+// The number of single-character insertions, deletions and substitutions that turn `a`
+// into `b` (Levenshtein).
+std::size_t edit_distance(std::string_view a, std::string_view b) {
+  // One row of the table at a time: row[j] is the distance from a[0, i) to b[0, j).
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// The whole text of a --files-from list: standard input for "-".
+std::string read_list(const std::string& list) {
+  const bool from_stdin = list == "-";
+  errno = 0;
+  std::FILE* file = from_stdin ? stdin : std::fopen(list.c_str(), "rb");
+  if (file == nullptr) {
+    refuse("--files-from", list, std::string("cannot be read: ") + std::strerror(errno));
+  }
+  std::string text;
+  char buffer[65536];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+  const int error = std::ferror(file) ? (errno != 0 ? errno : EIO) : 0;
+  if (!from_stdin) std::fclose(file);
+  if (error != 0) {
+    refuse("--files-from", list, std::string("cannot be read: ") + std::strerror(error));
+  }
+  return text;
+}
+
+// The first argument that looks like a long option CLI11 does not know, with the known
+// option nearest to it when one is close: one slip in a name of three letters or more, two
+// in one of six or more. Arguments after "--" are files.
+std::optional<std::string> suggestion(const CLI::App& app, int argc, const char* const* argv) {
+  std::vector<std::string> known;
+  for (const CLI::Option* option : app.get_options()) {
+    for (const std::string& name : option->get_lnames()) known.push_back("--" + name);
+  }
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--") break;
+    if (arg.size() <= 2 || arg.substr(0, 2) != "--") continue;
+    const std::string_view name = arg.substr(0, arg.find('='));
+    if (std::find(known.begin(), known.end(), name) != known.end()) continue;
+    const std::string* nearest = nullptr;
+    std::size_t best = 0;
+    for (const std::string& k : known) {
+      const std::size_t d = edit_distance(name, k);
+      if (nearest == nullptr || d < best) {
+        nearest = &k;
+        best = d;
+      }
+    }
+    if (nearest == nullptr || best > 2 || 3 * best > name.size() - 2) return std::nullopt;
+    return "unknown option " + std::string(name) + "; did you mean " + *nearest + "?";
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<double> parse_number(std::string_view text) {
@@ -170,6 +257,11 @@ Command parse_options(int argc, const char* const* argv, int cores) {
   app.footer(std::string(kFooterStart) + window_legend() + std::string(kFooterEnd));
   app.set_version_flag("--version", version_line());
   app.add_option("FILE", s.files, "interferograms to convert (SPC files)")->type_name("");
+  std::string files_from;
+  app.add_option("--files-from", files_from,
+                 "also convert the files named in LIST, one a line (blank lines passed over; - "
+                 "reads standard input), after the FILE arguments")
+      ->type_name("LIST");
   app.add_option("-o,--out", s.outdir, "output folder, created when missing")
       ->default_str("spectra")
       ->type_name("DIR");
@@ -206,7 +298,9 @@ Command parse_options(int argc, const char* const* argv, int cores) {
                "each file starts from the resolution the previous file left, as in a red.dat run");
   app.add_option("--log", s.log_path, "write the full report, as red.out holds it")
       ->type_name("FILE");
-  app.add_option("--summary", s.summary_path, "one row per file, CSV or JSON by the extension")
+  app.add_option("--summary", s.summary_path,
+                 "one row per file, CSV or JSON by the extension; - writes the CSV to standard "
+                 "output (and the closing line to standard error)")
       ->type_name("FILE");
   app.add_option("--save-red-dat", s.red_dat_path,
                  "write the equivalent red.dat, where one can express the run")
@@ -224,6 +318,12 @@ Command parse_options(int argc, const char* const* argv, int cores) {
   app.add_option("--shard", shard,
                  "convert every N-th file from the K-th (1-based), so that N runs cover the list")
       ->type_name("K/N");
+  std::string check;
+  app.add_option("--check", check,
+                 "check a red.dat (default ./red.dat) as a run would read it, convert nothing; "
+                 "only as the first argument: ftir-reduce --check [FILE]")
+      ->expected(0, 1)
+      ->type_name("[FILE]");
 
   try {
     app.parse(argc, argv);
@@ -231,8 +331,19 @@ Command parse_options(int argc, const char* const* argv, int cores) {
     return PrintAndLeave{app.help()};
   } catch (const CLI::CallForVersion&) {
     return PrintAndLeave{version_line() + "\n"};
+  } catch (const CLI::ExtrasError& e) {
+    if (const std::optional<std::string> text = suggestion(app, argc, argv)) {
+      throw OptionError(*text, false);
+    }
+    throw OptionError(e.what());
   } catch (const CLI::ParseError& e) {
     throw OptionError(e.what());
+  }
+  if (app.count("--check") > 0) {
+    throw OptionError("--check comes first and alone: ftir-reduce --check [FILE]");
+  }
+  if (app.count("--files-from") > 0) {
+    for (std::string& name : list_names(read_list(files_from))) s.files.push_back(std::move(name));
   }
 
   s.sides = sides == "single" ? Sides::kSingle : sides == "double" ? Sides::kDouble : Sides::kAuto;
@@ -276,7 +387,7 @@ Command parse_options(int argc, const char* const* argv, int cores) {
     s.shard = static_cast<int>(*k);
     s.shard_count = static_cast<int>(*count);
   }
-  if (!s.summary_path.empty()) {
+  if (!s.summary_path.empty() && s.summary_path != "-") {
     const std::string ext = lower(std::filesystem::path(s.summary_path).extension().string());
     if (ext != ".csv" && ext != ".json") {
       refuse("--summary", s.summary_path, "does not end in .csv or .json");

@@ -10,10 +10,16 @@
 
 namespace ftir::cli {
 
-// A bad command line; what() names the option and what is allowed.
+// A bad command line; what() names the option and what is allowed. see_help(): the line
+// ends with a pointer to --help (an unknown option that has a near one names that instead).
 class OptionError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit OptionError(const std::string& what, bool see_help = true)
+      : std::runtime_error(what), see_help_(see_help) {}
+  bool see_help() const { return see_help_; }
+
+ private:
+  bool see_help_;
 };
 
 // What the command line asks for: a run with these settings, or a text to print and leave
@@ -28,7 +34,8 @@ struct RedDatRun {
 };
 using Command = std::variant<Settings, PrintAndLeave, RedDatRun>;
 
-// Parses argv[1..argc-1]; `cores` is the default of --jobs. Throws OptionError.
+// Parses argv[1..argc-1]; `cores` is the default of --jobs. Reads the list of --files-from
+// (standard input for "-"). Throws OptionError.
 Command parse_options(int argc, const char* const* argv, int cores);
 
 // A number as a person writes it ("4", "4.", "1e3", "-10"), rounded once to the nearest

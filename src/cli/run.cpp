@@ -1,11 +1,9 @@
 #include "cli/run.h"
 
-#include <cerrno>
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -13,9 +11,11 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <tuple>
 #include <utility>
 
 #include "cli/run_page.h"
+#include "cli/side_outputs.h"
 #include "cli/summary.h"
 #include "driver/workspace.h"
 #include "page/page.h"
@@ -49,42 +49,11 @@ std::string lf_lines(const std::string& text) {
   return lines;
 }
 
-// A file written whole at the end of the run; false (with errno) when it cannot be.
-bool write_file(const std::string& path, const std::string& text) {
-  errno = 0;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  return std::fclose(file) == 0 && written;
+std::string lower_extension(const std::string& path) {
+  std::string ext = std::filesystem::path(path).extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
 }
-
-// The log, written file by file in order as the run goes.
-class LogFile {
- public:
-  ~LogFile() {
-    if (file_ != nullptr) std::fclose(file_);
-  }
-  bool open(const std::string& path) {
-    errno = 0;
-    file_ = std::fopen(path.c_str(), "wb");
-    return file_ != nullptr;
-  }
-  void write(const std::string& text) {
-    if (file_ != nullptr && std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
-      failed_ = true;
-    }
-  }
-  bool close() {
-    if (file_ == nullptr) return true;
-    const bool ok = std::fclose(file_) == 0 && !failed_;
-    file_ = nullptr;
-    return ok;
-  }
-
- private:
-  std::FILE* file_ = nullptr;
-  bool failed_ = false;
-};
 
 std::string fixed(double value, int decimals) {
   char buffer[64];
@@ -191,13 +160,28 @@ std::vector<std::size_t> shard_indices(std::size_t files, int k, int n) {
 
 std::vector<FileJob> plan_jobs(const Settings& settings) {
   std::set<FileId> inputs;
-  for (const std::string& name : settings.files) {
+  // The first entry naming each file; a later entry naming the same file is noted, not
+  // converted again.
+  std::map<FileId, std::size_t> first_entry;
+  std::vector<std::string> repeated(settings.files.size());
+  for (std::size_t i = 0; i < settings.files.size(); ++i) {
+    const std::string& name = settings.files[i];
     if (std::optional<FileId> id = file_id(name)) inputs.insert(*id);
+    if (std::optional<FileId> id = file_id(name, true, true)) {
+      const auto [first, inserted] = first_entry.emplace(*id, i);
+      if (!inserted) {
+        repeated[i] = "note: " + name + ", entry " + std::to_string(i + 1) +
+                      " of the list, is the same file as entry " +
+                      std::to_string(first->second + 1) + ", " + settings.files[first->second] +
+                      ": converted once";
+      }
+    }
   }
   // Refusals are decided over the whole list, so that every shard decides alike.
   std::vector<std::string> refusals(settings.files.size());
   std::map<std::string, std::size_t> writer_of;
   for (std::size_t i = 0; i < settings.files.size(); ++i) {
+    if (!repeated[i].empty()) continue;
     for (const std::string& output : outputs_of(settings, settings.files[i])) {
       const auto [first, inserted] = writer_of.emplace(output, i);
       if (refusals[i].empty() && !inserted) {
@@ -212,7 +196,7 @@ std::vector<FileJob> plan_jobs(const Settings& settings) {
   }
   std::vector<FileJob> jobs;
   for (std::size_t i : shard_indices(settings.files.size(), settings.shard, settings.shard_count)) {
-    jobs.push_back({settings.files[i], settings.res, refusals[i]});
+    jobs.push_back({settings.files[i], settings.res, refusals[i], repeated[i]});
   }
   return jobs;
 }
@@ -222,40 +206,69 @@ int run_files(const Settings& settings, const report::Clock& clock, Streams& str
     streams.err.write("ftir-reduce: " + text + "\n");
     return 1;
   };
-  // Files the run itself writes must not be inputs either.
-  std::set<FileId> inputs;
-  for (const std::string& name : settings.files) {
-    if (std::optional<FileId> id = file_id(name)) inputs.insert(*id);
-  }
-  for (const auto& [option, path] :
-       {std::pair{"--log", &settings.log_path}, std::pair{"--summary", &settings.summary_path},
-        std::pair{"--save-red-dat", &settings.red_dat_path},
-        std::pair{"--report", &settings.report_path}}) {
-    const std::optional<FileId> id = path->empty() ? std::nullopt : file_id(*path);
-    if (id && inputs.contains(*id)) {
-      return error(std::string(option) + ": '" + *path + "' is one of the input files");
+  // The side outputs are decided before anything is written: none may replace a file the
+  // run reads or writes, or another side output.
+  const bool summary_to_stdout = settings.summary_path == "-";
+  SideFile log;
+  SideFile summary;
+  SideFile red_dat;
+  SideFile page_file;
+  std::vector<std::pair<SideOutput, SideFile*>> sides;
+  for (const auto& [option, path, file] :
+       {std::tuple{"--log", &settings.log_path, &log},
+        std::tuple{"--summary", &settings.summary_path, &summary},
+        std::tuple{"--save-red-dat", &settings.red_dat_path, &red_dat},
+        std::tuple{"--report", &settings.report_path, &page_file}}) {
+    if (!path->empty() && !(file == &summary && summary_to_stdout)) {
+      sides.push_back({SideOutput{option, *path}, file});
     }
   }
+  std::vector<SideOutput> names;
+  for (const auto& side : sides) names.push_back(side.first);
+  const bool writes = settings.npow > 0 || !settings.no_res;  // not count-only
+  const TakenName taken[] = {
+      {"red.dat", "the red.dat a run with no arguments reads", "--save-red-dat"},
+      {settings.outdir, "the output folder", {}}};
+  const std::string clash = side_output_clash(
+      names, settings.files,
+      [&](const std::string& input) {
+        return writes ? outputs_of(settings, input) : std::vector<std::string>{};
+      },
+      taken);
+  if (!clash.empty()) return error(clash);
   std::error_code ec;
   std::filesystem::create_directories(settings.outdir, ec);
   if (ec || !std::filesystem::is_directory(settings.outdir)) {
     return error("cannot create the output folder " + settings.outdir + ": " +
                  (ec ? ec.message() : std::string("a file of that name exists")));
   }
-  LogFile log;
-  if (!settings.log_path.empty() && !log.open(settings.log_path)) {
-    return error("cannot create " + settings.log_path + ": " + std::strerror(errno));
+  // Each side output gets its temporary file now (the output folder first: a summary may
+  // go into it), so that one that cannot be written stops the run before its first file.
+  for (const auto& [side, file] : sides) {
+    const std::string problem = file->open(side.path);
+    if (!problem.empty()) return error(problem);
   }
 
-  std::vector<FileJob> jobs = plan_jobs(settings);
+  // With the summary on standard output, that holds the CSV alone: no report lines or
+  // table, and the closing line goes to standard error.
+  const bool quiet = settings.quiet || summary_to_stdout;
+  report::Sink& closing = summary_to_stdout ? streams.err : streams.out;
+  std::vector<FileJob> jobs;
+  for (FileJob& job : plan_jobs(settings)) {
+    if (job.repeated.empty()) {
+      jobs.push_back(std::move(job));
+    } else if (!quiet) {
+      streams.err.write("ftir-reduce: " + job.repeated + "\n");
+    }
+  }
   std::vector<FileOutcome> outcomes;
   outcomes.reserve(jobs.size());
   std::vector<driver::FileRecord> records;
   records.reserve(jobs.size());
-  Progress progress(streams.err, streams.err_is_terminal && !settings.quiet, jobs.size());
+  Progress progress(streams.err, streams.err_is_terminal && !quiet, jobs.size());
   convert_in_order(settings, clock, jobs, [&](FileOutcome out) {
     progress.clear();
-    if (!settings.quiet) streams.out.write(lf_lines(out.console));
+    if (!quiet) streams.out.write(lf_lines(out.console));
     const driver::FileRecord& r = out.record;
     if (r.status == driver::FileStatus::kSkipped ||
         r.status == driver::FileStatus::kStopped) {
@@ -280,29 +293,26 @@ int run_files(const Settings& settings, const report::Clock& clock, Streams& str
       status = 2;
     }
   }
-  if (!settings.quiet) streams.out.write("\n" + summary_table(records));
-  streams.out.write(closing_line(records));
+  if (!quiet) streams.out.write("\n" + summary_table(records));
+  closing.write(closing_line(records));
 
-  if (!log.close())
-    status = error("cannot write " + settings.log_path + ": " + std::strerror(errno));
-  if (!settings.summary_path.empty()) {
-    std::string ext = std::filesystem::path(settings.summary_path).extension().string();
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const bool json = ext == ".json";
-    if (!write_file(settings.summary_path, json ? summary_json(records) : summary_csv(records))) {
-      status = error("cannot write " + settings.summary_path + ": " + std::strerror(errno));
-    }
-  }
-  if (!settings.report_path.empty()) {
-    const std::string page_error = write_run_page(settings, clock, records);
-    if (!page_error.empty()) status = error(page_error);
-  }
-  if (!settings.red_dat_path.empty()) {
+  const auto finish = [&](SideFile& file, const std::string& text) {
+    file.write(text);
+    const std::string problem = file.commit();
+    if (!problem.empty()) status = error(problem);
+  };
+  if (log.is_open()) finish(log, "");
+  const bool json = lower_extension(settings.summary_path) == ".json";
+  if (summary_to_stdout) streams.out.write(summary_csv(records));
+  if (summary.is_open()) finish(summary, json ? summary_json(records) : summary_csv(records));
+  if (page_file.is_open()) finish(page_file, run_page(settings, clock, records));
+  if (red_dat.is_open()) {
     const RedDatText red = equivalent_red_dat(settings, jobs, outcomes);
     if (red.text.empty()) {
-      streams.err.write("ftir-reduce: no red.dat written: " + red.reason + "\n");
-    } else if (!write_file(settings.red_dat_path, red.text)) {
-      status = error("cannot write " + settings.red_dat_path + ": " + std::strerror(errno));
+      red_dat.discard();
+      status = error("no red.dat written: " + red.reason);
+    } else {
+      finish(red_dat, red.text);
     }
   }
   return status;

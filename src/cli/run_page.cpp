@@ -6,16 +6,17 @@
 #include <optional>
 #include <utility>
 
+#include "cli/side_outputs.h"
 #include "driver/batch.h"
 #include "page/page.h"
 #include "page/text.h"
-#include "spcfile/file_access.h"
+#include "report/stop.h"
+#include "spcfile/output_name.h"
 
 namespace ftir::cli {
 namespace {
 
 using page::format_number;
-using spcfile::file_id;
 
 std::string two_digits(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
 
@@ -29,26 +30,6 @@ std::string working_folder() {
   std::error_code ec;
   const std::filesystem::path here = std::filesystem::current_path(ec);
   return ec ? std::string(".") : here.string();
-}
-
-// Refuses a page that would replace a file the run read or wrote; otherwise writes it.
-std::string write_checked(const std::string& path, const page::RunPage& run,
-                          std::span<const driver::FileRecord> records,
-                          const std::vector<std::string>& also_read) {
-  if (const auto id = file_id(path)) {
-    std::vector<std::string> names = also_read;
-    for (const driver::FileRecord& r : records) {
-      names.push_back(r.input);
-      names.insert(names.end(), r.outputs.begin(), r.outputs.end());
-    }
-    for (const std::string& name : names) {
-      if (file_id(name) == id) {
-        return "--report: '" + path + "' is " + name +
-               ", a file of the run; the page was not written";
-      }
-    }
-  }
-  return page::write_page(path, page::render_page(run, records));
 }
 
 }  // namespace
@@ -101,22 +82,54 @@ std::vector<page::Setting> describe_settings(const Settings& s) {
   return words;
 }
 
-std::string write_run_page(const Settings& settings, const report::Clock& clock,
-                           std::span<const driver::FileRecord> records) {
+std::string run_page(const Settings& settings, const report::Clock& clock,
+                     std::span<const driver::FileRecord> records) {
   page::RunPage run;
   run.title = "ftir-reduce run of " + std::to_string(records.size()) +
               (records.size() == 1 ? " file" : " files");
   run.settings = describe_settings(settings);
   run.settings.push_back({"Run at", stamp(clock)});
-  return write_checked(settings.report_path, run, records, {});
+  return page::render_page(run, records);
 }
 
 int run_red_dat_with_page(const std::string& report_path, const report::Clock& clock,
                           Streams& streams) {
-  if (streams.console == nullptr) {
-    streams.err.write("ftir-reduce: --report: no console for a red.dat run\n");
+  auto error = [&](const std::string& text) {
+    streams.err.write("ftir-reduce: " + text + "\n");
     return 1;
+  };
+  if (streams.console == nullptr) return error("--report: no console for a red.dat run");
+  // The page is decided before the run, from red.dat as the run will read it: it may not
+  // replace red.dat, red.out, a listed file or an output. A red.dat that cannot be read
+  // stops the run, which then says why; only red.dat and red.out are checked then.
+  std::optional<driver::RunParameters> planned;
+  try {
+    planned = driver::load_run_parameters("red.dat");
+  } catch (const report::RunStop&) {  // the run stops on it with the same line
   }
+  const SideOutput side[] = {{"--report", report_path}};
+  const TakenName taken[] = {{"red.dat", "the red.dat of the run", {}},
+                             {"red.out", "the log of the run", {}}};
+  const std::vector<std::string> none;
+  const std::string clash = side_output_clash(
+      side, planned ? planned->files : none,
+      [&](const std::string& fname) {
+        std::vector<std::string> names;
+        const driver::RunParameters& p = *planned;
+        if (p.ipow2 == 0 && p.ires == 0) return names;  // count only: nothing written
+        if (p.iphase == 1) {
+          names.push_back(spcfile::OUTNAM(fname, p.outdir, "phz"));
+          names.push_back(spcfile::OUTNAM(fname, p.outdir, "shr"));
+        }
+        names.push_back(spcfile::OUTNAM(fname, p.outdir, "spc"));
+        return names;
+      },
+      taken);
+  if (!clash.empty()) return error(clash);
+  SideFile page_file;
+  const std::string problem = page_file.open(report_path);
+  if (!problem.empty()) return error(problem);
+
   driver::RunKept kept;
   driver::FileOptions options;
   options.keep_curves = true;
@@ -130,16 +143,9 @@ int run_red_dat_with_page(const std::string& report_path, const report::Clock& c
                              : std::vector<page::Setting>{{"Settings from", source}};
   run.settings.push_back({"Run at", stamp(clock)});
   run.ending = kept.stop_text;
-  std::vector<std::string> read{"red.dat", "red.out"};
-  if (kept.params) {
-    for (const std::string& name : kept.params->files) read.push_back(name);
-  }
-  const std::string error = write_checked(report_path, run, kept.records, read);
-  if (!error.empty()) {
-    streams.err.write("ftir-reduce: " + error + "\n");
-    return 1;
-  }
-  return status;
+  page_file.write(page::render_page(run, kept.records));
+  const std::string unwritten = page_file.commit();
+  return unwritten.empty() ? status : error(unwritten);
 }
 
 }  // namespace ftir::cli

@@ -18,15 +18,15 @@ namespace ftir::cli {
 // sampling, output folder, phase files.
 std::vector<page::Setting> describe_settings(const Settings& settings);
 
-// Writes the page of a command-line run to settings.report_path. Returns "" or the reason
-// it was not written (it would replace one of the run's files, or cannot be written).
-std::string write_run_page(const Settings& settings, const report::Clock& clock,
-                           std::span<const driver::FileRecord> records);
+// The page of a command-line run, as HTML.
+std::string run_page(const Settings& settings, const report::Clock& clock,
+                     std::span<const driver::FileRecord> records);
 
 // `ftir-reduce --report FILE`: runs ./red.dat on the classic console exactly as with no
 // arguments (every console line, red.out and output byte), keeping the written curves,
-// then writes the page. Returns the run's exit status, or 1 when the page cannot be
-// written (with a line on standard error).
+// then writes the page. A page that would replace a file of the run, or that cannot be
+// created, is refused before the run (one line on standard error, status 1, nothing run).
+// Returns the run's exit status, or 1 when the page cannot be written.
 int run_red_dat_with_page(const std::string& report_path, const report::Clock& clock,
                           Streams& streams);
 

@@ -1,6 +1,7 @@
 #include "cli/summary.h"
 
 #include <charconv>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "cli/convert.h"
@@ -175,6 +176,52 @@ std::string summary_json(std::span<const FileRecord> records) {
 
 std::optional<std::string> decimal_text(double value) { return driver::decimal_field_text(value); }
 
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder with its links resolved, as the system reaches it.
+fs::path resolved(const fs::path& folder) {
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(folder, ec);
+  if (ec) return folder.lexically_normal();
+  const fs::path path = fs::weakly_canonical(absolute, ec);
+  return (ec ? absolute : path).lexically_normal();
+}
+
+// Names as a red.dat run in another folder finds them: a relative name is made relative to
+// that folder, through the name's own folder with its links resolved (the name itself is
+// kept: its base name names the outputs). Absolute names, and every name when the folder
+// is the working folder, stay as they are.
+class NamesFrom {
+ public:
+  explicit NamesFrom(const std::string& red_dat_path) {
+    const fs::path folder = fs::path(red_dat_path).parent_path();
+    there_ = resolved(folder.empty() ? fs::path(".") : folder);
+    moved_ = there_ != resolved(".");
+  }
+  std::string file(const std::string& name) const {
+    if (!moved_ || fs::path(name).is_absolute()) return name;
+    const fs::path path(name);
+    return relative(resolved(path.parent_path().empty() ? fs::path(".") : path.parent_path()) /
+                    path.filename());
+  }
+  std::string folder(const std::string& name) const {
+    if (!moved_ || fs::path(name).is_absolute()) return name;
+    return relative(resolved(name));
+  }
+
+ private:
+  std::string relative(const fs::path& path) const {
+    const fs::path rel = path.lexically_relative(there_);
+    return (rel.empty() ? path : rel).string();
+  }
+  fs::path there_;
+  bool moved_ = false;
+};
+
+}  // namespace
+
 RedDatText equivalent_red_dat(const Settings& settings, std::span<const FileJob> jobs,
                               std::span<const FileOutcome> outcomes) {
   const auto none = [](std::string reason) { return RedDatText{"", std::move(reason)}; };
@@ -182,8 +229,9 @@ RedDatText equivalent_red_dat(const Settings& settings, std::span<const FileJob>
   if (jobs.size() > static_cast<std::size_t>(driver::kMaxFiles)) {
     return none("red.dat lists at most 700 files");
   }
-  if (settings.outdir.size() > kColumns || settings.outdir.front() == ' ' ||
-      settings.outdir.back() == ' ') {
+  const NamesFrom seen(settings.red_dat_path);
+  const std::string outdir = seen.folder(settings.outdir);
+  if (outdir.size() > kColumns || outdir.front() == ' ' || outdir.back() == ' ') {
     return none("the output folder does not fit red.dat's 40 columns");
   }
   std::optional<double> wref = settings.laser;
@@ -191,8 +239,9 @@ RedDatText equivalent_red_dat(const Settings& settings, std::span<const FileJob>
   for (std::size_t i = 0; i < jobs.size(); ++i) {
     const FileJob& job = jobs[i];
     const FileOutcome& out = outcomes[i];
-    if (job.name.size() > kColumns || job.name.empty() || job.name.back() == ' ' ||
-        job.name.find_first_of("\r\n") != std::string::npos) {
+    const std::string name = seen.file(job.name);
+    if (name.size() > kColumns || name.empty() || name.back() == ' ' ||
+        name.find_first_of("\r\n") != std::string::npos) {
       return none(job.name + ": the name does not fit red.dat's 40 columns");
     }
     if (!job.refusal.empty() || (out.wref == 0.0 && !settings.laser)) {
@@ -220,8 +269,9 @@ RedDatText equivalent_red_dat(const Settings& settings, std::span<const FileJob>
 
   driver::RunParameters p = file_parameters(settings, *wref, settings.res);
   p.nfiles = static_cast<int>(jobs.size());
-  for (const FileJob& job : jobs) p.files.push_back(job.name);
+  for (const FileJob& job : jobs) p.files.push_back(seen.file(job.name));
   if (settings.sides == Sides::kAuto) p.idbl = side == Side::kSingle ? 0 : 1;
+  p.outdir = outdir;
   return {driver::write_run_parameters(p), ""};
 }
 

@@ -27,7 +27,9 @@ std::string summary_json(std::span<const driver::FileRecord> records);
 
 // The red.dat that runs what this run ran, or the reason why none can: a red.dat run
 // carries each file's resolution to the next, uses one path (idbl) and one laser
-// wavenumber for all files, and holds names and the folder in 40 columns.
+// wavenumber for all files, and holds names and the folder in 40 columns. Relative names
+// and the output folder are written as seen from the folder of settings.red_dat_path,
+// where a run of it starts.
 struct RedDatText {
   std::string text;    // empty when the run cannot be expressed
   std::string reason;  // why not

@@ -5,7 +5,9 @@
 
 #include "driver/emit.h"
 #include "driver/prepare.h"
+#include "report/escape.h"
 #include "report/stop.h"
+#include "spcfile/file_place.h"
 #include "spcfile/output_claims.h"
 #include "transform/double_sided.h"
 #include "transform/single_sided.h"
@@ -136,6 +138,18 @@ int run_batch(report::Report& report, const report::Clock& clock, RunParameters&
 
 namespace {
 
+// Opening red.out empties it, so with ilog 1 a listed file that is red.out stops the run
+// before the log is opened, and nothing is written.
+void refuse_log_over_input(const std::vector<std::string>& files) {
+  const spcfile::FilePlace log = spcfile::file_place("red.out");
+  for (const std::string& fname : files) {
+    if (spcfile::same_place(log, spcfile::file_place(fname))) {
+      report::stop("Cannot write red.out: it is the listed input file " +
+                   report::escape_controls(fname));
+    }
+  }
+}
+
 // The run of both run_program()s; `params_read` and `stop_text`, when given, receive
 // red.dat as read and the stop text.
 int run_whole(report::Console& console, const report::Clock& clock,
@@ -145,7 +159,10 @@ int run_whole(report::Console& console, const report::Clock& clock,
   try {
     RunParameters params = load_run_parameters("red.dat");
     if (params_read != nullptr) *params_read = params;
-    if (params.ilog == 1) report.open_log("red.out");
+    if (params.ilog == 1) {
+      refuse_log_over_input(params.files);
+      report.open_log("red.out");
+    }
     auto ws = std::make_unique<Workspace>();  // once per run
     int skipped = run_batch(report, clock, params, *ws, records, options);
     report.close_log();

@@ -1,6 +1,7 @@
 set(SPCFILE_SOURCES
   src/spcfile/file_access.cpp
   src/spcfile/file_error.cpp
+  src/spcfile/file_place.cpp
   src/spcfile/header.cpp
   src/spcfile/layout.cpp
   src/spcfile/output_claims.cpp

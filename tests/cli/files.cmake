@@ -3,6 +3,7 @@ list(APPEND TEST_SOURCES
   tests/cli/command_line_test.cpp
   tests/cli/options_test.cpp
   tests/cli/summary_test.cpp
+  tests/cli/side_outputs_test.cpp
   tests/cli/workers_test.cpp)
 
 # The Slurm recipe on a real single-node Slurm the script starts on this machine (Debian

@@ -164,6 +164,15 @@ TEST(Shards, TheRecipesForManyMachinesCoverTheList) {
               0);
   }
   check("slurm");
+  // An array from 0 with a step, and no task count: the lowest index is shard 1.
+  for (int id : {0, 2, 4}) {
+    EXPECT_EQ(shell("SLURM_ARRAY_TASK_ID=" + std::to_string(id) +
+                    " SLURM_ARRAY_TASK_MIN=0 SLURM_ARRAY_TASK_MAX=4 SLURM_ARRAY_TASK_STEP=2 bash '"
+                    FTIR_SOURCE_DIR "/contrib/slurm-array.sh' list.txt slurm0 --laser 16384 "
+                    ">/dev/null 2>&1"),
+              0);
+  }
+  check("slurm0");
 
   if (shell("command -v parallel >/dev/null") != 0) GTEST_SKIP() << "GNU parallel not installed";
   std::filesystem::create_directory("parallel");

@@ -66,20 +66,30 @@ TEST(RunPage, RedDatRunWithReportIsTheClassicRunAndItsPage) {
 TEST(RunPage, APageNeverReplacesAFileOfTheRun) {
   TempDir dir;
   const std::filesystem::path run = dir.path() / "run";
-  // A red.dat run: the page is checked after the run, which stays as it was.
+  // A red.dat run: the page is refused before the run, which does not start.
   ASSERT_EQ(run_example(run, "--report red.dat"), 1);
-  EXPECT_EQ(read_all(run / "errors.txt"),
-            "ftir-reduce: --report: 'red.dat' is red.dat, a file of the run; the page was not "
-            "written\n");
+  EXPECT_EQ(read_all(run / "errors.txt"), "ftir-reduce: --report red.dat is the red.dat of the run\n");
+  EXPECT_EQ(read_all(run / "console.txt"), "");
+  EXPECT_FALSE(std::filesystem::exists(run / "red.out"));
+  EXPECT_TRUE(std::filesystem::is_empty(run / "out"));
   EXPECT_EQ(read_all(run / "red.dat"),
             read_all(std::filesystem::path(FTIR_SOURCE_DIR) / "examples/single/red.dat"));
+  // An output of the red.dat run, by another spelling of its name.
+  EXPECT_EQ(std::system(("cd '" + run.string() + "' && '" FTIR_REDUCE_EXE
+                         "' --report out/./ss-1000K-old16.phz 2> errors.txt > /dev/null")
+                            .c_str()),
+            256);
+  EXPECT_EQ(read_all(run / "errors.txt"),
+            "ftir-reduce: --report out/./ss-1000K-old16.phz is out/ss-1000K-old16.phz, the output "
+            "of ss-1000K-old16.spc\n");
+  EXPECT_TRUE(std::filesystem::is_empty(run / "out"));
   // A command-line run refuses before it starts.
   const std::string command = "cd '" + run.string() + "' && '" FTIR_REDUCE_EXE
                               "' --laser 15800.823 --report ss-1300K-new32.spc "
                               "ss-1300K-new32.spc 2> errors.txt > /dev/null";
   EXPECT_NE(std::system(command.c_str()), 0);
   EXPECT_EQ(read_all(run / "errors.txt"),
-            "ftir-reduce: --report: 'ss-1300K-new32.spc' is one of the input files\n");
+            "ftir-reduce: --report ss-1300K-new32.spc is an input file\n");
 }
 
 // --report alone is the red.dat run; with any other option it needs files, as every

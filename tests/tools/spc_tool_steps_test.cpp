@@ -204,6 +204,7 @@ TEST(SpcToolCoadd, AveragesEachFileAtItsOwnScale) {
       {"coadd --traces a.spc b.spc -o out.spc",
        "coadd --traces takes one FILE (see spc-tool --help)"},
       {"coadd a.spc b.spc -o b.spc", "b.spc: the output would replace the input b.spc"},
+      {"coadd a.spc b.spc ./a.spc -o out.spc", "./a.spc: the same file as a.spc, named earlier"},
       {"coadd a.spc", "coadd needs -o OUT (see spc-tool --help)"},
   };
   for (const auto& k : cases) {

@@ -3,10 +3,13 @@
 
 #include <cmath>
 #include <cstdio>
+#include <map>
+#include <optional>
 
 #include "spc_tool/command_line.h"
 #include "spc_tool/encode.h"
 #include "spc_tool/split.h"
+#include "spcfile/file_access.h"
 
 namespace ftir::spctool {
 namespace {
@@ -80,6 +83,14 @@ int run_coadd(std::span<char* const> args) {
   if (a.files.empty()) usage_error("coadd needs at least one FILE");
   if (a.has("--traces") && a.files.size() != 1) usage_error("coadd --traces takes one FILE");
   refuse_overwriting_inputs(output, a.files);
+  // A file named twice would count twice in the average.
+  std::map<spcfile::FileId, const std::string*> named;
+  for (const std::string& file : a.files) {
+    const std::optional<spcfile::FileId> id = spcfile::file_id(file);
+    if (!id) continue;  // reading it says why
+    const auto [first, fresh] = named.emplace(*id, &file);
+    if (!fresh) throw ToolError(file + ": the same file as " + *first->second + ", named earlier");
+  }
 
   std::vector<Trace> records;
   std::string sources;

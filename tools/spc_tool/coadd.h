@@ -23,7 +23,8 @@ the traces of one multi-trace file are averaged (see spc-tool split).
 Every record must have the geometry of the first: the same point count, the same first
 and last X, every declared point present, and the centerburst (the sample of largest
 magnitude once the mean is removed, as the converter finds it) at the same point. A
-record that differs is refused with the reason and its file named.
+record that differs is refused with the reason and its file named, and so is a file
+named twice (by any name), which would count twice.
 )";
 
 // The sample of largest |y - mean| (the mean summed in index order), 1-based; the first
