@@ -29,6 +29,9 @@ enum class Refusal {
   kPhaseGrid,            // a spectrum point lies outside the phase grid
   kScaleFactor,          // the writer's exponent cannot represent the values
   kOutputClaimed,        // the output name is taken (the detail says by whom)
+  // Refused by the command line alone (the classic run converts what it reads):
+  kTruncated,            // the file ends before the points its header declares
+  kNoCenterburst,        // the samples show no centerburst: a spectrum, not an interferogram
 };
 
 // The texts of a refusal. `skip`: the reason of a skip line (empty where only the detail
@@ -48,7 +51,9 @@ const RefusalText& text_of(Refusal r);
 struct Refused {
   Refusal code = Refusal::kCannotOpen;
   std::string detail;  // replaces the table's skip text where set (names, errors, owners)
-  int capacity = 0;    // kTooManyPoints: the storage's capacity and the points required
+  // kTooManyPoints: the storage's capacity and the points required; kTruncated: the points
+  // the file holds and the points its header declares.
+  int capacity = 0;
   int required = 0;
 
   // The reason a skip line, a summary or an exception gives.
