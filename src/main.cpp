@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <string_view>
 #include <thread>
 
@@ -40,13 +42,7 @@ bool open_standard_descriptors() {
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (!open_standard_descriptors()) return 1;
-  // A file-size limit then makes a write fail with EFBIG, an ordinary write failure that
-  // names the file, instead of killing the run halfway through one.
-  std::signal(SIGXFSZ, SIG_IGN);
+int run(int argc, char** argv) {
   ftir::report::SystemClock clock;
   if (argc <= 1) {
     ftir::report::StdConsole console;
@@ -60,4 +56,25 @@ int main(int argc, char** argv) {
       argc, argv, clock, streams, static_cast<int>(std::thread::hardware_concurrency()));
   std::fflush(stdout);
   return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!open_standard_descriptors()) return 1;
+  // A file-size limit then makes a write fail with EFBIG, an ordinary write failure that
+  // names the file, instead of killing the run halfway through one.
+  std::signal(SIGXFSZ, SIG_IGN);
+  // Memory that cannot be had (a limit on the process, many workers) ends the run with one
+  // line and status 1 rather than an abort; so does any other failure of the library.
+  try {
+    return run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fflush(stdout);
+    std::fputs("ftir-reduce: out of memory\n", stderr);
+  } catch (const std::exception& e) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "ftir-reduce: %s\n", e.what());
+  }
+  return 1;
 }

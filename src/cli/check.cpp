@@ -18,6 +18,7 @@
 
 #include "driver/workspace.h"
 #include "report/stop.h"
+#include "spcfile/file_access.h"
 #include "spcfile/file_place.h"
 #include "spcfile/header.h"
 #include "spcfile/layout.h"
@@ -236,9 +237,15 @@ class Checker {
                      (name.front() == ' ' ? " (the leading blank is part of the name)" : ""));
     }
     if (fs::is_directory(status)) return problem("is a folder, not a file");
-    errno = 0;
-    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.string().c_str(), "rb"));
-    if (!file) return problem(std::string("cannot be opened: ") + std::strerror(errno));
+    // Opened as the run opens it: a FIFO with no writer is refused at once, not waited on.
+    const spcfile::OpenedInput opened = spcfile::try_open_input(path.string());
+    if (opened.not_regular) {
+      return problem("is not a regular file (a FIFO, socket or device); the run would stop there");
+    }
+    if (opened.file == nullptr) {
+      return problem(std::string("cannot be opened: ") + std::strerror(opened.error));
+    }
+    const std::unique_ptr<std::FILE, FileCloser> file(opened.file);
     std::array<unsigned char, spcfile::kNewDataOffset> bytes{};
     const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file.get());
     if (std::ferror(file.get())) return problem("cannot be read");
@@ -289,8 +296,8 @@ class Checker {
     }
     // An interferogram stored with its X axis in wavenumbers from 0 ends at the folding
     // wavenumber, wref * sampr / 2.
-    if (firstx == 0.0 && xunits == 1 && lastx > 0.0 && std::isfinite(lastx)) {
-      const double implied = 2.0 * lastx / p.sampr;
+    if (const std::optional<double> laser = spcfile::laser_from_x(d.x, p.sampr)) {
+      const double implied = *laser;
       if (std::fabs(implied - p.wref) > kLaserTolerance * p.wref) {
         problem("has X from 0 to " + derived_text(lastx) +
                 " cm-1, which implies a laser wavenumber of " + derived_text(implied, 9) +

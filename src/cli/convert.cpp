@@ -64,6 +64,8 @@ void convert_read(const Settings& settings, driver::Workspace& ws, const report:
   options.auto_side = settings.sides == Sides::kAuto;
   options.keep_curves = settings.keep_curves;
   options.road = driver::Road::kCommandLine;
+  options.refuse_truncated = !settings.allow_truncated;
+  options.refuse_without_centerburst = !settings.allow_no_centerburst;
   driver::convert_interferogram(report, clock, params, ws, fname, read.ig, out.record, options);
   out.res_left = params.res;
 }

@@ -285,7 +285,7 @@ Command parse_options(int argc, const char* const* argv, int cores) {
       ->type_name("LOW:HIGH");
   app.add_option("--laser", laser,
                  "reference wavenumber wref, cm-1 (default: from each file's X range, first X "
-                 "0 cm-1 and last X wref*sampr/2, where it states one)")
+                 "0 cm-1 (within 1e-9 of last X) and last X wref*sampr/2, where it states one)")
       ->type_name("CM-1");
   app.add_option("--sampr", sampr, "sampling factor")->default_str("1")->type_name("F");
   app.add_option("--points", points,
@@ -294,6 +294,12 @@ Command parse_options(int argc, const char* const* argv, int cores) {
       ->type_name("N");
   app.add_flag("--no-res", s.no_res, "single-sided spectra do not honour --res (ires 0)");
   app.add_flag("--phase-files", s.phase_files, "also write the phase files .phz and .shr");
+  app.add_flag("--allow-truncated", s.allow_truncated,
+               "convert a file that holds fewer points than its header declares (skipped "
+               "otherwise)");
+  app.add_flag("--allow-no-centerburst", s.allow_no_centerburst,
+               "convert a file whose samples show no centerburst, as a spectrum's do (skipped "
+               "otherwise; see README)");
   app.add_flag("--carry-resolution", s.carry_resolution,
                "each file starts from the resolution the previous file left, as in a red.dat run");
   app.add_option("--log", s.log_path, "write the full report, as red.out holds it")
@@ -394,6 +400,14 @@ Command parse_options(int argc, const char* const* argv, int cores) {
     }
   }
   if (s.outdir.empty()) refuse("--out", s.outdir, "is not a folder name");
+  // Output names are made as a red.dat run makes them (OUTNAM), which takes a folder holding
+  // a backslash for a DOS one and joins with "\": the spectra would land beside the folder
+  // created, under names holding the backslash.
+  if (s.outdir.find('\\') != std::string::npos) {
+    refuse("--out", s.outdir,
+           "holds a backslash, which output names take for a DOS folder separator (the "
+           "spectra would land beside the folder); name the folder with /");
+  }
   if (s.report_path.empty() && app.count("--report") > 0) {
     refuse("--report", s.report_path, "is not a file name");
   }

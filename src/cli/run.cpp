@@ -4,12 +4,16 @@
 #include <charconv>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
+#include <system_error>
 #include <thread>
 #include <tuple>
 #include <utility>
@@ -113,7 +117,17 @@ void convert_in_order(const Settings& settings, const report::Clock& clock,
   std::condition_variable changed;
   std::size_t next = 0;   // the next file a worker takes
   std::size_t shown = 0;  // files handed to `take`
-  auto work = [&] {
+  // What ended a worker (its storage, or a file's outcome, could not be allocated): no worker
+  // starts a further file, and this thread throws it on.
+  std::exception_ptr failure;
+  auto stop_workers = [&] {
+    {
+      const std::lock_guard lock(mutex);
+      next = n;
+    }
+    changed.notify_all();
+  };
+  auto work_files = [&] {
     auto ws = std::make_unique<driver::Workspace>();
     for (;;) {
       std::size_t i = 0;
@@ -131,13 +145,40 @@ void convert_in_order(const Settings& settings, const report::Clock& clock,
       changed.notify_all();
     }
   };
+  auto work = [&] {
+    try {
+      work_files();
+    } catch (const std::exception&) {
+      {
+        const std::lock_guard lock(mutex);
+        if (!failure) failure = std::current_exception();
+      }
+      stop_workers();
+    }
+  };
   std::vector<std::jthread> threads;
-  for (std::size_t w = 0; w < std::min(workers, n); ++w) threads.emplace_back(work);
+  // Leaving by an exception, this thread first stops the workers, so that joining them ends.
+  struct StopOnThrow {
+    const decltype(stop_workers)& stop;
+    int uncaught = std::uncaught_exceptions();
+    ~StopOnThrow() {
+      if (std::uncaught_exceptions() > uncaught) stop();
+    }
+  } const stop_on_throw{stop_workers};
+  for (std::size_t w = 0; w < std::min(workers, n); ++w) {
+    try {
+      threads.emplace_back(work);
+    } catch (const std::system_error&) {  // no more threads: those started do the work
+      if (threads.empty()) throw;
+      break;
+    }
+  }
   for (std::size_t i = 0; i < n; ++i) {
     FileOutcome out;
     {
       std::unique_lock lock(mutex);
-      changed.wait(lock, [&] { return done[i].has_value(); });
+      changed.wait(lock, [&] { return done[i].has_value() || failure; });
+      if (!done[i]) std::rethrow_exception(failure);
       out = std::move(*done[i]);
       done[i].reset();
       shown = i + 1;

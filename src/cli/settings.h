@@ -23,6 +23,8 @@ struct Settings : driver::ConversionSettings {
   std::string report_path;        // empty: no page of the run
   bool quiet = false;
   bool keep_curves = false;        // the records also keep every written curve (for a page)
+  bool allow_truncated = false;       // convert a file holding fewer points than it declares
+  bool allow_no_centerburst = false;  // convert samples that show no centerburst
   int jobs = 1;   // workers
   int shard = 1;  // this run converts every shard_count-th file from shard
   int shard_count = 1;

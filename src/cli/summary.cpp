@@ -247,6 +247,12 @@ RedDatText equivalent_red_dat(const Settings& settings, std::span<const FileJob>
     if (!job.refusal.empty() || (out.wref == 0.0 && !settings.laser)) {
       return none(job.name + ": a red.dat run would not skip it for the same reason");
     }
+    using values::Refusal;
+    if (out.record.refusal == Refusal::kTruncated ||
+        out.record.refusal == Refusal::kNoCenterburst) {
+      return none(job.name + ": a red.dat run would convert it (see --allow-truncated and " +
+                  "--allow-no-centerburst)");
+    }
     if (out.wref != 0.0) {
       if (wref && *wref != out.wref) return none("the files state different laser wavenumbers");
       wref = out.wref;

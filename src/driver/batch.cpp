@@ -36,6 +36,10 @@ void convert_interferogram(report::Report& report, const report::Clock& clock,
     record.status = FileStatus::kCounted;
     return;
   }
+  if (options.refuse_truncated && ig.points_held < ig.declared_points) {
+    return refuse(road, report, record, fname,
+                  {values::Refusal::kTruncated, {}, ig.points_held, ig.declared_points});
+  }
   if (npts == 0) {
     return refuse(road, report, record, fname, {values::Refusal::kNoPoints, {}, 0, 0});
   }
@@ -48,6 +52,11 @@ void convert_interferogram(report::Report& report, const report::Clock& clock,
   constexpr std::string_view kCenterFormat = "(' Centerburst located at ',I10)";
   report.console(kCenterFormat, {jmax});
   report.log(kCenterFormat, {jmax});
+  const std::span<const double> prepared =
+      std::span<const double>(ws.yin).first(static_cast<std::size_t>(npts));
+  if (options.refuse_without_centerburst && !centerburst_shape(prepared, jmax).shown) {
+    return refuse(road, report, record, fname, {values::Refusal::kNoCenterburst, {}, 0, 0});
+  }
 
   const transform::PathRequest req{.sampr = params.sampr,
                                    .wlref = params.wlref,

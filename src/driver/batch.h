@@ -32,6 +32,11 @@ struct FileOptions {
   // The run's output names, checked before each file is written (none: not checked).
   spcfile::OutputClaims* outputs = nullptr;
   bool write_files = true;  // false: a conversion in memory; the record keeps the curves
+  // Refusals of the command line, which a red.dat run does not make: a file that ends
+  // before the points its header declares (kTruncated), samples that show no centerburst
+  // (kNoCenterburst, see centerburst_shape). Neither applies to the count-only mode.
+  bool refuse_truncated = false;
+  bool refuse_without_centerburst = false;
 };
 
 // What a reader made of a file: the interferogram (its samples in the workspace's yin), or

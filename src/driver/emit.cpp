@@ -65,6 +65,7 @@ void refuse(Road road, report::Report& report, FileRecord& record, std::string_v
   if (road != Road::kMemory) report.skipped(fname, reason);
   record.status = FileStatus::kSkipped;
   record.reason = reason;
+  record.refusal = refused.code;
 }
 
 bool emit_phase_files(EmitContext& ctx, const transform::PhaseOutcome& phase) {

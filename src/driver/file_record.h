@@ -3,8 +3,11 @@
 // command line's summary and the page of a run read it. Nobody parses printed lines.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "values/refusal.h"
 
 namespace ftir::driver {
 
@@ -41,8 +44,9 @@ struct FileRecord {
   double peak = 0.0;                 // largest magnitude of the spectrum written
   std::vector<std::string> outputs;  // every file written for this input, in writing order
   FileStatus status = FileStatus::kSkipped;
-  std::string reason;         // the skip reason or stop text; empty when converted
-  double milliseconds = 0.0;  // wall time of the whole file, filled by the caller
+  std::string reason;             // the skip reason or stop text; empty when converted
+  std::optional<values::Refusal> refusal;  // the refusal a skip came from
+  double milliseconds = 0.0;      // wall time of the whole file, filled by the caller
   // Filled only when the run asks for curves (the page): the spectrum as written and,
   // single-sided, the phase angle on its coarse grid.
   Curve spectrum;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <random>
 
 #include "report/escape.h"
@@ -37,6 +38,30 @@ std::string random_suffix() {
   return suffix;
 }
 
+// The temporary name of `target` with `suffix` ("<6 letters>"): "<target>.<suffix>.tmp",
+// its last component shortened to NAME_MAX bytes where it would be longer. The cut backs off
+// over UTF-8 continuation bytes, so that the name stays whole characters. Two targets
+// whose long names share their first NAME_MAX - 11 bytes may get the same shortened part;
+// the letters and O_EXCL keep their temporary files apart.
+std::string temporary_name(std::string_view target, std::string_view suffix) {
+  const std::size_t slash = target.rfind('/');
+  const std::size_t base_start = slash == std::string_view::npos ? 0 : slash + 1;
+  const std::size_t added = 1 + suffix.size() + 4;  // "." suffix ".tmp"
+  static_assert(NAME_MAX > 16);
+  std::size_t base_end = target.size();
+  if (base_end - base_start + added > NAME_MAX) {
+    base_end = base_start + (NAME_MAX - added);
+    while (base_end > base_start && (static_cast<unsigned char>(target[base_end]) & 0xC0) == 0x80) {
+      --base_end;
+    }
+  }
+  std::string path(target.substr(0, base_end));
+  path += '.';
+  path += suffix;
+  path += ".tmp";
+  return path;
+}
+
 }  // namespace
 
 OpenedInput try_open_input(std::string_view name) {
@@ -49,26 +74,28 @@ OpenedInput try_open_input(std::string_view name) {
   // Non-blocking, so that a FIFO with no writer is refused at once instead of hanging here.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
-    opened.problem = file_error_text("Cannot open", name, errno);
+    opened.error = errno;
+    opened.problem = file_error_text("Cannot open", name, opened.error);
     return opened;
   }
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
-    const int error = errno;
+    opened.error = errno;
     ::close(fd);
-    opened.problem = file_error_text("Cannot read", name, error);
+    opened.problem = file_error_text("Cannot read", name, opened.error);
     return opened;
   }
   if (!S_ISREG(st.st_mode)) {
     ::close(fd);
+    opened.not_regular = true;
     opened.problem = "Cannot read " + report::escape_controls(name) + ": not a regular file";
     return opened;
   }
   opened.file = ::fdopen(fd, "rb");
   if (opened.file == nullptr) {
-    const int error = errno;
+    opened.error = errno;
     ::close(fd);
-    opened.problem = file_error_text("Cannot open", name, error);
+    opened.problem = file_error_text("Cannot open", name, opened.error);
   }
   return opened;
 }
@@ -85,7 +112,7 @@ std::optional<FileId> file_id(std::string_view name, bool follow_links, bool reg
 TempFile::TempFile(std::string target) : target_(std::move(target)) {
   if (target_.find('\0') != std::string::npos) stop_on_nul("Cannot write", target_);
   for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
-    std::string path = target_ + '.' + random_suffix() + ".tmp";
+    std::string path = temporary_name(target_, random_suffix());
     // O_EXCL with O_CREAT never opens an existing name, a link included; the mode is the
     // one an ordinary new file gets (0666 less the umask).
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);

@@ -16,10 +16,14 @@ namespace ftir::spcfile {
 // Opens `name` for reading. Without a file, `problem` is the text a run stops or skips
 // with: "Cannot open <name>: <reason>" when it cannot be opened (a name holding a NUL byte
 // included) and "Cannot read <name>: not a regular file" for a FIFO, socket, device or
-// directory. The caller closes the file.
+// directory. The caller closes the file. `error` and `not_regular` say the same for a
+// caller that words its own messages: the errno of the call that failed (0 otherwise), and
+// whether the name stands for something other than a regular file.
 struct OpenedInput {
   std::FILE* file = nullptr;
   std::string problem;
+  int error = 0;
+  bool not_regular = false;
 };
 OpenedInput try_open_input(std::string_view name);
 
@@ -39,8 +43,11 @@ std::optional<FileId> file_id(std::string_view name, bool follow_links = true,
                               bool regular_only = false);
 
 // A temporary file beside `target`, named "<target>.<6 letters or digits>.tmp", created
-// exclusively (never an existing name, never through a link). It is closed and removed on
-// every way out unless commit() renamed it over the target.
+// exclusively (never an existing name, never through a link). Where that name would pass
+// the system's limit of NAME_MAX bytes for one component, the target's last component is
+// cut short in it (never within a UTF-8 character), so that any name the system takes as a
+// target can be written. It is closed and removed on every way out unless commit() renamed
+// it over the target.
 class TempFile {
  public:
   // Creates it; a failure stops the run with "Cannot write <target>: <reason>" (exit 1).

@@ -109,7 +109,10 @@ double sample_factor(SampleKind kind, int exponent) {
 
 std::optional<double> laser_from_x(const values::XAxisFacts& x, double sampr) {
   constexpr int kWavenumbers = 1;
-  if (x.first != 0.0 || x.units != kWavenumbers || !(x.last > 0.0)) return std::nullopt;
+  // Written this way round, a NaN first X starts nowhere.
+  if (x.units != kWavenumbers || !(x.last > 0.0) || !(std::fabs(x.first) <= kZeroFirstX * x.last)) {
+    return std::nullopt;
+  }
   const double wref = 2.0 * x.last / sampr;
   if (!std::isfinite(wref)) return std::nullopt;
   return wref;

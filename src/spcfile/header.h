@@ -65,10 +65,17 @@ bool looks_like_spc(std::span<const unsigned char> first_bytes);
 // samples are not scaled; theirs comes out 0 and goes unused.
 double sample_factor(SampleKind kind, int exponent);
 
+// How close to 0 a first X must lie, as a fraction of the last X, for the axis to start at
+// 0 cm-1: far above the rounding left by an instrument that computes first X (IG_MULTI's
+// traces hold -7.99e-14 before 7900.4, a fraction of 1e-17), far below one sample step (a
+// fraction 1 / (npts - 1), above 3.7e-6 for any record the run holds).
+inline constexpr double kZeroFirstX = 1e-9;
+
 // The laser wavenumber (cm-1) an interferogram's X axis states: stored in wavenumbers (X
-// unit code 1) from first X exactly 0, the last X is the folding wavenumber wref * sampr / 2,
-// so wref is 2 * last / sampr. Nothing when the axis says nothing of the laser (another
-// first X or unit, a last X not above 0) or the quotient is not finite.
+// unit code 1) from first X 0 (|first X| <= kZeroFirstX * last X), the last X is the folding
+// wavenumber wref * sampr / 2, so wref is 2 * last / sampr. Nothing when the axis says
+// nothing of the laser (another first X or unit, a last X not above 0) or the quotient is
+// not finite.
 std::optional<double> laser_from_x(const values::XAxisFacts& x, double sampr);
 
 }  // namespace ftir::spcfile

@@ -216,6 +216,7 @@ SpcRead read_spc(std::string_view fname, double xlo, double xhi, int nmax, std::
   read.ig.spare1 = d.spare1;
   read.spare2 = d.spare2;
   read.ig.declared_points = static_cast<int>(d.declared);
+  read.ig.points_held = read.ig.declared_points;
   read.ig.xinc = d.xinc;
   read.ig.x = d.x;
   if (d.refused) return refuse(*d.refused);
@@ -258,7 +259,10 @@ SpcRead read_spc(std::string_view fname, double xlo, double xhi, int nmax, std::
       npts += static_cast<int>(count);
     }
     i = end;
-    if (got < wanted) break;  // end of file
+    if (got < wanted) {  // end of file: it holds the points before i
+      read.ig.points_held = static_cast<int>(i - 1);
+      break;
+    }
   }
   read.ig.samples = yin.first(static_cast<std::size_t>(npts));
   if (!std::isnan(sum)) read.ig.sum = sum;

@@ -29,8 +29,11 @@ struct Interferogram {
   // The sum of the samples, when the reader could take it exactly on its way (then any
   // order of the adds gives these bits, the order of the index included).
   std::optional<double> sum;
-  int declared_points = 0;  // what the header declares
-  double xinc = 0.0;        // X increment between successive samples of the file
+  int declared_points = 0;         // what the header declares
+  // The declared points whose data the file holds: declared_points unless the file ends
+  // before the last point the reader keeps (then the points up to where it ends).
+  int points_held = 0;
+  double xinc = 0.0;               // X increment between successive samples of the file
   XAxisFacts x;
   std::optional<double> laser;  // cm-1, where the format stores the laser itself
   // Header fields a written spectrum carries over from its interferogram.

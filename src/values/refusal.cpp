@@ -7,7 +7,7 @@
 namespace ftir::values {
 namespace {
 
-constexpr std::array<RefusalText, 19> kTexts = {{
+constexpr std::array<RefusalText, 21> kTexts = {{
     {"", "", "", false},  // kCannotOpen: the detail; a classic run stops with it
     {"this file format is not supported (several traces, an X array or the compatibility flag)",
      "(' This file format is not supported')", "Program terminating", true},
@@ -35,8 +35,13 @@ constexpr std::array<RefusalText, 19> kTexts = {{
     {"Crash", "", "Crash", false},
     {"its values are too small or too large for the SPC file's scale factor", "", "", false},
     {"", "", "", false},  // kOutputClaimed: the detail
+    // kTruncated: the reason is both counts, then this (see skip_text).
+    {"--allow-truncated converts the points it holds", "", "", false},
+    {"its samples show no centerburst (a spectrum, not an interferogram?); "
+     "--allow-no-centerburst converts it",
+     "", "", false},
 }};
-static_assert(kTexts.size() == static_cast<std::size_t>(Refusal::kOutputClaimed) + 1);
+static_assert(kTexts.size() == static_cast<std::size_t>(Refusal::kNoCenterburst) + 1);
 
 }  // namespace
 
@@ -47,7 +52,12 @@ const RefusalText& text_of(Refusal r) {
 }
 
 std::string Refused::skip_text() const {
-  return detail.empty() ? std::string(text_of(code).skip) : detail;
+  if (!detail.empty()) return detail;
+  if (code == Refusal::kTruncated) {
+    return "the header declares " + std::to_string(required) + " points, the file holds " +
+           std::to_string(capacity) + "; " + std::string(text_of(code).skip);
+  }
+  return std::string(text_of(code).skip);
 }
 
 }  // namespace ftir::values

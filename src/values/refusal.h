@@ -10,25 +10,28 @@
 namespace ftir::values {
 
 enum class Refusal {
-  kCannotOpen,          // the file cannot be opened or read (the detail names it and why)
-  kUnsupportedLayout,   // several traces, an X array or the compatibility flag
-  kMsbFirst,            // new format with the most significant byte first
-  kTooManyPoints,       // more points than the working storage holds
-  kFewPoints,           // the header declares fewer than 2 points
-  kNotFinite,           // a sample is NaN or infinite
-  kNoPoints,            // nothing was read
-  kNoLaser,             // no laser wavenumber stated or given
-  kUnusableSpacing,     // the laser and sampling factor give no usable sample spacing
-  kCenterburstLast,     // double-sided: nothing after the centerburst
-  kFewSegmentSamples,   // double-sided: the resolution leaves fewer than 2 samples a side
-  kCenterburstFirst3,   // single-sided: no phase piece of 4 points
-  kFewTransformPoints,  // single-sided: fewer than 2 transform points
-  kNoSignal,            // the spectrum's energy is zero
-  kTooLarge,            // the energies overflow
-  kEmptyRange,          // no spectrum point between wlow and whigh
-  kPhaseGrid,           // a spectrum point lies outside the phase grid
-  kScaleFactor,         // the writer's exponent cannot represent the values
-  kOutputClaimed,       // the output name is taken (the detail says by whom)
+  kCannotOpen,           // the file cannot be opened or read (the detail names it and why)
+  kUnsupportedLayout,    // several traces, an X array or the compatibility flag
+  kMsbFirst,             // new format with the most significant byte first
+  kTooManyPoints,        // more points than the working storage holds
+  kFewPoints,            // the header declares fewer than 2 points
+  kNotFinite,            // a sample is NaN or infinite
+  kNoPoints,             // nothing was read
+  kNoLaser,              // no laser wavenumber stated or given
+  kUnusableSpacing,      // the laser and sampling factor give no usable sample spacing
+  kCenterburstLast,      // double-sided: nothing after the centerburst
+  kFewSegmentSamples,    // double-sided: the resolution leaves fewer than 2 samples a side
+  kCenterburstFirst3,    // single-sided: no phase piece of 4 points
+  kFewTransformPoints,   // single-sided: fewer than 2 transform points
+  kNoSignal,             // the spectrum's energy is zero
+  kTooLarge,             // the energies overflow
+  kEmptyRange,           // no spectrum point between wlow and whigh
+  kPhaseGrid,            // a spectrum point lies outside the phase grid
+  kScaleFactor,          // the writer's exponent cannot represent the values
+  kOutputClaimed,        // the output name is taken (the detail says by whom)
+  // Refused by the command line alone (the classic run converts what it reads):
+  kTruncated,            // the file ends before the points its header declares
+  kNoCenterburst,        // the samples show no centerburst: a spectrum, not an interferogram
 };
 
 // The texts of a refusal. `skip`: the reason of a skip line (empty where only the detail
@@ -48,7 +51,9 @@ const RefusalText& text_of(Refusal r);
 struct Refused {
   Refusal code = Refusal::kCannotOpen;
   std::string detail;  // replaces the table's skip text where set (names, errors, owners)
-  int capacity = 0;    // kTooManyPoints: the storage's capacity and the points required
+  // kTooManyPoints: the storage's capacity and the points required; kTruncated: the points
+  // the file holds and the points its header declares.
+  int capacity = 0;
   int required = 0;
 
   // The reason a skip line, a summary or an exception gives.

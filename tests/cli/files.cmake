@@ -15,3 +15,8 @@ if(FTIR_TOOLS)
   set_tests_properties(slurm_array_job PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 400
                                                   LABELS "cli;slurm")
 endif()
+
+# The command line's refusals, calibrated on interferograms from the generator.
+if(FTIR_TOOLS)
+  list(APPEND TEST_SOURCES tests/cli/refusals_test.cpp)
+endif()

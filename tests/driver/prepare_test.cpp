@@ -73,5 +73,27 @@ TEST(PrepareTest, MatchesThePlainRuleBitForBit) {
   }
 }
 
+// The shape of the centerburst by hand: within 8 samples of jmax, the deepest sample of the
+// other sign over |y(jmax)| and |sum| over the sum of magnitudes.
+TEST(PrepareTest, CenterburstShapeByHand) {
+  std::vector<double> reach(20, 0.0);  // jmax 11; 8 before it counts, 9 before or after not
+  reach[10] = 4.0, reach[2] = -4.0, reach[1] = -8.0, reach[19] = -2.0;
+  const struct {
+    std::vector<double> y;
+    int jmax;
+    double opposite, residue;
+    bool shown;
+  } cases[] = {{{0.0, 1.0, -2.0, 4.0, -1.0, 0.0}, 4, 0.5, 0.25, true},
+               {{1.0, 2.0, 4.0, 2.0, 1.0}, 3, 0.0, 1.0, false},
+               {reach, 11, 1.0, 0.0, true},
+               {{0.0, 0.0, 0.0}, 1, 0.0, 0.0, true}};  // no signal: the paths refuse it
+  for (const auto& c : cases) {
+    const CenterburstShape shape = centerburst_shape(c.y, c.jmax);
+    EXPECT_EQ(shape.opposite, c.opposite) << c.y.size();
+    EXPECT_EQ(shape.residue, c.residue) << c.y.size();
+    EXPECT_EQ(shape.shown, c.shown) << c.y.size();
+  }
+}
+
 }  // namespace
 }  // namespace ftir::driver

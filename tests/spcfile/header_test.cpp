@@ -200,6 +200,7 @@ TEST(HeaderDescription, LooksLikeSpcByTheVersionByte) {
   }
 }
 
+// First X counts as 0 within 1e-9 of the last X, rounding left by instruments included.
 TEST(LaserFromX, TwiceTheLastXOverSamprForAnAxisInWavenumbersFromZero) {
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -213,7 +214,12 @@ TEST(LaserFromX, TwiceTheLastXOverSamprForAnAxisInWavenumbersFromZero) {
       {"cm-1 from 0", {0.0, 7898.5, 1}, 1.0, 15797.0},
       {"sampr 2", {0.0, 7898.5, 1}, 2.0, 7898.5},
       {"first X -0", {-0.0, 4096.0, 1}, 4.0, 2048.0},
-      {"first X not 0", {1.0e-300, 7898.5, 1}, 1.0, std::nullopt},
+      {"first X as IG_MULTI's traces hold it", {-7.99e-14, 7900.41175, 1}, 1.0, 15800.8235},
+      {"first X half the tolerance", {4.096e-6, 8192.0, 1}, 1.0, 16384.0},
+      {"first X -half the tolerance", {-4.096e-6, 8192.0, 1}, 2.0, 8192.0},
+      {"first X twice the tolerance", {1.6384e-5, 8192.0, 1}, 1.0, std::nullopt},
+      {"first X -twice the tolerance", {-1.6384e-5, 8192.0, 1}, 1.0, std::nullopt},
+      {"first X NaN", {nan, 8192.0, 1}, 1.0, std::nullopt},
       {"another unit", {0.0, 7898.5, 0}, 1.0, std::nullopt},
       {"last X 0", {0.0, 0.0, 1}, 1.0, std::nullopt},
       {"last X below 0", {0.0, -7898.5, 1}, 1.0, std::nullopt},

@@ -3,6 +3,8 @@
 // measurement on from them: traces split out of a multi-trace file, co-added interferograms,
 // transmittance or absorbance, JCAMP-DX exchange files.
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
@@ -41,7 +43,10 @@ Reads SPC files, old format (0x4D) and new format (0x4B), as the converter reads
   jcamp   FILE -o OUT.jdx             a JCAMP-DX 5.01 file of a spectrum
 
 A file that cannot be read, or a request that cannot be honoured, gives one line on
-standard error and exit status 1.
+standard error and exit status 1. Only regular files are read (a FIFO or a device is
+refused at once), of at most 5400512 bytes: the largest file holding no more points
+than the converter's 270000, however they are split into traces (a 512-byte header,
+then traces of 2 points or more, each a 32-byte subheader, then 4 bytes a point).
 )";
 
 struct Command {
@@ -92,6 +97,10 @@ int main(int argc, char** argv) {
     return run(argc, argv);
   } catch (const ToolError& e) {
     std::fprintf(stderr, "spc-tool: %s\n", e.what());
-    return 1;
+  } catch (const std::bad_alloc&) {  // many large files under a limit on the process's memory
+    std::fputs("spc-tool: out of memory\n", stderr);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "spc-tool: %s\n", e.what());
   }
+  return 1;
 }

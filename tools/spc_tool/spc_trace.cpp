@@ -1,10 +1,13 @@
 // Reading one SPC file for spc-tool: its header, and its points as the converter reads them.
 #include "spc_tool/spc_trace.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -13,6 +16,7 @@
 #include <utility>
 
 #include "spcfile/bytes.h"
+#include "spcfile/file_access.h"
 
 namespace ftir::spctool {
 namespace {
@@ -28,15 +32,30 @@ struct FileCloser {
   throw ToolError(path + ": " + reason);
 }
 
+// The whole file, opened as the converter opens its inputs (never blocking, regular files
+// only) and read no further than one byte past kMaxFileBytes, so that a file growing while
+// it is read costs no more memory than the largest one taken.
 std::vector<unsigned char> read_all(const std::string& path) {
-  errno = 0;
-  const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) fail(path, std::strerror(errno != 0 ? errno : ENOENT));
+  const spcfile::OpenedInput opened = spcfile::try_open_input(path);
+  if (opened.not_regular) fail(path, "not a regular file (a FIFO, socket or device)");
+  if (opened.file == nullptr) fail(path, std::strerror(opened.error != 0 ? opened.error : ENOENT));
+  const std::unique_ptr<std::FILE, FileCloser> file(opened.file);
+  const auto too_large = [&path](const std::string& size) {
+    fail(path, size + "more than the " + std::to_string(kMaxFileBytes) +
+                   " bytes spc-tool reads (see spc-tool --help)");
+  };
+  struct stat st {};
+  if (::fstat(::fileno(file.get()), &st) == 0 &&
+      static_cast<std::uintmax_t>(st.st_size) > kMaxFileBytes) {
+    too_large(std::to_string(st.st_size) + " bytes, ");
+  }
   std::vector<unsigned char> bytes;
   std::array<unsigned char, 65536> chunk{};
   while (true) {
+    errno = 0;
     const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
     bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
+    if (bytes.size() > kMaxFileBytes) too_large("");
     if (got < chunk.size()) {
       if (std::ferror(file.get())) fail(path, std::strerror(errno != 0 ? errno : EIO));
       return bytes;

@@ -9,6 +9,7 @@
 
 #include "spcfile/header.h"
 #include "spcfile/layout.h"
+#include "values/interferogram.h"
 
 namespace ftir::spctool {
 
@@ -19,6 +20,17 @@ class ToolError : public std::runtime_error {
 };
 
 using SampleKind = spcfile::SampleKind;
+
+// The largest file spc-tool reads, in bytes: the largest a file can be that holds no more
+// points than the converter's capacity (values::kCapacity), however they are split into
+// traces. The new format's 512-byte header, then as many traces as the points allow (2
+// points at least each, the fewest split and coadd take), each a 32-byte subheader, then
+// every point in 4 bytes: 512 + 135000 * 32 + 270000 * 4. A larger file is refused unread.
+inline constexpr std::size_t kMaxFileBytes =
+    spcfile::kNewHeaderBytes +
+    static_cast<std::size_t>(values::kCapacity / 2) * spcfile::kSubheaderBytes +
+    static_cast<std::size_t>(values::kCapacity) * 4;
+static_assert(kMaxFileBytes == 5400512);  // the number spc-tool --help states
 
 struct Trace {
   std::string path;                  // as given
@@ -49,8 +61,9 @@ struct Trace {
 };
 
 // Reads the header of `path`. Throws ToolError when the file cannot be read or ends inside
-// its header. Refused variants (several traces, X arrays, most significant byte first) are
-// read as far as their header goes, for `info`.
+// its header, is not a regular file (a FIFO or device is refused at once, never waited on
+// or read) or is larger than kMaxFileBytes. Refused variants (several traces, X arrays,
+// most significant byte first) are read as far as their header goes, for `info`.
 Trace read_trace(const std::string& path);
 
 // As read_trace, for a file whose bytes are already in memory; `path` names it in messages.

@@ -2,6 +2,8 @@
 // SPC file, for trying the converter on data whose answer is known.
 #include <charconv>
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -302,6 +304,10 @@ int main(int argc, char** argv) {
     return run(argc, argv);
   } catch (const SynthError& e) {
     std::fprintf(stderr, "make-interferogram: %s\n", e.what());
-    return 1;
+  } catch (const std::bad_alloc&) {  // a record too large for the memory left to the process
+    std::fputs("make-interferogram: out of memory\n", stderr);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "make-interferogram: %s\n", e.what());
   }
+  return 1;
 }
