@@ -4,6 +4,7 @@
 #include <charconv>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include <thread>
 #include <utility>
 
+#include "cli/interrupts.h"
 #include "cli/run_page.h"
 #include "cli/summary.h"
 #include "driver/workspace.h"
@@ -86,6 +88,19 @@ class LogFile {
   bool failed_ = false;
 };
 
+std::string signal_name(int signal) {
+  switch (signal) {
+    case SIGINT:
+      return "SIGINT";
+    case SIGTERM:
+      return "SIGTERM";
+    case SIGHUP:
+      return "SIGHUP";
+    default:
+      return "signal " + std::to_string(signal);
+  }
+}
+
 std::string fixed(double value, int decimals) {
   char buffer[64];
   const auto result =
@@ -123,14 +138,18 @@ class Progress {
 // one leaves), the files go one after another. Otherwise each of the workers has its own
 // Workspace and takes the next file as it comes free, at most kAhead files per worker
 // beyond the one `take` waits for, so that memory stays flat however long the list.
+// Once a stop signal has arrived no file is started: the files being converted are
+// finished and handed over, so that the files taken are the list's first ones, each whole.
 void convert_in_order(const Settings& settings, const report::Clock& clock,
-                      std::vector<FileJob>& jobs, const std::function<void(FileOutcome)>& take) {
+                      std::vector<FileJob>& jobs, Interrupts& interrupts,
+                      const std::function<void(FileOutcome)>& take) {
   const std::size_t n = jobs.size();
   const auto workers = static_cast<std::size_t>(settings.carry_resolution ? 1 : settings.jobs);
   if (workers <= 1 || n <= 1) {
     auto ws = std::make_unique<driver::Workspace>();
     double res = settings.res;
     for (FileJob& job : jobs) {
+      if (interrupts.poll() != 0) return;
       if (settings.carry_resolution) job.res_request = res;
       FileOutcome out = convert_file(settings, *ws, clock, job);
       res = out.res_left;
@@ -144,14 +163,18 @@ void convert_in_order(const Settings& settings, const report::Clock& clock,
   std::condition_variable changed;
   std::size_t next = 0;   // the next file a worker takes
   std::size_t shown = 0;  // files handed to `take`
+  bool stopping = false;  // a stop signal has arrived: no file is started any more
   auto work = [&] {
     auto ws = std::make_unique<driver::Workspace>();
     for (;;) {
+      const bool stop = interrupts.poll() != 0;
       std::size_t i = 0;
       {
         std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return next >= n || next < shown + kAhead * workers; });
-        if (next >= n) return;
+        stopping = stopping || stop;
+        changed.wait(lock,
+                     [&] { return stopping || next >= n || next < shown + kAhead * workers; });
+        if (stopping || next >= n) break;
         i = next++;
       }
       FileOutcome out = convert_file(settings, *ws, clock, jobs[i]);
@@ -161,6 +184,7 @@ void convert_in_order(const Settings& settings, const report::Clock& clock,
       }
       changed.notify_all();
     }
+    changed.notify_all();  // others may wait for a file this one will not start
   };
   std::vector<std::jthread> threads;
   for (std::size_t w = 0; w < std::min(workers, n); ++w) threads.emplace_back(work);
@@ -168,7 +192,8 @@ void convert_in_order(const Settings& settings, const report::Clock& clock,
     FileOutcome out;
     {
       std::unique_lock lock(mutex);
-      changed.wait(lock, [&] { return done[i].has_value(); });
+      changed.wait(lock, [&] { return done[i].has_value() || (stopping && i >= next); });
+      if (!done[i]) return;  // every file started has been handed over
       out = std::move(*done[i]);
       done[i].reset();
       shown = i + 1;
@@ -222,6 +247,8 @@ int run_files(const Settings& settings, const report::Clock& clock, Streams& str
     streams.err.write("ftir-reduce: " + text + "\n");
     return 1;
   };
+  // Before the first thread: the workers inherit the signals held back.
+  Interrupts interrupts;
   // Files the run itself writes must not be inputs either.
   std::set<FileId> inputs;
   for (const std::string& name : settings.files) {
@@ -253,7 +280,7 @@ int run_files(const Settings& settings, const report::Clock& clock, Streams& str
   std::vector<driver::FileRecord> records;
   records.reserve(jobs.size());
   Progress progress(streams.err, streams.err_is_terminal && !settings.quiet, jobs.size());
-  convert_in_order(settings, clock, jobs, [&](FileOutcome out) {
+  convert_in_order(settings, clock, jobs, interrupts, [&](FileOutcome out) {
     progress.clear();
     if (!settings.quiet) streams.out.write(lf_lines(out.console));
     const driver::FileRecord& r = out.record;
@@ -297,7 +324,9 @@ int run_files(const Settings& settings, const report::Clock& clock, Streams& str
     const std::string page_error = write_run_page(settings, clock, records);
     if (!page_error.empty()) status = error(page_error);
   }
-  if (!settings.red_dat_path.empty()) {
+  if (!settings.red_dat_path.empty() && outcomes.size() < jobs.size()) {
+    streams.err.write("ftir-reduce: no red.dat written: the run was interrupted\n");
+  } else if (!settings.red_dat_path.empty()) {
     const RedDatText red = equivalent_red_dat(settings, jobs, outcomes);
     if (red.text.empty()) {
       streams.err.write("ftir-reduce: no red.dat written: " + red.reason + "\n");
@@ -305,6 +334,17 @@ int run_files(const Settings& settings, const report::Clock& clock, Streams& str
       status = error("cannot write " + settings.red_dat_path + ": " + std::strerror(errno));
     }
   }
+  // The status a signal would have given, with the outputs of the files finished left
+  // whole; writes to a closed stream meanwhile are still held back.
+  streams.out.flush();
+  const CaughtSignals caught = interrupts.caught();
+  if (caught.stop != 0) {
+    streams.err.write("ftir-reduce: interrupted by " + signal_name(caught.stop) + " after " +
+                      std::to_string(records.size()) + " of " + std::to_string(jobs.size()) +
+                      " files\n");
+    return 128 + caught.stop;
+  }
+  if (caught.pipe_closed) return 128 + SIGPIPE;
   return status;
 }
 

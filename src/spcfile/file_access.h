@@ -4,6 +4,8 @@
 // library to the system's file calls.
 #pragma once
 
+#include <signal.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -40,7 +42,10 @@ std::optional<FileId> file_id(std::string_view name, bool follow_links = true,
 
 // A temporary file beside `target`, named "<target>.<6 letters or digits>.tmp", created
 // exclusively (never an existing name, never through a link). It is closed and removed on
-// every way out unless commit() renamed it over the target.
+// every way out unless commit() renamed it over the target. While it lives, SIGINT, SIGTERM,
+// SIGHUP and SIGPIPE are held back from its thread: one that ends the program ends it as
+// soon as the file is renamed or removed, never leaving it behind. Made and ended on one
+// thread.
 class TempFile {
  public:
   // Creates it; a failure stops the run with "Cannot write <target>: <reason>" (exit 1).
@@ -57,6 +62,17 @@ class TempFile {
   bool commit();
 
  private:
+  class SignalHold {
+   public:
+    SignalHold();
+    ~SignalHold();
+    SignalHold(const SignalHold&) = delete;
+    SignalHold& operator=(const SignalHold&) = delete;
+
+   private:
+    sigset_t saved_;
+  };
+  SignalHold hold_;  // first: made before the file, ended after it is gone
   std::string target_;
   std::string path_;
   std::FILE* file_ = nullptr;
