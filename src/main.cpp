@@ -24,6 +24,7 @@ class StdStream : public ftir::report::Sink {
     std::fwrite(bytes.data(), 1, bytes.size(), file_);
     if (file_ == stderr) std::fflush(stdout);  // keeps the two in order on one terminal
   }
+  void flush() override { std::fflush(file_); }
 
  private:
   std::FILE* file_;

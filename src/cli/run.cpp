@@ -4,6 +4,7 @@
 #include <charconv>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -18,6 +19,7 @@
 #include <tuple>
 #include <utility>
 
+#include "cli/interrupts.h"
 #include "cli/run_page.h"
 #include "cli/side_outputs.h"
 #include "cli/summary.h"
@@ -91,19 +93,36 @@ class Progress {
   std::chrono::steady_clock::time_point start_;
 };
 
+std::string signal_name(int signal) {
+  switch (signal) {
+    case SIGINT:
+      return "SIGINT";
+    case SIGTERM:
+      return "SIGTERM";
+    case SIGHUP:
+      return "SIGHUP";
+    default:
+      return "signal " + std::to_string(signal);
+  }
+}
+
 // Converts every job and hands each outcome to `take` in file order, on this thread. With
 // one worker, or with --carry-resolution (each file waits for the resolution the previous
 // one leaves), the files go one after another. Otherwise each of the workers has its own
 // Workspace and takes the next file as it comes free, at most kAhead files per worker
 // beyond the one `take` waits for, so that memory stays flat however long the list.
+// Once a stop signal has arrived no file is started: the files being converted are
+// finished and handed over, so that the files taken are the list's first ones, each whole.
 void convert_in_order(const Settings& settings, const report::Clock& clock,
-                      std::vector<FileJob>& jobs, const std::function<void(FileOutcome)>& take) {
+                      std::vector<FileJob>& jobs, Interrupts& interrupts,
+                      const std::function<void(FileOutcome)>& take) {
   const std::size_t n = jobs.size();
   const auto workers = static_cast<std::size_t>(settings.carry_resolution ? 1 : settings.jobs);
   if (workers <= 1 || n <= 1) {
     auto ws = std::make_unique<driver::Workspace>();
     double res = settings.res;
     for (FileJob& job : jobs) {
+      if (interrupts.poll() != 0) return;
       if (settings.carry_resolution) job.res_request = res;
       FileOutcome out = convert_file(settings, *ws, clock, job);
       res = out.res_left;
@@ -127,14 +146,18 @@ void convert_in_order(const Settings& settings, const report::Clock& clock,
     }
     changed.notify_all();
   };
+  bool stopping = false;  // a stop signal has arrived: no file is started any more
   auto work_files = [&] {
     auto ws = std::make_unique<driver::Workspace>();
     for (;;) {
+      const bool stop = interrupts.poll() != 0;
       std::size_t i = 0;
       {
         std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return next >= n || next < shown + kAhead * workers; });
-        if (next >= n) return;
+        stopping = stopping || stop;
+        changed.wait(lock,
+                     [&] { return stopping || next >= n || next < shown + kAhead * workers; });
+        if (stopping || next >= n) break;
         i = next++;
       }
       FileOutcome out = convert_file(settings, *ws, clock, jobs[i]);
@@ -144,6 +167,7 @@ void convert_in_order(const Settings& settings, const report::Clock& clock,
       }
       changed.notify_all();
     }
+    changed.notify_all();  // others may wait for a file this one will not start
   };
   auto work = [&] {
     try {
@@ -177,8 +201,13 @@ void convert_in_order(const Settings& settings, const report::Clock& clock,
     FileOutcome out;
     {
       std::unique_lock lock(mutex);
-      changed.wait(lock, [&] { return done[i].has_value() || failure; });
-      if (!done[i]) std::rethrow_exception(failure);
+      changed.wait(lock, [&] {
+        return done[i].has_value() || failure || (stopping && i >= next);
+      });
+      if (!done[i]) {
+        if (failure) std::rethrow_exception(failure);
+        return;  // stopped: every file started has been handed over
+      }
       out = std::move(*done[i]);
       done[i].reset();
       shown = i + 1;
@@ -247,6 +276,8 @@ int run_files(const Settings& settings, const report::Clock& clock, Streams& str
     streams.err.write("ftir-reduce: " + text + "\n");
     return 1;
   };
+  // Before the first thread: the workers inherit the signals held back.
+  Interrupts interrupts;
   // The side outputs are decided before anything is written: none may replace a file the
   // run reads or writes, or another side output.
   const bool summary_to_stdout = settings.summary_path == "-";
@@ -307,7 +338,7 @@ int run_files(const Settings& settings, const report::Clock& clock, Streams& str
   std::vector<driver::FileRecord> records;
   records.reserve(jobs.size());
   Progress progress(streams.err, streams.err_is_terminal && !quiet, jobs.size());
-  convert_in_order(settings, clock, jobs, [&](FileOutcome out) {
+  convert_in_order(settings, clock, jobs, interrupts, [&](FileOutcome out) {
     progress.clear();
     if (!quiet) streams.out.write(lf_lines(out.console));
     const driver::FileRecord& r = out.record;
@@ -347,7 +378,10 @@ int run_files(const Settings& settings, const report::Clock& clock, Streams& str
   if (summary_to_stdout) streams.out.write(summary_csv(records));
   if (summary.is_open()) finish(summary, json ? summary_json(records) : summary_csv(records));
   if (page_file.is_open()) finish(page_file, run_page(settings, clock, records));
-  if (red_dat.is_open()) {
+  if (red_dat.is_open() && outcomes.size() < jobs.size()) {
+    red_dat.discard();
+    streams.err.write("ftir-reduce: no red.dat written: the run was interrupted\n");
+  } else if (red_dat.is_open()) {
     const RedDatText red = equivalent_red_dat(settings, jobs, outcomes);
     if (red.text.empty()) {
       red_dat.discard();
@@ -356,6 +390,17 @@ int run_files(const Settings& settings, const report::Clock& clock, Streams& str
       finish(red_dat, red.text);
     }
   }
+  // The status a signal would have given, with the outputs of the files finished left
+  // whole; writes to a closed stream meanwhile are still held back.
+  streams.out.flush();
+  const CaughtSignals caught = interrupts.caught();
+  if (caught.stop != 0) {
+    streams.err.write("ftir-reduce: interrupted by " + signal_name(caught.stop) + " after " +
+                      std::to_string(records.size()) + " of " + std::to_string(jobs.size()) +
+                      " files\n");
+    return 128 + caught.stop;
+  }
+  if (caught.pipe_closed) return 128 + SIGPIPE;
   return status;
 }
 

@@ -1,5 +1,7 @@
 #include "report/console.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -8,6 +10,8 @@ namespace ftir::report {
 void StdConsole::write(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); }
 
 void StdConsole::flush() { std::fflush(stdout); }
+
+bool StdConsole::interactive() const { return ::isatty(STDIN_FILENO) == 1; }
 
 std::optional<std::string> StdConsole::read_line(int max_chars) {
   flush();

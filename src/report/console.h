@@ -13,6 +13,8 @@ class Sink {
  public:
   virtual ~Sink() = default;
   virtual void write(std::string_view bytes) = 0;
+  // Makes sure everything written so far has reached the device.
+  virtual void flush() {}
 };
 
 class Console : public Sink {
@@ -22,8 +24,9 @@ class Console : public Sink {
   virtual std::optional<std::string> read_line(int max_chars) = 0;
   // Hands `command` to the system command interpreter and waits for it.
   virtual void run_command(const std::string& command) = 0;
-  // Makes sure everything written so far has reached the device.
-  virtual void flush() {}
+  // True when a person may be typing the input lines (standard input is a terminal): only
+  // then is a line taken for a command. A console says so itself; by default none does.
+  virtual bool interactive() const { return false; }
 };
 
 // Standard output, standard input and std::system.
@@ -32,6 +35,7 @@ class StdConsole : public Console {
   void write(std::string_view bytes) override;
   std::optional<std::string> read_line(int max_chars) override;
   void run_command(const std::string& command) override;
+  bool interactive() const override;
   void flush() override;
 };
 

@@ -33,6 +33,10 @@ namespace {
 constexpr int kPauseLineChars = 128;
 constexpr std::string_view kPausePrompt =
     "Pause - Please enter a blank line (to continue) or a DOS command.";
+// With standard input a file or a pipe the line is a script's or a list's, not a person's
+// command: it is read, so that the run goes on as at a terminal, but never run.
+constexpr std::string_view kCommandNotRun =
+    "The command was not run: standard input is not a terminal";
 }  // namespace
 
 Report::Report(Console& console) : console_sink_(console), console_(console) {}
@@ -93,6 +97,11 @@ void Report::pause() {
   std::size_t keep = line->find_last_not_of(" \t");
   if (keep == std::string::npos) return;
   line->resize(keep + 1);
+  if (!console_sink_.interactive()) {
+    console_sink_.write(kCommandNotRun);
+    console_sink_.write(kLineEnd);
+    return;
+  }
   console_sink_.run_command(*line);
 }
 

@@ -43,7 +43,8 @@ class Report {
   // padded to its 40 columns.
   void skipped(std::string_view name, std::string_view reason);
 
-  // The pause: prompt, one console line; a non-blank line is run as a command.
+  // The pause: prompt, one console line; a non-blank line is run as a command when the
+  // console is interactive, and otherwise answered with a line saying it was not run.
   void pause();
   // Ends a pending console line, then writes `text` and CR LF (the stop text).
   void show_stop_text(std::string_view text);

@@ -1,6 +1,7 @@
 #include "spcfile/file_access.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -108,6 +109,16 @@ std::optional<FileId> file_id(std::string_view name, bool follow_links, bool reg
   if (got != 0 || (regular_only && !S_ISREG(st.st_mode))) return std::nullopt;
   return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
+
+TempFile::SignalHold::SignalHold() {
+  sigset_t held;
+  sigemptyset(&held);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&held, signal);
+  ::pthread_sigmask(SIG_BLOCK, &held, &saved_);
+}
+
+// A signal that came meanwhile is delivered here, as if it had come now.
+TempFile::SignalHold::~SignalHold() { ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
 
 TempFile::TempFile(std::string target) : target_(std::move(target)) {
   if (target_.find('\0') != std::string::npos) stop_on_nul("Cannot write", target_);

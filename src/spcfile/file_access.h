@@ -4,6 +4,8 @@
 // library to the system's file calls.
 #pragma once
 
+#include <signal.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -47,7 +49,9 @@ std::optional<FileId> file_id(std::string_view name, bool follow_links = true,
 // the system's limit of NAME_MAX bytes for one component, the target's last component is
 // cut short in it (never within a UTF-8 character), so that any name the system takes as a
 // target can be written. It is closed and removed on every way out unless commit() renamed
-// it over the target.
+// it over the target. While it lives, SIGINT, SIGTERM, SIGHUP and SIGPIPE are held back
+// from its thread: one that ends the program ends it as soon as the file is renamed or
+// removed, never leaving it behind. Made and ended on one thread.
 class TempFile {
  public:
   // Creates it; a failure stops the run with "Cannot write <target>: <reason>" (exit 1).
@@ -64,6 +68,17 @@ class TempFile {
   bool commit();
 
  private:
+  class SignalHold {
+   public:
+    SignalHold();
+    ~SignalHold();
+    SignalHold(const SignalHold&) = delete;
+    SignalHold& operator=(const SignalHold&) = delete;
+
+   private:
+    sigset_t saved_;
+  };
+  SignalHold hold_;  // first: made before the file, ended after it is gone
   std::string target_;
   std::string path_;
   std::FILE* file_ = nullptr;

@@ -1,5 +1,6 @@
 // A console and a clock for tests: the console keeps every byte written, answers the
-// pause from a list of lines and records the commands it was asked to run.
+// pause from a list of lines, as a person at a terminal would, and records the commands it
+// was asked to run.
 #pragma once
 
 #include <deque>
@@ -23,6 +24,7 @@ class FakeConsole : public report::Console {
     return line;
   }
   void run_command(const std::string& command) override { commands.push_back(command); }
+  bool interactive() const override { return true; }  // as at a terminal
 
   std::string output;
   std::deque<std::string> input;

@@ -1,7 +1,11 @@
-// File identity: what the run's checks of "is this file one of the inputs" rest on.
+// File identity, what the run's checks of "is this file one of the inputs" rest on, and the
+// temporary file's hold on the signals that end the program.
 #include "spcfile/file_access.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "support/spc_images.h"
 
@@ -25,6 +29,34 @@ TEST(FileAccess, FileIdentityNamesTheFileBehindEveryName) {
   EXPECT_TRUE(file_id(dir.path().string()).has_value());
   EXPECT_FALSE(file_id(dir.file("none.spc")).has_value());
   EXPECT_FALSE(file_id(std::string_view(a.c_str(), a.size() + 1)).has_value());  // a NUL byte
+}
+
+// A signal that ends the program while a temporary file lives ends it once the file is
+// renamed or removed: a child process signals itself halfway through writing one.
+TEST(FileAccess, ASignalWaitsUntilTheTemporaryFileIsGone) {
+  for (const bool commit : {true, false}) {
+    SCOPED_TRACE(commit ? "committed" : "abandoned");
+    TempDir dir;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::signal(SIGTERM, SIG_DFL);
+      {
+        spcfile::TempFile temp(dir.file("w.spc"));
+        ::kill(::getpid(), SIGTERM);
+        std::fputs("whole", temp.file());
+        if (commit && temp.close()) temp.commit();
+      }
+      ::_exit(0);  // not reached: the signal ends the child once the file is gone
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    // Only the whole file, or nothing.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), commit);
+    std::error_code none;
+    EXPECT_EQ(std::filesystem::file_size(dir.file("w.spc"), none),
+              commit ? 5 : static_cast<std::uintmax_t>(-1));
+  }
 }
 
 }  // namespace
