@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -299,8 +300,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   // No temporary file is left on any road, and no input is ever written over: not by a
   // spectrum, not by a log, summary, page or saved red.dat.
+  // A writer's temporary name is "<target>.<six letters or digits>.tmp"; a side output the
+  // run was asked to write under such a name is the run's own file.
+  std::vector<fs::path> named;
+  for (const std::string& arg : *args) {
+    const std::size_t equals = arg.find('=');
+    if (arg.starts_with("--") && equals != std::string::npos) {
+      named.push_back((folder.path() / arg.substr(equals + 1)).lexically_normal());
+    }
+  }
   for (const auto& entry : fs::recursive_directory_iterator(folder.path())) {
-    check(entry.path().extension() != ".tmp", "a temporary file was left");
+    const std::string name = entry.path().filename().string();
+    const bool temporary =
+        name.size() > 11 && name.ends_with(".tmp") && name[name.size() - 11] == '.' &&
+        std::all_of(name.end() - 10, name.end() - 4, [](char c) {
+          return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        });
+    const bool asked = std::find(named.begin(), named.end(), entry.path().lexically_normal()) !=
+                       named.end();
+    check(!temporary || asked, "a temporary file was left");
   }
   check(read_all(folder.path() / "red.dat") == red_dat, "red.dat was written over");
   if (split != std::string_view::npos) {
