@@ -114,21 +114,12 @@ PathOutcome double_sided(report::Report& report, const PathRequest& req, double&
 
   // Scale amplitudes by the ratio of interferogram energy to spectrum energy.
   const double e2 = delta * trapezoid_energy(ws.yin, lnum);
-  if (e2 == 0.0) return skip(Refusal::kNoSignal);
-  if (!std::isfinite(e) || !std::isfinite(e2)) {
-    return skip(Refusal::kTooLarge);
-  }
-  const double scale = e / e2;
-
-  ws.title.apply_window(req.iapod);
-  PathOutcome out;
-  out.delta = delta;
-  out.res = resol;
-  out.lnum = lnum;
-  out.energy = e;
-  out.points = scale_and_cut(ws.xin, ws.yin, lnum, delta, scale, req.wlow, req.whigh, &out.peak);
-  if (out.points == 0) out.refused = values::Refused{Refusal::kEmptyRange, {}, 0, 0};
-  return out;
+  PathOutcome facts;
+  facts.delta = delta;
+  facts.res = resol;
+  facts.lnum = lnum;
+  facts.energy = e;
+  return scaled_spectrum(skip, req, ws, facts, e2);
 }
 
 }  // namespace ftir::transform

@@ -103,4 +103,18 @@ int scale_and_cut(std::span<double> xin, std::span<double> yin, int lnum, double
   return ii;
 }
 
+PathOutcome scaled_spectrum(const DegenerateSkip& skip, const PathRequest& req, PathStorage& ws,
+                            PathOutcome facts, double e2) {
+  ws.title.apply_window(req.iapod);
+  const double e = facts.energy;
+  if (e2 == 0.0) return skip(values::Refusal::kNoSignal);
+  if (!std::isfinite(e) || !std::isfinite(e2)) return skip(values::Refusal::kTooLarge);
+  const double scale = e / e2;
+  PathOutcome out = facts;
+  out.points =
+      scale_and_cut(ws.xin, ws.yin, facts.lnum, facts.delta, scale, req.wlow, req.whigh, &out.peak);
+  if (out.points == 0) out.refused = values::Refused{values::Refusal::kEmptyRange, {}, 0, 0};
+  return out;
+}
+
 }  // namespace ftir::transform

@@ -111,6 +111,14 @@ class DegenerateSkip {
   double res_before_;
 };
 
+// The end both paths share, on a spectrum yin(1..lnum) at x = (i - 1) * facts.delta: the
+// window's title, then, unless the energies refuse it (e2, the spectrum's energy, zero:
+// kNoSignal; either not finite: kTooLarge, both through `skip`), the scale e / e2 and the
+// range cut. `facts` holds delta, res, lnum and energy; the outcome adds the points kept
+// and their peak, or kEmptyRange when none is.
+PathOutcome scaled_spectrum(const DegenerateSkip& skip, const PathRequest& req, PathStorage& ws,
+                            PathOutcome facts, double e2);
+
 }  // namespace ftir::transform
 
 namespace ftir::transform {

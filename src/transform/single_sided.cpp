@@ -300,20 +300,12 @@ PathOutcome mertz_transform(report::Report& report, const PathRequest& req, doub
   } catch (const OutsidePhaseGrid&) {
     return skip(Refusal::kPhaseGrid);
   }
-  ws.title.apply_window(req.iapod);
-
-  const double e2 = delta * energy;
-  if (e2 == 0.0) return skip(Refusal::kNoSignal);
-  if (!std::isfinite(e) || !std::isfinite(e2)) return skip(Refusal::kTooLarge);
-  const double scale = e / e2;
-  PathOutcome out;
-  out.delta = delta;
-  out.res = res;
-  out.lnum = lnum;
-  out.energy = e;
-  out.points = scale_and_cut(ws.xin, ws.yin, lnum, delta, scale, req.wlow, req.whigh, &out.peak);
-  if (out.points == 0) out.refused = values::Refused{Refusal::kEmptyRange, {}, 0, 0};
-  return out;
+  PathOutcome facts;
+  facts.delta = delta;
+  facts.res = res;
+  facts.lnum = lnum;
+  facts.energy = e;
+  return scaled_spectrum(skip, req, ws, facts, delta * energy);
 }
 
 }  // namespace ftir::transform
