@@ -16,7 +16,7 @@
 # around it) and a run with no files, the start-up cost. CPU times (user + system) stand
 # next to the wall times: on an idle machine they are about the same, on a shared one they
 # leave out the time the other processes took. Last, when this ftir-reduce has a
-# command line with `-j` (asked of its --help at run time), 700 names of the same file
+# command line with `-j` (asked of its --help at run time), 700 copies of the same file
 # converted with -j 1 and with -j 2 (median of JRUNS runs each), as files per second;
 # otherwise that row says "n/a (no -j)".
 #
@@ -133,7 +133,8 @@ awk -v m="$none_median" -v n="$none_min" -v r="$runs" -v rss="$none_rss" -v c="$
   printf "  no-file run:   median %6.1f ms, fastest %6.1f ms, median CPU %6.1f ms (%d runs), peak RSS %.1f MB\n",
     m / 1e6, n / 1e6, c / 1e6, r, rss / 1024 }'
 
-# -j N over 700 names (links to the one interferogram, so that no two outputs share a name),
+# -j N over 700 copies of the one interferogram (copies: the command line converts a file
+# named twice, by a link too, only once),
 # with the batch's settings on the command line. Prints the median wall time in ns.
 measure_jobs() {
   local jobs_n=$1 k t0 t1
@@ -150,7 +151,7 @@ measure_jobs() {
 
 if "$exe" --help 2>&1 | grep -q -- '--jobs'; then
   mkdir -p "$work/j"
-  for ((k = 1; k <= 700; k++)); do ln -sf "$work/ig.spc" "$work/j/$(printf 'ig%03d.spc' "$k")"; done
+  for ((k = 1; k <= 700; k++)); do cp "$work/ig.spc" "$work/j/$(printf 'ig%03d.spc' "$k")"; done
   j1=$(measure_jobs 1)
   j2=$(measure_jobs 2)
   awk -v a="$j1" -v b="$j2" -v r="$jruns" 'BEGIN {
