@@ -149,7 +149,7 @@ measure_jobs() {
   done | median
 }
 
-if "$exe" --help 2>&1 | grep -q -- '--jobs'; then
+if "$exe" --help 2>&1 | grep -- '--jobs' >/dev/null; then
   mkdir -p "$work/j"
   for ((k = 1; k <= 700; k++)); do cp "$work/ig.spc" "$work/j/$(printf 'ig%03d.spc' "$k")"; done
   j1=$(measure_jobs 1)
