@@ -117,13 +117,15 @@ TEST(CommandLineRefusals, CenterburstRuleCalibration) {
       {"sampr 2, 800-2000", 1024, 0.0, 800, 2000, 2, 0, synth::EnvelopeShape::kPlanck},
   };
   for (const auto& k : kinds) {
-    synth::InterferogramSpec spec{.points = 8192,
-                                  .center = k.center,
-                                  .sampr = k.sampr,
-                                  .source = {k.low, k.high, k.shape, 1300.0, {{1600, 4, 0.9}}},
-                                  .dispersion = k.dispersion,
-                                  .noise = k.noise};
-    records.push_back({k.what, synth::make_interferogram(spec), true});
+    records.push_back({k.what,
+                       synth::make_interferogram(
+                           {.points = 8192,
+                            .center = k.center,
+                            .sampr = k.sampr,
+                            .source = {k.low, k.high, k.shape, 1300.0, {{1600, 4, 0.9}}},
+                            .dispersion = k.dispersion,
+                            .noise = k.noise}),
+                       true});
   }
   for (const char* name : {"IG_SAMP.SPC", "IG_MULTI.SPC", "IG_BKGND.SPC", "KKSAM.SPC",
                            "DOERNER.spc", "test_input.spc", "resolutionPro.spc", "CONTOUR.SPC",
