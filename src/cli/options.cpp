@@ -408,6 +408,13 @@ Command parse_options(int argc, const char* const* argv, int cores) {
            "holds a backslash, which output names take for a DOS folder separator (the "
            "spectra would land beside the folder); name the folder with /");
   }
+  // The output names drop trailing blanks as every name of a run does: the folder created
+  // would keep them and the spectra would be written under a folder that does not exist.
+  if (s.outdir.back() == ' ') {
+    refuse("--out", s.outdir,
+           "ends in a blank, which output names drop (the spectra would be written to a "
+           "folder without it)");
+  }
   if (s.report_path.empty() && app.count("--report") > 0) {
     refuse("--report", s.report_path, "is not a file name");
   }

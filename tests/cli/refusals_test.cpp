@@ -46,6 +46,10 @@ TEST(CommandLineRefusals, WhatWouldBeSilentlyWrongIsSkippedUnlessAllowed) {
        "ftir-reduce: --out: 'a\\b' holds a backslash, which output names take for a DOS folder "
        "separator (the spectra would land beside the folder); name the folder with / (see "
        "ftir-reduce --help)\n"},
+      {1,
+       {"ig.spc", "-o", "out "},
+       "ftir-reduce: --out: 'out ' ends in a blank, which output names drop (the spectra would "
+       "be written to a folder without it) (see ftir-reduce --help)\n"},
       {2,
        {"cut.spc"},
        skip + "cut.spc: the header declares 4096 points, the file holds 614; --allow-truncated "
