@@ -26,6 +26,10 @@ struct Workspace {
   transform::Fft fft;
   transform::Title title;
   transform::Lagint lagint;
+  // A record of two scans: its samples as read (each scan is copied from here into yin),
+  // and the first scan's spectrum while the second is transformed.
+  transform::FixedArray<double> scans{kSamples};
+  transform::FixedArray<double> first_spectrum{kSamples};
 
   static_assert(kComplex * sizeof(transform::Complex) >= spcfile::kIoBufferBytes);
 
