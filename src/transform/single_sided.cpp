@@ -154,10 +154,14 @@ PhaseOutcome stored_phase_tables(const PathRequest& req, PathStorage& ws) {
   const double xstep = req.wlref / req.sampr;
   const double fmax = 1.0 / (2.0 * xstep);
   const double last = stored.first + (n - 1) * stored.step;
-  // phase_correct takes a last point short of fmax by its tolerance.
-  if (!(stored.step > 0.0) || !(stored.first <= 0.0) || !(last >= fmax * (1.0 - 1e-9))) {
+  // phase_correct takes a last point short of fmax by its tolerance. A phase that states no
+  // laser (a .phz file) ends at the fmax of the run that wrote it, which must be this one's.
+  const bool ends_there = std::fabs(last - fmax) <= 1e-6 * fmax;
+  if (!(stored.step > 0.0) || !(stored.first <= 0.0) || !(last >= fmax * (1.0 - 1e-9)) ||
+      (!stored.laser && !ends_there)) {
     return refuse("it covers " + fixed_text(stored.first, 4) + " to " + fixed_text(last, 4) +
-                  " cm-1, this record's spectrum 0 to " + fixed_text(fmax, 4) + " cm-1");
+                  " cm-1, this record's spectrum 0 to " + fixed_text(fmax, 4) +
+                  " cm-1 (another laser or sampling factor)");
   }
   PhaseTables& p = ws.phase;
   for (int i = 0; i < n; ++i) {

@@ -22,7 +22,8 @@ PhaseOutcome phase_determination(report::Report& report, const PathRequest& req,
 // The phase req.controls.stored holds, taken into ws.phase as it lies (phase_correct
 // interpolates it onto the spectrum's grid); `is` as phase_determination finds it. Refused
 // (kStoredPhase, the detail saying why) when its laser differs from the record's, when it
-// has fewer than 3 points or more than the tables hold, or when it does not cover 0..fmax.
+// has fewer than 3 points or more than the tables hold, or when it does not cover 0..fmax
+// (without a laser stated: when it does not end at fmax, within 1e-6 of it).
 PhaseOutcome stored_phase_tables(const PathRequest& req, PathStorage& ws);
 
 // The shifted record's points t = 1..knt (knt = lnum + is) are record(istart + t - 1), 0.0
