@@ -223,12 +223,18 @@ void convert_interferogram(report::Report& report, const report::Clock& clock,
     return refuse(road, report, record, fname, {values::Refusal::kOddScans, {}, 0, 0});
   }
   const int half = npts / 2;
-  std::copy(ig.samples.begin(), ig.samples.end(), ws.scans.begin());
+  // Each scan is copied into yin in its turn; samples that lie there already are kept aside
+  // first.
+  const double* raw = ig.samples.data();
+  if (raw == ws.yin.data()) {
+    std::copy(ig.samples.begin(), ig.samples.end(), ws.scans.begin());
+    raw = ws.scans.data();
+  }
   const Direction direction = options.controls.direction;
   const double res_before = params.res;
   std::optional<ScanResult> forward;
   if (direction != Direction::kBackward) {
-    std::copy(ws.scans.begin(), ws.scans.begin() + half, ws.yin.begin());
+    std::copy(raw, raw + half, ws.yin.begin());
     forward = transform_scan(report, params, ws, fname, half, std::nullopt, record, options,
                              emit, true);
     if (!forward) return;
@@ -241,7 +247,7 @@ void convert_interferogram(report::Report& report, const report::Clock& clock,
     std::copy(ws.yin.begin(), ws.yin.begin() + forward->out.points, ws.first_spectrum.begin());
     params.res = res_before;  // the second scan starts from the same request
   }
-  std::reverse_copy(ws.scans.begin() + half, ws.scans.begin() + npts, ws.yin.begin());
+  std::reverse_copy(raw + half, raw + npts, ws.yin.begin());
   std::optional<ScanResult> backward = transform_scan(report, params, ws, fname, half,
                                                       std::nullopt, record, options, emit, !forward);
   if (!backward) return;

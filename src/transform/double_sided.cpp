@@ -90,25 +90,32 @@ PathOutcome double_sided(report::Report& report, const PathRequest& req, double&
   }
   e = e * xstep;
 
-  // Rotate so that the centerburst comes first, the points before it at the end, and (zero
-  // filling F) zeros between them up to F times the segment.
+  // Rotate so that the centerburst comes first, the points before it at the end. Zero
+  // filling F: the rotated segment transformed padded to F times its length, zeros between
+  // its halves, by sub-transforms.
   const int fill = std::max(req.controls.zero_fill, 1);
   const long long filled = static_cast<long long>(2 * it) * fill;
   if (filled > static_cast<long long>(ws.work.size()) ||
-      filled / 2 + 1 > static_cast<long long>(ws.yin.size())) {
+      filled / 2 + 1 > static_cast<long long>(ws.yin.size()) ||
+      filled > static_cast<long long>(ws.fill_work.size())) {
     return skip(Refusal::kTooManyPoints);
   }
-  const int l = static_cast<int>(filled);
+  const std::span<Complex> load = fill > 1 ? ws.fill_work : ws.work;
   for (int m = 1; m <= it; ++m) {
-    at(ws.work, m) = {at(ws.xin, it + m), 0.0};
-    at(ws.work, l - it + m) = {at(ws.xin, m), 0.0};
+    at(load, m) = {at(ws.xin, it + m), 0.0};
+    at(load, it + m) = {at(ws.xin, m), 0.0};
   }
-  for (int m = it + 1; m <= l - it; ++m) at(ws.work, m) = {0.0, 0.0};
+  const int l = static_cast<int>(filled);
   report.log(kLoadDiagnostic, {l, ksort});
   const int nb = l;
   const int n = icxsl + 1 + floor_log2(fill);
   report.log(kTransformSize, {nb, n, pow2(n)});
-  ws.fft.CFFT(ws.work.first(static_cast<std::size_t>(nb)), n, nb, 1);
+  if (fill > 1) {
+    zero_filled_cfft(ws.fft, ws.fill_work, icxsl + 1, fill, it,
+                     ws.work.first(static_cast<std::size_t>(nb)), ws.fill_twiddles);
+  } else {
+    ws.fft.CFFT(ws.work.first(static_cast<std::size_t>(nb)), n, nb, 1);
+  }
 
   // The classic grid runs from 0 to exactly fmax in lnum points; the exact grid takes the
   // bins 0..lnum at k / (nb * xstep).

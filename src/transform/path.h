@@ -14,6 +14,7 @@
 #include "transform/fixed_array.h"
 #include "transform/lagint.h"
 #include "transform/windows.h"
+#include "transform/zero_fill.h"
 #include "values/refusal.h"
 #include "values/stored_phase.h"
 
@@ -60,6 +61,9 @@ struct PathStorage {
   Lagint& lagint;
   std::span<unsigned char> io;  // the bytes of `work`: free only outside the transform's use
   WindowTable& window;
+  // Zero filling: the unfilled load and the sub-transforms, and the twiddles of the length.
+  std::span<Complex> fill_work;
+  FillTwiddles& fill_twiddles;
 };
 
 // How a path removes the phase. kClassic: Mertz on the single-sided path, the magnitude on

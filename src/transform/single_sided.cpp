@@ -335,10 +335,12 @@ PathOutcome mertz_transform(report::Report& report, const PathRequest& req, doub
   const Controls& controls = req.controls;
   const int fill = std::max(controls.zero_fill, 1);
   const int used = lnum;  // points after the centerburst that the transform takes
+  const int used_exponent = icc + 1;
   if (fill > 1) {
     const long long filled = static_cast<long long>(lnum) * fill;
     if (2 * filled > static_cast<long long>(ws.work.size()) ||
-        filled + is > static_cast<long long>(ws.yin.size())) {
+        filled + 1 > static_cast<long long>(ws.yin.size()) ||
+        2 * filled > static_cast<long long>(ws.fill_work.size())) {
       return skip(Refusal::kTooManyPoints);
     }
     lnum = static_cast<int>(filled);
@@ -361,15 +363,24 @@ PathOutcome mertz_transform(report::Report& report, const PathRequest& req, doub
   // double-sided part, the window after the centerburst only (at x = (t - is - 1) * xstep,
   // kept from the previous file when it fits). The energy of the weighted record is summed
   // in order. The load: the centerburst and what follows first, the points before it
-  // wrapped to the end (only as many as the first half can take), zeros between.
-  const int loaded = fill > 1 ? std::min(npts, jmax + used - 1) : npts;
-  const std::span<const double> weight = ws.window.weights(req.iapod, is, xstep, opd, knt);
-  double e = load_weighted_record(ws.yin.first(static_cast<std::size_t>(loaded)), istart, is,
-                                  lnum, weight, ws.work.first(static_cast<std::size_t>(lknt)));
+  // wrapped to the end (only as many as the first half can take), zeros between. Zero
+  // filling loads the unfilled record and transforms it padded, by sub-transforms.
+  const int load_knt = used + is;
+  const std::span<const double> weight = ws.window.weights(req.iapod, is, xstep, opd, load_knt);
+  const std::span<Complex> load =
+      fill > 1 ? ws.fill_work.first(static_cast<std::size_t>(2 * used))
+               : ws.work.first(static_cast<std::size_t>(lknt));
+  double e = load_weighted_record(ws.yin.first(static_cast<std::size_t>(npts)), istart, is, used,
+                                  weight, load);
   e = e * xstep;
   report.log(kIpoint, {is + lnum});
   report.log(kFftArguments, {lknt, lexp, 1});
-  ws.fft.CFFT(ws.work.first(static_cast<std::size_t>(lknt)), lexp, lknt, 1);
+  if (fill > 1) {
+    zero_filled_cfft(ws.fft, ws.fill_work, used_exponent, fill, used,
+                     ws.work.first(static_cast<std::size_t>(lknt)), ws.fill_twiddles);
+  } else {
+    ws.fft.CFFT(ws.work.first(static_cast<std::size_t>(lknt)), lexp, lknt, 1);
+  }
 
   // The classic grid: lnum points from 0 to exactly fmax; the exact grid: the transform's
   // bins 0..lnum at k / (lknt * xstep).
