@@ -74,32 +74,39 @@ ConversionSettings with(Sides sides, std::optional<int> fill,
   return s;
 }
 
-// Keeps the median wall time of each case, then prints the ratios.
+// Keeps the median wall and CPU times of each case, then prints the ratios, each also as a
+// line "figure <key> <wall a> <wall b> <cpu a> <cpu b>" (ms) for bench/run_all.sh.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
       if (run.aggregate_name == "median") {
-        median_[run.run_name.function_name] = run.GetAdjustedRealTime();
+        wall_[run.run_name.function_name] = run.GetAdjustedRealTime();
+        cpu_[run.run_name.function_name] = run.GetAdjustedCPUTime();
       }
     }
   }
   void Finalize() override {
     ConsoleReporter::Finalize();
-    const auto line = [&](const char* what, const std::string& a, const std::string& b) {
-      std::printf("%-46s %9.3f / %9.3f ms  ratio %5.2f\n", what, median_[a], median_[b],
-                  median_[a] / median_[b]);
+    const auto line = [&](const char* key, const char* what, const std::string& a,
+                          const std::string& b) {
+      std::printf("%-46s %8.3f / %8.3f ms  ratio %5.2f   CPU %8.3f / %8.3f ms  ratio %5.2f\n",
+                  what, wall_[a], wall_[b], wall_[a] / wall_[b], cpu_[a], cpu_[b],
+                  cpu_[a] / cpu_[b]);
+      std::printf("figure %s %.6f %.6f %.6f %.6f\n", key, wall_[a], wall_[b], cpu_[a], cpu_[b]);
     };
     std::printf("\nMedians of %d repetitions:\n", kRepetitions);
-    line("zero-fill 2 / 1, single-sided 65536:", "single/fill2", "single/fill1");
-    line("zero-fill 2 / 1, double-sided 32768:", "double/fill2", "double/fill1");
-    line("both directions / one, two scans of 65536:", "two/both", "two/forward");
-    line("zero-fill 1 given / none given, single-sided:", "single/fill1", "single/classic");
+    line("fill-single", "zero-fill 2 / 1, single-sided 65536:", "single/fill2", "single/fill1");
+    line("fill-double", "zero-fill 2 / 1, double-sided 32768:", "double/fill2", "double/fill1");
+    line("directions", "both directions / one, two scans of 65536:", "two/both", "two/forward");
+    line("fill-given", "zero-fill 1 given / none given, single-sided:", "single/fill1",
+         "single/classic");
   }
 
  private:
-  std::map<std::string, double> median_;  // ms
+  std::map<std::string, double> wall_;  // ms
+  std::map<std::string, double> cpu_;
 };
 
 }  // namespace

@@ -93,7 +93,9 @@ ControlsAsked controls_asked(const ConversionSettings& settings) {
   }
   if (settings.phase) {
     a.phase = phase_mode_name(settings.phase->mode);
-    if (settings.phase->mode == transform::PhaseMode::kStored) a.phase += ":" + settings.phase->file;
+    if (settings.phase->mode == transform::PhaseMode::kStored && !settings.phase->file.empty()) {
+      a.phase += ":" + settings.phase->file;  // a phase handed over as values names no file
+    }
   }
   if (settings.grid) a.grid = *settings.grid == Grid::kExact ? "exact" : "classic";
   if (settings.direction) a.direction = direction_name(*settings.direction);
