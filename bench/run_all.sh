@@ -13,7 +13,10 @@
 # a file in a 700-file batch against CFFT of its 2^19-point transform alone, READSC +
 # WRITSC against plain fread + fwrite, the one-file run against 20 ms, CFFT against
 # FFTW_MEASURE (2^18 at most 1.25, the other sizes no worse than before this work), and
-# -j 2 against -j 1 (n/a until ftir-reduce has -j). Medians throughout.
+# -j 2 against -j 1 (n/a until ftir-reduce has -j), and the transform controls'
+# (controls_bench): --zero-fill 2 against 1 and both scan directions against one, each at
+# most 2.2, and --zero-fill 1 given against none (the classic path, about 1). Medians
+# throughout.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-build-bench}
@@ -22,8 +25,8 @@ jobs=${JOBS:-2}
 
 "$repo/scripts/install-packages.sh" cmake make g++ libcli11-dev nlohmann-json3-dev time libbenchmark-dev libfftw3-dev >/dev/null
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DFTIR_BENCH=ON -DFTIR_TOOLS=ON >/dev/null
-cmake --build "$build" -j"$jobs" --target fft_bench io_bench ftir-reduce make-interferogram \
-  >/dev/null
+cmake --build "$build" -j"$jobs" --target fft_bench io_bench controls_bench ftir-reduce \
+  make-interferogram >/dev/null
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
@@ -35,6 +38,9 @@ echo "== I/O of one file =="
 echo
 echo "== Batches =="
 BUILD_DIR="$build" JOBS="$jobs" "$repo/bench/batch_bench.sh" | tee "$out/batch.txt"
+echo
+echo "== Transform controls =="
+"$build/controls_bench" | tee "$out/controls.txt" | grep -v '^figure '
 echo
 
 # The tables of fft_bench: "points CFFT ESTIMATE MEASURE /ESTIMATE /MEASURE" rows, from the
@@ -92,4 +98,14 @@ if [ -n "$jline" ] && [[ "$jline" != *"n/a"* ]]; then
 else
   printf '  %-38s %s\n' "-j 2 / -j 1 files per second, 700 files" "n/a (no -j)"
 fi
+# The transform controls: wall and CPU medians of the case against its reference.
+controls_row() {
+  local wall_a wall_b cpu_a cpu_b
+  read -r _ _ wall_a wall_b cpu_a cpu_b < <(grep "^figure $1 " "$out/controls.txt")
+  row "$2" ms "$wall_a" "$wall_b" "$cpu_a" "$cpu_b" "$3" max
+}
+controls_row fill-single "--zero-fill 2 / 1, single-sided" 2.2
+controls_row fill-double "--zero-fill 2 / 1, double-sided" 2.2
+controls_row directions "both scan directions / one" 2.2
+controls_row fill-given "--zero-fill 1 given / none" 1.1
 echo "  load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -150,7 +151,10 @@ Interferogram read_file(const std::filesystem::path& path) {
 // An interferogram from any 1-D array-like of numbers, refused as a file with the same
 // samples would be.
 Interferogram make_interferogram(const py::object& samples, std::optional<double> laser,
-                                 const std::string& name) {
+                                 const std::string& name, int scans) {
+  if (scans != 1 && scans != 2) {
+    throw py::value_error("scans: " + std::to_string(scans) + " is not 1 or 2");
+  }
   using Array = py::array_t<double, py::array::c_style | py::array::forcecast>;
   const Array array(samples);
   if (array.ndim() != 1) {
@@ -172,6 +176,7 @@ Interferogram make_interferogram(const py::object& samples, std::optional<double
   made.ig.name = name.substr(0, name.find_last_not_of(' ') + 1);
   made.ig.declared_points = n;
   made.ig.laser = laser;
+  made.ig.scans = scans;
   return interferogram_of(std::move(made), std::move(copy));
 }
 
@@ -224,6 +229,107 @@ driver::ConversionSettings settings_of(const std::string& sides, const std::stri
   return s;
 }
 
+// The transform controls of convert(), each None unless given (None: the classic rule).
+struct ControlArguments {
+  std::optional<long long> zero_fill;
+  std::optional<double> phase_resolution;
+  std::optional<py::object> zpd;  // "max", "min", "abs" or a 1-based index
+  std::optional<std::string> phase;
+  std::optional<py::object> stored_phase;  // (first, step, angles) for phase="stored"
+  std::optional<std::string> grid;
+  std::optional<std::string> direction;
+  std::optional<bool> two_scans;
+};
+
+// One of `names` for option `option`, as the command line refuses another.
+template <class T, std::size_t N>
+T named(std::string_view option, const std::string& value,
+        const std::array<std::pair<std::string_view, T>, N>& names, std::string_view allowed) {
+  for (const auto& [name, v] : names) {
+    if (name == value) return v;
+  }
+  refuse_option(option, value, allowed);
+}
+
+// The controls checked as the command line checks them, with its texts; a stored phase is
+// read (or taken from the tuple given) once.
+void set_controls(driver::ConversionSettings& s, const ControlArguments& c) {
+  using transform::PhaseMode;
+  if (c.zero_fill) {
+    const long long f = *c.zero_fill;
+    if (f < 1 || f > 16 || (f & (f - 1)) != 0) {
+      refuse_option("--zero-fill", std::to_string(f), "is not 1, 2, 4, 8 or 16");
+    }
+    s.zero_fill = static_cast<int>(f);
+  }
+  if (c.phase_resolution) {
+    s.phase_resolution = positive_number("--phase-resolution", *c.phase_resolution);
+  }
+  if (c.zpd) {
+    const py::object& z = *c.zpd;
+    if (py::isinstance<py::str>(z)) {
+      const std::array<std::pair<std::string_view, driver::ZpdMode>, 3> modes = {
+          {{"max", driver::ZpdMode::kMax},
+           {"min", driver::ZpdMode::kMin},
+           {"abs", driver::ZpdMode::kAbs}}};
+      s.zpd = driver::Zpd{named("--zpd", z.cast<std::string>(), modes,
+                                "is not max, min, abs or an index from 1 to 270000"),
+                          0};
+    } else {
+      const long long i = z.cast<long long>();
+      if (i < 1 || i > values::kCapacity) {
+        refuse_option("--zpd", std::to_string(i),
+                      "is not max, min, abs or an index from 1 to 270000");
+      }
+      s.zpd = driver::Zpd{driver::ZpdMode::kIndex, static_cast<int>(i)};
+    }
+  }
+  if (c.phase) {
+    driver::PhaseChoice choice;
+    const std::string& text = *c.phase;
+    if (text == "stored" && c.stored_phase) {
+      const auto [first, step, angles] =
+          c.stored_phase->cast<std::tuple<double, double, std::vector<double>>>();
+      auto stored = std::make_shared<values::StoredPhase>();
+      stored->first = first;
+      stored->step = step;
+      stored->angle = angles;
+      choice.mode = PhaseMode::kStored;
+      choice.stored = std::move(stored);
+    } else if (text.starts_with("stored:") && text.size() > 7) {
+      choice.mode = PhaseMode::kStored;
+      choice.file = text.substr(7);
+      driver::StoredPhaseRead read = driver::read_stored_phase(choice.file);
+      if (!read.phase) refuse_option("--phase", text, "cannot be used: " + read.refused);
+      choice.stored = std::move(read.phase);
+    } else {
+      const std::array<std::pair<std::string_view, PhaseMode>, 4> modes = {
+          {{"mertz", PhaseMode::kMertz},
+           {"mertz-signed", PhaseMode::kMertzSigned},
+           {"power", PhaseMode::kPower},
+           {"magnitude", PhaseMode::kMagnitude}}};
+      choice.mode = named("--phase", text, modes,
+                          "is not mertz, mertz-signed, power, magnitude, stored:FILE or stored "
+                          "with stored_phase=");
+    }
+    s.phase = std::move(choice);
+  }
+  if (c.grid) {
+    const std::array<std::pair<std::string_view, driver::Grid>, 2> grids = {
+        {{"classic", driver::Grid::kClassic}, {"exact", driver::Grid::kExact}}};
+    s.grid = named("--grid", *c.grid, grids, "is not classic or exact");
+  }
+  if (c.direction) {
+    const std::array<std::pair<std::string_view, driver::Direction>, 3> directions = {
+        {{"forward", driver::Direction::kForward},
+         {"backward", driver::Direction::kBackward},
+         {"both", driver::Direction::kBoth}}};
+    s.direction = named("--direction", *c.direction, directions,
+                        "is not forward, backward or both");
+  }
+  s.two_scans = c.two_scans;
+}
+
 // A converted spectrum; its arrays are views of it.
 struct Spectrum {
   driver::MemorySpectrum spectrum;
@@ -231,9 +337,11 @@ struct Spectrum {
 
 Spectrum convert(const py::object& source, const std::string& sides, const std::string& window,
                  double res, std::pair<double, double> range, std::optional<double> laser,
-                 double sampr, std::optional<long long> points, bool no_res) {
-  const driver::ConversionSettings settings =
+                 double sampr, std::optional<long long> points, bool no_res,
+                 const ControlArguments& controls) {
+  driver::ConversionSettings settings =
       settings_of(sides, window, res, range, laser, sampr, points, no_res);
+  set_controls(settings, controls);
   // Holds the samples of a plain array while the conversion reads them.
   std::optional<Interferogram> made;
   const Interferogram* ig = nullptr;
@@ -245,7 +353,7 @@ Spectrum convert(const py::object& source, const std::string& sides, const std::
           "convert: a plain array needs laser=, the reference wavenumber in cm-1 (or make an "
           "Interferogram with its laser)");
     }
-    made = make_interferogram(source, std::nullopt, "");
+    made = make_interferogram(source, std::nullopt, "", 1);
     ig = &*made;
   }
   Spectrum out;
@@ -286,6 +394,14 @@ py::dict record_of(const driver::FileRecord& r) {
                 : r.status == FileStatus::kSkipped ? "skipped"
                                                    : "stopped";
   d["reason"] = r.reason;
+  d["scans"] = r.scans;
+  d["jmax_forward"] = r.jmax_forward;
+  d["jmax_backward"] = r.jmax_backward;
+  d["energy_forward"] = r.energy_forward;
+  d["energy_backward"] = r.energy_backward;
+  d["scan_difference"] = r.scan_difference ? py::object(py::float_(*r.scan_difference))
+                                           : py::object(py::none());
+  d["scans_differ"] = r.scans_differ;
   return d;
 }
 
@@ -331,8 +447,10 @@ PYBIND11_MODULE(ftir_reduce, m) {
   py::class_<Interferogram>(m, "Interferogram",
                             "An interferogram: samples in file order and the header's facts.")
       .def(py::init(&make_interferogram), py::arg("samples"), py::arg("laser") = py::none(),
-           py::arg("name") = "",
-           "From any 1-D array-like of numbers (synthetic data); `laser` in cm-1.")
+           py::arg("name") = "", py::arg("scans") = 1,
+           "From any 1-D array-like of numbers (synthetic data); `laser` in cm-1; scans=2: a "
+           "forward scan, then a backward one stored reversed, each half of the samples.")
+      .def_property_readonly("scans", [](const Interferogram& i) { return i.ig.scans; })
       .def_property_readonly(
           "samples", [](const Interferogram& i) { return i.samples; }, "float64 array, read-only")
       .def_property_readonly("name", [](const Interferogram& i) { return i.ig.name; })
@@ -361,6 +479,15 @@ PYBIND11_MODULE(ftir_reduce, m) {
                              [](const Spectrum& s) { return record_of(s.spectrum.record); })
       .def_property_readonly("wref", [](const Spectrum& s) { return s.spectrum.wref; })
       .def_property_readonly("title", [](const Spectrum& s) { return s.spectrum.title; })
+      .def_property_readonly(
+          "phase",
+          [](const Spectrum& s) -> py::object {
+            const ftir::driver::Curve& p = s.spectrum.record.phase;
+            if (p.y.empty()) return py::none();
+            return py::make_tuple(p.x_first, p.x_step, p.y);
+          },
+          "(first cm-1, step cm-1, angles in radians) of the phase removed, None when none "
+          "was (magnitude); convert(phase=\"stored\", stored_phase=...) takes it back")
       .def("write_spc", &write_spc, py::arg("path"),
            "Writes the SPC file the command line writes, stamped with the local date and time.")
       .def("__repr__", [](const Spectrum& s) {
@@ -372,13 +499,33 @@ PYBIND11_MODULE(ftir_reduce, m) {
         "Reads an interferogram file; raises RefusedError with the reason it cannot be used.");
   // The defaults are the command line's, from the one description of a conversion's settings.
   const ftir::driver::ConversionSettings defaults;
-  m.def("convert", &convert, py::arg("interferogram"), py::kw_only(),
+  m.def("convert",
+        [](const py::object& source, const std::string& sides, const std::string& window,
+           double res, std::pair<double, double> range, std::optional<double> laser,
+           double sampr, std::optional<long long> points, bool no_res,
+           std::optional<long long> zero_fill, std::optional<double> phase_resolution,
+           std::optional<py::object> zpd, std::optional<std::string> phase,
+           std::optional<py::object> stored_phase, std::optional<std::string> grid,
+           std::optional<std::string> direction, std::optional<bool> two_scans) {
+          return convert(source, sides, window, res, range, laser, sampr, points, no_res,
+                         {zero_fill, phase_resolution, std::move(zpd), std::move(phase),
+                          std::move(stored_phase), std::move(grid), std::move(direction),
+                          two_scans});
+        },
+        py::arg("interferogram"), py::kw_only(),
         py::arg("sides") = std::string(kSideNames[static_cast<std::size_t>(defaults.sides)]),
         py::arg("window") = std::string(window_names()[static_cast<std::size_t>(defaults.iapod)]),
         py::arg("res") = defaults.res,
         py::arg("range") = std::make_pair(defaults.wlow, defaults.whigh),
         py::arg("laser") = py::none(), py::arg("sampr") = defaults.sampr,
         py::arg("points") = py::none(), py::arg("no_res") = defaults.no_res,
+        py::arg("zero_fill") = py::none(), py::arg("phase_resolution") = py::none(),
+        py::arg("zpd") = py::none(), py::arg("phase") = py::none(),
+        py::arg("stored_phase") = py::none(), py::arg("grid") = py::none(),
+        py::arg("direction") = py::none(), py::arg("two_scans") = py::none(),
         "Converts an Interferogram (or a 1-D array with laser=) with the command line's "
-        "options and defaults; raises RefusedError with the command line's skip reason.");
+        "options and defaults; raises RefusedError with the command line's skip reason. "
+        "zero_fill, phase_resolution, zpd, phase, grid, direction and two_scans are the "
+        "options of those names (None: the classic rule); phase=\"stored\" with "
+        "stored_phase=(first, step, angles) takes a phase given as values.");
 }

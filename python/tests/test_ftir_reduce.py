@@ -168,3 +168,61 @@ def test_keyword_checks_are_the_options(files, kwargs, options):
 def test_a_plain_array_needs_the_laser():
     with pytest.raises(ValueError, match="laser="):
         ftir_reduce.convert(np.ones(64))
+
+
+@pytest.mark.parametrize("fill", [1, 2, 4])
+def test_exact_grid_and_zero_filling_against_numpy_fft(fill):
+    # A double-sided record of 512 samples, the centerburst at index 256, two lines with a
+    # phase turn so that the transform is complex; boxcar, magnitude. The path takes the
+    # 256 samples around the centerburst (the resolution its shorter side allows), the
+    # centerburst first and the points before it at the end, zeros between (F times 256).
+    n, center, half = 512, 256, 128
+    x = (np.arange(n) - center) / LASER
+    y = np.exp(-(x / 0.002) ** 2) * (np.cos(2 * np.pi * 1500 * x) +
+                                      0.5 * np.cos(2 * np.pi * 3300 * x + 0.3))
+    s = ftir_reduce.convert(y, laser=LASER, sides="double", window="boxcar", phase="power",
+                            grid="exact", zero_fill=fill, range=(0, 8000))
+    y = y - y.mean()
+    load = np.zeros(2 * half * fill)
+    load[:half] = y[center:center + half]
+    load[-half:] = y[center - half:center]
+    reference = np.abs(np.fft.fft(load))[:half * fill + 1]
+    k = np.arange(half * fill + 1)
+    assert len(s.y) == len(k)
+    np.testing.assert_allclose(s.x, k * LASER / (2 * half * fill), rtol=1e-12, atol=1e-9)
+    # One scale for every point, and the same for every F: filling interpolates.
+    strong = reference > 1e-3 * reference.max()
+    ratio = s.y[strong] / reference[strong]
+    np.testing.assert_allclose(ratio, ratio[0], rtol=1e-9)
+    unfilled = np.abs(np.fft.fft(np.concatenate([y[center:center + half],
+                                                 y[center - half:center]])))[:half + 1]
+    np.testing.assert_allclose(s.y[::fill], unfilled * ratio[0], rtol=1e-9,
+                               atol=1e-12 * unfilled.max() * ratio[0])
+
+
+def test_controls_are_refused_with_the_command_lines_texts():
+    ig = ftir_reduce.Interferogram(np.cos(np.arange(64) / 3.0), laser=LASER)
+    for kwargs, text in [
+        (dict(zero_fill=3), "--zero-fill: '3' is not 1, 2, 4, 8 or 16"),
+        (dict(zpd="top"), "--zpd: 'top' is not max, min, abs or an index from 1 to 270000"),
+        (dict(grid="fine"), "--grid: 'fine' is not classic or exact"),
+        (dict(direction="up"), "--direction: 'up' is not forward, backward or both"),
+        (dict(phase="stored"), "--phase: 'stored' is not mertz, mertz-signed, power, "
+                               "magnitude, stored:FILE or stored with stored_phase="),
+    ]:
+        with pytest.raises(ValueError) as error:
+            ftir_reduce.convert(ig, **kwargs)
+        assert str(error.value) == text
+
+
+def test_a_spectrums_phase_given_back_reproduces_it(files):
+    ig = ftir_reduce.read(files["single"])
+    own = ftir_reduce.convert(ig, laser=LASER)
+    again = ftir_reduce.convert(ig, laser=LASER, phase="stored", stored_phase=own.phase)
+    np.testing.assert_allclose(again.y, own.y, rtol=0, atol=1e-12 * np.abs(own.y).max())
+    samples = np.asarray(ig.samples)
+    two = ftir_reduce.Interferogram(np.concatenate([samples, samples[::-1]]), laser=LASER,
+                                    scans=2)
+    both = ftir_reduce.convert(two)
+    np.testing.assert_allclose(both.y, own.y, rtol=0, atol=1e-12 * np.abs(own.y).max())
+    assert both.record["scans"] == 2 and both.record["scan_difference"] == 0.0

@@ -163,8 +163,8 @@ class Checker {
   void check_codes(const FieldTrace& f) {
     const auto v = static_cast<int>(f.number);
     const std::string code = f.field + " " + std::to_string(v);
-    if (f.field == "iapod" && transform::window_by_code(v) == nullptr) {
-      const std::size_t windows = transform::window_registry().size();
+    if (f.field == "iapod" && transform::red_dat_window(v) == nullptr) {
+      const int windows = transform::kRedDatWindows;
       warn(f.line_number, code + " is no window (0 to " + std::to_string(windows - 1) +
                               "): the run would apodize with a boxcar "
                               "and leave the spectrum's title blank");
@@ -445,7 +445,7 @@ std::vector<std::string> plan(const driver::RunParameters& p) {
                 (single ? "single-sided, Mertz phase correction (idbl 0)"
                         : "double-sided magnitude (idbl " + std::to_string(p.idbl) + ")"));
   const std::string iapod = "iapod " + std::to_string(p.iapod);
-  if (const transform::Window* window = transform::window_by_code(p.iapod)) {
+  if (const transform::Window* window = transform::red_dat_window(p.iapod)) {
     out.push_back("window: " + std::string(window->name) + " (" + iapod + "), titled " +
                   shown(window->title));
   } else {

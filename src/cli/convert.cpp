@@ -66,6 +66,7 @@ void convert_read(const Settings& settings, driver::Workspace& ws, const report:
   options.road = driver::Road::kCommandLine;
   options.refuse_truncated = !settings.allow_truncated;
   options.refuse_without_centerburst = !settings.allow_no_centerburst;
+  options.controls = driver::file_controls(settings);
   driver::convert_interferogram(report, clock, params, ws, fname, read.ig, out.record, options);
   out.res_left = params.res;
 }
@@ -87,6 +88,7 @@ FileOutcome convert_file(const Settings& settings, driver::Workspace& ws,
   record.input = fname;
   record.iapod = settings.iapod;
   record.res_requested = job.res_request;
+  record.asked = driver::controls_asked(settings);
   record.status = driver::FileStatus::kStopped;
   constexpr std::string_view kFileFormat = "(/,/,' Interferogram File:  ',A)";
   const std::string listed = report::padded(fname, report::kListedNameLength);

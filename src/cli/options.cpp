@@ -12,6 +12,7 @@
 #include "driver/run_parameters.h"
 #include "simd/width.h"
 #include "transform/windows.h"
+#include "values/interferogram.h"
 
 namespace ftir::cli {
 namespace {
@@ -72,7 +73,7 @@ warning, 3 warnings, 1 when it cannot be read (with the line a run would stop on
 A worked example lies in the examples/ folder of the source tree; see README.md
 there and at the top of the tree.)";
 
-// The iapod line of the help: each window of the registry as "<code> <name>", neighbours
+// The iapod line of the help: each window of the registry that red.dat names as "<code> <name>", neighbours
 // whose names differ only in the last word joined ("4/5/6 Norton-Beer weak/medium/strong"),
 // continued under the description column.
 std::string window_legend() {
@@ -88,6 +89,7 @@ std::string window_legend() {
     }
   };
   for (const transform::Window& w : transform::window_registry()) {
+    if (transform::red_dat_window(w.code) == nullptr) continue;
     const std::size_t space = w.name.rfind(' ');
     const std::string_view head = space == std::string_view::npos ? "" : w.name.substr(0, space);
     const std::string_view tail =
@@ -227,6 +229,80 @@ std::optional<std::string> suggestion(const CLI::App& app, int argc, const char*
   return std::nullopt;
 }
 
+// The transform controls' option texts, each empty when not given.
+struct ControlTexts {
+  const std::string& zero_fill;
+  const std::string& phase_resolution;
+  const std::string& zpd;
+  const std::string& phase;
+  const std::string& grid;
+  const std::string& direction;
+};
+
+// Sets the controls that were given, each refused in one line naming what it allows; a
+// stored phase is read here, once for the run.
+void parse_controls(const CLI::App& app, Settings& s, const ControlTexts& t) {
+  const auto given = [&](const char* option) { return app.count(option) > 0; };
+  if (given("--zero-fill")) {
+    const std::optional<long long> f = whole_number(t.zero_fill, 1, 16);
+    if (!f || (*f & (*f - 1)) != 0) refuse("--zero-fill", t.zero_fill, "is not 1, 2, 4, 8 or 16");
+    s.zero_fill = static_cast<int>(*f);
+  }
+  if (given("--phase-resolution")) {
+    s.phase_resolution = positive_number("--phase-resolution", t.phase_resolution);
+  }
+  if (given("--zpd")) {
+    driver::Zpd zpd;
+    if (t.zpd == "max") {
+      zpd.mode = driver::ZpdMode::kMax;
+    } else if (t.zpd == "min") {
+      zpd.mode = driver::ZpdMode::kMin;
+    } else if (t.zpd == "abs") {
+      zpd.mode = driver::ZpdMode::kAbs;
+    } else if (const std::optional<long long> i = whole_number(t.zpd, 1, values::kCapacity)) {
+      zpd = {driver::ZpdMode::kIndex, static_cast<int>(*i)};
+    } else {
+      refuse("--zpd", t.zpd,
+             "is not max, min, abs or an index from 1 to " + std::to_string(values::kCapacity));
+    }
+    s.zpd = zpd;
+  }
+  if (given("--phase")) {
+    using transform::PhaseMode;
+    driver::PhaseChoice choice;
+    constexpr std::string_view kStored = "stored:";
+    if (t.phase.starts_with(kStored) && t.phase.size() > kStored.size()) {
+      choice.mode = PhaseMode::kStored;
+      choice.file = t.phase.substr(kStored.size());
+      driver::StoredPhaseRead read = driver::read_stored_phase(choice.file);
+      if (!read.phase) refuse("--phase", t.phase, "cannot be used: " + read.refused);
+      choice.stored = std::move(read.phase);
+    } else {
+      for (PhaseMode m : {PhaseMode::kMertz, PhaseMode::kMertzSigned, PhaseMode::kPower,
+                          PhaseMode::kMagnitude}) {
+        if (t.phase == driver::phase_mode_name(m)) choice.mode = m;
+      }
+      if (choice.mode == PhaseMode::kClassic) {
+        refuse("--phase", t.phase, "is not mertz, mertz-signed, power, magnitude or stored:FILE");
+      }
+    }
+    s.phase = std::move(choice);
+  }
+  if (given("--grid")) {
+    if (t.grid != "classic" && t.grid != "exact") refuse("--grid", t.grid, "is not classic or exact");
+    s.grid = t.grid == "exact" ? driver::Grid::kExact : driver::Grid::kClassic;
+  }
+  if (given("--direction")) {
+    using driver::Direction;
+    std::optional<Direction> d;
+    for (Direction c : {Direction::kForward, Direction::kBackward, Direction::kBoth}) {
+      if (t.direction == driver::direction_name(c)) d = c;
+    }
+    if (!d) refuse("--direction", t.direction, "is not forward, backward or both");
+    s.direction = d;
+  }
+}
+
 }  // namespace
 
 std::optional<double> parse_number(std::string_view text) {
@@ -252,6 +328,13 @@ Command parse_options(int argc, const char* const* argv, int cores) {
   std::string points;
   std::string jobs;
   std::string shard;
+  std::string zero_fill;
+  std::string phase_resolution;
+  std::string zpd;
+  std::string phase;
+  std::string grid;
+  std::string direction;
+  bool two_scans = false;
 
   CLI::App app("Turns FTIR interferograms stored as SPC files into spectra.", "ftir-reduce");
   app.footer(std::string(kFooterStart) + window_legend() + std::string(kFooterEnd));
@@ -292,6 +375,36 @@ Command parse_options(int argc, const char* const* argv, int cores) {
                  "take (double-sided) or limit (single-sided) the transform to N points, a "
                  "power of two (red.dat's ipow2 1, npow log2 N)")
       ->type_name("N");
+  app.add_option("--zero-fill", zero_fill,
+                 "transform F times the points the classic rule takes (1, 2, 4, 8 or 16), "
+                 "the rest zero; the spectrum keeps its scale (default: the classic rule)")
+      ->type_name("F");
+  app.add_option("--phase-resolution", phase_resolution,
+                 "phase piece of 2N points, N the smallest power of two (4 to 8192) with "
+                 "1/(N*dx) <= CM-1, dx = 1/(sampr*wref) cm (default: the classic piece, N "
+                 "the largest power of two up to the centerburst index and 4096)")
+      ->type_name("CM-1");
+  app.add_option("--zpd", zpd,
+                 "centerburst: max (largest sample), min (smallest), abs (largest magnitude, "
+                 "the default) or a 1-based INDEX")
+      ->type_name("max|min|abs|INDEX");
+  app.add_option("--phase", phase,
+                 "phase correction: mertz (single-sided default), mertz-signed (the phase "
+                 "folded into -pi/2..pi/2), power or magnitude (|X|; magnitude is the "
+                 "double-sided default), stored:FILE (the angles of a .phz file written by "
+                 "--phase-files, interpolated)")
+      ->type_name("MODE");
+  app.add_option("--grid", grid,
+                 "classic: N/2 points from 0 to exactly fmax (the default); exact: point k at "
+                 "k/(N*dx), k = 0..N/2, N the transform's points")
+      ->type_name("classic|exact");
+  app.add_option("--direction", direction,
+                 "records of two scans: forward, backward, or both (the default: each "
+                 "transformed on its own, the spectra averaged)")
+      ->type_name("forward|backward|both");
+  app.add_flag("--two-scans", two_scans,
+               "each file holds a forward scan then a backward one, stored reversed, each "
+               "half of the samples");
   app.add_flag("--no-res", s.no_res, "single-sided spectra do not honour --res (ires 0)");
   app.add_flag("--phase-files", s.phase_files, "also write the phase files .phz and .shr");
   app.add_flag("--allow-truncated", s.allow_truncated,
@@ -376,6 +489,8 @@ Command parse_options(int argc, const char* const* argv, int cores) {
       refuse("--points", points, "is not a power of two from 2 to 2^30");
     while ((1LL << s.npow) < *n) ++s.npow;
   }
+  parse_controls(app, s, {zero_fill, phase_resolution, zpd, phase, grid, direction});
+  if (two_scans) s.two_scans = true;
   if (!jobs.empty()) {
     const std::optional<long long> n = whole_number(jobs, 1, 1024);
     if (!n) refuse("--jobs", jobs, "is not a whole number from 1 to 1024");

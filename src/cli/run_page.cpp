@@ -79,6 +79,23 @@ std::vector<page::Setting> describe_settings(const Settings& s) {
   words.push_back({"Output folder", s.outdir});
   words.push_back({"Phase files", s.phase_files ? "written for single-sided files (.phz and .shr)"
                                                 : "not written"});
+  // The transform controls, each only when asked (unasked: the classic rules above).
+  const driver::ControlsAsked a = driver::controls_asked(s);
+  if (!a.zero_fill.empty()) {
+    words.push_back({"Zero filling", "the transform " + a.zero_fill +
+                                         " times the classic length (--zero-fill)"});
+  }
+  if (!a.phase_resolution.empty()) {
+    words.push_back({"Phase resolution", a.phase_resolution + " cm-1 (--phase-resolution)"});
+  }
+  if (!a.zpd.empty()) words.push_back({"Centerburst", a.zpd + " (--zpd)"});
+  if (!a.phase.empty()) words.push_back({"Phase correction", a.phase + " (--phase)"});
+  if (!a.grid.empty()) words.push_back({"Grid", a.grid + " (--grid)"});
+  if (!a.direction.empty() || a.two_scans) {
+    words.push_back({"Scans", std::string(a.two_scans ? "every file holds two (--two-scans); "
+                                                      : "") +
+                                  "direction " + (a.direction.empty() ? "both" : a.direction)});
+  }
   return words;
 }
 

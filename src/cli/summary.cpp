@@ -1,5 +1,6 @@
 #include "cli/summary.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -10,6 +11,11 @@
 
 namespace ftir::cli {
 namespace {
+
+// The columns a run with transform controls or two-scan records adds at the end of its rows.
+constexpr const char* kControlColumns =
+    "zero_fill,phase_resolution,zpd,phase,grid,direction,scans,centerburst_backward,"
+    "energy_forward,energy_backward,scan_difference,scans_differ";
 
 using driver::FileRecord;
 using driver::FileStatus;
@@ -79,7 +85,20 @@ std::string csv_field(const std::string& text) {
   return quoted + "\"";
 }
 
+// Whether any record was converted with a transform control or from two scans: only then
+// do the summary's rows carry their columns, so a run without them writes the rows it always
+// wrote.
+bool controls_used(std::span<const FileRecord> records) {
+  return std::any_of(records.begin(), records.end(),
+                     [](const FileRecord& r) { return r.asked.any() || r.scans == 2; });
+}
+
 }  // namespace
+
+std::string scans_note(const FileRecord& r) {
+  return "scans differ by " + fixed(100.0 * r.scan_difference.value_or(0.0), 1) + " %, above " +
+         fixed(100.0 * driver::kScanDifferenceLimit, 0) + " %";
+}
 
 std::string summary_table(std::span<const FileRecord> records) {
   using Row = std::array<std::string, 7>;
@@ -89,6 +108,7 @@ std::string summary_table(std::span<const FileRecord> records) {
     std::string last;
     if (r.status == FileStatus::kConverted) {
       last = r.outputs.empty() ? "" : r.outputs.back();
+      if (r.scans_differ) last += " (" + scans_note(r) + ")";
     } else if (r.status == FileStatus::kCounted) {
       last = "read and counted";
     } else {
@@ -137,9 +157,11 @@ std::string closing_line(std::span<const FileRecord> records) {
 }
 
 std::string summary_csv(std::span<const FileRecord> records) {
+  const bool controls = controls_used(records);
   std::string text =
       "input,outputs,points_read,centerburst,side,window,resolution,points_written,status,"
-      "reason,milliseconds\n";
+      "reason,milliseconds";
+  text += controls ? std::string(",") + kControlColumns + "\n" : "\n";
   for (const FileRecord& r : records) {
     text += csv_field(r.input) + "," + csv_field(joined_outputs(r)) + "," +
             (read_ok(r) ? std::to_string(r.npts) : "") + "," +
@@ -147,12 +169,26 @@ std::string summary_csv(std::span<const FileRecord> records) {
             "," + std::string(window_name(r.iapod)) + "," + (converted(r) ? shortest(r.res) : "") +
             "," + (converted(r) ? std::to_string(r.points_written) : "") + "," +
             std::string(status_name(r.status)) + "," + csv_field(r.reason) + "," +
-            fixed(r.milliseconds, 3) + "\n";
+            fixed(r.milliseconds, 3);
+    if (controls) {
+      const driver::ControlsAsked& a = r.asked;
+      const bool two = r.scans == 2;
+      text += "," + a.zero_fill + "," + a.phase_resolution + "," + csv_field(a.zpd) + "," +
+              csv_field(a.phase) + "," + a.grid + "," + a.direction + "," +
+              (two ? "2" : "1") + "," +
+              (two && r.jmax_backward > 0 ? std::to_string(r.jmax_backward) : "") + "," +
+              (two && r.jmax_forward > 0 ? shortest(r.energy_forward) : "") + "," +
+              (two && r.jmax_backward > 0 ? shortest(r.energy_backward) : "") + "," +
+              (r.scan_difference ? shortest(*r.scan_difference) : "") + "," +
+              (r.scans_differ ? "yes" : "");
+    }
+    text += "\n";
   }
   return text;
 }
 
 std::string summary_json(std::span<const FileRecord> records) {
+  const bool controls = controls_used(records);
   nlohmann::ordered_json rows = nlohmann::ordered_json::array();
   for (const FileRecord& r : records) {
     nlohmann::ordered_json row;
@@ -167,6 +203,29 @@ std::string summary_json(std::span<const FileRecord> records) {
     row["status"] = status_name(r.status);
     row["reason"] = r.reason;
     row["milliseconds"] = r.milliseconds;
+    if (controls) {
+      const driver::ControlsAsked& a = r.asked;
+      const auto text_or_null = [](const std::string& t) {
+        return t.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(t);
+      };
+      const bool two = r.scans == 2;
+      row["zero_fill"] = text_or_null(a.zero_fill);
+      row["phase_resolution"] = text_or_null(a.phase_resolution);
+      row["zpd"] = text_or_null(a.zpd);
+      row["phase"] = text_or_null(a.phase);
+      row["grid"] = text_or_null(a.grid);
+      row["direction"] = text_or_null(a.direction);
+      row["scans"] = r.scans;
+      row["centerburst_backward"] =
+          two && r.jmax_backward > 0 ? nlohmann::ordered_json(r.jmax_backward) : nullptr;
+      row["energy_forward"] =
+          two && r.jmax_forward > 0 ? nlohmann::ordered_json(r.energy_forward) : nullptr;
+      row["energy_backward"] =
+          two && r.jmax_backward > 0 ? nlohmann::ordered_json(r.energy_backward) : nullptr;
+      row["scan_difference"] =
+          r.scan_difference ? nlohmann::ordered_json(*r.scan_difference) : nullptr;
+      row["scans_differ"] = r.scans_differ;
+    }
     rows.push_back(std::move(row));
   }
   // A file name is bytes, not always UTF-8: a byte that is not is written as U+FFFD, where
@@ -220,6 +279,18 @@ class NamesFrom {
   bool moved_ = false;
 };
 
+// The first transform control `settings` asks for, as its option; empty for none.
+std::string control_option(const Settings& s) {
+  if (s.zero_fill) return "--zero-fill";
+  if (s.phase_resolution) return "--phase-resolution";
+  if (s.zpd) return "--zpd";
+  if (s.phase) return "--phase";
+  if (s.grid) return "--grid";
+  if (s.direction) return "--direction";
+  if (s.two_scans) return "--two-scans";
+  return "";
+}
+
 }  // namespace
 
 RedDatText equivalent_red_dat(const Settings& settings, std::span<const FileJob> jobs,
@@ -228,6 +299,13 @@ RedDatText equivalent_red_dat(const Settings& settings, std::span<const FileJob>
   constexpr std::size_t kColumns = driver::kNameLength;
   if (jobs.size() > static_cast<std::size_t>(driver::kMaxFiles)) {
     return none("red.dat lists at most 700 files");
+  }
+  if (transform::red_dat_window(settings.iapod) == nullptr) {
+    return none("red.dat names no " + std::string(window_name(settings.iapod)) +
+                " window (--window)");
+  }
+  if (const std::string option = control_option(settings); !option.empty()) {
+    return none("red.dat cannot state " + option);
   }
   const NamesFrom seen(settings.red_dat_path);
   const std::string outdir = seen.folder(settings.outdir);

@@ -17,11 +17,18 @@ namespace ftir::cli {
 // output name or the skip reason; LF lines with a header row.
 std::string summary_table(std::span<const driver::FileRecord> records);
 
+// The note of a record whose two scans differ beyond kScanDifferenceLimit ("scans differ by
+// 7.3 %, above 5 %").
+std::string scans_note(const driver::FileRecord& r);
+
 // "<n> files: <c> converted, <s> skipped" (and ", <k> read and counted" when any were).
 std::string closing_line(std::span<const driver::FileRecord> records);
 
 // The --summary rows: input, outputs (separated by ";" in CSV), points read, centerburst,
-// side, window, resolution, points written, status, reason, milliseconds.
+// side, window, resolution, points written, status, reason, milliseconds; when any file was
+// converted with a transform control or from two scans, then also: zero_fill,
+// phase_resolution, zpd, phase, grid, direction (as given; empty when not), scans (1 or 2),
+// centerburst_backward, energy_forward, energy_backward, scan_difference, scans_differ.
 std::string summary_csv(std::span<const driver::FileRecord> records);
 std::string summary_json(std::span<const driver::FileRecord> records);
 

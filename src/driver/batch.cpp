@@ -1,7 +1,11 @@
 #include "driver/batch.h"
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
 #include <memory>
+#include <utility>
 
 #include "driver/emit.h"
 #include "driver/prepare.h"
@@ -9,6 +13,7 @@
 #include "report/stop.h"
 #include "spcfile/file_place.h"
 #include "spcfile/output_claims.h"
+#include "spcfile/writer.h"
 #include "transform/double_sided.h"
 #include "transform/single_sided.h"
 
@@ -18,6 +23,152 @@ namespace {
 bool centerburst_in_middle_third(int npts, int jmax) {
   const long long three_jmax = 3LL * jmax;
   return three_jmax > npts && three_jmax <= 2LL * npts;
+}
+
+}  // namespace
+
+namespace {
+
+// The centerburst by a rule other than the largest magnitude (--zpd), in the record with its
+// mean removed; 0 when a given index lies beyond the record.
+int chosen_centerburst(const Zpd& zpd, std::span<const double> record, int jmax) {
+  switch (zpd.mode) {
+    case ZpdMode::kAbs:
+      return jmax;
+    case ZpdMode::kIndex:
+      return zpd.index <= static_cast<int>(record.size()) ? zpd.index : 0;
+    case ZpdMode::kMax:
+    case ZpdMode::kMin: {
+      // The first of equal extremes, as the classic rule takes the first.
+      const bool largest = zpd.mode == ZpdMode::kMax;
+      std::size_t best = 0;
+      for (std::size_t i = 1; i < record.size(); ++i) {
+        if (largest ? record[i] > record[best] : record[i] < record[best]) best = i;
+      }
+      return static_cast<int>(best) + 1;
+    }
+  }
+  return jmax;
+}
+
+// One scan, its samples in ws.yin(1..npts): the mean and the centerburst, the path's choice,
+// the phase, the transform. The spectrum is left in the storage; nullopt when the record
+// was refused (the refusal applied). `phase_files`: a single-sided record's phase files are
+// written (or its phase curve kept) as the run asks.
+struct ScanResult {
+  Side side = Side::kNone;
+  int jmax = 0;
+  transform::PathOutcome out;
+};
+std::optional<ScanResult> transform_scan(report::Report& report, RunParameters& params,
+                                         Workspace& ws, std::string_view fname, int npts,
+                                         std::optional<double> sum, FileRecord& record,
+                                         const FileOptions& options, EmitContext& emit,
+                                         bool phase_files) {
+  const Road road = options.road;
+  const FileControls& controls = options.controls;
+  int jmax = remove_mean_and_find_centerburst(report, ws.yin, npts, sum);
+  const std::span<const double> prepared =
+      std::span<const double>(ws.yin).first(static_cast<std::size_t>(npts));
+  jmax = chosen_centerburst(controls.zpd, prepared, jmax);
+  if (jmax == 0) {
+    refuse(road, report, record, fname, {values::Refusal::kZpdOutside, {}, 0, 0});
+    return std::nullopt;
+  }
+  record.jmax = jmax;
+  constexpr std::string_view kCenterFormat = "(' Centerburst located at ',I10)";
+  report.console(kCenterFormat, {jmax});
+  report.log(kCenterFormat, {jmax});
+  if (options.refuse_without_centerburst && !centerburst_shape(prepared, jmax).shown) {
+    refuse(road, report, record, fname, {values::Refusal::kNoCenterburst, {}, 0, 0});
+    return std::nullopt;
+  }
+
+  // A red.dat run takes an iapod it does not name for no window, the later windows included.
+  const int iapod = road == Road::kClassic ? transform::red_dat_code(params.iapod) : params.iapod;
+  const transform::PathRequest req{.sampr = params.sampr,
+                                   .wlref = params.wlref,
+                                   .iapod = iapod,
+                                   .ipow2 = params.ipow2,
+                                   .npow = params.npow,
+                                   .ires = params.ires,
+                                   .wlow = params.wlow,
+                                   .whigh = params.whigh,
+                                   .npts = npts,
+                                   .jmax = jmax,
+                                   .controls = controls.transform};
+  using transform::PhaseMode;
+  const PhaseMode mode = req.controls.phase;
+  transform::PathStorage storage = ws.paths();
+  const bool single =
+      options.auto_side ? !centerburst_in_middle_third(npts, jmax) : params.idbl == 0;
+  ScanResult result;
+  result.jmax = jmax;
+  // The phase the path removes: found from the record, or the stored one.
+  auto find_phase = [&]() -> std::optional<transform::PhaseOutcome> {
+    const transform::PhaseOutcome phase =
+        mode == PhaseMode::kStored ? transform::stored_phase_tables(req, storage)
+                                   : transform::phase_determination(report, req, storage);
+    if (phase.refused) {
+      refuse(road, report, record, fname, *phase.refused);
+      return std::nullopt;
+    }
+    return phase;
+  };
+  if (single) {
+    constexpr std::string_view kSingle = "(' Processing as single sided interferogram')";
+    report.console(kSingle);
+    report.log(kSingle);
+    record.side = result.side = Side::kSingle;
+    const std::optional<transform::PhaseOutcome> phase = find_phase();
+    if (!phase) return std::nullopt;
+    if (phase_files && params.iphase == 1 && options.write_files) {
+      if (!emit_phase_files(emit, *phase)) return std::nullopt;
+      keep_phase_curve(emit, *phase);
+    } else if (phase_files && !options.write_files) {
+      keep_phase_curve(emit, *phase);
+    }
+    result.out = transform::mertz_transform(report, req, params.res, *phase, storage);
+  } else {
+    constexpr std::string_view kDouble = "(' Processing as a double sided interferogram')";
+    report.console(kDouble);
+    report.log(kDouble);
+    record.side = result.side = Side::kDouble;
+    std::optional<transform::PhaseOutcome> phase;
+    if (mode == PhaseMode::kMertz || mode == PhaseMode::kMertzSigned ||
+        mode == PhaseMode::kStored) {
+      phase = find_phase();
+      if (!phase) return std::nullopt;
+      if (phase_files && !options.write_files) keep_phase_curve(emit, *phase);
+    }
+    result.out = transform::double_sided(report, req, params.res, storage,
+                                         phase ? &*phase : nullptr);
+  }
+  return result;
+}
+
+// The two scans' spectra, the first in ws.first_spectrum and the second in ws.yin, both
+// `points` long: the relative difference sqrt(sum (f - b)^2 / sum ((f + b) / 2)^2), and the
+// average (f + b) * 0.5 left in ws.yin. Returns the difference and the average's peak.
+std::pair<double, double> average_scans(Workspace& ws, int points) {
+  double differences = 0.0;
+  double sums = 0.0;
+  double peak = 0.0;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(points); ++i) {
+    const double f = ws.first_spectrum[i];
+    const double b = ws.yin[i];
+    const double mean = (f + b) * 0.5;
+    differences += (f - b) * (f - b);
+    sums += mean * mean;
+    ws.yin[i] = mean;
+    peak = std::max(peak, spcfile::finite_magnitude(mean));
+  }
+  const double difference = sums > 0.0 ? std::sqrt(differences / sums) : 0.0;
+  return {difference, peak};
+}
+
+bool same_bits(double a, double b) {
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
 
 }  // namespace
@@ -43,31 +194,6 @@ void convert_interferogram(report::Report& report, const report::Clock& clock,
   if (npts == 0) {
     return refuse(road, report, record, fname, {values::Refusal::kNoPoints, {}, 0, 0});
   }
-  if (ig.samples.data() != ws.yin.data()) {
-    std::copy(ig.samples.begin(), ig.samples.end(), ws.yin.begin());
-  }
-
-  const int jmax = remove_mean_and_find_centerburst(report, ws.yin, npts, ig.sum);
-  record.jmax = jmax;
-  constexpr std::string_view kCenterFormat = "(' Centerburst located at ',I10)";
-  report.console(kCenterFormat, {jmax});
-  report.log(kCenterFormat, {jmax});
-  const std::span<const double> prepared =
-      std::span<const double>(ws.yin).first(static_cast<std::size_t>(npts));
-  if (options.refuse_without_centerburst && !centerburst_shape(prepared, jmax).shown) {
-    return refuse(road, report, record, fname, {values::Refusal::kNoCenterburst, {}, 0, 0});
-  }
-
-  const transform::PathRequest req{.sampr = params.sampr,
-                                   .wlref = params.wlref,
-                                   .iapod = params.iapod,
-                                   .ipow2 = params.ipow2,
-                                   .npow = params.npow,
-                                   .ires = params.ires,
-                                   .wlow = params.wlow,
-                                   .whigh = params.whigh,
-                                   .npts = npts,
-                                   .jmax = jmax};
   EmitContext emit{road,
                    report,
                    clock,
@@ -79,33 +205,71 @@ void convert_interferogram(report::Report& report, const report::Clock& clock,
                    options.keep_curves,
                    options.outputs,
                    options.write_files};
-  transform::PathStorage storage = ws.paths();
-  const bool single =
-      options.auto_side ? !centerburst_in_middle_third(npts, jmax) : params.idbl == 0;
-  if (single) {
-    constexpr std::string_view kSingle = "(' Processing as single sided interferogram')";
-    report.console(kSingle);
-    report.log(kSingle);
-    record.side = Side::kSingle;
-    const transform::PhaseOutcome phase = transform::phase_determination(report, req, storage);
-    if (phase.refused) return refuse(road, report, record, fname, *phase.refused);
-    if (params.iphase == 1 && options.write_files) {
-      if (!emit_phase_files(emit, phase)) return;
-      keep_phase_curve(emit, phase);
-    } else if (!options.write_files) {
-      keep_phase_curve(emit, phase);
+  const bool two_scans = ig.scans == 2 || options.controls.two_scans;
+  if (!two_scans) {
+    if (ig.samples.data() != ws.yin.data()) {
+      std::copy(ig.samples.begin(), ig.samples.end(), ws.yin.begin());
     }
-    const transform::PathOutcome out =
-        transform::mertz_transform(report, req, params.res, phase, storage);
-    emit_spectrum(emit, Side::kSingle, out, params.wlow, params.whigh);
-  } else {
-    constexpr std::string_view kDouble = "(' Processing as a double sided interferogram')";
-    report.console(kDouble);
-    report.log(kDouble);
-    record.side = Side::kDouble;
-    const transform::PathOutcome out = transform::double_sided(report, req, params.res, storage);
-    emit_spectrum(emit, Side::kDouble, out, params.wlow, params.whigh);
+    const std::optional<ScanResult> scan =
+        transform_scan(report, params, ws, fname, npts, ig.sum, record, options, emit, true);
+    if (scan) emit_spectrum(emit, scan->side, scan->out, params.wlow, params.whigh);
+    return;
   }
+
+  // Two scans: each is prepared and transformed on its own (its own mean, centerburst and
+  // phase), the backward one turned to run the forward way; both: their spectra averaged.
+  record.scans = 2;
+  if (npts % 2 != 0) {
+    return refuse(road, report, record, fname, {values::Refusal::kOddScans, {}, 0, 0});
+  }
+  const int half = npts / 2;
+  // Each scan is copied into yin in its turn; samples that lie there already are kept aside
+  // first.
+  const double* raw = ig.samples.data();
+  if (raw == ws.yin.data()) {
+    std::copy(ig.samples.begin(), ig.samples.end(), ws.scans.begin());
+    raw = ws.scans.data();
+  }
+  const Direction direction = options.controls.direction;
+  const double res_before = params.res;
+  std::optional<ScanResult> forward;
+  if (direction != Direction::kBackward) {
+    std::copy(raw, raw + half, ws.yin.begin());
+    forward = transform_scan(report, params, ws, fname, half, std::nullopt, record, options,
+                             emit, true);
+    if (!forward) return;
+    record.jmax_forward = forward->jmax;
+    record.energy_forward = forward->out.energy;
+    if (direction == Direction::kForward || forward->out.refused) {
+      emit_spectrum(emit, forward->side, forward->out, params.wlow, params.whigh);
+      return;
+    }
+    std::copy(ws.yin.begin(), ws.yin.begin() + forward->out.points, ws.first_spectrum.begin());
+    params.res = res_before;  // the second scan starts from the same request
+  }
+  std::reverse_copy(raw + half, raw + npts, ws.yin.begin());
+  std::optional<ScanResult> backward = transform_scan(report, params, ws, fname, half,
+                                                      std::nullopt, record, options, emit, !forward);
+  if (!backward) return;
+  record.jmax_backward = backward->jmax;
+  record.energy_backward = backward->out.energy;
+  if (!forward || backward->out.refused) {
+    emit_spectrum(emit, backward->side, backward->out, params.wlow, params.whigh);
+    return;
+  }
+  record.jmax = forward->jmax;
+  const transform::PathOutcome& f = forward->out;
+  transform::PathOutcome both = backward->out;
+  if (f.points != both.points || !same_bits(f.delta, both.delta) ||
+      forward->side != backward->side) {
+    return refuse(road, report, record, fname, {values::Refusal::kScansApart, {}, 0, 0});
+  }
+  const auto [difference, peak] = average_scans(ws, both.points);
+  record.scan_difference = difference;
+  record.scans_differ = difference > kScanDifferenceLimit;
+  both.peak = peak;
+  both.energy = (f.energy + both.energy) * 0.5;
+  emit_spectrum(emit, backward->side, both, params.wlow, params.whigh);
 }
 
 void process_file(report::Report& report, const report::Clock& clock, RunParameters& params,

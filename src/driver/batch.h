@@ -9,6 +9,7 @@
 #include "driver/emit.h"
 #include "driver/file_record.h"
 #include "driver/run_parameters.h"
+#include "driver/settings.h"
 #include "driver/workspace.h"
 #include "report/clock.h"
 #include "report/console.h"
@@ -37,6 +38,8 @@ struct FileOptions {
   // (kNoCenterburst, see centerburst_shape). Neither applies to the count-only mode.
   bool refuse_truncated = false;
   bool refuse_without_centerburst = false;
+  // The transform controls, the centerburst rule and the scans (the classic rules by default).
+  FileControls controls;
 };
 
 // What a reader made of a file: the interferogram (its samples in the workspace's yin), or

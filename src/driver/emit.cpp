@@ -74,14 +74,14 @@ bool emit_phase_files(EmitContext& ctx, const transform::PhaseOutcome& phase) {
   auto write_phase_file = [&](std::string_view ext, std::string_view title,
                               std::span<const double> y) {
     const std::string oname = spcfile::OUTNAM(ctx.fname, ctx.outdir, ext);
-    const std::span<const double> trace = y.first(static_cast<std::size_t>(phase.is));
+    const std::span<const double> trace = y.first(static_cast<std::size_t>(phase.points));
     const int iexp = spcfile::spectrum_exponent(trace);
     if (std::optional<values::Refused> refused = output_refusal(ctx, oname, iexp)) {
       refuse(ctx.road, ctx.report, ctx.record, ctx.fname, *refused);
       return false;
     }
     ctx.ws.title.set(title);
-    spcfile::WRITSC(oname, ctx.ws.title.text(), 1, 0, phase.resolution, phase.is, ctx.spare1,
+    spcfile::WRITSC(oname, ctx.ws.title.text(), 1, 0, phase.resolution, phase.points, ctx.spare1,
                     abscissa, y, ctx.clock, ctx.ws.io, iexp);
     ctx.record.outputs.push_back(oname);
     return true;
@@ -91,10 +91,10 @@ bool emit_phase_files(EmitContext& ctx, const transform::PhaseOutcome& phase) {
 }
 
 void keep_phase_curve(EmitContext& ctx, const transform::PhaseOutcome& phase) {
-  if (!ctx.keep_curves) return;
+  if (!ctx.keep_curves && ctx.write_files) return;
   const std::span<const double> kept =
-      std::span<const double>(ctx.ws.phase.angle).first(static_cast<std::size_t>(phase.is));
-  ctx.record.phase = {0.0, phase.delta, std::vector<double>(kept.begin(), kept.end())};
+      std::span<const double>(ctx.ws.phase.angle).first(static_cast<std::size_t>(phase.points));
+  ctx.record.phase = {phase.first, phase.delta, std::vector<double>(kept.begin(), kept.end())};
 }
 
 bool emit_spectrum(EmitContext& ctx, Side side, const transform::PathOutcome& out, double wlow,

@@ -49,7 +49,8 @@ struct EmitContext {
 // refusal has been applied; a file written before it stays).
 bool emit_phase_files(EmitContext& ctx, const transform::PhaseOutcome& phase);
 
-// Notes the phase curve in the record when the run keeps curves.
+// Notes the phase curve in the record when the run keeps curves, and always in a conversion
+// in memory (a caller may give it back as a stored phase).
 void keep_phase_curve(EmitContext& ctx, const transform::PhaseOutcome& phase);
 
 // The spectrum a path left in the storage (`side`: the order of its report lines differs),

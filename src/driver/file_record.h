@@ -28,6 +28,22 @@ struct Curve {
   std::vector<double> y;
 };
 
+// The transform controls a file was converted with, as their options write them ("2",
+// "exact", "stored:a.phz"); empty where not asked (the classic rule).
+struct ControlsAsked {
+  std::string zero_fill;
+  std::string phase_resolution;  // cm-1
+  std::string zpd;
+  std::string phase;
+  std::string grid;
+  std::string direction;
+  bool two_scans = false;
+  bool any() const {
+    return !zero_fill.empty() || !phase_resolution.empty() || !zpd.empty() || !phase.empty() ||
+           !grid.empty() || !direction.empty() || two_scans;
+  }
+};
+
 struct FileRecord {
   std::string input;  // the name as listed, trailing blanks removed
   int npts = 0;       // points read (0 when the reader refused the file)
@@ -47,6 +63,18 @@ struct FileRecord {
   std::string reason;             // the skip reason or stop text; empty when converted
   std::optional<values::Refusal> refusal;  // the refusal a skip came from
   double milliseconds = 0.0;      // wall time of the whole file, filled by the caller
+  // A record of two scans (forward, then backward reversed): each scan's centerburst
+  // (1-based in its own order; 0 when not converted) and energy, and the relative
+  // difference of their spectra, sqrt(sum (f - b)^2 / sum ((f + b) / 2)^2) over the points
+  // written; flagged above kScanDifferenceLimit (driver/settings.h). scans 1: none of these.
+  ControlsAsked asked;
+  int scans = 1;
+  int jmax_forward = 0;
+  int jmax_backward = 0;
+  double energy_forward = 0.0;
+  double energy_backward = 0.0;
+  std::optional<double> scan_difference;  // only when both scans were averaged
+  bool scans_differ = false;
   // Filled only when the run asks for curves (the page): the spectrum as written and,
   // single-sided, the phase angle on its coarse grid.
   Curve spectrum;

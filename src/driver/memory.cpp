@@ -16,6 +16,7 @@ MemorySpectrum convert_in_memory(const values::Interferogram& ig,
   record.input = ig.name;
   record.iapod = settings.iapod;
   record.res_requested = settings.res;
+  record.asked = controls_asked(settings);
   record.status = FileStatus::kStopped;
   report::QuietConsole quiet;
   report::Report report(quiet);
@@ -44,6 +45,7 @@ MemorySpectrum convert_in_memory(const values::Interferogram& ig,
   options.auto_side = settings.sides == Sides::kAuto;
   options.road = Road::kMemory;
   options.write_files = false;
+  options.controls = file_controls(settings);
   // A report::Clock is needed only by the writer, which this conversion never calls.
   const report::SystemClock clock;
   ws.title.set("");

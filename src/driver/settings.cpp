@@ -1,5 +1,11 @@
 #include "driver/settings.h"
 
+#include <charconv>
+#include <memory>
+#include <vector>
+
+#include "spcfile/reader.h"
+#include "spcfile/writer.h"
 #include "transform/windows.h"
 
 namespace ftir::driver {
@@ -22,8 +28,116 @@ RunParameters file_parameters(const ConversionSettings& settings, double wref, d
   return p;
 }
 
-std::string_view window_display_name(int iapod) {
-  const transform::Window* window = transform::window_by_code(iapod);
+namespace {
+
+// The shortest text that reads back as `value`.
+std::string shortest(double value) {
+  char buffer[32];
+  return {buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr};
+}
+
+}  // namespace
+
+std::string_view phase_mode_name(transform::PhaseMode mode) {
+  using transform::PhaseMode;
+  switch (mode) {
+    case PhaseMode::kMertz:
+      return "mertz";
+    case PhaseMode::kMertzSigned:
+      return "mertz-signed";
+    case PhaseMode::kPower:
+      return "power";
+    case PhaseMode::kMagnitude:
+      return "magnitude";
+    case PhaseMode::kStored:
+      return "stored";
+    case PhaseMode::kClassic:
+      break;
+  }
+  return "";
+}
+
+std::string_view zpd_mode_name(ZpdMode mode) {
+  switch (mode) {
+    case ZpdMode::kMax:
+      return "max";
+    case ZpdMode::kMin:
+      return "min";
+    case ZpdMode::kAbs:
+      return "abs";
+    case ZpdMode::kIndex:
+      break;
+  }
+  return "";
+}
+
+std::string_view direction_name(Direction direction) {
+  switch (direction) {
+    case Direction::kForward:
+      return "forward";
+    case Direction::kBackward:
+      return "backward";
+    case Direction::kBoth:
+      break;
+  }
+  return "both";
+}
+
+ControlsAsked controls_asked(const ConversionSettings& settings) {
+  ControlsAsked a;
+  if (settings.zero_fill) a.zero_fill = std::to_string(*settings.zero_fill);
+  if (settings.phase_resolution) a.phase_resolution = shortest(*settings.phase_resolution);
+  if (settings.zpd) {
+    a.zpd = settings.zpd->mode == ZpdMode::kIndex ? std::to_string(settings.zpd->index)
+                                                  : std::string(zpd_mode_name(settings.zpd->mode));
+  }
+  if (settings.phase) {
+    a.phase = phase_mode_name(settings.phase->mode);
+    if (settings.phase->mode == transform::PhaseMode::kStored && !settings.phase->file.empty()) {
+      a.phase += ":" + settings.phase->file;  // a phase handed over as values names no file
+    }
+  }
+  if (settings.grid) a.grid = *settings.grid == Grid::kExact ? "exact" : "classic";
+  if (settings.direction) a.direction = direction_name(*settings.direction);
+  a.two_scans = settings.two_scans.value_or(false);
+  return a;
+}
+
+FileControls file_controls(const ConversionSettings& settings) {
+  FileControls c;
+  c.transform.zero_fill = settings.zero_fill.value_or(0);
+  c.transform.phase_resolution = settings.phase_resolution.value_or(0.0);
+  if (settings.phase) {
+    c.transform.phase = settings.phase->mode;
+    c.stored = settings.phase->stored;
+    c.transform.stored = c.stored.get();
+  }
+  c.transform.exact_grid = settings.grid == Grid::kExact;
+  c.zpd = settings.zpd.value_or(Zpd{});
+  c.direction = settings.direction.value_or(Direction::kBoth);
+  c.two_scans = settings.two_scans.value_or(false);
+  return c;
+}
+
+StoredPhaseRead read_stored_phase(const std::string& path) {
+  // The file's own storage: a phase is read once, before any file is converted.
+  constexpr int kCapacity = transform::PhaseTables::kCapacity;
+  std::vector<double> angle(kCapacity);
+  std::vector<unsigned char> io(spcfile::kIoBufferBytes);
+  spcfile::SpcRead read = spcfile::read_spc(path, kCapacity, angle, io);
+  if (read.refused) return {nullptr, path + ": " + read.refused->skip_text()};
+  const int n = static_cast<int>(read.ig.samples.size());
+  if (n < 3) return {nullptr, path + ": fewer than 3 phase points"};
+  auto phase = std::make_shared<values::StoredPhase>();
+  phase->first = read.ig.x.first;
+  phase->step = (read.ig.x.last - read.ig.x.first) / (n - 1);
+  phase->angle.assign(angle.begin(), angle.begin() + n);
+  return {std::move(phase), ""};
+}
+
+std::string_view window_display_name(int iapod, bool red_dat) {
+  const transform::Window* window =
+      red_dat ? transform::red_dat_window(iapod) : transform::window_by_code(iapod);
   return window != nullptr ? window->name : std::string_view();
 }
 

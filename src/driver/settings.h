@@ -4,14 +4,39 @@
 // RunParameters; file_parameters() maps these settings onto them.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "driver/file_record.h"
 #include "driver/run_parameters.h"
+#include "transform/path.h"
+#include "values/stored_phase.h"
 
 namespace ftir::driver {
 
 enum class Sides { kAuto, kSingle, kDouble };
+
+// Where the centerburst is taken (--zpd): the largest sample, the smallest, the largest
+// magnitude (the classic rule), or a given 1-based index.
+enum class ZpdMode { kMax, kMin, kAbs, kIndex };
+struct Zpd {
+  ZpdMode mode = ZpdMode::kAbs;
+  int index = 0;  // kIndex: 1-based
+};
+
+// The phase correction (--phase); `file` and `stored` for stored:FILE (or a phase a caller
+// hands over: then `file` may be empty).
+struct PhaseChoice {
+  transform::PhaseMode mode = transform::PhaseMode::kClassic;
+  std::string file;
+  std::shared_ptr<const values::StoredPhase> stored;
+};
+
+enum class Grid { kClassic, kExact };
+
+// Which scans of a two-scan record are converted; kBoth averages their spectra.
+enum class Direction { kForward, kBackward, kBoth };
 
 struct ConversionSettings {
   std::string outdir = "spectra";
@@ -25,15 +50,55 @@ struct ConversionSettings {
   int npow = 0;              // a transform of 2^npow points (ipow2 1); 0: not asked
   bool no_res = false;       // ires 0
   bool phase_files = false;  // iphase 1
+  // The transform controls. Each is unset unless asked for, and unset means the classic
+  // rule; a value given, even the default one, is kept apart from none given.
+  std::optional<int> zero_fill;             // 1, 2, 4, 8 or 16
+  std::optional<double> phase_resolution;   // cm-1
+  std::optional<Zpd> zpd;
+  std::optional<PhaseChoice> phase;
+  std::optional<Grid> grid;
+  std::optional<Direction> direction;       // records of two scans; both when unset
+  std::optional<bool> two_scans;            // the record holds two scans (SPC files)
 };
+
+// A relative difference of the two scans' spectra above this is flagged (not refused).
+inline constexpr double kScanDifferenceLimit = 0.05;
+
+// The controls `settings` asks for, as their options write them (for the record).
+ControlsAsked controls_asked(const ConversionSettings& settings);
+
+// The option texts of the controls' values.
+std::string_view phase_mode_name(transform::PhaseMode mode);  // "mertz", ...; "" for kClassic
+std::string_view zpd_mode_name(ZpdMode mode);                  // "max", "min", "abs"; "" kIndex
+std::string_view direction_name(Direction direction);          // "forward", "backward", "both"
+
+// What a file's conversion takes of `settings` beyond the run parameters.
+struct FileControls {
+  transform::Controls transform;
+  Zpd zpd;
+  Direction direction = Direction::kBoth;
+  bool two_scans = false;  // declared by the settings; a reader may declare it too
+  // Settings whose phase is a stored one keep it alive here.
+  std::shared_ptr<const values::StoredPhase> stored;
+};
+FileControls file_controls(const ConversionSettings& settings);
+
+// The phase of a .phz file this program wrote (the angle on 0..fmax), read through the SPC
+// reader; its laser is not stated. The reason why not in `refused` (a skip text).
+struct StoredPhaseRead {
+  std::shared_ptr<const values::StoredPhase> phase;
+  std::string refused;
+};
+StoredPhaseRead read_stored_phase(const std::string& path);
 
 // The run parameters of one file: `settings` in red.dat's terms with the laser wavenumber
 // `wref` and the resolution request `res`. idbl follows the sides (auto: 1; the conversion
 // then chooses per file).
 RunParameters file_parameters(const ConversionSettings& settings, double wref, double res);
 
-// The display name of window code `iapod` ("Happ-Genzel"); empty when the code names none.
-// For the page, which knows the windows only through the driver.
-std::string_view window_display_name(int iapod);
+// The display name of window code `iapod` ("Happ-Genzel"); empty when the code names none
+// (`red_dat`: none that red.dat names). For the page, which knows the windows only through
+// the driver.
+std::string_view window_display_name(int iapod, bool red_dat = false);
 
 }  // namespace ftir::driver

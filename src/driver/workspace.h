@@ -26,10 +26,19 @@ struct Workspace {
   transform::Fft fft;
   transform::Title title;
   transform::Lagint lagint;
+  // A record of two scans: its samples when a reader left them in yin (each scan is copied
+  // from here into yin), and the first scan's spectrum while the second is transformed.
+  transform::FixedArray<double> scans{kSamples};
+  transform::FixedArray<double> first_spectrum{kSamples};
+  // Zero filling (see transform::zero_filled_cfft).
+  transform::FixedArray<transform::Complex> fill_work{kComplex};
+  transform::FillTwiddles fill_twiddles{kComplex};
 
   static_assert(kComplex * sizeof(transform::Complex) >= spcfile::kIoBufferBytes);
 
-  transform::PathStorage paths() { return {xin, yin, work, phase, fft, title, lagint, io, window}; }
+  transform::PathStorage paths() {
+    return {xin, yin, work, phase, fft, title, lagint, io, window, fill_work, fill_twiddles};
+  }
 };
 
 }  // namespace ftir::driver

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "driver/settings.h"
 #include "page/curves.h"
 #include "page/text.h"
 
@@ -70,9 +71,23 @@ std::string flag_rule() {
          "files have.";
 }
 
+std::string scan_flag_rule() {
+  return "A file of two scans is flagged when the relative difference of their spectra, "
+         "sqrt(sum (f - b)^2 / sum ((f + b)/2)^2), exceeds " +
+         format_number(driver::kScanDifferenceLimit * 100) + " %; it is averaged all the same.";
+}
+
 BatchFlags flag_unusual_files(std::span<const driver::FileRecord> records) {
   BatchFlags flags;
   flags.files.resize(records.size());
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const driver::FileRecord& r = records[i];
+    if (converted(r) && r.scans_differ) {
+      flags.files[i].push_back({"scans", "forward and backward scans differ by " +
+                                             format_number(100.0 * r.scan_difference.value_or(0.0), 3) +
+                                             " %"});
+    }
+  }
   flag_spread(
       records, flags, "centerburst",
       [](const driver::FileRecord& r) { return static_cast<double>(r.jmax); },

@@ -29,13 +29,17 @@ inline constexpr int kMinFilesForSpread = 3;       // fewer converted files: no 
 // The rule in words, for the page.
 std::string flag_rule();
 
+// The rule for records of two scans in words (shown when a run has any).
+std::string scan_flag_rule();
+
 // Compares every converted record with the converted records of the batch. A value is
 // flagged when it lies further from the batch median than kMadFactor times the median
 // absolute deviation, the deviation taken as at least its floor (kCenterburstFloor
 // points for the centerburst, kRelativeFloor of the median for energy and peak); this
 // needs kMinFilesForSpread converted files. The resolution is flagged when it differs
 // (beyond rounding) from the one most converted files share; not when two values tie.
-// Records that were not converted get no flags.
+// Records that were not converted get no flags. A record of two scans whose spectra differ
+// beyond driver::kScanDifferenceLimit is flagged "scans".
 BatchFlags flag_unusual_files(std::span<const driver::FileRecord> records);
 
 }  // namespace ftir::page

@@ -1,6 +1,8 @@
 // The HTML of a run's page: settings, summary, flags, table, overlay and per-file plots.
 #include "page/page.h"
 
+#include <algorithm>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -160,8 +162,10 @@ void add_overlay(std::string& out, std::span<const FileRecord> records) {
 }
 
 void add_table(std::string& out, std::span<const FileRecord> records, const BatchFlags& flags) {
+  const bool two_scans = std::any_of(records.begin(), records.end(),
+                                     [](const FileRecord& r) { return r.scans == 2; });
   out += "<section><h2>Files</h2><p class=\"rule\"><b>Flags.</b> " + html(flag_rule()) +
-         " Click a column heading to sort, a name to see the file.</p>";
+         (two_scans ? " " + html(scan_flag_rule()) : std::string()) + " Click a column heading to sort, a name to see the file.</p>";
   out += "<div class=\"table-wrap\"><table id=\"file-table\"><thead><tr>"
          "<th data-type=\"num\" tabindex=\"0\">#</th>"
          "<th data-type=\"text\" tabindex=\"0\">Name</th>"

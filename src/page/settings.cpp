@@ -8,8 +8,8 @@
 
 namespace ftir::page {
 
-std::string window_name(int iapod) {
-  const std::string_view name = driver::window_display_name(iapod);
+std::string window_name(int iapod, bool red_dat) {
+  const std::string_view name = driver::window_display_name(iapod, red_dat);
   if (!name.empty()) return std::string(name);
   return "code " + std::to_string(iapod) + ", no window (boxcar)";
 }
@@ -21,7 +21,7 @@ std::vector<Setting> describe_run(const driver::RunParameters& params, const std
   settings.push_back({"Path", single ? "single-sided, Mertz phase correction (idbl 0)"
                                      : "double-sided, magnitude (idbl " +
                                            std::to_string(params.idbl) + ")"});
-  settings.push_back({"Window", window_name(params.iapod) + " (iapod " +
+  settings.push_back({"Window", window_name(params.iapod, true) + " (iapod " +
                                     std::to_string(params.iapod) + ")"});
 
   std::string resolution = format_number(params.res) + " cm-1 requested";

@@ -14,8 +14,9 @@ struct Setting {
 };
 
 // The window's name for a code in the window registry ("boxcar", "Happ-Genzel", ...);
-// "code N, no window (boxcar)" for any other code, which weights every point by 1.
-std::string window_name(int iapod);
+// "code N, no window (boxcar)" for any other code, which weights every point by 1
+// (`red_dat`: for any code that red.dat does not name).
+std::string window_name(int iapod, bool red_dat = false);
 
 // A red.dat run's settings in words: path, window, resolution, range, laser, sampling,
 // output folder, phase files. `source` names where they came from (e.g. "./red.dat").

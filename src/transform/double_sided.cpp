@@ -2,6 +2,8 @@
 // written spectrum agrees bit for bit with any faithful implementation.
 #include "transform/double_sided.h"
 
+#include "transform/single_sided.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -27,7 +29,7 @@ constexpr std::string_view kGridEnds = "(' lnum, xin(1), xin(lnum)=',I10,2F15.6)
 }  // namespace
 
 PathOutcome double_sided(report::Report& report, const PathRequest& req, double& res,
-                         PathStorage& ws) {
+                         PathStorage& ws, const PhaseOutcome* phase) {
   using values::Refusal;
   const DegenerateSkip skip(res);
   const int npts = req.npts;
@@ -88,36 +90,72 @@ PathOutcome double_sided(report::Report& report, const PathRequest& req, double&
   }
   e = e * xstep;
 
-  // Rotate so that the centerburst comes first, the points before it at the end.
-  for (int m = 1; m <= it; ++m) {
-    at(ws.work, m) = {at(ws.xin, it + m), 0.0};
-    at(ws.work, it + m) = {at(ws.xin, m), 0.0};
+  // Rotate so that the centerburst comes first, the points before it at the end. Zero
+  // filling F: the rotated segment transformed padded to F times its length, zeros between
+  // its halves, by sub-transforms.
+  const int fill = std::max(req.controls.zero_fill, 1);
+  const long long filled = static_cast<long long>(2 * it) * fill;
+  if (filled > static_cast<long long>(ws.work.size()) ||
+      filled / 2 + 1 > static_cast<long long>(ws.yin.size()) ||
+      filled > static_cast<long long>(ws.fill_work.size())) {
+    return skip(Refusal::kTooManyPoints);
   }
-  const int l = 2 * it;
+  const std::span<Complex> load = fill > 1 ? ws.fill_work : ws.work;
+  for (int m = 1; m <= it; ++m) {
+    at(load, m) = {at(ws.xin, it + m), 0.0};
+    at(load, it + m) = {at(ws.xin, m), 0.0};
+  }
+  const int l = static_cast<int>(filled);
   report.log(kLoadDiagnostic, {l, ksort});
   const int nb = l;
-  const int n = icxsl + 1;
+  const int n = icxsl + 1 + floor_log2(fill);
   report.log(kTransformSize, {nb, n, pow2(n)});
-  ws.fft.CFFT(ws.work.first(static_cast<std::size_t>(nb)), n, nb, 1);
+  if (fill > 1) {
+    zero_filled_cfft(ws.fft, ws.fill_work, icxsl + 1, fill, it,
+                     ws.work.first(static_cast<std::size_t>(nb)), ws.fill_twiddles);
+  } else {
+    ws.fft.CFFT(ws.work.first(static_cast<std::size_t>(nb)), n, nb, 1);
+  }
 
-  // The grid runs from 0 to exactly fmax in lnum points.
+  // The classic grid runs from 0 to exactly fmax in lnum points; the exact grid takes the
+  // bins 0..lnum at k / (nb * xstep).
   const double fmax = 1.0 / (2.0 * xstep);
   const int lnum = nb / 2;
-  const double delta = fmax / (lnum - 1);
+  const bool exact = req.controls.exact_grid;
+  const double delta = exact ? fmax / lnum : fmax / (lnum - 1);
+  const int count = exact ? lnum + 1 : lnum;
   report.log(kGridDiagnostic, {xstep, fmax, lnum, delta});
   auto grid = [delta](int i) { return (i - 1) * delta; };  // the wavenumber of point i
   report.log(kGridEnds, {lnum, grid(1), grid(lnum)});
-  for (int i = 1; i <= lnum; ++i) {
-    const Complex c = at(ws.work, i);
-    at(ws.yin, i) = std::sqrt(c.re * c.re + c.im * c.im);
+  double energy = 0.0;
+  if (phase != nullptr) {
+    // A phase given (Mertz, signed or stored): both sides are there, so no ramp is needed.
+    try {
+      energy = phase_correct(ws.phase, phase->points, fmax, delta, count, ws.work, ws.yin,
+                             ws.lagint);
+    } catch (const OutsidePhaseGrid&) {
+      return skip(Refusal::kPhaseGrid);
+    }
+  } else {
+    for (int i = 1; i <= count; ++i) {
+      const Complex c = at(ws.work, i);
+      at(ws.yin, i) = std::sqrt(c.re * c.re + c.im * c.im);
+    }
+    energy = trapezoid_energy(ws.yin, count);
   }
 
-  // Scale amplitudes by the ratio of interferogram energy to spectrum energy.
-  const double e2 = delta * trapezoid_energy(ws.yin, lnum);
+  // Scale amplitudes by the ratio of interferogram energy to spectrum energy; with zero
+  // filling, that of the unfilled transform's points on its step.
+  double e2 = delta * energy;
+  if (fill > 1) {
+    const int used = it;
+    e2 = (exact ? fmax / used : fmax / (used - 1)) *
+         strided_energy(ws.yin, exact ? used + 1 : used, fill);
+  }
   PathOutcome facts;
   facts.delta = delta;
   facts.res = resol;
-  facts.lnum = lnum;
+  facts.lnum = count;
   facts.energy = e;
   return scaled_spectrum(skip, req, ws, facts, e2);
 }

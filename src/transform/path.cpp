@@ -83,6 +83,16 @@ double trapezoid_energy(std::span<const double> y, int count) {
   return sum;
 }
 
+double strided_energy(std::span<const double> y, int count, int stride) {
+  double sum = 0.0;
+  for (int k = 0; k < count; ++k) {
+    const double f = (k == 0 || k == count - 1) ? 0.5 : 1.0;
+    const double v = y[static_cast<std::size_t>(k) * static_cast<std::size_t>(stride)];
+    sum += f * (v * v);
+  }
+  return sum;
+}
+
 int scale_and_cut(std::span<double> xin, std::span<double> yin, int lnum, double delta,
                   double scale, double wlow, double whigh, double* ymax) {
   assert(lnum >= 0 && static_cast<std::size_t>(lnum) <= xin.size() &&

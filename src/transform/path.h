@@ -14,7 +14,9 @@
 #include "transform/fixed_array.h"
 #include "transform/lagint.h"
 #include "transform/windows.h"
+#include "transform/zero_fill.h"
 #include "values/refusal.h"
+#include "values/stored_phase.h"
 
 namespace ftir::transform {
 
@@ -59,7 +61,38 @@ struct PathStorage {
   Lagint& lagint;
   std::span<unsigned char> io;  // the bytes of `work`: free only outside the transform's use
   WindowTable& window;
+  // Zero filling: the unfilled load and the sub-transforms, and the twiddles of the length.
+  std::span<Complex> fill_work;
+  FillTwiddles& fill_twiddles;
 };
+
+// How a path removes the phase. kClassic: Mertz on the single-sided path, the magnitude on
+// the double-sided path. kMertz: the phase of the short piece around the centerburst,
+// interpolated, rotates each value onto the real axis (on either path); kMertzSigned: the
+// same with that phase folded into [-pi/2, pi/2], so that a band turned by pi keeps its
+// negative sign. kPower and kMagnitude: |X| of the complex spectrum, on either path.
+// kStored: Mertz with a stored phase in place of the piece's.
+enum class PhaseMode { kClassic, kMertz, kMertzSigned, kPower, kMagnitude, kStored };
+
+// What a path is asked beyond red.dat's run parameters; the defaults are the classic rules.
+struct Controls {
+  // F: the transform is F times the length the classic rule gives, the points beyond the
+  // record's used part zero; the spectrum's energy is taken on every F-th point, so that
+  // filling interpolates and leaves the scale alone. 0: the classic rule.
+  int zero_fill = 0;
+  // The phase piece's half-length: the smallest power of two N, 4 <= N <= kMaxPhaseHalf,
+  // with 1 / (N * xstep) <= phase_resolution (cm-1); 0: the classic piece.
+  double phase_resolution = 0.0;
+  PhaseMode phase = PhaseMode::kClassic;
+  const values::StoredPhase* stored = nullptr;  // kStored: the phase removed
+  // Point k (0-based) of a transform of N points at k / (N * xstep), k = 0..N/2; false:
+  // the classic grid, N/2 points from 0 to exactly fmax.
+  bool exact_grid = false;
+};
+
+// The longest half of a phase piece asked for by resolution (its table then holds at most
+// kMaxPhaseHalf + 1 points).
+inline constexpr int kMaxPhaseHalf = 8192;
 
 // The run parameters a path reads, and the record it works on. Built from named fields.
 struct PathRequest {
@@ -73,6 +106,7 @@ struct PathRequest {
   double whigh = 0.0;
   int npts = 0;  // samples in yin[0..npts-1], mean removed
   int jmax = 0;  // 1-based index of the centerburst
+  Controls controls = {};
 };
 
 // A spectrum as a path leaves it in the storage: `points` values at xin(1..points),
@@ -88,10 +122,13 @@ struct PathOutcome {
   double peak = 0.0;    // largest finite magnitude of the values kept
 };
 
-// The phase of a single-sided record: `is` points of ws.phase on 0, delta, ... cm-1.
+// The phase of a record: `points` points of ws.phase on first, first + delta, ... cm-1;
+// `is`, the half-length of the piece the single-sided path weights with the Mertz ramp.
 struct PhaseOutcome {
   std::optional<values::Refused> refused;
   int is = 0;
+  int points = 0;
+  double first = 0.0;
   double delta = 0.0;
   double resolution = 0.0;  // the phase piece's resolution, cm-1
 };
@@ -132,6 +169,11 @@ inline Complex& at(std::span<Complex> a, int i) {
   assert(i >= 1 && static_cast<std::size_t>(i) <= a.size());
   return a[static_cast<std::size_t>(i) - 1];
 }
+
+// The transform's energy, f * (y * y) summed in index order over y(1), y(1 + stride), ...,
+// `count` points (f = 0.5 at both ends): with zero filling F, stride F picks the points of
+// the unfilled transform.
+double strided_energy(std::span<const double> y, int count, int stride);
 
 // 2^k for 0 <= k <= 30.
 inline int pow2(int k) {

@@ -2,4 +2,5 @@
 list(APPEND TRANSFORM_SOURCES
   src/transform/double_sided.cpp
   src/transform/path.cpp
-  src/transform/single_sided.cpp)
+  src/transform/single_sided.cpp
+  src/transform/zero_fill.cpp)

@@ -6,14 +6,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <charconv>
 #include <cstring>
+#include <string>
 
 #include "simd/kernels.h"
 
 namespace ftir::transform {
 namespace {
 
-constexpr int kMaxPhaseHalf = 4096;  // the phase piece has at most 2 * 4096 points
+constexpr int kClassicPhaseHalf = 4096;  // the classic phase piece has at most 2 * 4096 points
 
 constexpr std::string_view kPhaseReport =
     "(' Number of points used in phase correction calculation:',1X,I10,/,' Phase correction "
@@ -42,10 +44,6 @@ constexpr std::string_view kGrid = "(' fmax=',F15.8,' delta=',D15.8)";
 // belongs to the last bracket.
 constexpr double kGridEndTolerance = 1e-9;
 
-// Thrown by phase_correct when a point lies beyond the phase grid; its path refuses the
-// record.
-struct OutsidePhaseGrid {};
-
 // Both reports of this path go to the console first, then to the log.
 void console_then_log(report::Report& report, std::string_view format,
                       report::FormatValues values = {}) {
@@ -56,19 +54,42 @@ void console_then_log(report::Report& report, std::string_view format,
 // Half-length of the phase piece: the largest power of two not above jmax and 4096,
 // through natural logarithms (exact at powers of two).
 int phase_half_length(int jmax) {
-  const int k = static_cast<int>(std::log(static_cast<double>(std::min(jmax, kMaxPhaseHalf))) /
+  const int k = static_cast<int>(std::log(static_cast<double>(std::min(jmax, kClassicPhaseHalf))) /
                                  std::log(2.0));
   return pow2(k);
 }
 
+// An angle turned by pi into [-pi/2, pi/2] (signed Mertz).
+double folded(double angle) {
+  constexpr double kPi = 3.141592653589793;
+  if (angle > kPi / 2.0) return angle - kPi;
+  if (angle < -kPi / 2.0) return angle + kPi;
+  return angle;
+}
+
+// A number for a refusal's text, with `decimals` places.
+std::string fixed_text(double value, int decimals) {
+  char buffer[64];
+  const auto end =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals).ptr;
+  return {buffer, end};
+}
+
 }  // namespace
+
+int phase_half(const PathRequest& req) {
+  const double asked = req.controls.phase_resolution;
+  if (!(asked > 0.0)) return phase_half_length(req.jmax);
+  const double xstep = req.wlref / req.sampr;
+  int half = 4;
+  while (half < kMaxPhaseHalf && 1.0 / (half * xstep) > asked) half *= 2;
+  return half;
+}
 
 PhaseOutcome phase_determination(report::Report& report, const PathRequest& req, PathStorage& ws) {
   // A piece of fewer than 4 points gives no phase grid to interpolate in.
-  if (phase_half_length(req.jmax) < 4) {
-    return {values::Refused{values::Refusal::kCenterburstFirst3, {}, 0, 0}};
-  }
-  const int is = phase_half_length(req.jmax);
+  const int is = phase_half(req);
+  if (is < 4) return {values::Refused{values::Refusal::kCenterburstFirst3, {}, 0, 0}};
   const int k = floor_log2(is);
   const int istart = req.jmax - is;
   const int npts = req.npts;
@@ -92,19 +113,66 @@ PhaseOutcome phase_determination(report::Report& report, const PathRequest& req,
 
   const double xstep = req.wlref / req.sampr;
   const double fmax = 1.0 / (2.0 * xstep);
-  const double delta = fmax / (is - 1);
+  // The exact grid takes the piece's bins 0..is at their own wavenumbers k / (2 is xstep).
+  const bool exact = req.controls.exact_grid;
+  const int points = exact ? is + 1 : is;
+  const double delta = exact ? fmax / is : fmax / (is - 1);
+  const bool signed_phase = req.controls.phase == PhaseMode::kMertzSigned;
   PhaseTables& p = ws.phase;
-  for (int i = 1; i <= is; ++i) {
+  for (int i = 1; i <= points; ++i) {
     const Complex c = at(ws.work, i);
     const std::size_t j = static_cast<std::size_t>(i) - 1;
     p.magnitude[j] = std::sqrt(c.re * c.re + c.im * c.im);
     p.angle[j] = std::atan2(c.im, c.re);
+    if (signed_phase) p.angle[j] = folded(p.angle[j]);
     p.sine[j] = std::sin(p.angle[j]);
     p.cosine[j] = std::cos(p.angle[j]);
     p.abscissa[j] = (i - 1) * delta;
   }
   report.log(kPhaseGrid, {xstep, fmax, delta});
-  return {std::nullopt, is, delta, phase_resolution};
+  return {std::nullopt, is, points, 0.0, delta, phase_resolution};
+}
+
+PhaseOutcome stored_phase_tables(const PathRequest& req, PathStorage& ws) {
+  using values::Refusal;
+  const values::StoredPhase& stored = *req.controls.stored;
+  const int is = phase_half(req);
+  if (is < 4) return {values::Refused{Refusal::kCenterburstFirst3, {}, 0, 0}};
+  auto refuse = [](std::string why) {
+    return PhaseOutcome{values::Refused{Refusal::kStoredPhase, "stored phase: " + why, 0, 0}};
+  };
+  const double wref = 1.0 / req.wlref;
+  if (stored.laser && !(std::fabs(*stored.laser - wref) <= 1e-9 * wref)) {
+    return refuse("measured with the laser at " + fixed_text(*stored.laser, 4) +
+                  " cm-1, this record's is " + fixed_text(wref, 4) + " cm-1");
+  }
+  const int n = static_cast<int>(stored.angle.size());
+  if (n < 3 || n > PhaseTables::kCapacity) {
+    return refuse(std::to_string(n) + " points; 3 to " + std::to_string(PhaseTables::kCapacity) +
+                  " are needed");
+  }
+  const double xstep = req.wlref / req.sampr;
+  const double fmax = 1.0 / (2.0 * xstep);
+  const double last = stored.first + (n - 1) * stored.step;
+  // phase_correct takes a last point short of fmax by its tolerance. A phase that states no
+  // laser (a .phz file) ends at the fmax of the run that wrote it, which must be this one's.
+  const bool ends_there = std::fabs(last - fmax) <= 1e-6 * fmax;
+  if (!(stored.step > 0.0) || !(stored.first <= 0.0) || !(last >= fmax * (1.0 - 1e-9)) ||
+      (!stored.laser && !ends_there)) {
+    return refuse("it covers " + fixed_text(stored.first, 4) + " to " + fixed_text(last, 4) +
+                  " cm-1, this record's spectrum 0 to " + fixed_text(fmax, 4) +
+                  " cm-1 (another laser or sampling factor)");
+  }
+  PhaseTables& p = ws.phase;
+  for (int i = 0; i < n; ++i) {
+    const auto j = static_cast<std::size_t>(i);
+    p.abscissa[j] = stored.first + i * stored.step;
+    p.angle[j] = stored.angle[j];
+    p.magnitude[j] = 0.0;
+    p.sine[j] = std::sin(p.angle[j]);
+    p.cosine[j] = std::cos(p.angle[j]);
+  }
+  return {std::nullopt, is, n, stored.first, stored.step, 1.0 / (is * xstep)};
 }
 
 double load_weighted_record(std::span<const double> record, int istart, int is, int lnum,
@@ -262,6 +330,22 @@ PathOutcome mertz_transform(report::Report& report, const PathRequest& req, doub
   }
   if (icc < 1) return skip(Refusal::kFewTransformPoints);
   res = 1.0 / opd;
+  // Zero filling: F times the points, those past the classic length zero (the record is
+  // loaded only up to there, and the window keeps its width opd).
+  const Controls& controls = req.controls;
+  const int fill = std::max(controls.zero_fill, 1);
+  const int used = lnum;  // points after the centerburst that the transform takes
+  const int used_exponent = icc + 1;
+  if (fill > 1) {
+    const long long filled = static_cast<long long>(lnum) * fill;
+    if (2 * filled > static_cast<long long>(ws.work.size()) ||
+        filled + 1 > static_cast<long long>(ws.yin.size()) ||
+        2 * filled > static_cast<long long>(ws.fill_work.size())) {
+      return skip(Refusal::kTooManyPoints);
+    }
+    lnum = static_cast<int>(filled);
+    icc += floor_log2(fill);
+  }
   console_then_log(report, kResolution, {res, lnum});
   const int iend = jmax + lnum - 1;
   report.log(kEnds, {istart, lnum, iend});
@@ -279,33 +363,62 @@ PathOutcome mertz_transform(report::Report& report, const PathRequest& req, doub
   // double-sided part, the window after the centerburst only (at x = (t - is - 1) * xstep,
   // kept from the previous file when it fits). The energy of the weighted record is summed
   // in order. The load: the centerburst and what follows first, the points before it
-  // wrapped to the end (only as many as the first half can take), zeros between.
-  const std::span<const double> weight = ws.window.weights(req.iapod, is, xstep, opd, knt);
-  double e = load_weighted_record(ws.yin.first(static_cast<std::size_t>(npts)), istart, is, lnum,
-                                  weight, ws.work.first(static_cast<std::size_t>(lknt)));
+  // wrapped to the end (only as many as the first half can take), zeros between. Zero
+  // filling loads the unfilled record and transforms it padded, by sub-transforms.
+  const int load_knt = used + is;
+  const std::span<const double> weight = ws.window.weights(req.iapod, is, xstep, opd, load_knt);
+  const std::span<Complex> load =
+      fill > 1 ? ws.fill_work.first(static_cast<std::size_t>(2 * used))
+               : ws.work.first(static_cast<std::size_t>(lknt));
+  double e = load_weighted_record(ws.yin.first(static_cast<std::size_t>(npts)), istart, is, used,
+                                  weight, load);
   e = e * xstep;
   report.log(kIpoint, {is + lnum});
   report.log(kFftArguments, {lknt, lexp, 1});
-  ws.fft.CFFT(ws.work.first(static_cast<std::size_t>(lknt)), lexp, lknt, 1);
+  if (fill > 1) {
+    zero_filled_cfft(ws.fft, ws.fill_work, used_exponent, fill, used,
+                     ws.work.first(static_cast<std::size_t>(lknt)), ws.fill_twiddles);
+  } else {
+    ws.fft.CFFT(ws.work.first(static_cast<std::size_t>(lknt)), lexp, lknt, 1);
+  }
 
-  const double delta = fmax / (lnum - 1);
+  // The classic grid: lnum points from 0 to exactly fmax; the exact grid: the transform's
+  // bins 0..lnum at k / (lknt * xstep).
+  const bool exact = controls.exact_grid;
+  const double delta = exact ? fmax / lnum : fmax / (lnum - 1);
+  const int count = exact ? lnum + 1 : lnum;
   report.log(kGrid, {fmax, delta});
 
   // Phase correction: the sine and cosine of the phase, each interpolated linearly in a
   // three-point window of the phase table, rotate every value back onto the real axis.
   // The spectrum's energy is summed on the way, in the same order as trapezoid_energy.
   double energy = 0.0;
-  try {
-    energy = phase_correct(ws.phase, is, fmax, delta, lnum, ws.work, ws.yin, ws.lagint);
-  } catch (const OutsidePhaseGrid&) {
-    return skip(Refusal::kPhaseGrid);
+  if (controls.phase == PhaseMode::kPower || controls.phase == PhaseMode::kMagnitude) {
+    for (int i = 1; i <= count; ++i) {
+      const Complex c = at(ws.work, i);
+      at(ws.yin, i) = std::sqrt(c.re * c.re + c.im * c.im);
+    }
+    energy = trapezoid_energy(ws.yin, count);
+  } else {
+    try {
+      energy = phase_correct(ws.phase, phase.points, fmax, delta, count, ws.work, ws.yin,
+                             ws.lagint);
+    } catch (const OutsidePhaseGrid&) {
+      return skip(Refusal::kPhaseGrid);
+    }
+  }
+  // With zero filling the energy is that of the unfilled transform's points, on its step.
+  double e2 = delta * energy;
+  if (fill > 1) {
+    const int unfilled = exact ? used + 1 : used;
+    e2 = (exact ? fmax / used : fmax / (used - 1)) * strided_energy(ws.yin, unfilled, fill);
   }
   PathOutcome facts;
   facts.delta = delta;
   facts.res = res;
-  facts.lnum = lnum;
+  facts.lnum = count;
   facts.energy = e;
-  return scaled_spectrum(skip, req, ws, facts, delta * energy);
+  return scaled_spectrum(skip, req, ws, facts, e2);
 }
 
 }  // namespace ftir::transform

@@ -6,10 +6,25 @@
 
 namespace ftir::transform {
 
-// The phase of the record: fills ws.phase with `is` points on 0..fmax (the half-length of
-// the phase piece, a power of two); refused (kCenterburstFirst3) when the centerburst lies
-// in the first 3 samples.
+// Thrown by phase_correct when a point lies beyond the phase grid; its path refuses the
+// record.
+struct OutsidePhaseGrid {};
+
+// The half-length of the phase piece: the largest power of two not above jmax and 4096
+// (the classic rule), or the one req.controls.phase_resolution asks for.
+int phase_half(const PathRequest& req);
+
+// The phase of the record: fills ws.phase with points on 0..fmax (is of them on the classic
+// grid, is + 1 on the exact grid; is, the half-length of the phase piece, a power of two);
+// refused (kCenterburstFirst3) when the centerburst lies in the first 3 samples.
 PhaseOutcome phase_determination(report::Report& report, const PathRequest& req, PathStorage& ws);
+
+// The phase req.controls.stored holds, taken into ws.phase as it lies (phase_correct
+// interpolates it onto the spectrum's grid); `is` as phase_determination finds it. Refused
+// (kStoredPhase, the detail saying why) when its laser differs from the record's, when it
+// has fewer than 3 points or more than the tables hold, or when it does not cover 0..fmax
+// (without a laser stated: when it does not end at fmax, within 1e-6 of it).
+PhaseOutcome stored_phase_tables(const PathRequest& req, PathStorage& ws);
 
 // The shifted record's points t = 1..knt (knt = lnum + is) are record(istart + t - 1), 0.0
 // outside record(1..npts); each is multiplied by the Mertz ramp (t / (2 * is + 1) up to
@@ -22,8 +37,8 @@ double load_weighted_record(std::span<const double> record, int istart, int is, 
 // The phase correction of the transform's points 1..lnum at x = (i - 1) * delta: the sine
 // and cosine of the phase tables (is points, last abscissa fmax up to rounding) interpolated
 // by LAGINT in the three-point window that holds x, yin(i) = re * cosine + im * sine.
-// Returns the sum of f * yin(i)^2 in order. Throws (caught by mertz_transform) when x leaves the
-// tables.
+// Returns the sum of f * yin(i)^2 in order. Throws OutsidePhaseGrid (caught by its path) when
+// x leaves the tables.
 double phase_correct(const PhaseTables& p, int is, double fmax, double delta, int lnum,
                      std::span<const Complex> work, std::span<double> yin, Lagint& lagint);
 

@@ -62,6 +62,32 @@ double APBH3(double x, double xmax) {
   return 0.42323 + 0.49755 * std::cos(kPi * r) + 0.07922 * std::cos(kTwoPi * r);
 }
 
+// APBH4: four terms added left to right, the minimum side-lobe coefficients.
+double APBH4(double x, double xmax) {
+  const double ax = std::fabs(x);
+  if (ax > xmax) return 0.0;
+  const double r = ax / xmax;
+  return 0.35875 + 0.48829 * std::cos(kPi * r) + 0.14128 * std::cos(kTwoPi * r) +
+         0.01168 * std::cos(3.0 * kPi * r);
+}
+
+// APBN: as APBH4 with the Nuttall coefficients, whose first derivative is continuous.
+double APBN(double x, double xmax) {
+  const double ax = std::fabs(x);
+  if (ax > xmax) return 0.0;
+  const double r = ax / xmax;
+  return 0.3635819 + 0.4891775 * std::cos(kPi * r) + 0.1365995 * std::cos(kTwoPi * r) +
+         0.0106411 * std::cos(3.0 * kPi * r);
+}
+
+// APTRAP: flat up to the knee at r = 1/2, then a straight line to 0 at r = 1.
+double APTRAP(double x, double xmax) {
+  const double ax = std::fabs(x);
+  if (ax > xmax) return 0.0;
+  const double r = ax / xmax;
+  return r <= 0.5 ? 1.0 : 2.0 * (1.0 - r);
+}
+
 double APNBW(double x, double xmax) { return norton_beer(x, xmax, kWeak); }
 double APNBM(double x, double xmax) { return norton_beer(x, xmax, kMedium); }
 double APNBS(double x, double xmax) { return norton_beer(x, xmax, kStrong); }
@@ -80,7 +106,11 @@ constexpr Window kRegistry[] = {
     {4, "nb-weak", "Norton-Beer weak", "Norton-Beers Weak apodization", APNBW},
     {5, "nb-medium", "Norton-Beer medium", "Norton-Beers Medium apodization", APNBM},
     {6, "nb-strong", "Norton-Beer strong", "Norton-Beers Strong apodization", APNBS},
+    {7, "blackman-harris-4", "Blackman-Harris 4-term", "Blackman-Harris 4-term apodization", APBH4},
+    {8, "blackman-nuttall", "Blackman-Nuttall", "Blackman-Nuttall apodization", APBN},
+    {9, "trapezoid", "trapezoid", "Trapezoid apodization", APTRAP},
 };
+static_assert(kRedDatWindows <= static_cast<int>(std::size(kRegistry)));
 
 // Lookup by code indexes the table, and --check names the codes "0 to n-1".
 constexpr bool codes_are_dense() {
@@ -99,6 +129,12 @@ const Window* window_by_code(int iapod) {
   if (iapod < 0 || iapod >= static_cast<int>(std::size(kRegistry))) return nullptr;
   return &kRegistry[iapod];
 }
+
+const Window* red_dat_window(int iapod) {
+  return iapod >= 0 && iapod < kRedDatWindows ? window_by_code(iapod) : nullptr;
+}
+
+int red_dat_code(int iapod) { return red_dat_window(iapod) != nullptr ? iapod : kNoWindow; }
 
 const Window* window_by_option(std::string_view option) {
   for (const Window& w : kRegistry) {

@@ -15,6 +15,9 @@ double APBH3(double x, double xmax);   // three-term Blackman-Harris
 double APNBW(double x, double xmax);   // Norton-Beer weak
 double APNBM(double x, double xmax);   // Norton-Beer medium
 double APNBS(double x, double xmax);   // Norton-Beer strong
+double APBH4(double x, double xmax);   // four-term Blackman-Harris (minimum side lobes)
+double APBN(double x, double xmax);    // Blackman-Nuttall
+double APTRAP(double x, double xmax);  // trapezoid: 1.0 up to xmax / 2, then down to 0 at xmax
 
 // One row of the window registry: all that the program knows of a window, and the one
 // place to add one. Every list of windows (the --window choices, --check, the summary's
@@ -28,8 +31,21 @@ struct Window {
   double (*weight)(double x, double xmax);
 };
 
+// red.dat names the windows of codes 0..kRedDatWindows-1; it takes any other iapod for no
+// window, so the windows after them are reached from the command line and Python only.
+inline constexpr int kRedDatWindows = 7;
+
 // The registry, ordered by code; the codes run 0..size-1 without a gap.
 std::span<const Window> window_registry();
+
+// The row of code iapod as a red.dat run reads it: nullptr for a code red.dat does not
+// name (no window), the later windows included.
+const Window* red_dat_window(int iapod);
+
+// The code a red.dat run's iapod stands for: iapod itself where red.dat names a window,
+// otherwise kNoWindow.
+inline constexpr int kNoWindow = -1;
+int red_dat_code(int iapod);
 
 // The row of code iapod; nullptr for any code outside the registry, which is no window:
 // weight 1.0 everywhere and the title left as it was.

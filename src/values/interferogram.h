@@ -38,6 +38,9 @@ struct Interferogram {
   std::optional<double> laser;  // cm-1, where the format stores the laser itself
   // Header fields a written spectrum carries over from its interferogram.
   double spare1 = 0.0;
+  // Scans in the samples: 1, or 2 for a forward scan followed by a backward one, each half
+  // of the samples, the second stored in reverse order (its last sample taken first).
+  int scans = 1;
 };
 
 }  // namespace ftir::values

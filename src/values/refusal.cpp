@@ -7,7 +7,7 @@
 namespace ftir::values {
 namespace {
 
-constexpr std::array<RefusalText, 21> kTexts = {{
+constexpr std::array<RefusalText, 25> kTexts = {{
     {"", "", "", false},  // kCannotOpen: the detail; a classic run stops with it
     {"this file format is not supported (several traces, an X array or the compatibility flag)",
      "(' This file format is not supported')", "Program terminating", true},
@@ -40,8 +40,14 @@ constexpr std::array<RefusalText, 21> kTexts = {{
     {"its samples show no centerburst (a spectrum, not an interferogram?); "
      "--allow-no-centerburst converts it",
      "", "", false},
+    {"the centerburst index given (--zpd) lies beyond the record", "", "", false},
+    {"two scans need an even number of samples", "", "", false},
+    {"", "", "", false},  // kStoredPhase: the detail
+    {"its two scans give spectra on different grids; --direction forward or backward "
+     "converts one",
+     "", "", false},
 }};
-static_assert(kTexts.size() == static_cast<std::size_t>(Refusal::kNoCenterburst) + 1);
+static_assert(kTexts.size() == static_cast<std::size_t>(Refusal::kScansApart) + 1);
 
 }  // namespace
 

@@ -32,6 +32,11 @@ enum class Refusal {
   // Refused by the command line alone (the classic run converts what it reads):
   kTruncated,            // the file ends before the points its header declares
   kNoCenterburst,        // the samples show no centerburst: a spectrum, not an interferogram
+  // Refused on settings that a red.dat run cannot state:
+  kZpdOutside,           // the centerburst index asked for lies beyond the record
+  kOddScans,             // two scans asked for in an odd number of samples
+  kStoredPhase,          // the stored phase does not fit this record (the detail says why)
+  kScansApart,           // the two scans' spectra lie on different grids
 };
 
 // The texts of a refusal. `skip`: the reason of a skip line (empty where only the detail

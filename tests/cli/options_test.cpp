@@ -46,3 +46,57 @@ TEST(Options, HelpListsTheWindowCodes) {
 
 }  // namespace
 }  // namespace ftir::testing
+
+namespace ftir::testing {
+namespace {
+
+// Each transform control: unset unless given (a default value given stays given), refused
+// in one line naming what it allows.
+TEST(Options, TransformControls) {
+  const cli::Settings plain = std::get<cli::Settings>(parse({"x.spc"}));
+  EXPECT_FALSE(plain.zero_fill || plain.phase_resolution || plain.zpd || plain.phase ||
+               plain.grid || plain.direction || plain.two_scans);
+  const cli::Settings s = std::get<cli::Settings>(
+      parse({"x.spc", "--zero-fill", "1", "--phase-resolution", "8", "--zpd", "17", "--phase",
+             "mertz-signed", "--grid", "classic", "--direction", "both", "--two-scans"}));
+  EXPECT_EQ(s.zero_fill, 1);
+  EXPECT_EQ(s.phase_resolution, 8.0);
+  ASSERT_TRUE(s.zpd);
+  EXPECT_EQ(s.zpd->mode, driver::ZpdMode::kIndex);
+  EXPECT_EQ(s.zpd->index, 17);
+  EXPECT_EQ(s.phase->mode, transform::PhaseMode::kMertzSigned);
+  EXPECT_EQ(s.grid, driver::Grid::kClassic);
+  EXPECT_EQ(s.direction, driver::Direction::kBoth);
+  EXPECT_EQ(s.two_scans, true);
+
+  const struct {
+    std::vector<const char*> args;
+    const char* what;
+  } refused[] = {
+      {{"--zero-fill", "3"}, "--zero-fill: '3' is not 1, 2, 4, 8 or 16"},
+      {{"--zero-fill", "32"}, "--zero-fill: '32' is not 1, 2, 4, 8 or 16"},
+      {{"--phase-resolution", "0"}, "--phase-resolution: '0' is not a number above 0"},
+      {{"--zpd", "0"}, "--zpd: '0' is not max, min, abs or an index from 1 to 270000"},
+      {{"--zpd", "Max"}, "--zpd: 'Max' is not max, min, abs or an index from 1 to 270000"},
+      {{"--phase", "stored:"},
+       "--phase: 'stored:' is not mertz, mertz-signed, power, magnitude or stored:FILE"},
+      {{"--phase", "stored:/nonexistent/a.phz"},
+       "--phase: 'stored:/nonexistent/a.phz' cannot be used: /nonexistent/a.phz: Cannot open "
+       "/nonexistent/a.phz: No such file or directory"},
+      {{"--grid", "fine"}, "--grid: 'fine' is not classic or exact"},
+      {{"--direction", "up"}, "--direction: 'up' is not forward, backward or both"},
+  };
+  for (const auto& r : refused) {
+    std::vector<const char*> args = r.args;
+    args.insert(args.begin(), "x.spc");
+    try {
+      parse(args);
+      ADD_FAILURE() << "accepted: " << r.what;
+    } catch (const cli::OptionError& e) {
+      EXPECT_EQ(std::string(e.what()), r.what);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ftir::testing

@@ -1,3 +1,4 @@
 list(APPEND TEST_SOURCES
+  tests/driver/controls_test.cpp
   tests/driver/prepare_test.cpp
   tests/driver/run_parameters_test.cpp)

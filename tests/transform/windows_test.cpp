@@ -27,7 +27,8 @@ struct WindowCase {
 const WindowCase kWindows[] = {
     {"APBOX", APBOX, 0, 1.0},    {"APTRI", APTRI, 1, 0.0}, {"APHG", APHG, 2, 0.07712},
     {"APBH3", APBH3, 3, 0.0049}, {"APNBW", APNBW, 4, 0.0}, {"APNBM", APNBM, 5, 0.0},
-    {"APNBS", APNBS, 6, 0.0},
+    {"APNBS", APNBS, 6, 0.0},    {"APBH4", APBH4, 7, 0.00006}, {"APBN", APBN, 8, 0.0003628},
+    {"APTRAP", APTRAP, 9, 0.0},
 };
 
 TEST(WindowsTest, ReferenceValues) {
@@ -44,6 +45,9 @@ TEST(WindowsTest, ReferenceValues) {
       {"APNBS", APNBS, {1.0, 0.855481, 0.52251, 0.214266, 0.0}},
       {"APTRI", APTRI, {1.0, 0.75, 0.5, 0.25, 0.0}},
       {"APBOX", APBOX, {1.0, 1.0, 1.0, 1.0, 1.0}},
+      {"APBH4", APBH4, {1.0, 0.695764, 0.21747, 0.021736, 0.00006}},
+      {"APBN", APBN, {1.0, 0.701958, 0.226982, 0.025206, 0.000363}},
+      {"APTRAP", APTRAP, {1.0, 1.0, 1.0, 0.5, 0.0}},  // the knee at r = 1/2
   };
   const double xmax = 0.8;  // 1/res for res = 1.25
   for (const Row& row : rows) {
@@ -103,6 +107,18 @@ TEST(WindowsTest, WeightRule) {
     SCOPED_TRACE(w.name);
     EXPECT_EQ(apodization_weight(w.iapod, 0.3, xmax), w.fn(0.3, xmax));
   }
+}
+
+// red.dat names codes 0..6; it takes the later windows' codes, as any other, for no window.
+TEST(WindowsTest, RedDatNamesTheClassicCodesOnly) {
+  for (const Window& w : window_registry()) {
+    SCOPED_TRACE(w.option);
+    const bool classic = w.code <= 6;
+    EXPECT_EQ(red_dat_window(w.code), classic ? &w : nullptr);
+    EXPECT_EQ(red_dat_code(w.code), classic ? w.code : kNoWindow);
+  }
+  EXPECT_EQ(red_dat_code(-3), kNoWindow);
+  EXPECT_EQ(apodization_weight(red_dat_code(9), 0.7, 0.8), 1.0);
 }
 
 TEST(WindowsTest, TitleRule) {

@@ -1,0 +1,62 @@
+// Zero filling by sub-transforms (decimation in frequency by the fill factor).
+#include "transform/zero_fill.h"
+
+#include <cassert>
+#include <cmath>
+
+namespace ftir::transform {
+
+std::span<const Complex> FillTwiddles::of(int length) {
+  assert(length >= 1 && static_cast<std::size_t>(length) <= w_.size());
+  if (length != length_) {
+    constexpr double kTwoPi = 6.283185307179586;
+    for (int j = 0; j < length; ++j) {
+      const double angle = kTwoPi * j / length;
+      w_[static_cast<std::size_t>(j)] = {std::cos(angle), -std::sin(angle)};
+    }
+    length_ = length;
+  }
+  return {w_.data(), static_cast<std::size_t>(length)};
+}
+
+void zero_filled_cfft(Fft& fft, std::span<Complex> work, int m, int fill, int split,
+                      std::span<Complex> out, FillTwiddles& twiddles) {
+  const int points = 1 << m;
+  const int length = fill * points;
+  assert(fill >= 2 && (fill & (fill - 1)) == 0 && split >= 0 && split <= points);
+  assert(work.size() >= static_cast<std::size_t>(length) &&
+         out.size() >= static_cast<std::size_t>(length));
+  const std::span<const Complex> w = twiddles.of(length);
+  const auto block = [&](int r) {
+    return work.subspan(static_cast<std::size_t>(r) * static_cast<std::size_t>(points),
+                        static_cast<std::size_t>(points));
+  };
+  const std::span<const Complex> load = block(0);
+  // Bin r of each group of `fill`: the load turned by w^(g(n) r), then transformed. The
+  // exponent modulo L: n r below split (below L, as n < M and r < fill), and from there
+  // (n + L - M) r = L + (n - M) r modulo L, where -L < (n - M) r < 0.
+  for (int r = 1; r < fill; ++r) {
+    const std::span<Complex> b = block(r);
+    for (int n = 0; n < split; ++n) {
+      const auto j = static_cast<std::size_t>(n * r);
+      b[static_cast<std::size_t>(n)] = mul(load[static_cast<std::size_t>(n)], w[j]);
+    }
+    for (int n = split; n < points; ++n) {
+      const auto j = static_cast<std::size_t>(length + (n - points) * r);
+      b[static_cast<std::size_t>(n)] = mul(load[static_cast<std::size_t>(n)], w[j]);
+    }
+    fft.CFFT(b, m, points, 1);
+  }
+  // Bin 0 of each group: the load as it is, the transform of the unfilled record.
+  fft.CFFT(block(0), m, points, 1);
+  // The groups interleaved in one pass, so that `out` is written in order.
+  Complex* to = out.data();
+  for (int k = 0; k < points; ++k) {
+    for (int r = 0; r < fill; ++r) {
+      *to++ = work[static_cast<std::size_t>(r) * static_cast<std::size_t>(points) +
+                   static_cast<std::size_t>(k)];
+    }
+  }
+}
+
+}  // namespace ftir::transform

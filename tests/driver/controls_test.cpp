@@ -1,0 +1,256 @@
+// The transform controls against independent computations: a synthetic line on the exact and
+// the classic grid, zero filling against the unfilled transform, a stored phase against the
+// phase it came from, two scans against each scan converted alone, the centerburst rules.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "driver/memory.h"
+
+namespace ftir::driver {
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kLaser = 15800.823;
+const double kDx = 1.0 / kLaser;  // cm
+const double kFmax = kLaser / 2.0;
+
+Workspace& workspace() {
+  static const std::unique_ptr<Workspace> ws = std::make_unique<Workspace>();
+  return *ws;
+}
+
+// A record of n samples, the centerburst at 0-based index `center`: lines of wavenumber nu
+// (cm-1) and amplitude a, cosines about zero path difference under a slow Gaussian, plus
+// `noise` times a fixed pseudo-random sequence (seeded by `seed`).
+std::vector<double> record(int n, int center, std::vector<std::pair<double, double>> lines,
+                           double noise = 0.0, unsigned seed = 1) {
+  std::vector<double> y(static_cast<std::size_t>(n));
+  unsigned state = seed;
+  for (int j = 0; j < n; ++j) {
+    const double x = (j - center) * kDx;
+    double v = 0.0;
+    for (const auto& [nu, a] : lines) v += a * std::cos(2.0 * kPi * nu * x);
+    state = state * 1103515245u + 12345u;
+    v = v * std::exp(-(x * x) / 0.001) + noise * ((state >> 8) / 16777216.0 - 0.5);
+    y[static_cast<std::size_t>(j)] = v;
+  }
+  return y;
+}
+
+MemorySpectrum convert(std::vector<double>& samples, ConversionSettings s, int scans = 1) {
+  values::Interferogram ig;
+  ig.name = "synthetic";
+  ig.samples = samples;
+  ig.declared_points = ig.points_held = static_cast<int>(samples.size());
+  ig.laser = kLaser;
+  ig.scans = scans;
+  s.wlow = 0.0;
+  s.whigh = 8000.0;
+  return convert_in_memory(ig, s, workspace());
+}
+
+// The peak's wavenumber by a parabola through the logarithms of the largest point and its
+// neighbours (exact for a Gaussian line, which the records' Gaussian envelope gives).
+double fitted_peak(const MemorySpectrum& m) {
+  std::size_t k = 1;
+  for (std::size_t i = 1; i + 1 < m.y.size(); ++i) {
+    if (m.y[i] > m.y[k]) k = i;
+  }
+  const double a = std::log(m.y[k - 1]), b = std::log(m.y[k]), c = std::log(m.y[k + 1]);
+  const double shift = 0.5 * (a - c) / (a - 2.0 * b + c);
+  return m.x[k] + shift * (m.x[k + 1] - m.x[k]);
+}
+
+double largest(const std::vector<double>& y) {
+  double m = 0.0;
+  for (double v : y) m = std::max(m, std::fabs(v));
+  return m;
+}
+
+TEST(Controls, ALineLandsOnTheExactGridAndWhereTheClassicGridPutsIt) {
+  const double nu = 1234.567;
+  struct Case {
+    const char* name;
+    Sides sides;
+    int n, center;
+  };
+  for (const Case& c : {Case{"double", Sides::kDouble, 8192, 4096},
+                        Case{"single", Sides::kSingle, 16384, 1024}}) {
+    SCOPED_TRACE(c.name);
+    std::vector<double> y = record(c.n, c.center, {{nu, 1.0}});
+    ConversionSettings s;
+    s.sides = c.sides;
+    s.iapod = 0;  // boxcar: the Gaussian envelope alone shapes the line
+    s.grid = Grid::kExact;
+    const MemorySpectrum exact = convert(y, s);
+    ASSERT_EQ(exact.record.status, FileStatus::kConverted) << exact.record.reason;
+    EXPECT_NEAR(fitted_peak(exact), nu, 0.01);
+    // The classic grid labels bin k (k/(N dx)) as k fmax/(N/2 - 1): a line at nu reads at
+    // nu * (N/2) / (N/2 - 1).
+    s.grid.reset();
+    s.zero_fill.reset();
+    const MemorySpectrum classic = convert(y, s);
+    const double half = classic.record.lnum;
+    EXPECT_NEAR(fitted_peak(classic), nu * half / (half - 1.0), 0.01);
+  }
+}
+
+TEST(Controls, ZeroFillingKeepsTheUnfilledPoints) {
+  for (const Sides sides : {Sides::kDouble, Sides::kSingle}) {
+    for (const int fill : {2, 4}) {
+      SCOPED_TRACE(testing::Message() << "single " << (sides == Sides::kSingle) << " F " << fill);
+      std::vector<double> y = sides == Sides::kDouble
+                                  ? record(4096, 2048, {{1000.0, 1.0}, {2500.5, 0.5}}, 1e-3)
+                                  : record(8192, 700, {{1000.0, 1.0}, {2500.5, 0.5}}, 1e-3);
+      ConversionSettings s;
+      s.sides = sides;
+      s.grid = Grid::kExact;
+      const MemorySpectrum plain = convert(y, s);
+      s.zero_fill = fill;
+      const MemorySpectrum filled = convert(y, s);
+      ASSERT_EQ(filled.y.size(), fill * (plain.y.size() - 1) + 1);
+      EXPECT_DOUBLE_EQ(filled.x[1] * fill, plain.x[1]);
+      const double scale = largest(plain.y);
+      for (std::size_t i = 0; i < plain.y.size(); ++i) {
+        ASSERT_NEAR(filled.y[i * static_cast<std::size_t>(fill)], plain.y[i], 1e-12 * scale) << i;
+      }
+    }
+  }
+}
+
+TEST(Controls, AStoredPhaseReproducesTheSpectrumItCameFrom) {
+  struct Case {
+    Sides sides;
+    transform::PhaseMode mode;
+  };
+  for (const Case c : {Case{Sides::kSingle, transform::PhaseMode::kClassic},
+                       Case{Sides::kDouble, transform::PhaseMode::kMertz}}) {
+    std::vector<double> y = record(8192, c.sides == Sides::kSingle ? 900 : 4096,
+                                   {{1500.0, 1.0}, {3100.0, 0.3}}, 1e-3);
+    ConversionSettings s;
+    s.sides = c.sides;
+    if (c.mode != transform::PhaseMode::kClassic) s.phase = PhaseChoice{c.mode, "", nullptr};
+    const MemorySpectrum own = convert(y, s);
+    ASSERT_FALSE(own.record.phase.y.empty());
+    auto stored = std::make_shared<values::StoredPhase>();
+    stored->first = own.record.phase.x_first;
+    stored->step = own.record.phase.x_step;
+    stored->angle = own.record.phase.y;
+    s.phase = PhaseChoice{transform::PhaseMode::kStored, "", stored};
+    const MemorySpectrum again = convert(y, s);
+    ASSERT_EQ(again.y.size(), own.y.size());
+    for (std::size_t i = 0; i < own.y.size(); ++i) {
+      ASSERT_NEAR(again.y[i], own.y[i], 1e-12 * largest(own.y)) << i;
+    }
+    // Measured with another laser, or ending short of this record's fmax: refused.
+    stored->laser = 2.0 * kLaser;
+    EXPECT_EQ(convert(y, s).record.refusal, values::Refusal::kStoredPhase);
+    stored->laser.reset();
+    stored->step *= 0.5;
+    EXPECT_EQ(convert(y, s).record.refusal, values::Refusal::kStoredPhase);
+  }
+}
+
+TEST(Controls, TwoScansAreConvertedApartAndTheirSpectraAveraged) {
+  const std::vector<std::pair<double, double>> lines = {{1200.0, 1.0}, {2000.0, 1.0}, {3000.0, 1.0}};
+  const std::vector<double> forward = record(4096, 600, lines, 1e-2, 7);
+  const std::vector<double> noisy = record(4096, 600, lines, 1e-2, 8);
+  ConversionSettings s;
+  s.sides = Sides::kSingle;
+  std::vector<double> f = forward;
+  const MemorySpectrum alone = convert(f, s);
+
+  // A forward scan and its exact reverse: the forward spectrum.
+  std::vector<double> both(forward);
+  both.insert(both.end(), forward.rbegin(), forward.rend());
+  const MemorySpectrum same = convert(both, s, 2);
+  ASSERT_EQ(same.y.size(), alone.y.size());
+  for (std::size_t i = 0; i < alone.y.size(); ++i) {
+    ASSERT_NEAR(same.y[i], alone.y[i], 1e-12 * largest(alone.y));
+  }
+  EXPECT_EQ(same.record.scan_difference, 0.0);
+
+  // Two scans of different noise: the mean of the two spectra, each converted alone (not the
+  // spectrum of the averaged interferograms), and their difference as the record states it.
+  std::vector<double> b = noisy;
+  const MemorySpectrum back = convert(b, s);
+  std::vector<double> two(forward);
+  two.insert(two.end(), noisy.rbegin(), noisy.rend());
+  const MemorySpectrum mean = convert(two, s, 2);
+  ASSERT_EQ(mean.y.size(), alone.y.size());
+  double diff = 0.0, sum = 0.0;
+  for (std::size_t i = 0; i < alone.y.size(); ++i) {
+    const double m = (alone.y[i] + back.y[i]) / 2.0;
+    ASSERT_NEAR(mean.y[i], m, 1e-12 * largest(alone.y));
+    diff += (alone.y[i] - back.y[i]) * (alone.y[i] - back.y[i]);
+    sum += m * m;
+  }
+  ASSERT_TRUE(mean.record.scan_difference.has_value());
+  EXPECT_NEAR(*mean.record.scan_difference, std::sqrt(diff / sum), 1e-9);
+  EXPECT_EQ(mean.record.scans_differ, *mean.record.scan_difference > kScanDifferenceLimit);
+  EXPECT_EQ(mean.record.jmax_backward, 601);
+
+  // One direction alone; an odd count refused.
+  s.direction = Direction::kBackward;
+  const MemorySpectrum backward = convert(two, s, 2);
+  for (std::size_t i = 0; i < back.y.size(); ++i) ASSERT_EQ(backward.y[i], back.y[i]);
+  two.pop_back();
+  EXPECT_EQ(convert(two, s, 2).record.refusal, values::Refusal::kOddScans);
+}
+
+TEST(Controls, CenterburstRules) {
+  // Mean 0: the largest sample is index 3, the smallest (and largest magnitude) index 6.
+  std::vector<double> base = {0.0, 1.0, 3.0, 0.0, 0.0, -4.0, 0.0, 0.0, 1.0, -1.0};
+  struct Case {
+    Zpd zpd;
+    int jmax;
+  };
+  for (const Case& c : {Case{{ZpdMode::kMax, 0}, 3}, Case{{ZpdMode::kMin, 0}, 6},
+                        Case{{ZpdMode::kAbs, 0}, 6}, Case{{ZpdMode::kIndex, 7}, 7}}) {
+    ConversionSettings s;
+    s.zpd = c.zpd;
+    std::vector<double> samples = base;
+    EXPECT_EQ(convert(samples, s).record.jmax, c.jmax) << static_cast<int>(c.zpd.mode);
+  }
+  ConversionSettings s;
+  s.zpd = Zpd{ZpdMode::kIndex, 11};
+  EXPECT_EQ(convert(base, s).record.refusal, values::Refusal::kZpdOutside);
+}
+
+TEST(Controls, PhaseModesAndThePhaseResolutionRule) {
+  std::vector<double> y = record(16384, 1024, {{1500.0, 1.0}, {2900.0, 0.4}}, 1e-3);
+  std::vector<double> negated(y);
+  for (double& v : negated) v = -v;
+  ConversionSettings s;
+  s.sides = Sides::kSingle;
+  s.phase = PhaseChoice{transform::PhaseMode::kMertzSigned, "", nullptr};
+  const MemorySpectrum signed_up = convert(y, s);
+  const MemorySpectrum signed_down = convert(negated, s);
+  s.phase.reset();
+  const MemorySpectrum mertz_down = convert(negated, s);
+  const MemorySpectrum mertz_up = convert(y, s);
+  // Mertz rotates a record turned by pi back up; signed Mertz keeps it down.
+  const double scale = largest(mertz_up.y);
+  for (std::size_t i = 0; i < mertz_up.y.size(); ++i) {
+    if (std::fabs(mertz_up.y[i]) < 0.1 * scale) continue;  // away from noise-only points
+    EXPECT_NEAR(mertz_down.y[i], mertz_up.y[i], 1e-9 * scale);
+    EXPECT_NEAR(signed_down.y[i], -signed_up.y[i], 1e-9 * scale);
+  }
+  // The phase piece: 2N points, N the smallest power of two with 1/(N dx) <= res, 4..8192
+  // (dx = 1/15800.823 cm: 15800.823/N <= res).
+  struct Rule {
+    double res;
+    std::size_t half;
+  };
+  for (const Rule r : {Rule{8.0, 2048}, Rule{16.0, 1024}, Rule{100.0, 256}, Rule{1e6, 4},
+                       Rule{0.5, 8192}}) {
+    s.phase_resolution = r.res;
+    EXPECT_EQ(convert(y, s).record.phase.y.size(), r.half) << r.res;
+  }
+}
+
+}  // namespace
+}  // namespace ftir::driver
