@@ -32,6 +32,14 @@ enum class Refusal {
   // Refused by the command line alone (the classic run converts what it reads):
   kTruncated,            // the file ends before the points its header declares
   kNoCenterburst,        // the samples show no centerburst: a spectrum, not an interferogram
+  // Refused by the instrument file readers (OPUS, OMNIC SPA):
+  kShortHeader,          // the file ends inside its header
+  kBlockOutside,         // the directory or a block it lists lies outside the file
+  kBadBlockSize,         // a directory entry states a negative or impossible size
+  kBadParameters,        // a parameter block runs past its end or holds an unreadable value
+  kNoParameterBlock,     // a data block lacks the parameter block stating its points
+  kPointsBeyondBlock,    // a data block's point count exceeds the block
+  kNoInterferogram,      // no interferogram of the chosen channel
 };
 
 // The texts of a refusal. `skip`: the reason of a skip line (empty where only the detail
