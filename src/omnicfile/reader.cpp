@@ -55,6 +55,12 @@ SpaRead read_spa(std::string_view name, std::span<const unsigned char> bytes,
     return read;
   }
   read_section(bytes, *source, yin.first(points));
+  for (const double y : yin.first(points)) {
+    if (!std::isfinite(y)) {
+      read.refused = values::Refused{values::Refusal::kNotFinite, {}, 0, 0};
+      return read;
+    }
+  }
   const int n = static_cast<int>(points);
   read.ig.samples = yin.first(points);
   read.ig.declared_points = n;

@@ -13,7 +13,8 @@
 namespace ftir::omnicfile {
 
 struct SpaRead {
-  // Any refusal of parse_spa, kNoInterferogram, kTooManyPoints (more points than yin holds).
+  // Any refusal of parse_spa, kNoInterferogram, kTooManyPoints (more points than yin holds),
+  // kNotFinite (a sample is NaN or infinite).
   std::optional<values::Refused> refused;
   // Without a refusal: samples view yin[0..n-1], the instrument facts are set.
   values::Interferogram ig;

@@ -237,21 +237,29 @@ OpusParse parse_opus(std::span<const unsigned char> bytes) {
       entry->second = i;
     }
   }
-  for (Block& block : file.blocks) {
+  // The parameter blocks that count, parsed. Blocks of a sound file do not overlap, so
+  // together they are no larger than the file; a directory listing one stretch of bytes
+  // under many types would otherwise have it parsed again for each.
+  std::size_t parameter_bytes = 0;
+  for (const Block& block : file.blocks) {
+    if (!block.superseded && block.is_parameters()) parameter_bytes += block.bytes;
+  }
+  if (parameter_bytes > bytes.size()) return refuse(refusal(Refusal::kBadBlockSize));
+  // The status block of each data kind: the later one counts.
+  std::unordered_map<std::uint32_t, std::size_t> status_of_kind;
+  for (std::size_t i = 0; i < file.blocks.size(); ++i) {
+    Block& block = file.blocks[i];
     if (block.superseded || !block.is_parameters()) continue;
     if (!parse_parameters(bytes, block)) return refuse(refusal(Refusal::kBadParameters));
+    if (block.type.parameters == kParametersDataStatus) {
+      status_of_kind[block.type.code & ~kParameterBits] = i;
+    }
   }
   for (Block& block : file.blocks) {
     if (block.superseded || !block.is_data()) continue;
-    for (std::size_t j = file.blocks.size(); j-- > 0;) {
-      const Block& candidate = file.blocks[j];
-      if (!candidate.superseded && candidate.type.parameters == kParametersDataStatus &&
-          candidate.type.same_kind_as(block.type)) {
-        block.status = static_cast<int>(j);
-        break;
-      }
-    }
-    if (block.status < 0) return refuse(refusal(Refusal::kNoParameterBlock));
+    const auto status_entry = status_of_kind.find(block.type.code & ~kParameterBits);
+    if (status_entry == status_of_kind.end()) return refuse(refusal(Refusal::kNoParameterBlock));
+    block.status = static_cast<int>(status_entry->second);
     const Block& status = file.blocks[static_cast<std::size_t>(block.status)];
     if (auto refused = take_status(status, block)) return refuse(std::move(*refused));
   }

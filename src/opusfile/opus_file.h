@@ -114,8 +114,8 @@ bool looks_like_opus(std::span<const unsigned char> first_bytes);
 
 // Parses the whole file image. Reads nothing outside `bytes`; every block the directory
 // lists must lie inside it; each data block that counts needs a status block stating NPT,
-// and NPT values must fit in the block. Allocates no more than the parameters and the
-// directory the file holds.
+// and NPT values must fit in the block. The parameter blocks that count may together be no
+// larger than the file (kBadBlockSize), so the parameters parsed are bounded by its size.
 OpusParse parse_opus(std::span<const unsigned char> bytes);
 
 // The data block of this kind and channel that counts (the later of repeated ones), or null.

@@ -2,6 +2,7 @@
 // points and scale, the channel's parameters and the curves the instrument computed.
 #include "opusfile/reader.h"
 
+#include <cmath>
 #include <memory>
 
 #include "opusfile/opus_file.h"
@@ -129,6 +130,13 @@ OpusRead read_opus(std::string_view name, std::span<const unsigned char> bytes,
   read.ig.points_held = block->npt;
   read.ig.samples = yin.first(static_cast<std::size_t>(block->npt));
   read_values(bytes, *block, read.ig.samples);
+  for (const double y : read.ig.samples) {
+    if (!std::isfinite(y)) {
+      read.ig.samples = {};
+      read.refused = values::Refused{values::Refusal::kNotFinite, {}, 0, 0};
+      return read;
+    }
+  }
   read.ig.x = {block->fxv, block->lxv, 0};
   read.ig.xinc = block->npt < 2 ? 0.0 : (block->lxv - block->fxv) / (block->npt - 1);
   auto facts = std::make_shared<values::Instrument>(instrument_facts(bytes, file, *block, chosen));

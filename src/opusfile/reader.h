@@ -15,7 +15,7 @@ namespace ftir::opusfile {
 
 struct OpusRead {
   // Any refusal of parse_opus, kNoInterferogram (no interferogram of the chosen channel),
-  // kTooManyPoints (more points than yin holds).
+  // kTooManyPoints (more points than yin holds), kNotFinite (a sample is NaN or infinite).
   std::optional<values::Refused> refused;
   // Without a refusal: samples view yin[0..NPT-1], the instrument facts are set.
   values::Interferogram ig;

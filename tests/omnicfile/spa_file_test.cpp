@@ -2,6 +2,7 @@
 // its interferogram beside it, then the layout corrupted one field at a time.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <vector>
 
 #include "omnicfile/reader.h"
@@ -84,6 +85,9 @@ const Damage kDamages[] = {
     {"points beyond the capacity",
      [](SpaImage& i) { set_le(i.bytes, i.offsets[0] + 4, 0xFFFFFFFFu, 4); },
      Refusal::kTooManyPoints},
+    {"a sample infinite",
+     [](SpaImage& i) { testing::set_f32(i.bytes, i.offsets[2] + 4, std::numeric_limits<float>::infinity()); },
+     Refusal::kNotFinite},
     {"a spectrum without its interferogram",
      [](SpaImage& i) { set_le(i.bytes, i.offsets[0] + 8, 1, 1); }, Refusal::kNoInterferogram},
 };

@@ -3,6 +3,7 @@
 // refused with its reason and nothing read outside the image.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 #include "opusfile/opus_file.h"
@@ -143,6 +144,17 @@ const Damage kDamages[] = {
      Refusal::kBadParameters},
     {"f64 parameter of one word",
      [](OpusImage& i) { set_le(i.bytes, i.offsets[0] + 6, 1, 2); }, Refusal::kBadParameters},
+    {"a sample not a number",
+     [](OpusImage& i) { testing::set_f32(i.bytes, i.offsets[4] + 8, std::nanf("")); },
+     Refusal::kNotFinite},
+    {"parameter blocks over one stretch",
+     [](OpusImage& i) {
+       for (const std::size_t b : {0, 1, 2, 5, 7}) {
+         set_le(i.bytes, i.entry(b) + 4, (i.bytes.size() - i.offsets[0]) / 4, 4);
+         set_le(i.bytes, i.entry(b) + 8, i.offsets[0], 4);
+       }
+     },
+     Refusal::kBadBlockSize},
     {"no interferogram",
      [](OpusImage& i) {
        set_le(i.bytes, i.entry(3), 0xC07, 4);
