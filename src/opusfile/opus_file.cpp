@@ -259,9 +259,9 @@ OpusParse parse_opus(std::span<const unsigned char> bytes) {
     if (block.superseded || !block.is_data()) continue;
     const auto status_entry = status_of_kind.find(block.type.code & ~kParameterBits);
     if (status_entry == status_of_kind.end()) return refuse(refusal(Refusal::kNoParameterBlock));
-    block.status = static_cast<int>(status_entry->second);
-    const Block& status = file.blocks[static_cast<std::size_t>(block.status)];
+    const Block& status = file.blocks[status_entry->second];
     if (auto refused = take_status(status, block)) return refuse(std::move(*refused));
+    block.status = static_cast<int>(status_entry->second);
   }
   return parse;
 }
