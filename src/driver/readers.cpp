@@ -26,39 +26,55 @@ constexpr std::size_t kLeadBytes = 18;
 // read (it would hold far more than the working storage takes).
 constexpr std::size_t kInstrumentFileLimit = std::size_t{64} << 20;
 
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// A reader: whether it claims a file by its first bytes, and its read of the file, which the
+// choice has opened (the handle at the start of the file; a reader may close it and open the
+// file its own way).
 struct Reader {
   values::SourceFormat format;
   bool (*claims)(std::span<const unsigned char> first_bytes);
-  ReadOutcome (*read)(std::string_view fname, Workspace& ws, const ReadOptions& options);
+  ReadOutcome (*read)(std::string_view fname, FileHandle file, Workspace& ws,
+                      const ReadOptions& options);
 };
 
-ReadOutcome read_spc_file(std::string_view fname, Workspace& ws, const ReadOptions&) {
+ReadOutcome read_spc_file(std::string_view fname, FileHandle file, Workspace& ws,
+                          const ReadOptions&) {
+  file.reset();
   spcfile::SpcRead read = spcfile::read_spc(fname, Workspace::kSamples, ws.yin, ws.io);
   return {std::move(read.refused), std::move(read.ig)};
 }
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-// The whole file `name` (trailing blanks removed) in memory, or the refusal of it.
+// The whole of an instrument file in memory: in the run's I/O buffer when it fits (the
+// buffer is free until the path loads the work array), else in storage of its own. A file
+// larger than kInstrumentFileLimit is refused rather than read.
 struct WholeFile {
   std::optional<values::Refused> refused;
-  std::vector<unsigned char> bytes;
+  std::span<const unsigned char> bytes;
+  std::vector<unsigned char> own;  // the bytes of a file larger than the I/O buffer
 };
 
-WholeFile read_whole_file(std::string_view name) {
+WholeFile read_whole_file(std::string_view name, std::FILE* file, std::span<unsigned char> io) {
   WholeFile whole;
-  spcfile::OpenedInput in = spcfile::try_open_input(name);
-  if (in.file == nullptr) {
-    whole.refused = values::Refused{values::Refusal::kCannotOpen, std::move(in.problem), 0, 0};
+  auto cannot_read = [&whole, name]() {
+    whole.refused = values::Refused{values::Refusal::kCannotOpen,
+                                    spcfile::file_error_text("Cannot read", name, errno), 0, 0};
+    return std::move(whole);
+  };
+  std::size_t got = std::fread(io.data(), 1, io.size(), file);
+  if (std::ferror(file)) return cannot_read();
+  if (got < io.size()) {
+    whole.bytes = io.first(got);
     return whole;
   }
-  const std::unique_ptr<std::FILE, FileCloser> file(in.file);
-  // Read in chunks up to the limit: the size is what the read finds, not what a stat said.
-  constexpr std::size_t kChunk = std::size_t{1} << 16;
+  // Larger than the buffer: the rest in chunks, up to one chunk past the limit.
+  whole.own.assign(io.begin(), io.end());
+  constexpr std::size_t kChunk = std::size_t{1} << 20;
   for (;;) {
-    const std::size_t have = whole.bytes.size();
+    const std::size_t have = whole.own.size();
     if (have > kInstrumentFileLimit) {
       whole.refused = values::Refused{
           values::Refusal::kTooManyPoints,
@@ -67,24 +83,22 @@ WholeFile read_whole_file(std::string_view name) {
           0, 0};
       return whole;
     }
-    whole.bytes.resize(have + kChunk);
-    const std::size_t got = std::fread(whole.bytes.data() + have, 1, kChunk, file.get());
-    whole.bytes.resize(have + got);
-    if (got < kChunk) {
-      if (std::ferror(file.get())) {
-        whole.refused = values::Refused{values::Refusal::kCannotOpen,
-                                        spcfile::file_error_text("Cannot read", name, errno), 0, 0};
-      }
-      return whole;
-    }
+    whole.own.resize(have + kChunk);
+    got = std::fread(whole.own.data() + have, 1, kChunk, file);
+    whole.own.resize(have + got);
+    if (std::ferror(file)) return cannot_read();
+    if (got < kChunk) break;
   }
+  whole.bytes = whole.own;
+  return whole;
 }
 
 template <class Read>
-ReadOutcome read_instrument_file(std::string_view fname, Workspace& ws,
+ReadOutcome read_instrument_file(std::string_view fname, FileHandle file, Workspace& ws,
                                  const ReadOptions& options, Read read) {
   const std::string_view name = fname.substr(0, fname.find_last_not_of(' ') + 1);
-  WholeFile whole = read_whole_file(name);
+  WholeFile whole = read_whole_file(name, file.get(), ws.io);
+  file.reset();
   if (whole.refused) {
     ReadOutcome out;
     out.ig.name = std::string(name);
@@ -95,12 +109,14 @@ ReadOutcome read_instrument_file(std::string_view fname, Workspace& ws,
   return {std::move(got.refused), std::move(got.ig)};
 }
 
-ReadOutcome read_opus_file(std::string_view fname, Workspace& ws, const ReadOptions& options) {
-  return read_instrument_file(fname, ws, options, opusfile::read_opus);
+ReadOutcome read_opus_file(std::string_view fname, FileHandle file, Workspace& ws,
+                           const ReadOptions& options) {
+  return read_instrument_file(fname, std::move(file), ws, options, opusfile::read_opus);
 }
 
-ReadOutcome read_spa_file(std::string_view fname, Workspace& ws, const ReadOptions& options) {
-  return read_instrument_file(fname, ws, options, omnicfile::read_spa);
+ReadOutcome read_spa_file(std::string_view fname, FileHandle file, Workspace& ws,
+                          const ReadOptions& options) {
+  return read_instrument_file(fname, std::move(file), ws, options, omnicfile::read_spa);
 }
 
 constexpr std::array<Reader, 3> kReaders = {{
@@ -127,14 +143,22 @@ ReadOutcome read_interferogram(std::string_view fname, Workspace& ws, const Read
     out.refused = values::Refused{values::Refusal::kCannotOpen, std::move(in.problem), 0, 0};
     return out;
   }
+  FileHandle file(in.file);
+  // Unbuffered: the first bytes, then an instrument file whole, go straight to the caller's
+  // memory.
+  std::setvbuf(file.get(), nullptr, _IONBF, 0);
   std::array<unsigned char, kLeadBytes> lead{};
-  const std::size_t got = std::fread(lead.data(), 1, lead.size(), in.file);
-  std::fclose(in.file);
+  const std::size_t got = std::fread(lead.data(), 1, lead.size(), file.get());
   const std::span<const unsigned char> first(lead.data(), got);
+  const Reader* chosen = &kFallback;
   for (const Reader& reader : kReaders) {
-    if (reader.claims(first)) return reader.read(fname, ws, options);
+    if (reader.claims(first)) {
+      chosen = &reader;
+      break;
+    }
   }
-  return kFallback.read(fname, ws, options);
+  std::rewind(file.get());
+  return chosen->read(fname, std::move(file), ws, options);
 }
 
 }  // namespace ftir::driver

@@ -6,6 +6,7 @@
 #include <cassert>
 #include <string_view>
 
+#include "simd/kernels.h"
 #include "spcfile/bytes.h"
 #include "values/interferogram.h"
 
@@ -100,9 +101,8 @@ std::size_t read_section(std::span<const unsigned char> bytes, const Section& se
                          std::span<double> out) {
   assert(section.offset + section.bytes <= bytes.size());
   const std::size_t n = std::min(section.bytes / 4, out.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    out[i] = static_cast<double>(get_f32le(bytes, section.offset + i * 4));
-  }
+  const unsigned char* p = bytes.data() + section.offset;
+  for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<double>(simd::load_le<float>(p + i * 4));
   return n;
 }
 

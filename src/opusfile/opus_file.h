@@ -58,13 +58,13 @@ inline constexpr int kChannelReference = 2;
 inline constexpr int kChannelRatio = 3;
 
 // A parameter entry: its key, its type (0 i32, 1 f64, 2 string, 3 enum, 4 senum: the last
-// three are text), and the value of that type.
+// three are text), and the value of that type. Key and text view the parsed bytes.
 struct Parameter {
-  std::string key;
+  std::string_view key;
   int type = 0;
   std::int32_t integer = 0;
   double real = 0.0;
-  std::string text;
+  std::string_view text;  // up to the value's first NUL
 
   bool is_text() const { return type >= 2; }
 };
@@ -112,7 +112,8 @@ struct OpusParse {
 // Whether a file starting with these bytes is an OPUS file by its magic number.
 bool looks_like_opus(std::span<const unsigned char> first_bytes);
 
-// Parses the whole file image. Reads nothing outside `bytes`; every block the directory
+// Parses the whole file image; the parameters' keys and texts view `bytes`, which must
+// outlive the result. Reads nothing outside `bytes`; every block the directory
 // lists must lie inside it; each data block that counts needs a status block stating NPT,
 // and NPT values must fit in the block. The parameter blocks that count may together be no
 // larger than the file (kBadBlockSize), so the parameters parsed are bounded by its size.

@@ -32,7 +32,7 @@ std::optional<int> int_of(const Block* block, std::string_view key) {
   if (p->type == 0) return p->integer;
   if (p->is_text() && !p->text.empty() && p->text.size() <= 6 &&
       p->text.find_first_not_of("0123456789") == std::string::npos) {
-    return std::stoi(p->text);
+    return std::stoi(std::string(p->text));
   }
   return std::nullopt;
 }
@@ -40,7 +40,7 @@ std::optional<int> int_of(const Block* block, std::string_view key) {
 std::string text_of(const Block* block, std::string_view key) {
   if (block == nullptr) return {};
   const Parameter* p = block->find(key);
-  return p != nullptr && p->is_text() ? p->text : std::string();
+  return p != nullptr && p->is_text() ? std::string(p->text) : std::string();
 }
 
 std::optional<values::StoredCurve> curve_of(std::span<const unsigned char> bytes,

@@ -29,7 +29,7 @@ std::string parameter_text(const opusfile::Parameter& p) {
     case 1:
       return number(p.real);
     default:
-      return "\"" + printable(p.text) + "\"";
+      return "\"" + printable(std::string(p.text)) + "\"";
   }
 }
 
@@ -74,7 +74,7 @@ std::string opus_info_text(const std::string& path, std::span<const unsigned cha
     }
     out += "\n";
     for (const opusfile::Parameter& p : b.parameters) {
-      out += "  " + printable(p.key) + " = " + parameter_text(p) + "\n";
+      out += "  " + printable(std::string(p.key)) + " = " + parameter_text(p) + "\n";
     }
   }
   if (parse.refused) out += "not readable: " + parse.refused->skip_text() + "\n";
