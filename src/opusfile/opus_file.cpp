@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cassert>
-#include <unordered_map>
+#include <iterator>
+#include <utility>
+#include <vector>
 
 #include "simd/kernels.h"
 #include "spcfile/bytes.h"
@@ -159,8 +161,9 @@ bool Block::is_data() const {
 
 const Parameter* Block::find(std::string_view key) const {
   // A key stated twice: the later entry counts, as a later block does.
+  if (key.size() != 3) return nullptr;
   for (auto p = parameters.rbegin(); p != parameters.rend(); ++p) {
-    if (p->key == key) return &*p;
+    if (p->key[0] == key[0] && p->key[1] == key[1] && p->key[2] == key[2]) return &*p;
   }
   return nullptr;
 }
@@ -231,14 +234,15 @@ OpusParse parse_opus(std::span<const unsigned char> bytes) {
   }
 
   // A type listed twice: the later block counts (a file edited in place appends the block
-  // anew and leaves the old one).
-  std::unordered_map<std::uint32_t, std::size_t> last_of_type;
+  // anew and leaves the old one). Sorted by type, then by place, the last of each type counts.
+  std::vector<std::pair<std::uint32_t, std::size_t>> by_type;
+  by_type.reserve(file.blocks.size());
   for (std::size_t i = 0; i < file.blocks.size(); ++i) {
-    const auto [entry, inserted] = last_of_type.try_emplace(file.blocks[i].type.code, i);
-    if (!inserted) {
-      file.blocks[entry->second].superseded = true;
-      entry->second = i;
-    }
+    by_type.emplace_back(file.blocks[i].type.code, i);
+  }
+  std::sort(by_type.begin(), by_type.end());
+  for (std::size_t k = 0; k + 1 < by_type.size(); ++k) {
+    if (by_type[k].first == by_type[k + 1].first) file.blocks[by_type[k].second].superseded = true;
   }
   // The parameter blocks that count, parsed. Blocks of a sound file do not overlap, so
   // together they are no larger than the file; a directory listing one stretch of bytes
@@ -248,23 +252,32 @@ OpusParse parse_opus(std::span<const unsigned char> bytes) {
     if (!block.superseded && block.is_parameters()) parameter_bytes += block.bytes;
   }
   if (parameter_bytes > bytes.size()) return refuse(refusal(Refusal::kBadBlockSize));
-  // The status block of each data kind: the later one counts.
-  std::unordered_map<std::uint32_t, std::size_t> status_of_kind;
+  // The status block of each data kind (the type without its parameter field): by the
+  // sort above, the status blocks that count are in order of their kinds.
+  std::vector<std::pair<std::uint32_t, std::size_t>> status_of_kind;
   for (std::size_t i = 0; i < file.blocks.size(); ++i) {
     Block& block = file.blocks[i];
     if (block.superseded || !block.is_parameters()) continue;
     if (!parse_parameters(bytes, block)) return refuse(refusal(Refusal::kBadParameters));
     if (block.type.parameters == kParametersDataStatus) {
-      status_of_kind[block.type.code & ~kParameterBits] = i;
+      status_of_kind.emplace_back(block.type.code & ~kParameterBits, i);
     }
   }
+  // Two status types of one kind (they differ in the parameter field's other values): the
+  // later block counts.
+  std::sort(status_of_kind.begin(), status_of_kind.end());
   for (Block& block : file.blocks) {
     if (block.superseded || !block.is_data()) continue;
-    const auto status_entry = status_of_kind.find(block.type.code & ~kParameterBits);
-    if (status_entry == status_of_kind.end()) return refuse(refusal(Refusal::kNoParameterBlock));
-    const Block& status = file.blocks[status_entry->second];
+    const std::uint32_t kind = block.type.code & ~kParameterBits;
+    auto after = std::upper_bound(status_of_kind.begin(), status_of_kind.end(),
+                                  std::pair{kind, file.blocks.size()});
+    if (after == status_of_kind.begin() || std::prev(after)->first != kind) {
+      return refuse(refusal(Refusal::kNoParameterBlock));
+    }
+    const std::size_t status_index = std::prev(after)->second;
+    const Block& status = file.blocks[status_index];
     if (auto refused = take_status(status, block)) return refuse(std::move(*refused));
-    block.status = static_cast<int>(status_entry->second);
+    block.status = static_cast<int>(status_index);
   }
   return parse;
 }
