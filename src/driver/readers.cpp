@@ -1,5 +1,6 @@
 // The readers the driver knows and the choice among them by a file's first bytes: the one
 // place where an input format joins the converter.
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -32,17 +33,18 @@ struct FileCloser {
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 // A reader: whether it claims a file by its first bytes, and its read of the file, which the
-// choice has opened (the handle at the start of the file; a reader may close it and open the
-// file its own way).
+// choice has opened and read those bytes of (`lead`; a reader may close the file and open it
+// its own way).
 struct Reader {
   values::SourceFormat format;
   bool (*claims)(std::span<const unsigned char> first_bytes);
-  ReadOutcome (*read)(std::string_view fname, FileHandle file, Workspace& ws,
+  ReadOutcome (*read)(std::string_view fname, FileHandle file,
+                      std::span<const unsigned char> lead, Workspace& ws,
                       const ReadOptions& options);
 };
 
-ReadOutcome read_spc_file(std::string_view fname, FileHandle file, Workspace& ws,
-                          const ReadOptions&) {
+ReadOutcome read_spc_file(std::string_view fname, FileHandle file, std::span<const unsigned char>,
+                          Workspace& ws, const ReadOptions&) {
   file.reset();
   spcfile::SpcRead read = spcfile::read_spc(fname, Workspace::kSamples, ws.yin, ws.io);
   return {std::move(read.refused), std::move(read.ig)};
@@ -57,14 +59,16 @@ struct WholeFile {
   std::vector<unsigned char> own;  // the bytes of a file larger than the I/O buffer
 };
 
-WholeFile read_whole_file(std::string_view name, std::FILE* file, std::span<unsigned char> io) {
+WholeFile read_whole_file(std::string_view name, std::FILE* file,
+                          std::span<const unsigned char> lead, std::span<unsigned char> io) {
   WholeFile whole;
   auto cannot_read = [&whole, name]() {
     whole.refused = values::Refused{values::Refusal::kCannotOpen,
                                     spcfile::file_error_text("Cannot read", name, errno), 0, 0};
     return std::move(whole);
   };
-  std::size_t got = std::fread(io.data(), 1, io.size(), file);
+  std::copy(lead.begin(), lead.end(), io.begin());
+  std::size_t got = lead.size() + std::fread(io.data() + lead.size(), 1, io.size() - lead.size(), file);
   if (std::ferror(file)) return cannot_read();
   if (got < io.size()) {
     whole.bytes = io.first(got);
@@ -94,10 +98,11 @@ WholeFile read_whole_file(std::string_view name, std::FILE* file, std::span<unsi
 }
 
 template <class Read>
-ReadOutcome read_instrument_file(std::string_view fname, FileHandle file, Workspace& ws,
+ReadOutcome read_instrument_file(std::string_view fname, FileHandle file,
+                                 std::span<const unsigned char> lead, Workspace& ws,
                                  const ReadOptions& options, Read read) {
   const std::string_view name = fname.substr(0, fname.find_last_not_of(' ') + 1);
-  WholeFile whole = read_whole_file(name, file.get(), ws.io);
+  WholeFile whole = read_whole_file(name, file.get(), lead, ws.io);
   file.reset();
   if (whole.refused) {
     ReadOutcome out;
@@ -109,14 +114,16 @@ ReadOutcome read_instrument_file(std::string_view fname, FileHandle file, Worksp
   return {std::move(got.refused), std::move(got.ig)};
 }
 
-ReadOutcome read_opus_file(std::string_view fname, FileHandle file, Workspace& ws,
+ReadOutcome read_opus_file(std::string_view fname, FileHandle file,
+                           std::span<const unsigned char> lead, Workspace& ws,
                            const ReadOptions& options) {
-  return read_instrument_file(fname, std::move(file), ws, options, opusfile::read_opus);
+  return read_instrument_file(fname, std::move(file), lead, ws, options, opusfile::read_opus);
 }
 
-ReadOutcome read_spa_file(std::string_view fname, FileHandle file, Workspace& ws,
+ReadOutcome read_spa_file(std::string_view fname, FileHandle file,
+                          std::span<const unsigned char> lead, Workspace& ws,
                           const ReadOptions& options) {
-  return read_instrument_file(fname, std::move(file), ws, options, omnicfile::read_spa);
+  return read_instrument_file(fname, std::move(file), lead, ws, options, omnicfile::read_spa);
 }
 
 constexpr std::array<Reader, 3> kReaders = {{
@@ -157,8 +164,7 @@ ReadOutcome read_interferogram(std::string_view fname, Workspace& ws, const Read
       break;
     }
   }
-  std::rewind(file.get());
-  return chosen->read(fname, std::move(file), ws, options);
+  return chosen->read(fname, std::move(file), first, ws, options);
 }
 
 }  // namespace ftir::driver

@@ -106,4 +106,13 @@ std::size_t read_section(std::span<const unsigned char> bytes, const Section& se
   return n;
 }
 
+std::size_t read_section(std::span<const unsigned char> bytes, const Section& section,
+                         std::span<float> out) {
+  assert(section.offset + section.bytes <= bytes.size());
+  const std::size_t n = std::min(section.bytes / 4, out.size());
+  const unsigned char* p = bytes.data() + section.offset;
+  for (std::size_t i = 0; i < n; ++i) out[i] = simd::load_le<float>(p + i * 4);
+  return n;
+}
+
 }  // namespace ftir::omnicfile

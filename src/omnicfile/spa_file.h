@@ -101,5 +101,7 @@ SpaParse parse_spa(std::span<const unsigned char> bytes);
 // how many were stored.
 std::size_t read_section(std::span<const unsigned char> bytes, const Section& section,
                          std::span<double> out);
+std::size_t read_section(std::span<const unsigned char> bytes, const Section& section,
+                         std::span<float> out);
 
 }  // namespace ftir::omnicfile

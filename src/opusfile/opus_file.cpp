@@ -3,6 +3,10 @@
 #include "opusfile/opus_file.h"
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <cstring>
 #include <cassert>
 #include <iterator>
 #include <utility>
@@ -16,7 +20,6 @@ namespace ftir::opusfile {
 namespace {
 
 using spcfile::get_f64le;
-using spcfile::get_i16le;
 using spcfile::get_i32le;
 using spcfile::get_u32le;
 using values::Refusal;
@@ -44,8 +47,10 @@ bool parse_parameters(std::span<const unsigned char> bytes, Block& block) {
     if (end - at < kEntryHeadBytes) return false;
     Parameter p;
     p.key = std::string_view(reinterpret_cast<const char*>(bytes.data() + at), 3);
-    p.type = get_i16le(bytes, at + 4);
-    const int words = get_i16le(bytes, at + 6);
+    // The entry's head lies inside the block, checked above: loads without a test each.
+    const unsigned char* head = bytes.data() + at;
+    p.type = simd::load_le<std::int16_t>(head + 4);
+    const int words = simd::load_le<std::int16_t>(head + 6);
     if (words < 0) return false;
     const auto value_bytes = static_cast<std::size_t>(words) * 2;
     const std::size_t value = at + kEntryHeadBytes;
@@ -53,7 +58,7 @@ bool parse_parameters(std::span<const unsigned char> bytes, Block& block) {
     switch (p.type) {
       case 0:
         if (value_bytes < 4) return false;
-        p.integer = get_i32le(bytes, value);
+        p.integer = simd::load_le<std::int32_t>(bytes.data() + value);
         break;
       case 1:
         if (value_bytes < 8) return false;
@@ -303,19 +308,43 @@ const Block* find_parameter_block(const OpusFile& file, int kind, int channel) {
   return without_channel;
 }
 
-void read_values(std::span<const unsigned char> bytes, const Block& block, std::span<double> out) {
+bool read_values(std::span<const unsigned char> bytes, const Block& block, std::span<double> out) {
   const auto n = static_cast<std::size_t>(block.npt);
   assert(out.size() >= n && block.offset + n * 4 <= bytes.size());
-  // The block was checked whole: the values load without a test each.
+  // The block was checked whole: the values load without a test each. The finite test is
+  // one flag for the whole block, without a branch a value (a NaN compares false).
   const unsigned char* p = bytes.data() + block.offset;
   const double csf = block.csf;
   double* y = out.data();
+  constexpr double kLargest = std::numeric_limits<double>::max();
+  bool finite = true;
   if (block.dpf == 2) {
     for (std::size_t i = 0; i < n; ++i) {
       y[i] = static_cast<double>(simd::load_le<std::int32_t>(p + i * 4)) * csf;
+      finite &= std::fabs(y[i]) <= kLargest;
     }
   } else {
-    for (std::size_t i = 0; i < n; ++i) y[i] = static_cast<double>(simd::load_le<float>(p + i * 4)) * csf;
+    for (std::size_t i = 0; i < n; ++i) {
+      y[i] = static_cast<double>(simd::load_le<float>(p + i * 4)) * csf;
+      finite &= std::fabs(y[i]) <= kLargest;
+    }
+  }
+  return finite;
+}
+
+void read_stored_values(std::span<const unsigned char> bytes, const Block& block,
+                        std::span<float> out) {
+  const auto n = static_cast<std::size_t>(block.npt);
+  assert(out.size() >= n && block.offset + n * 4 <= bytes.size());
+  const unsigned char* p = bytes.data() + block.offset;
+  if (block.dpf == 2) {
+    for (std::size_t i = 0; i < n; ++i) {
+      out[i] = static_cast<float>(simd::load_le<std::int32_t>(p + i * 4));
+    }
+  } else if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(out.data(), p, n * 4);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) out[i] = simd::load_le<float>(p + i * 4);
   }
 }
 

@@ -128,6 +128,12 @@ const Block* find_data_block(const OpusFile& file, int data, int channel);
 const Block* find_parameter_block(const OpusFile& file, int kind, int channel);
 
 // The values of a data block, times its CSF, into `out` (npt of them; out.size() >= npt).
-void read_values(std::span<const unsigned char> bytes, const Block& block, std::span<double> out);
+// Returns whether every one is a finite number.
+bool read_values(std::span<const unsigned char> bytes, const Block& block, std::span<double> out);
+
+// The values of a data block as stored, without its CSF, into `out` (npt of them); i32
+// values (DPF 2) rounded to f32.
+void read_stored_values(std::span<const unsigned char> bytes, const Block& block,
+                        std::span<float> out);
 
 }  // namespace ftir::opusfile

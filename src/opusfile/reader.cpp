@@ -3,6 +3,7 @@
 #include "opusfile/reader.h"
 
 #include <cmath>
+#include <limits>
 #include <memory>
 
 #include "opusfile/opus_file.h"
@@ -50,8 +51,9 @@ std::optional<values::StoredCurve> curve_of(std::span<const unsigned char> bytes
   values::StoredCurve curve;
   curve.x_first = block->fxv;
   curve.x_last = block->lxv;
+  curve.y_scale = block->csf;
   curve.values.resize(static_cast<std::size_t>(block->npt));
-  read_values(bytes, *block, curve.values);
+  read_stored_values(bytes, *block, curve.values);
   return curve;
 }
 
@@ -129,13 +131,11 @@ OpusRead read_opus(std::string_view name, std::span<const unsigned char> bytes,
   read.ig.declared_points = block->npt;
   read.ig.points_held = block->npt;
   read.ig.samples = yin.first(static_cast<std::size_t>(block->npt));
-  read_values(bytes, *block, read.ig.samples);
-  for (const double y : read.ig.samples) {
-    if (!std::isfinite(y)) {
-      read.ig.samples = {};
-      read.refused = values::Refused{values::Refusal::kNotFinite, {}, 0, 0};
-      return read;
-    }
+  const bool finite = read_values(bytes, *block, read.ig.samples);
+  if (!finite) {
+    read.ig.samples = {};
+    read.refused = values::Refused{values::Refusal::kNotFinite, {}, 0, 0};
+    return read;
   }
   read.ig.x = {block->fxv, block->lxv, 0};
   read.ig.xinc = block->npt < 2 ? 0.0 : (block->lxv - block->fxv) / (block->npt - 1);

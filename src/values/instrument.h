@@ -15,12 +15,15 @@ enum class Channel { kSample, kReference };
 
 // A curve stored by the instrument, on the evenly spaced X axis its file states: the first
 // value lies at x_first, the last at x_last (x_first > x_last for spectra stored from high
-// to low wavenumber), values already multiplied by the file's Y scale.
+// to low wavenumber). The values are kept as the file stores them (f32), with the file's Y
+// scale beside them: the curve's value i is y(i).
 struct StoredCurve {
   double x_first = 0.0;
   double x_last = 0.0;
-  std::vector<double> values;
+  double y_scale = 1.0;
+  std::vector<float> values;
 
+  double y(std::size_t i) const { return static_cast<double>(values[i]) * y_scale; }
   // The X step between successive values (negative for a descending axis); 0 below 2 values.
   double x_step() const {
     return values.size() < 2 ? 0.0 : (x_last - x_first) / static_cast<double>(values.size() - 1);

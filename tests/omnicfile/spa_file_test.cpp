@@ -54,7 +54,7 @@ TEST(SpaFile, SpectrumFileGivesTheInterferogramBesideIt) {
   EXPECT_EQ(std::vector<double>(r.ig.samples.begin(), r.ig.samples.end()),
             (std::vector<double>{3, 9, 3, 1}));
   ASSERT_TRUE(r.ig.instrument->sample_spectrum);
-  EXPECT_EQ(r.ig.instrument->sample_spectrum->values, (std::vector<double>{0.25, 0.5, 0.75}));
+  EXPECT_EQ(r.ig.instrument->sample_spectrum->values, (std::vector<float>{0.25f, 0.5f, 0.75f}));
   EXPECT_EQ(r.ig.instrument->sample_spectrum->x_step(), -1000.0);
   const SpaRead bg = read(image.bytes, values::Channel::kReference);
   ASSERT_TRUE(bg.refused);

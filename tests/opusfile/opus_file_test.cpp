@@ -31,7 +31,7 @@ OpusImage small_file(const std::string& aqm = "SN") {
       .floats(0x807, {1, 2, 3, 8, 3, 2, 1, 0, 99})
       .parameters(0x817, {{"NPT", 8}, {"FXV", 0.0}, {"LXV", 7.0}, {"CSF", 0.5}, {"DPF", 1}})
       .floats(0x407, {4, 3, 2, 1})
-      .parameters(0x417, {{"NPT", 4}, {"FXV", 3000.0}, {"LXV", 1500.0}, {"CSF", 1.0}})
+      .parameters(0x417, {{"NPT", 4}, {"FXV", 3000.0}, {"LXV", 1500.0}, {"CSF", 2.0}})
       .build();
 }
 
@@ -83,7 +83,9 @@ TEST(OpusFile, SmallFileGivesTheLaterIgSmWithItsParameters) {
   EXPECT_EQ(in.sample_spectrum->x_first, 3000.0);
   EXPECT_EQ(in.sample_spectrum->x_last, 1500.0);
   EXPECT_EQ(in.sample_spectrum->x_step(), -500.0);
-  EXPECT_EQ(in.sample_spectrum->values, (std::vector<double>{4, 3, 2, 1}));
+  // Kept as stored, the CSF beside them.
+  EXPECT_EQ(in.sample_spectrum->values, (std::vector<float>{4, 3, 2, 1}));
+  EXPECT_EQ(in.sample_spectrum->y(0), 8.0);
   EXPECT_FALSE(in.reference_spectrum);
 }
 
