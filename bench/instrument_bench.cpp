@@ -3,8 +3,9 @@
 // interferogram into the workspace, the stored curves kept), next to the floor of plain
 // stream calls on the same bytes: fopen, one fread of the whole file, fclose.
 //
-//   cmake -S . -B build-bench -DFTIR_BENCH=ON && cmake --build build-bench --target instrument_bench
-//   build-bench/instrument_bench          # 5 repetitions of each case, then the ratio
+//   cmake -S . -B build-bench -DFTIR_BENCH=ON && cmake --build build-bench --target
+//   instrument_bench build-bench/instrument_bench          # 5 repetitions of each case, then the
+//   ratio
 #include <benchmark/benchmark.h>
 
 #include <algorithm>

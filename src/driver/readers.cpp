@@ -38,9 +38,8 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 struct Reader {
   values::SourceFormat format;
   bool (*claims)(std::span<const unsigned char> first_bytes);
-  ReadOutcome (*read)(std::string_view fname, FileHandle file,
-                      std::span<const unsigned char> lead, Workspace& ws,
-                      const ReadOptions& options);
+  ReadOutcome (*read)(std::string_view fname, FileHandle file, std::span<const unsigned char> lead,
+                      Workspace& ws, const ReadOptions& options);
 };
 
 ReadOutcome read_spc_file(std::string_view fname, FileHandle file, std::span<const unsigned char>,
@@ -68,7 +67,8 @@ WholeFile read_whole_file(std::string_view name, std::FILE* file,
     return std::move(whole);
   };
   std::copy(lead.begin(), lead.end(), io.begin());
-  std::size_t got = lead.size() + std::fread(io.data() + lead.size(), 1, io.size() - lead.size(), file);
+  std::size_t got =
+      lead.size() + std::fread(io.data() + lead.size(), 1, io.size() - lead.size(), file);
   if (std::ferror(file)) return cannot_read();
   if (got < io.size()) {
     whole.bytes = io.first(got);
@@ -80,11 +80,11 @@ WholeFile read_whole_file(std::string_view name, std::FILE* file,
   for (;;) {
     const std::size_t have = whole.own.size();
     if (have > kInstrumentFileLimit) {
-      whole.refused = values::Refused{
-          values::Refusal::kTooManyPoints,
-          "the file is larger than the " + std::to_string(kInstrumentFileLimit) +
-              " bytes an instrument file is read up to",
-          0, 0};
+      whole.refused =
+          values::Refused{values::Refusal::kTooManyPoints,
+                          "the file is larger than the " + std::to_string(kInstrumentFileLimit) +
+                              " bytes an instrument file is read up to",
+                          0, 0};
       return whole;
     }
     whole.own.resize(have + kChunk);

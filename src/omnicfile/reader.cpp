@@ -39,15 +39,16 @@ SpaRead read_spa(std::string_view name, std::span<const unsigned char> bytes,
     source = file.find(chosen == values::Channel::kSample ? kKeySampleInterferogram
                                                           : kKeyBackgroundInterferogram);
     if (source != nullptr) points = source->bytes / 4;
-    facts->block = chosen == values::Channel::kSample ? "sample interferogram"
-                                                      : "background interferogram";
+    facts->block =
+        chosen == values::Channel::kSample ? "sample interferogram" : "background interferogram";
   }
   if (source == nullptr) {
     read.refused = values::Refused{values::Refusal::kNoInterferogram, {}, 0, 0};
     return read;
   }
   if (points > yin.size()) {
-    read.refused = values::Refused{values::Refusal::kTooManyPoints, {},
+    read.refused = values::Refused{values::Refusal::kTooManyPoints,
+                                   {},
                                    static_cast<int>(yin.size()),
                                    points > static_cast<std::size_t>(values::kCapacity) * 2
                                        ? values::kCapacity * 2

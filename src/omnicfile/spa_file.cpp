@@ -86,7 +86,9 @@ SpaParse parse_spa(std::span<const unsigned char> bytes) {
   d.laser = static_cast<double>(get_f32le(bytes, h + kLaserOffset));
   d.sampling_spacing = static_cast<double>(get_f32le(bytes, h + kSpacingOffset));
   if (points > static_cast<std::uint32_t>(values::kCapacity)) {
-    return refuse({Refusal::kTooManyPoints, {}, values::kCapacity,
+    return refuse({Refusal::kTooManyPoints,
+                   {},
+                   values::kCapacity,
                    points > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(points)});
   }
   d.points = static_cast<int>(points);

@@ -70,7 +70,7 @@ struct SpaHeader {
   std::uint32_t scans = 0;
   std::uint32_t transform_points = 0;
   std::uint32_t background_scans = 0;
-  double laser = 0.0;            // cm-1, f32 widened
+  double laser = 0.0;             // cm-1, f32 widened
   double sampling_spacing = 0.0;  // laser fringes between samples, f32 widened
 };
 

@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <bit>
-#include <cmath>
-#include <limits>
-#include <cstring>
 #include <cassert>
+#include <cmath>
+#include <cstring>
 #include <iterator>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -175,9 +175,8 @@ const Parameter* Block::find(std::string_view key) const {
 
 std::string block_name(const BlockType& t) {
   static constexpr const char* kKinds[] = {
-      "",      "Data status",   "Instrument",   "Acquisition",  "Transform",      "Plot",
-      "Optics", "GC",           "Library search", "Communication", "Sample origin",
-      "Lab and process"};
+      "",   "Data status",    "Instrument",    "Acquisition",   "Transform",      "Plot", "Optics",
+      "GC", "Library search", "Communication", "Sample origin", "Lab and process"};
   if (t.extended == 5) return "History";
   if (t.extended != 0) return "Type " + hex_of(t.code);
   if (t.parameters == 0) {
@@ -197,8 +196,8 @@ std::string block_name(const BlockType& t) {
 }
 
 bool looks_like_opus(std::span<const unsigned char> first_bytes) {
-  return first_bytes.size() >= 4 && std::equal(std::begin(kMagic), std::end(kMagic),
-                                               first_bytes.begin());
+  return first_bytes.size() >= 4 &&
+         std::equal(std::begin(kMagic), std::end(kMagic), first_bytes.begin());
 }
 
 OpusParse parse_opus(std::span<const unsigned char> bytes) {
@@ -221,8 +220,8 @@ OpusParse parse_opus(std::span<const unsigned char> bytes) {
 
   file.blocks.reserve(static_cast<std::size_t>(count));
   for (std::int32_t i = 0; i < count; ++i) {
-    const auto at = static_cast<std::size_t>(file.directory_offset) +
-                    static_cast<std::size_t>(i) * kEntryBytes;
+    const auto at =
+        static_cast<std::size_t>(file.directory_offset) + static_cast<std::size_t>(i) * kEntryBytes;
     const std::uint32_t code = get_u32le(bytes, at);
     const std::int32_t words = get_i32le(bytes, at + 4);
     const std::int32_t offset = get_i32le(bytes, at + 8);

@@ -38,7 +38,7 @@ struct BlockType {
   int data = 0;          // 1 spectrum, 2 interferogram, 3 phase, 4 absorbance,
                          // 5 transmittance, ..., 13 the directory
   int derivative = 0;
-  int extended = 0;      // 5: history text
+  int extended = 0;  // 5: history text
 
   // The same block kind with another parameter field (a data block's status block).
   bool same_kind_as(const BlockType& other) const;

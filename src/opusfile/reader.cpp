@@ -124,8 +124,8 @@ OpusRead read_opus(std::string_view name, std::span<const unsigned char> bytes,
     return read;
   }
   if (static_cast<std::size_t>(block->npt) > yin.size()) {
-    read.refused = values::Refused{values::Refusal::kTooManyPoints, {},
-                                   static_cast<int>(yin.size()), block->npt};
+    read.refused = values::Refused{
+        values::Refusal::kTooManyPoints, {}, static_cast<int>(yin.size()), block->npt};
     return read;
   }
   read.ig.declared_points = block->npt;

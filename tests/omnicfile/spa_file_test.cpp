@@ -1,12 +1,13 @@
 // The SPA reader on small hand-made files: an interferogram saved as such, a spectrum with
 // its interferogram beside it, then the layout corrupted one field at a time.
+#include "omnicfile/spa_file.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
 #include <vector>
 
 #include "omnicfile/reader.h"
-#include "omnicfile/spa_file.h"
 #include "support/instrument_images.h"
 
 namespace ftir::omnicfile {
@@ -45,10 +46,10 @@ TEST(SpaFile, InterferogramFileGivesItsSamplesAndSampling) {
 }
 
 TEST(SpaFile, SpectrumFileGivesTheInterferogramBesideIt) {
-  const SpaImage image = testing::spa_image(
-      {{2, spa_header(3, 1, 3000.0f, 1000.0f, 15800.0f, 2.0f)},
-       {3, f32_values({0.25f, 0.5f, 0.75f})},
-       {102, f32_values({3, 9, 3, 1})}});
+  const SpaImage image =
+      testing::spa_image({{2, spa_header(3, 1, 3000.0f, 1000.0f, 15800.0f, 2.0f)},
+                          {3, f32_values({0.25f, 0.5f, 0.75f})},
+                          {102, f32_values({3, 9, 3, 1})}});
   const SpaRead r = read(image.bytes);
   ASSERT_FALSE(r.refused);
   EXPECT_EQ(std::vector<double>(r.ig.samples.begin(), r.ig.samples.end()),
@@ -78,15 +79,17 @@ const Damage kDamages[] = {
      Refusal::kBlockOutside},
     {"no header section", [](SpaImage& i) { set_le(i.bytes, SpaImage::entry(0), 9, 1); },
      Refusal::kNoParameterBlock},
-    {"header section too short", [](SpaImage& i) { set_le(i.bytes, SpaImage::entry(0) + 6, 40, 4); },
-     Refusal::kBadParameters},
+    {"header section too short",
+     [](SpaImage& i) { set_le(i.bytes, SpaImage::entry(0) + 6, 40, 4); }, Refusal::kBadParameters},
     {"points beyond the data", [](SpaImage& i) { set_le(i.bytes, i.offsets[0] + 4, 7, 4); },
      Refusal::kPointsBeyondBlock},
     {"points beyond the capacity",
      [](SpaImage& i) { set_le(i.bytes, i.offsets[0] + 4, 0xFFFFFFFFu, 4); },
      Refusal::kTooManyPoints},
     {"a sample infinite",
-     [](SpaImage& i) { testing::set_f32(i.bytes, i.offsets[2] + 4, std::numeric_limits<float>::infinity()); },
+     [](SpaImage& i) {
+       testing::set_f32(i.bytes, i.offsets[2] + 4, std::numeric_limits<float>::infinity());
+     },
      Refusal::kNotFinite},
     {"a spectrum without its interferogram",
      [](SpaImage& i) { set_le(i.bytes, i.offsets[0] + 8, 1, 1); }, Refusal::kNoInterferogram},

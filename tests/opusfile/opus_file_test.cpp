@@ -1,12 +1,13 @@
 // The OPUS reader on a small hand-made file: the blocks that count, the points and scale of
 // each, the channel's parameters; then the same file corrupted one field at a time, each
 // refused with its reason and nothing read outside the image.
+#include "opusfile/opus_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "opusfile/opus_file.h"
 #include "opusfile/reader.h"
 #include "support/instrument_images.h"
 
@@ -25,8 +26,12 @@ OpusImage small_file(const std::string& aqm = "SN") {
   return OpusBuilder()
       .parameters(0x20, {{"LWN", 15800.0}, {"HFL", 7900.0}, {"SSP", 1}, {"PKL", 3}})
       .parameters(0x30, {{"AQM", aqm, 3}, {"RES", 4.0}})
-      .parameters(0x40, {{"APF", "BX", 3}, {"PHR", 16.0}, {"PHZ", "MC", 3}, {"ZFF", "4", 3},
-                         {"LFQ", 4000.0}, {"HFQ", 400.0}})
+      .parameters(0x40, {{"APF", "BX", 3},
+                         {"PHR", 16.0},
+                         {"PHZ", "MC", 3},
+                         {"ZFF", "4", 3},
+                         {"LFQ", 4000.0},
+                         {"HFQ", 400.0}})
       .floats(0x807, {9, 9, 9, 9, 9, 9, 9, 9, 9})
       .floats(0x807, {1, 2, 3, 8, 3, 2, 1, 0, 99})
       .parameters(0x817, {{"NPT", 8}, {"FXV", 0.0}, {"LXV", 7.0}, {"CSF", 0.5}, {"DPF", 1}})
@@ -117,8 +122,8 @@ std::size_t npt_entry(const OpusImage& image) { return image.offsets[5]; }
 
 const Damage kDamages[] = {
     {"header cut short", [](OpusImage& i) { i.bytes.resize(20); }, Refusal::kShortHeader},
-    {"directory past the end",
-     [](OpusImage& i) { set_le(i.bytes, 12, i.bytes.size() - 12, 4); }, Refusal::kBlockOutside},
+    {"directory past the end", [](OpusImage& i) { set_le(i.bytes, 12, i.bytes.size() - 12, 4); },
+     Refusal::kBlockOutside},
     {"negative block count", [](OpusImage& i) { set_le(i.bytes, 20, 0xFFFFFFFFu, 4); },
      Refusal::kBadBlockSize},
     {"negative directory offset", [](OpusImage& i) { set_le(i.bytes, 12, 0x80000000u, 4); },
@@ -128,7 +133,9 @@ const Damage kDamages[] = {
     {"huge block size", [](OpusImage& i) { set_le(i.bytes, i.entry(4) + 4, 0x7FFFFFFFu, 4); },
      Refusal::kBlockOutside},
     {"block one word past the end",
-     [](OpusImage& i) { set_le(i.bytes, i.entry(7) + 4, (i.bytes.size() - i.offsets[7]) / 4 + 1, 4); },
+     [](OpusImage& i) {
+       set_le(i.bytes, i.entry(7) + 4, (i.bytes.size() - i.offsets[7]) / 4 + 1, 4);
+     },
      Refusal::kBlockOutside},
     {"negative block offset", [](OpusImage& i) { set_le(i.bytes, i.entry(4) + 8, 0xFFFFFFFCu, 4); },
      Refusal::kBlockOutside},
@@ -144,8 +151,8 @@ const Damage kDamages[] = {
      Refusal::kBadParameters},
     {"negative parameter size", [](OpusImage& i) { set_le(i.bytes, npt_entry(i) + 6, 0xFFFF, 2); },
      Refusal::kBadParameters},
-    {"f64 parameter of one word",
-     [](OpusImage& i) { set_le(i.bytes, i.offsets[0] + 6, 1, 2); }, Refusal::kBadParameters},
+    {"f64 parameter of one word", [](OpusImage& i) { set_le(i.bytes, i.offsets[0] + 6, 1, 2); },
+     Refusal::kBadParameters},
     {"a sample not a number",
      [](OpusImage& i) { testing::set_f32(i.bytes, i.offsets[4] + 8, std::nanf("")); },
      Refusal::kNotFinite},

@@ -1,6 +1,8 @@
 // spc-tool info on the shared instrument files: the lines naming blocks, sections and
 // parameters, with offsets and sizes read from the files apart from the reader (a dump of
 // the directory by hand), and a damaged file described up to the reason it is refused.
+#include "spc_tool/instrument_info.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,8 +10,6 @@
 #include <iterator>
 #include <string>
 #include <vector>
-
-#include "spc_tool/instrument_info.h"
 
 namespace ftir::spctool {
 namespace {
@@ -24,16 +24,16 @@ std::vector<unsigned char> bytes_of(const std::filesystem::path& path) {
 
 TEST(InstrumentInfo, OpusBlocksAndParametersAreListed) {
   const std::string text = opus_info_text("test.0000", bytes_of(kFiles / "opus/test.0000"));
-  for (const char* line : {
-           "format:      OPUS, program version 920622, directory at byte 24 with room for 40 "
-           "blocks, 23 blocks\n",
-           "block 5: IgSm, type 0x00000807, offset 1352, 12712 bytes, 3177 points (room for "
-           "3178), X 0 to 3176, Y scale 0.0078125\n",
-           "block 6: Data status of IgSm, type 0x00000817, offset 14064, 200 bytes\n",
-           "block 9: AB, type 0x0000100F, offset 26808, 10272 bytes, 2567 points",
-           "block 10: Instrument (reference), type 0x00000028",
-           "block 18: History, type 0x40680000, offset 61816, 2744 bytes\n",
-           "  LWN = 15797.962252\n", "  SSP = 3\n", "  AQM = \"SN\"\n", "  ZFF = \"2\"\n"}) {
+  for (const char* line :
+       {"format:      OPUS, program version 920622, directory at byte 24 with room for 40 "
+        "blocks, 23 blocks\n",
+        "block 5: IgSm, type 0x00000807, offset 1352, 12712 bytes, 3177 points (room for "
+        "3178), X 0 to 3176, Y scale 0.0078125\n",
+        "block 6: Data status of IgSm, type 0x00000817, offset 14064, 200 bytes\n",
+        "block 9: AB, type 0x0000100F, offset 26808, 10272 bytes, 2567 points",
+        "block 10: Instrument (reference), type 0x00000028",
+        "block 18: History, type 0x40680000, offset 61816, 2744 bytes\n", "  LWN = 15797.962252\n",
+        "  SSP = 3\n", "  AQM = \"SN\"\n", "  ZFF = \"2\"\n"}) {
     SCOPED_TRACE(line);
     EXPECT_NE(text.find(line), std::string::npos);
   }

@@ -59,9 +59,8 @@ std::string opus_info_text(const std::string& path, std::span<const unsigned cha
   const opusfile::OpusFile& f = parse.file;
   std::string out = "file:        " + printable(path) + "\n";
   out += "format:      OPUS, program version " + number(f.version) + ", directory at byte " +
-         std::to_string(f.directory_offset) + " with room for " +
-         std::to_string(f.directory_room) + " blocks, " + std::to_string(f.blocks.size()) +
-         " blocks\n";
+         std::to_string(f.directory_offset) + " with room for " + std::to_string(f.directory_room) +
+         " blocks, " + std::to_string(f.blocks.size()) + " blocks\n";
   for (std::size_t i = 0; i < f.blocks.size(); ++i) {
     const opusfile::Block& b = f.blocks[i];
     out += "block " + std::to_string(i) + ": " + opusfile::block_name(b.type) + ", type " +
