@@ -341,7 +341,8 @@ void read_stored_values(std::span<const unsigned char> bytes, const Block& block
       out[i] = static_cast<float>(simd::load_le<std::int32_t>(p + i * 4));
     }
   } else if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(out.data(), p, n * 4);
+    // An empty curve's storage may be null, which memcpy must not be given.
+    if (n > 0) std::memcpy(out.data(), p, n * 4);
   } else {
     for (std::size_t i = 0; i < n; ++i) out[i] = simd::load_le<float>(p + i * 4);
   }

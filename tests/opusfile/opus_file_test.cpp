@@ -102,6 +102,16 @@ TEST(OpusFile, ForwardAndBackwardScansSplitTheBlockInHalves) {
   EXPECT_EQ(r.ig.samples.size(), 8u);
 }
 
+// Found by fuzz_opus: a stored curve of no points (its storage null) is read as empty.
+TEST(OpusFile, CurveOfNoPointsIsEmpty) {
+  OpusImage image = small_file();
+  set_le(image.bytes, image.offsets[7] + 8, 0, 4);  // the ScSm status block's NPT
+  const OpusRead r = read(image.bytes);
+  ASSERT_FALSE(r.refused);
+  ASSERT_TRUE(r.ig.instrument->sample_spectrum);
+  EXPECT_TRUE(r.ig.instrument->sample_spectrum->values.empty());
+}
+
 TEST(OpusFile, ChannelsWithoutTheirInterferogramAreRefused) {
   const OpusImage image = small_file();
   const OpusRead r = read(image.bytes, values::Channel::kReference);
