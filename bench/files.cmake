@@ -18,3 +18,7 @@ target_link_libraries(io_bench PRIVATE ftir_synth benchmark::benchmark)
 
 add_executable(controls_bench bench/controls_bench.cpp)
 target_link_libraries(controls_bench PRIVATE ftir_core benchmark::benchmark)
+# Reading the shared OPUS file test.0000 against one fread of it.
+add_executable(instrument_bench bench/instrument_bench.cpp)
+target_link_libraries(instrument_bench PRIVATE ftir_core benchmark::benchmark)
+target_compile_definitions(instrument_bench PRIVATE FTIR_SOURCE_DIR="${CMAKE_SOURCE_DIR}")

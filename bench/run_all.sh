@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Every benchmark in one run: the CFFT/FFTW table (fft_bench), the I/O of one file against
-# plain stream calls (io_bench), then whole batches and the start-up cost (batch_bench.sh).
+# plain stream calls (io_bench), the read of an OPUS file against an fread of it
+# (instrument_bench), then whole batches and the start-up cost (batch_bench.sh).
 #
 #   bench/run_all.sh                      # Release build in build-bench/, about 2 minutes
 #   BUILD_DIR=build-x bench/run_all.sh
@@ -11,7 +12,7 @@
 #
 # The run ends with the figures of the throughput work, each as a ratio next to its limit:
 # a file in a 700-file batch against CFFT of its 2^19-point transform alone, READSC +
-# WRITSC against plain fread + fwrite, the one-file run against 20 ms, CFFT against
+# WRITSC against plain fread + fwrite, the OPUS read of test.0000 against its fread, the one-file run against 20 ms, CFFT against
 # FFTW_MEASURE (2^18 at most 1.25, the other sizes no worse than before this work), and
 # -j 2 against -j 1 (n/a until ftir-reduce has -j), and the transform controls'
 # (controls_bench): --zero-fill 2 against 1 and both scan directions against one, each at
@@ -25,7 +26,7 @@ jobs=${JOBS:-2}
 
 "$repo/scripts/install-packages.sh" cmake make g++ libcli11-dev nlohmann-json3-dev time libbenchmark-dev libfftw3-dev >/dev/null
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DFTIR_BENCH=ON -DFTIR_TOOLS=ON >/dev/null
-cmake --build "$build" -j"$jobs" --target fft_bench io_bench controls_bench ftir-reduce \
+cmake --build "$build" -j"$jobs" --target fft_bench io_bench controls_bench instrument_bench ftir-reduce \
   make-interferogram >/dev/null
 
 out=$(mktemp -d)
@@ -35,6 +36,9 @@ echo "== CFFT against FFTW =="
 echo
 echo "== I/O of one file =="
 "$build/io_bench" | tee "$out/io.txt"
+echo
+echo "== Reading an instrument file =="
+"$build/instrument_bench" | tee "$out/instrument.txt"
 echo
 echo "== Batches =="
 BUILD_DIR="$build" JOBS="$jobs" "$repo/bench/batch_bench.sh" | tee "$out/batch.txt"
@@ -83,6 +87,9 @@ row "file of a 700-file batch / CFFT 2^19" ms "$file700" "$cfft19" "$file700_cpu
 read -r io io_floor < <(io_row "(median of")
 read -r io_cpu io_floor_cpu < <(io_row "(median CPU time of")
 row "READSC + WRITSC / fread + fwrite" us "$io" "$io_floor" "$io_cpu" "$io_floor_cpu" 2.0 max
+read -r opus opus_floor opus_cpu opus_floor_cpu < <(awk '/^  OPUS read / { print $3, $5, $9, $11; exit }' \
+  "$out/instrument.txt")
+row "OPUS read of test.0000 / fread" us "$opus" "$opus_floor" "$opus_cpu" "$opus_floor_cpu" 2.0 max
 row "one-file run / 20 ms" ms "$one" 20 "$one_cpu" 20 1.0 max
 # CFFT against FFTW_MEASURE; the limits other than 2^18 are the ratios measured before
 # this work (median of 5 on this machine).

@@ -13,6 +13,7 @@ add_library(ftir_spctool STATIC
   tools/spc_tool/csv.cpp
   tools/spc_tool/encode.cpp
   tools/spc_tool/info.cpp
+  tools/spc_tool/instrument_info.cpp
   tools/spc_tool/jcamp.cpp
   tools/spc_tool/ratio.cpp
   tools/spc_tool/spc_trace.cpp

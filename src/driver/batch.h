@@ -49,9 +49,17 @@ struct ReadOutcome {
   values::Interferogram ig;
 };
 
+// What a reader is asked for beyond the file: the channel of an instrument file holding
+// interferograms of both (none: the sample's when present, else the reference's).
+struct ReadOptions {
+  std::optional<values::Channel> channel;
+};
+
 // Reads the file `fname` (as listed; trailing blanks are not part of the name) with the
-// reader its content calls for, into ws.yin. Prints nothing and never stops.
+// reader its content calls for (SPC by its version byte, OPUS and OMNIC SPA by their
+// signatures, SPC for any other), into ws.yin. Prints nothing and never stops.
 ReadOutcome read_interferogram(std::string_view fname, Workspace& ws);
+ReadOutcome read_interferogram(std::string_view fname, Workspace& ws, const ReadOptions& options);
 
 // Converts an interferogram a reader produced (its samples anywhere; they are copied into
 // ws.yin unless they lie there): " N points read", the count-only mode, the mean and the

@@ -2,9 +2,12 @@
 // roads need to know about it. Readers fill it; nothing below the driver opens a file.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
+
+#include "values/instrument.h"
 
 namespace ftir::values {
 
@@ -12,7 +15,7 @@ namespace ftir::values {
 // storage, the readers and the writers all hold this many.
 inline constexpr int kCapacity = 270000;
 
-enum class SourceFormat { kSpc };
+enum class SourceFormat { kSpc, kOpus, kOmnic };
 
 // What a file states of its X axis: first and last X and the SPC X-unit code (fxtype),
 // from which the laser wavenumber of an interferogram stored in cm-1 can be inferred.
@@ -41,6 +44,8 @@ struct Interferogram {
   // Scans in the samples: 1, or 2 for a forward scan followed by a backward one, each half
   // of the samples, the second stored in reverse order (its last sample taken first).
   int scans = 1;
+  // What an instrument file states beside the samples; null for an SPC file.
+  std::shared_ptr<const Instrument> instrument;
 };
 
 }  // namespace ftir::values

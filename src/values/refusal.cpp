@@ -7,7 +7,7 @@
 namespace ftir::values {
 namespace {
 
-constexpr std::array<RefusalText, 25> kTexts = {{
+constexpr std::array<RefusalText, 32> kTexts = {{
     {"", "", "", false},  // kCannotOpen: the detail; a classic run stops with it
     {"this file format is not supported (several traces, an X array or the compatibility flag)",
      "(' This file format is not supported')", "Program terminating", true},
@@ -46,8 +46,16 @@ constexpr std::array<RefusalText, 25> kTexts = {{
     {"its two scans give spectra on different grids; --direction forward or backward "
      "converts one",
      "", "", false},
+    {"the file ends inside its header", "", "", false},
+    {"its block directory or a block it lists lies outside the file", "", "", false},
+    {"its block directory states a negative or impossible block size", "", "", false},
+    {"a parameter block is damaged (an entry runs past the block or cannot be read)", "", "",
+     false},
+    {"a data block has no parameter block stating its points", "", "", false},
+    {"a data block's point count (NPT) exceeds the block", "", "", false},
+    {"it holds no interferogram of the chosen channel", "", "", false},
 }};
-static_assert(kTexts.size() == static_cast<std::size_t>(Refusal::kScansApart) + 1);
+static_assert(kTexts.size() == static_cast<std::size_t>(Refusal::kNoInterferogram) + 1);
 
 }  // namespace
 

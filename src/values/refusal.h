@@ -37,6 +37,14 @@ enum class Refusal {
   kOddScans,             // two scans asked for in an odd number of samples
   kStoredPhase,          // the stored phase does not fit this record (the detail says why)
   kScansApart,           // the two scans' spectra lie on different grids
+  // Refused by the instrument file readers (OPUS, OMNIC SPA):
+  kShortHeader,          // the file ends inside its header
+  kBlockOutside,         // the directory or a block it lists lies outside the file
+  kBadBlockSize,         // a directory entry states a negative or impossible size
+  kBadParameters,        // a parameter block runs past its end or holds an unreadable value
+  kNoParameterBlock,     // a data block lacks the parameter block stating its points
+  kPointsBeyondBlock,    // a data block's point count exceeds the block
+  kNoInterferogram,      // no interferogram of the chosen channel
 };
 
 // The texts of a refusal. `skip`: the reason of a skip line (empty where only the detail

@@ -3,6 +3,7 @@
 if(FTIR_TOOLS)
   list(APPEND TEST_SOURCES
     tests/tools/synth_test.cpp
+    tests/tools/instrument_info_test.cpp
     tests/tools/spc_tool_test.cpp
     tests/tools/spc_tool_steps_test.cpp
     tests/tools/spc_tool_samples_test.cpp

@@ -5,8 +5,12 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
+#include "omnicfile/spa_file.h"
+#include "opusfile/opus_file.h"
 #include "spc_tool/command_line.h"
+#include "spc_tool/instrument_info.h"
 #include "spcfile/layout.h"
 
 namespace ftir::spctool {
@@ -272,7 +276,15 @@ std::string info_text(const Trace& trace) {
 int run_info(std::span<char* const> args) {
   const Arguments a = parse_arguments(args, {});
   if (a.files.size() != 1) usage_error("info takes one FILE");
-  write_stdout(info_text(read_trace(a.files[0])));
+  // Instrument files are told by their signatures, as the converter tells them.
+  std::vector<unsigned char> bytes = read_file_bytes(a.files[0]);
+  if (opusfile::looks_like_opus(bytes)) {
+    write_stdout(opus_info_text(a.files[0], bytes));
+  } else if (omnicfile::looks_like_spa(bytes)) {
+    write_stdout(spa_info_text(a.files[0], bytes));
+  } else {
+    write_stdout(info_text(parse_trace(a.files[0], std::move(bytes))));
+  }
   return 0;
 }
 

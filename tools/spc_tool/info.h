@@ -14,7 +14,8 @@ inline constexpr std::string_view kInfoHelp = R"(Usage: spc-tool info FILE
 The header of FILE in plain words, one "field: value" line each: format, flags, points,
 first and last X, exponent, date, resolution text, comment, X and Y units. Files the
 converter refuses (several traces, X arrays, most significant byte first) are described
-as far as their header goes.
+as far as their header goes. OPUS and OMNIC SPA files are described by their directory:
+each block or section with its kind, offset, size and points, then every parameter.
 )";
 
 // One "field: value" line per header field of `trace` (read by read_trace).

@@ -104,6 +104,8 @@ std::string Trace::comment() const {
 
 Trace read_trace(const std::string& path) { return parse_trace(path, read_all(path)); }
 
+std::vector<unsigned char> read_file_bytes(const std::string& path) { return read_all(path); }
+
 Trace parse_trace(const std::string& path, std::vector<unsigned char> file_bytes) {
   Trace trace;
   trace.path = path;

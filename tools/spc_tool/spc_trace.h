@@ -66,6 +66,9 @@ struct Trace {
 // most significant byte first) are read as far as their header goes, for `info`.
 Trace read_trace(const std::string& path);
 
+// The whole file `path`, read as read_trace reads it (the same refusals, the same limit).
+std::vector<unsigned char> read_file_bytes(const std::string& path);
+
 // As read_trace, for a file whose bytes are already in memory; `path` names it in messages.
 Trace parse_trace(const std::string& path, std::vector<unsigned char> file_bytes);
 

@@ -1,0 +1,3 @@
+set(OMNICFILE_SOURCES
+  src/omnicfile/reader.cpp
+  src/omnicfile/spa_file.cpp)

@@ -1,0 +1,3 @@
+set(OPUSFILE_SOURCES
+  src/opusfile/opus_file.cpp
+  src/opusfile/reader.cpp)

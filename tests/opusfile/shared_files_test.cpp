@@ -1,0 +1,234 @@
+// The instrument files kept beside the project (../shared/data/instrument-files) read as the
+// converter reads them: the facts each holds, from the folder's README (read there with a
+// reader written apart from this one), and the interferogram's scale against the maximum
+// and minimum the file itself states (MXY, MNY).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <vector>
+
+#include "driver/batch.h"
+#include "omnicfile/spa_file.h"
+#include "opusfile/opus_file.h"
+
+namespace ftir {
+namespace {
+
+const std::filesystem::path kFiles = FTIR_SOURCE_DIR "/../shared/data/instrument-files";
+
+std::vector<unsigned char> bytes_of(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct CurveFacts {
+  int points = 0;  // 0: the file holds none
+  double first = 0.0, last = 0.0;
+};
+
+struct OpusFacts {
+  const char* file;
+  int blocks;
+  const char* block;
+  int npt, scans;
+  double lwn;
+  const char* aqm;
+  int ssp;
+  double hfl, phr, res, lfq, hfq;
+  int zff, pkl;
+  double max, min;  // MXY and MNY of the interferogram's status block
+  CurveFacts scsm, scrf, phsm;
+  int ab, tr;  // points of the absorbance and transmittance, 0 for none
+};
+
+const OpusFacts kOpus[] = {
+    {"test.0000",
+     23,
+     "IgSm",
+     3177,
+     1,
+     15797.962252,
+     "SN",
+     3,
+     5265.99,
+     32,
+     4,
+     4000,
+     700,
+     2,
+     562,
+     0.10845895111560822,
+     -0.1529921293258667,
+     {2567, 3998.3, 699.4},
+     {2573, 4003.5, 696.8},
+     {512, 5255.7, 0.0},
+     2567,
+     0},
+    {"background.0",
+     11,
+     "IgRf",
+     3177,
+     1,
+     15797.962252,
+     "SN",
+     3,
+     5265.99,
+     32,
+     4,
+     4000,
+     700,
+     2,
+     562,
+     0.11662081629037857,
+     -0.16097521781921387,
+     {},
+     {4096, 5264.7, 0.0},
+     {},
+     0,
+     0},
+    {"example_opus.0",
+     23,
+     "IgSm",
+     8132,
+     2,
+     15799.6875,
+     "DD",
+     1,
+     15799.6875,
+     32,
+     16,
+     7000,
+     400,
+     2,
+     2033,
+     0.01107940822839737,
+     -0.001348648453131318,
+     {856, 6989.5, 393.4},
+     {862, 7020.4, 378.0},
+     {1024, 15784.3, 0.0},
+     0,
+     856},
+};
+
+void expect_curve(const std::optional<values::StoredCurve>& curve, const CurveFacts& facts) {
+  if (facts.points == 0) {
+    EXPECT_FALSE(curve);
+    return;
+  }
+  ASSERT_TRUE(curve);
+  EXPECT_EQ(curve->values.size(), static_cast<std::size_t>(facts.points));
+  EXPECT_NEAR(curve->x_first, facts.first, 0.05);
+  EXPECT_NEAR(curve->x_last, facts.last, 0.05);
+}
+
+TEST(InstrumentFiles, OpusFilesGiveTheirStatedFacts) {
+  auto ws = std::make_unique<driver::Workspace>();
+  for (const OpusFacts& f : kOpus) {
+    SCOPED_TRACE(f.file);
+    const auto path = kFiles / "opus" / f.file;
+    const opusfile::OpusParse parse = opusfile::parse_opus(bytes_of(path));
+    ASSERT_FALSE(parse.refused);
+    EXPECT_EQ(parse.file.blocks.size(), static_cast<std::size_t>(f.blocks));
+
+    const driver::ReadOutcome r = driver::read_interferogram(path.string(), *ws);
+    ASSERT_FALSE(r.refused);
+    EXPECT_EQ(r.ig.format, values::SourceFormat::kOpus);
+    ASSERT_EQ(r.ig.samples.size(), static_cast<std::size_t>(f.npt));
+    EXPECT_EQ(r.ig.samples.data(), ws->yin.data());
+    // CSF applied: the samples' extremes are the ones the file states, to f32 rounding.
+    const auto [lo, hi] = std::minmax_element(r.ig.samples.begin(), r.ig.samples.end());
+    EXPECT_NEAR(*hi, f.max, 1e-7 * f.max);
+    EXPECT_NEAR(*lo, f.min, -1e-7 * f.min);
+    ASSERT_TRUE(r.ig.instrument);
+    const values::Instrument& in = *r.ig.instrument;
+    EXPECT_EQ(in.block, f.block);
+    EXPECT_EQ(in.scans, f.scans);
+    EXPECT_EQ(in.scan_points, f.npt / f.scans);
+    const values::InstrumentParameters& p = in.parameters;
+    EXPECT_EQ(p.npt, f.npt);
+    EXPECT_EQ(p.lwn, f.lwn);
+    EXPECT_EQ(p.aqm, f.aqm);
+    EXPECT_EQ(p.apf, "B3");
+    EXPECT_EQ(p.phz, "ML");
+    EXPECT_EQ(p.ssp, f.ssp);
+    ASSERT_TRUE(p.hfl && p.phr && p.res && p.lfq && p.hfq);
+    EXPECT_NEAR(*p.hfl, f.hfl, 0.01);
+    EXPECT_EQ(*p.phr, f.phr);
+    EXPECT_EQ(*p.res, f.res);
+    EXPECT_EQ(*p.lfq, f.lfq);
+    EXPECT_EQ(*p.hfq, f.hfq);
+    EXPECT_EQ(p.zff, f.zff);
+    EXPECT_EQ(p.pkl, f.pkl);
+    expect_curve(in.sample_spectrum, f.scsm);
+    expect_curve(in.reference_spectrum, f.scrf);
+    expect_curve(in.sample_phase, f.phsm);
+    EXPECT_EQ(in.absorbance ? in.absorbance->values.size() : 0u, static_cast<std::size_t>(f.ab));
+    EXPECT_EQ(in.transmittance ? in.transmittance->values.size() : 0u,
+              static_cast<std::size_t>(f.tr));
+  }
+}
+
+TEST(InstrumentFiles, TheReferenceChannelCanBeChosen) {
+  auto ws = std::make_unique<driver::Workspace>();
+  const std::string test = (kFiles / "opus/test.0000").string();
+  const driver::ReadOutcome r =
+      driver::read_interferogram(test, *ws, {values::Channel::kReference});
+  ASSERT_FALSE(r.refused);
+  EXPECT_EQ(r.ig.instrument->block, "IgRf");
+  EXPECT_EQ(r.ig.instrument->channel, values::Channel::kReference);
+  const auto hi = std::max_element(r.ig.samples.begin(), r.ig.samples.end());
+  EXPECT_NEAR(*hi, 0.11662081629037857, 1e-8);  // the reference's MXY, not the sample's
+  // A background file holds no sample channel.
+  const driver::ReadOutcome none = driver::read_interferogram(
+      (kFiles / "opus/background.0").string(), *ws, {values::Channel::kSample});
+  ASSERT_TRUE(none.refused);
+  EXPECT_EQ(none.refused->code, values::Refusal::kNoInterferogram);
+}
+
+TEST(InstrumentFiles, SpaPairHoldsOneInterferogramAndItsSpectrum) {
+  auto ws = std::make_unique<driver::Workspace>();
+  const driver::ReadOutcome ifg =
+      driver::read_interferogram((kFiles / "omnic/interfero.SPA").string(), *ws);
+  ASSERT_FALSE(ifg.refused);
+  EXPECT_EQ(ifg.ig.format, values::SourceFormat::kOmnic);
+  ASSERT_EQ(ifg.ig.samples.size(), 4160u);
+  EXPECT_EQ(ifg.ig.x.first, 0.0);
+  EXPECT_EQ(ifg.ig.x.last, 4159.0);
+  const std::vector<double> first(ifg.ig.samples.begin(), ifg.ig.samples.end());
+  // The centerburst, at point 65 (1-based).
+  EXPECT_EQ(std::max_element(first.begin(), first.end()) - first.begin(), 64);
+  ASSERT_TRUE(ifg.ig.laser);
+  EXPECT_EQ(*ifg.ig.laser, static_cast<double>(15798.26f));
+  const values::InstrumentParameters& p = ifg.ig.instrument->parameters;
+  EXPECT_EQ(p.ssp, 2);
+  EXPECT_EQ(p.hfl, static_cast<double>(15798.26f) / 2.0);
+  EXPECT_FALSE(ifg.ig.instrument->sample_spectrum);
+
+  // The spectrum file carries the same interferogram beside the spectrum computed from it,
+  // on the grid laser / (transform points), from high to low wavenumber.
+  const auto spectre = kFiles / "omnic/spectre.SPA";
+  const driver::ReadOutcome spec = driver::read_interferogram(spectre.string(), *ws);
+  ASSERT_FALSE(spec.refused);
+  EXPECT_EQ(std::vector<double>(spec.ig.samples.begin(), spec.ig.samples.end()), first);
+  const auto& curve = spec.ig.instrument->sample_spectrum;
+  ASSERT_TRUE(curve);
+  EXPECT_EQ(curve->values.size(), 3734u);
+  EXPECT_NEAR(curve->x_first, 3999.706, 1e-3);
+  EXPECT_NEAR(curve->x_last, 400.163, 1e-3);
+  const omnicfile::SpaParse parse = omnicfile::parse_spa(bytes_of(spectre));
+  ASSERT_FALSE(parse.refused);
+  EXPECT_EQ(parse.file.header.transform_points, 16384u);
+  EXPECT_NEAR(curve->x_step(), -parse.file.header.laser / 16384.0, 1e-5);
+  // No background interferogram is stored.
+  const driver::ReadOutcome bg =
+      driver::read_interferogram(spectre.string(), *ws, {values::Channel::kReference});
+  ASSERT_TRUE(bg.refused);
+  EXPECT_EQ(bg.refused->code, values::Refusal::kNoInterferogram);
+}
+
+}  // namespace
+}  // namespace ftir
