@@ -15,3 +15,6 @@ if(NOT TARGET ftir_synth)
 endif()
 add_executable(io_bench bench/io_bench.cpp)
 target_link_libraries(io_bench PRIVATE ftir_synth benchmark::benchmark)
+
+add_executable(instrument_bench bench/instrument_bench.cpp)
+target_link_libraries(instrument_bench PRIVATE ftir_core benchmark::benchmark)

@@ -7,7 +7,7 @@
 namespace ftir::values {
 namespace {
 
-constexpr std::array<RefusalText, 21> kTexts = {{
+constexpr std::array<RefusalText, 24> kTexts = {{
     {"", "", "", false},  // kCannotOpen: the detail; a classic run stops with it
     {"this file format is not supported (several traces, an X array or the compatibility flag)",
      "(' This file format is not supported')", "Program terminating", true},
@@ -40,8 +40,11 @@ constexpr std::array<RefusalText, 21> kTexts = {{
     {"its samples show no centerburst (a spectrum, not an interferogram?); "
      "--allow-no-centerburst converts it",
      "", "", false},
+    {"the instrument's transform parameters are unusable", "", "", false},
+    {"the centerburst, phase piece or long side lies beyond the scan's samples", "", "", false},
+    {"the stored phase does not cover the spectrum's range", "", "", false},
 }};
-static_assert(kTexts.size() == static_cast<std::size_t>(Refusal::kNoCenterburst) + 1);
+static_assert(kTexts.size() == static_cast<std::size_t>(Refusal::kStoredPhaseRange) + 1);
 
 }  // namespace
 
