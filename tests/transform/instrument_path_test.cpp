@@ -149,7 +149,9 @@ TEST(InstrumentPathTest, MertzEqualsTheDirectRuleAndPlacesTheLine) {
         std::max_element(s.values.begin(), s.values.end()) - s.values.begin());
     const double a = std::log(s.values[top - 1]), b = std::log(s.values[top]), e = std::log(s.values[top + 1]);
     const double nu = (s.first_k + static_cast<double>(top) + 0.5 * (a - e) / (a - 2 * b + e)) * s.dnu;
-    if (c.fit) EXPECT_NEAR(nu, nu0, 0.01);
+    if (c.fit) {
+      EXPECT_NEAR(nu, nu0, 0.01);
+    }
     if (c.mode == PhaseMode::kMertz) {
       const double phi = s.phase.angle[static_cast<std::size_t>(std::lround(nu0 / s.phase.step))];
       EXPECT_NEAR(std::remainder(phi - theta, 2 * kPi), 0.0, 0.05);
