@@ -179,6 +179,12 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
   int nlo = static_cast<int>(std::max(std::ceil(c - l), static_cast<double>(1 - half)));
   const int nhi = static_cast<int>(std::min(std::floor(c + l), static_cast<double>(half - 1)));
   if (recipe.ramp != Ramp::kNone) nlo = std::max(nlo, static_cast<int>(std::floor(-p)) + 1);
+  if (nlo > 0 || nhi < 0) {
+    s.refused = refusal(Refusal::kInstrumentParameters,
+                        "the instrument's transform parameters are unusable: the long side "
+                        "does not hold the centerburst");
+    return s;
+  }
   const int first_needed = mertz ? std::min(nlo, -np) : nlo;
   const int last_needed = mertz ? std::max(nhi, np) : nhi;
   if (z + first_needed < 0 || z + last_needed >= npts) {
@@ -197,15 +203,34 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
     }
   }
   s.zpd_value = scan[static_cast<std::size_t>(z)];
-  const Window& window = *recipe.window;
+
+  // The weights, unless the previous scan left the same.
+  const int piece_count = mertz ? 2 * np + 1 : 0;
+  const int side_count = nhi - nlo + 1;
+  if (piece_count + side_count > work.capacity + 1) {
+    s.refused = Refused{Refusal::kTooManyPoints, {}, work.capacity + 1, piece_count + side_count};
+    return s;
+  }
+  const InstrumentWork::Geometry geometry{recipe.window, p, l, c, recipe.ramp,
+                                          mertz ? np : -1, nlo, nhi};
+  double* const piece_weight = work.weights.data();
+  double* const side_weight = piece_weight + piece_count;
+  if (!(work.geometry == geometry)) {
+    const Window& window = *recipe.window;
+    for (int n = -np; n <= np && mertz; ++n) piece_weight[n + np] = window.weight(n, p);
+    for (int n = nlo; n <= nhi; ++n) {
+      side_weight[n - nlo] = window.weight(n - c, l) * mertz_ramp(recipe.ramp, n, p);
+    }
+    work.geometry = geometry;
+  }
 
   // The phase: the piece |n| <= P under the window of half-width P, the centerburst at
   // slot 0, its unwrapped angle on k = 0..Nph/2.
   if (mertz) {
     const std::span<Complex> piece(work.work.data(), static_cast<std::size_t>(s.nph));
-    std::fill(piece.begin(), piece.end(), Complex{0.0, 0.0});
+    std::fill(piece.begin() + np + 1, piece.end() - np, Complex{0.0, 0.0});
     for (int n = -np; n <= np; ++n) {
-      piece[slot(n, s.nph)] = {scan[static_cast<std::size_t>(z + n)] * window.weight(n, p), 0.0};
+      piece[slot(n, s.nph)] = {scan[static_cast<std::size_t>(z + n)] * piece_weight[n + np], 0.0};
     }
     fft.CFFT(piece, log2_of(s.nph), s.nph, 1);
     const std::span<double> angle(work.phase.data(), static_cast<std::size_t>(s.nph / 2 + 1));
@@ -213,20 +238,30 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
     s.phase = {0.0, recipe.nyquist / (s.nph / 2), angle};
   }
 
-  // The long side, weighted and ramped, the centerburst at slot 0.
+  // The long side, weighted and ramped, the centerburst at slot 0; slots nhi + 1 .. N + nlo
+  // - 1 hold the zeros between its two ends.
   const std::span<Complex> f(work.work.data(), static_cast<std::size_t>(s.n));
-  std::fill(f.begin(), f.end(), Complex{0.0, 0.0});
-  for (int n = nlo; n <= nhi; ++n) {
-    const double y = scan[static_cast<std::size_t>(z + n)];
-    s.energy += y * y;
-    const double w = window.weight(n - c, l) * mertz_ramp(recipe.ramp, n, p);
-    f[slot(n, s.n)] = {y * w, 0.0};
-  }
+  std::fill(f.begin() + nhi + 1, f.begin() + s.n + nlo, Complex{0.0, 0.0});
+  // Sums in locals: stores through `out` could otherwise alias them.
+  double energy = 0.0;
+  const double* const y0 = scan.data() + z;  // y0[n] is point n
+  for (int n = nlo; n <= nhi; ++n) energy += y0[n] * y0[n];
+  s.energy = energy;
+  for (int n = nlo; n < 0; ++n) f[static_cast<std::size_t>(s.n + n)] = {y0[n] * side_weight[n - nlo], 0.0};
+  for (int n = 0; n <= nhi; ++n) f[static_cast<std::size_t>(n)] = {y0[n] * side_weight[n - nlo], 0.0};
   fft.CFFT(f, log2_of(s.n), s.n, 1);
 
-  // The phase correction, point by point: S = Re(F exp(-i phi)).
+  // The phase correction, point by point: S = Re(F exp(-i phi)). Between two points of the
+  // phase grid the Mertz angle grows by the same step from one point to the next, so its
+  // factor (cos, sin) is taken afresh at the first point of each interval and advanced by
+  // the step's factor after it.
   s.values = out.first(static_cast<std::size_t>(points));
   const int phase_last = s.nph / 2;
+  int interval = -1;
+  double spectrum_energy = 0.0;
+  double peak = 0.0;
+  Complex factor{1.0, 0.0};
+  Complex advance{1.0, 0.0};
   for (int i = 0; i < points; ++i) {
     const int k = s.first_k + i;
     const Complex v = f[static_cast<std::size_t>(k)];
@@ -234,12 +269,20 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
     if (recipe.mode == PhaseMode::kPower) {
       y = std::sqrt(v.re * v.re + v.im * v.im);
     } else {
-      double phi = 0.0;
       if (mertz) {
         const double q = static_cast<double>(k) * s.nph / s.n;
         const int j = static_cast<int>(q);
-        const double a = work.phase[static_cast<std::size_t>(j)];
-        phi = j >= phase_last ? a : a + (q - j) * (work.phase[static_cast<std::size_t>(j) + 1] - a);
+        if (j != interval) {
+          const double a = work.phase[static_cast<std::size_t>(j)];
+          const double d = j >= phase_last ? 0.0 : work.phase[static_cast<std::size_t>(j) + 1] - a;
+          const double phi = a + (q - j) * d;
+          const double step = d * s.nph / s.n;
+          factor = {std::cos(phi), std::sin(phi)};
+          advance = {std::cos(step), std::sin(step)};
+          interval = j;
+        } else {
+          factor = mul(factor, advance);
+        }
       } else {
         const std::optional<double> stored =
             curve_angle(recipe.stored_phase, k * recipe.nyquist / half);
@@ -247,14 +290,16 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
           s.refused = refusal(Refusal::kStoredPhaseRange);
           return s;
         }
-        phi = *stored;
+        factor = {std::cos(*stored), std::sin(*stored)};
       }
-      y = v.re * std::cos(phi) + v.im * std::sin(phi);
+      y = v.re * factor.re + v.im * factor.im;
     }
     s.values[static_cast<std::size_t>(i)] = y;
-    s.spectrum_energy += y * y;
-    s.peak = std::max(s.peak, std::fabs(y));
+    spectrum_energy += y * y;
+    peak = std::max(peak, std::fabs(y));
   }
+  s.spectrum_energy = spectrum_energy;
+  s.peak = peak;
   if (!std::isfinite(s.spectrum_energy) || !std::isfinite(s.energy)) {
     s.refused = refusal(Refusal::kTooLarge);
   }

@@ -54,15 +54,28 @@ struct InstrumentRecipe {
 };
 
 // The working storage of the transform: made once per worker, reused for every scan.
-// `points` (a power of two up to Fft::kMaxPoints) bounds both N and Nph.
+// `points` (a power of two up to Fft::kMaxPoints) bounds both N and Nph. The weights of
+// the phase piece and of the long side are kept from one scan to the next: the scans of a
+// batch mostly share their geometry, and then no weight is evaluated twice.
 struct InstrumentWork {
   explicit InstrumentWork(int points = Fft::kMaxPoints)
       : capacity(points),
         work(static_cast<std::size_t>(points)),
-        phase(static_cast<std::size_t>(points / 2 + 1)) {}
+        phase(static_cast<std::size_t>(points / 2 + 1)),
+        weights(static_cast<std::size_t>(points) + 1) {}
   int capacity;
   FixedArray<Complex> work;  // the transform of length N, and before it the phase piece's
   FixedArray<double> phase;  // the unwrapped phase angle on k = 0..Nph/2
+  // The weights: the phase piece's for n = -np..np, then the long side's for n = nlo..nhi,
+  // valid while the geometry below holds (bit for bit).
+  FixedArray<double> weights;
+  struct Geometry {
+    const Window* window = nullptr;
+    double p = 0.0, l = 0.0, c = 0.0;
+    Ramp ramp = Ramp::kNone;
+    int np = -1, nlo = 0, nhi = -1;
+    bool operator==(const Geometry&) const = default;
+  } geometry;
 };
 
 // The spectrum of one scan. On a refusal only the lengths found before it hold.
