@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 namespace ftir::transform {
@@ -27,6 +28,11 @@ long long power_of_two_at_least(double x, long long limit) {
   long long m = 1;
   while (static_cast<double>(m) < x) m *= 2;
   return m;
+}
+
+// All bytes zero are +0.0 in both parts.
+void zero(Complex* from, Complex* to) {
+  std::memset(static_cast<void*>(from), 0, static_cast<std::size_t>(to - from) * sizeof(Complex));
 }
 
 bool is_power_of_two(long long v) { return v >= 1 && (v & (v - 1)) == 0; }
@@ -196,11 +202,28 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
                             std::to_string(npts - 1) + ")");
     return s;
   }
-  for (int n = first_needed; n <= last_needed; ++n) {
-    if (!std::isfinite(scan[static_cast<std::size_t>(z + n)])) {
-      s.refused = refusal(Refusal::kNotFinite);
-      return s;
-    }
+  // The long side's energy, in four interleaved partial sums (one chain of adds would take
+  // longer than the rest of the loading); a sample that is no number makes it none.
+  const double* const y0 = scan.data() + z;  // y0[n] is point n
+  double e0 = 0.0, e1 = 0.0, e2 = 0.0, e3 = 0.0;
+  int n4 = nlo;
+  for (; n4 + 3 <= nhi; n4 += 4) {
+    e0 += y0[n4] * y0[n4];
+    e1 += y0[n4 + 1] * y0[n4 + 1];
+    e2 += y0[n4 + 2] * y0[n4 + 2];
+    e3 += y0[n4 + 3] * y0[n4 + 3];
+  }
+  for (; n4 <= nhi; ++n4) e0 += y0[n4] * y0[n4];
+  s.energy = (e0 + e1) + (e2 + e3);
+  bool finite = std::isfinite(s.energy);
+  // The phase piece's samples beyond the long side.
+  for (int n = first_needed; n < nlo; ++n) finite = finite && std::isfinite(y0[n]);
+  for (int n = nhi + 1; n <= last_needed; ++n) finite = finite && std::isfinite(y0[n]);
+  if (!finite) {
+    const bool sample = std::any_of(y0 + first_needed, y0 + last_needed + 1,
+                                    [](double v) { return !std::isfinite(v); });
+    s.refused = refusal(sample ? Refusal::kNotFinite : Refusal::kTooLarge);
+    return s;
   }
   s.zpd_value = scan[static_cast<std::size_t>(z)];
 
@@ -228,9 +251,9 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
   // slot 0, its unwrapped angle on k = 0..Nph/2.
   if (mertz) {
     const std::span<Complex> piece(work.work.data(), static_cast<std::size_t>(s.nph));
-    std::fill(piece.begin() + np + 1, piece.end() - np, Complex{0.0, 0.0});
+    zero(piece.data() + np + 1, piece.data() + s.nph - np);
     for (int n = -np; n <= np; ++n) {
-      piece[slot(n, s.nph)] = {scan[static_cast<std::size_t>(z + n)] * piece_weight[n + np], 0.0};
+      piece[slot(n, s.nph)] = {y0[n] * piece_weight[n + np], 0.0};
     }
     fft.CFFT(piece, log2_of(s.nph), s.nph, 1);
     const std::span<double> angle(work.phase.data(), static_cast<std::size_t>(s.nph / 2 + 1));
@@ -241,23 +264,20 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
   // The long side, weighted and ramped, the centerburst at slot 0; slots nhi + 1 .. N + nlo
   // - 1 hold the zeros between its two ends.
   const std::span<Complex> f(work.work.data(), static_cast<std::size_t>(s.n));
-  std::fill(f.begin() + nhi + 1, f.begin() + s.n + nlo, Complex{0.0, 0.0});
-  // Sums in locals: stores through `out` could otherwise alias them.
-  double energy = 0.0;
-  const double* const y0 = scan.data() + z;  // y0[n] is point n
-  for (int n = nlo; n <= nhi; ++n) energy += y0[n] * y0[n];
-  s.energy = energy;
+  zero(f.data() + nhi + 1, f.data() + s.n + nlo);
   for (int n = nlo; n < 0; ++n) f[static_cast<std::size_t>(s.n + n)] = {y0[n] * side_weight[n - nlo], 0.0};
   for (int n = 0; n <= nhi; ++n) f[static_cast<std::size_t>(n)] = {y0[n] * side_weight[n - nlo], 0.0};
   fft.CFFT(f, log2_of(s.n), s.n, 1);
 
-  // The phase correction, point by point: S = Re(F exp(-i phi)). Between two points of the
+  // The phase correction, point by point (sums in locals: stores through `out` could
+  // otherwise alias them): S = Re(F exp(-i phi)). Between two points of the
   // phase grid the Mertz angle grows by the same step from one point to the next, so its
   // factor (cos, sin) is taken afresh at the first point of each interval and advanced by
   // the step's factor after it.
   s.values = out.first(static_cast<std::size_t>(points));
   const int phase_last = s.nph / 2;
   int interval = -1;
+  const double ratio = static_cast<double>(s.nph) / s.n;
   double spectrum_energy = 0.0;
   double peak = 0.0;
   Complex factor{1.0, 0.0};
@@ -270,13 +290,13 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
       y = std::sqrt(v.re * v.re + v.im * v.im);
     } else {
       if (mertz) {
-        const double q = static_cast<double>(k) * s.nph / s.n;
+        const double q = k * ratio;  // k * Nph / N, exact: the ratio is a power of two
         const int j = static_cast<int>(q);
         if (j != interval) {
           const double a = work.phase[static_cast<std::size_t>(j)];
           const double d = j >= phase_last ? 0.0 : work.phase[static_cast<std::size_t>(j) + 1] - a;
           const double phi = a + (q - j) * d;
-          const double step = d * s.nph / s.n;
+          const double step = d * ratio;
           factor = {std::cos(phi), std::sin(phi)};
           advance = {std::cos(step), std::sin(step)};
           interval = j;
