@@ -2,8 +2,9 @@
 // centerburst at 562, P 296.21, L 2369.69, zero filling 2: Nph 1024, N 8192) next to the two
 // CFFT calls of the same sizes alone, the floor of any conversion of such a scan.
 //
-//   cmake -S . -B build-bench -DFTIR_BENCH=ON && cmake --build build-bench --target instrument_bench
-//   build-bench/instrument_bench          # 5 repetitions of each case, then the medians
+//   cmake -S . -B build-bench -DFTIR_BENCH=ON && cmake --build build-bench --target
+//   instrument_bench build-bench/instrument_bench          # 5 repetitions of each case, then the
+//   medians
 //
 // The transform fills its own buffers (zeros, weighted samples) on every call, as a batch
 // does; the CFFT inputs are restored, untimed, every few calls so that the values stay finite.
@@ -36,7 +37,8 @@ std::vector<double> scan() {
   for (int i = 0; i < kSamples; ++i) {
     const double x = (i - kZpd) / (2.0 * kNyquist);
     double v = 0.0;
-    for (double nu = 800.0; nu < 3900.0; nu += 211.3) v += std::cos(6.283185307179586 * nu * x + 0.3);
+    for (double nu = 800.0; nu < 3900.0; nu += 211.3)
+      v += std::cos(6.283185307179586 * nu * x + 0.3);
     y[static_cast<std::size_t>(i)] = v * std::exp(-std::fabs(x) * 20.0);
   }
   return y;
@@ -106,10 +108,11 @@ class MedianReporter : public benchmark::ConsoleReporter {
   }
   void Finalize() override {
     ConsoleReporter::Finalize();
-    std::printf("\ninstrument transform (median of %d), us: transform %.3f CFFT %.3f"
-                " CPU: transform %.3f CFFT %.3f\n",
-                kRepetitions, wall_["transform"], wall_["CFFT_1024+8192"], cpu_["transform"],
-                cpu_["CFFT_1024+8192"]);
+    std::printf(
+        "\ninstrument transform (median of %d), us: transform %.3f CFFT %.3f"
+        " CPU: transform %.3f CFFT %.3f\n",
+        kRepetitions, wall_["transform"], wall_["CFFT_1024+8192"], cpu_["transform"],
+        cpu_["CFFT_1024+8192"]);
     std::fflush(stdout);
   }
 
@@ -123,8 +126,10 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   Fft fft;
-  for (auto* b : {benchmark::RegisterBenchmark("transform", [&fft](benchmark::State& s) { bm_transform(s, fft); }),
-                  benchmark::RegisterBenchmark("CFFT_1024+8192", [&fft](benchmark::State& s) { bm_cfft(s, fft); })}) {
+  for (auto* b : {benchmark::RegisterBenchmark(
+                      "transform", [&fft](benchmark::State& s) { bm_transform(s, fft); }),
+                  benchmark::RegisterBenchmark("CFFT_1024+8192",
+                                               [&fft](benchmark::State& s) { bm_cfft(s, fft); })}) {
     b->Unit(benchmark::kMicrosecond)->Repetitions(kRepetitions)->DisplayAggregatesOnly(true);
   }
   MedianReporter reporter;

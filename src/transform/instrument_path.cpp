@@ -120,7 +120,7 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
                                         Fft& fft, std::span<double> out) {
   InstrumentSpectrum s;
   if (std::string bad = unusable_parameter(recipe); !bad.empty()) {
-    s.refused = refusal(Refusal::kInstrumentParameters,
+    s.refused = refusal(Refusal::kUnusableRecipe,
                         "the instrument's transform parameters are unusable: " + bad);
     return s;
   }
@@ -142,7 +142,9 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
   const long long base = power_of_two_at_least(l, limit);
   const long long nn = base * recipe.zero_fill;
   if (base == 0 || nn > limit || nn < 2) {
-    s.refused = Refused{Refusal::kTooManyPoints, {}, static_cast<int>(limit),
+    s.refused = Refused{Refusal::kTooManyPoints,
+                        {},
+                        static_cast<int>(limit),
                         base == 0 ? 0 : static_cast<int>(std::min<long long>(nn, 1 << 30))};
     return s;
   }
@@ -158,7 +160,7 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
     }
     s.nph = static_cast<int>(std::max(nph, 2LL));
     if (2LL * np + 1 > s.nph) {
-      s.refused = refusal(Refusal::kInstrumentParameters,
+      s.refused = refusal(Refusal::kUnusableRecipe,
                           "the instrument's transform parameters are unusable: the phase piece "
                           "is longer than the phase transform");
       return s;
@@ -186,7 +188,7 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
   const int nhi = static_cast<int>(std::min(std::floor(c + l), static_cast<double>(half - 1)));
   if (recipe.ramp != Ramp::kNone) nlo = std::max(nlo, static_cast<int>(std::floor(-p)) + 1);
   if (nlo > 0 || nhi < 0) {
-    s.refused = refusal(Refusal::kInstrumentParameters,
+    s.refused = refusal(Refusal::kUnusableRecipe,
                         "the instrument's transform parameters are unusable: the long side "
                         "does not hold the centerburst");
     return s;
@@ -194,12 +196,12 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
   const int first_needed = mertz ? std::min(nlo, -np) : nlo;
   const int last_needed = mertz ? std::max(nhi, np) : nhi;
   if (z + first_needed < 0 || z + last_needed >= npts) {
-    s.refused = refusal(Refusal::kInstrumentGeometry,
-                        "the " + std::string(z + first_needed < 0 ? "first" : "last") +
-                            " sample the transform needs lies beyond the scan (samples " +
-                            std::to_string(z + first_needed) + " to " +
-                            std::to_string(z + last_needed) + " of 0 to " +
-                            std::to_string(npts - 1) + ")");
+    s.refused =
+        refusal(Refusal::kInstrumentGeometry,
+                "the " + std::string(z + first_needed < 0 ? "first" : "last") +
+                    " sample the transform needs lies beyond the scan (samples " +
+                    std::to_string(z + first_needed) + " to " + std::to_string(z + last_needed) +
+                    " of 0 to " + std::to_string(npts - 1) + ")");
     return s;
   }
   // The long side's energy, in four interleaved partial sums (one chain of adds would take
@@ -234,7 +236,7 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
     s.refused = Refused{Refusal::kTooManyPoints, {}, work.capacity + 1, piece_count + side_count};
     return s;
   }
-  const InstrumentWork::Geometry geometry{recipe.window, p, l, c, recipe.ramp,
+  const InstrumentWork::Geometry geometry{recipe.window,   p,   l,  c, recipe.ramp,
                                           mertz ? np : -1, nlo, nhi};
   double* const piece_weight = work.weights.data();
   double* const side_weight = piece_weight + piece_count;
@@ -265,8 +267,10 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
   // - 1 hold the zeros between its two ends.
   const std::span<Complex> f(work.work.data(), static_cast<std::size_t>(s.n));
   zero(f.data() + nhi + 1, f.data() + s.n + nlo);
-  for (int n = nlo; n < 0; ++n) f[static_cast<std::size_t>(s.n + n)] = {y0[n] * side_weight[n - nlo], 0.0};
-  for (int n = 0; n <= nhi; ++n) f[static_cast<std::size_t>(n)] = {y0[n] * side_weight[n - nlo], 0.0};
+  for (int n = nlo; n < 0; ++n)
+    f[static_cast<std::size_t>(s.n + n)] = {y0[n] * side_weight[n - nlo], 0.0};
+  for (int n = 0; n <= nhi; ++n)
+    f[static_cast<std::size_t>(n)] = {y0[n] * side_weight[n - nlo], 0.0};
   fft.CFFT(f, log2_of(s.n), s.n, 1);
 
   // The phase correction, point by point (sums in locals: stores through `out` could

@@ -36,19 +36,19 @@ struct PhaseCurve {
 
 // All that fixes the transform of one scan; sample indices are 0-based.
 struct InstrumentRecipe {
-  int zpd = 0;                   // the centerburst's index in the scan
-  double phase_halfwidth = 0.0;  // P, points (> 0): the phase piece is |n| <= P
-  double long_side = 0.0;        // L, points (> 0): the long side is |n - shift| <= L
-  double window_shift = 0.0;     // c: the long side's window centred at n = c
+  int zpd = 0;                     // the centerburst's index in the scan
+  double phase_halfwidth = 0.0;    // P, points (> 0): the phase piece is |n| <= P
+  double long_side = 0.0;          // L, points (> 0): the long side is |n - shift| <= L
+  double window_shift = 0.0;       // c: the long side's window centred at n = c
   const Window* window = nullptr;  // weight(n, P) on the phase piece, weight(n - c, L) on the rest
-  Ramp ramp = Ramp::kNone;       // over n = -P..P
-  int zero_fill = 1;             // N = zero_fill * (smallest power of two >= L); a power of two
-  double nyquist = 0.0;          // cm-1: point k of the spectrum lies at k * nyquist / (N/2)
+  Ramp ramp = Ramp::kNone;         // over n = -P..P
+  int zero_fill = 1;               // N = zero_fill * (smallest power of two >= L); a power of two
+  double nyquist = 0.0;            // cm-1: point k of the spectrum lies at k * nyquist / (N/2)
   // The points kept: k = floor(wlow / dnu) .. floor(whigh / dnu) - 1, within 0..N/2.
   double wlow = 0.0;
   double whigh = 0.0;
   PhaseMode mode = PhaseMode::kMertz;
-  PhaseCurve stored_phase;       // PhaseMode::kStored only
+  PhaseCurve stored_phase;  // PhaseMode::kStored only
   // Nph, the phase transform's length; 0: the smallest power of two >= 2P.
   int phase_length = 0;
 };
@@ -81,20 +81,20 @@ struct InstrumentWork {
 // The spectrum of one scan. On a refusal only the lengths found before it hold.
 struct InstrumentSpectrum {
   std::optional<values::Refused> refused;
-  int n = 0;       // N, the transform length
-  int nph = 0;     // Nph, the phase transform's length (0 unless PhaseMode::kMertz)
-  double dnu = 0.0;  // grid step nyquist / (N/2), cm-1
-  int first_k = 0;   // values[i] is point k = first_k + i, at k * dnu
+  int n = 0;                 // N, the transform length
+  int nph = 0;               // Nph, the phase transform's length (0 unless PhaseMode::kMertz)
+  double dnu = 0.0;          // grid step nyquist / (N/2), cm-1
+  int first_k = 0;           // values[i] is point k = first_k + i, at k * dnu
   std::span<double> values;  // a view of the caller's `out`
   // The Mertz phase: angle[j] (unwrapped, radians) at j * nyquist / (Nph/2), j = 0..Nph/2;
   // a view of InstrumentWork::phase.
   PhaseCurve phase;
   // The scan's energy facts: the samples of the long side (before weighting) and the
   // spectrum points kept.
-  double zpd_value = 0.0;     // the sample at the centerburst
-  double energy = 0.0;        // sum of the squared samples the long side uses
+  double zpd_value = 0.0;        // the sample at the centerburst
+  double energy = 0.0;           // sum of the squared samples the long side uses
   double spectrum_energy = 0.0;  // sum of the squared values kept
-  double peak = 0.0;          // the largest magnitude kept
+  double peak = 0.0;             // the largest magnitude kept
 };
 
 // The ramp's weight at point n (may be fractional) for half-width p: 0 for n <= -p, 1 for
@@ -103,7 +103,7 @@ struct InstrumentSpectrum {
 double mertz_ramp(Ramp ramp, double n, double p);
 
 // The transform of `scan` (mean removed) by `recipe`, into `out`, which must hold the
-// points kept. Refuses (values::Refused) unusable parameters (kInstrumentParameters), a
+// points kept. Refuses (values::Refused) unusable parameters (kUnusableRecipe), a
 // centerburst, phase piece or long side beyond the samples (kInstrumentGeometry), N or Nph
 // above the work's capacity or the points kept above out's size (kTooManyPoints), a
 // non-finite sample used (kNotFinite), no point kept (kEmptyRange), a stored phase that

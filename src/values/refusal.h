@@ -33,9 +33,9 @@ enum class Refusal {
   kTruncated,            // the file ends before the points its header declares
   kNoCenterburst,        // the samples show no centerburst: a spectrum, not an interferogram
   // Refused by the instrument's transform:
-  kInstrumentParameters,  // a transform parameter is unusable (the detail names it)
-  kInstrumentGeometry,    // the centerburst, phase piece or long side lies beyond the scan
-  kStoredPhaseRange,      // the stored phase does not cover the spectrum's points
+  kUnusableRecipe,       // a transform parameter is unusable (the detail names it)
+  kInstrumentGeometry,   // the centerburst, phase piece or long side lies beyond the scan
+  kStoredPhaseRange,     // the stored phase does not cover the spectrum's points
 };
 
 // The texts of a refusal. `skip`: the reason of a skip line (empty where only the detail

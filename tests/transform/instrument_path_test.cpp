@@ -44,8 +44,8 @@ InstrumentRecipe recipe(int z, double p, double l, Ramp ramp, int zff) {
 
 // The rule written out: DFTs of the phase piece and of the weighted long side, the phase
 // unwrapped step by step and interpolated at k * Nph / N, S = Re(F exp(-i phi)).
-std::vector<double> direct(const std::vector<double>& y, const InstrumentRecipe& r, int nn,
-                           int nph, int k0, int count) {
+std::vector<double> direct(const std::vector<double>& y, const InstrumentRecipe& r, int nn, int nph,
+                           int k0, int count) {
   const auto dft = [](const std::vector<std::pair<int, double>>& pts, int k, int size) {
     double re = 0.0, im = 0.0;
     for (const auto& [n, v] : pts) {
@@ -58,7 +58,8 @@ std::vector<double> direct(const std::vector<double>& y, const InstrumentRecipe&
   const auto ramp = [&](int n) {
     const double t = std::clamp(n / r.phase_halfwidth, -1.0, 1.0);
     if (r.ramp == Ramp::kNone) return 1.0;
-    return r.ramp == Ramp::kLinear ? (1.0 + t) / 2.0 : 0.5 + 1.25 * std::pow(t, 3) - 0.75 * std::pow(t, 5);
+    return r.ramp == Ramp::kLinear ? (1.0 + t) / 2.0
+                                   : 0.5 + 1.25 * std::pow(t, 3) - 0.75 * std::pow(t, 5);
   };
   std::vector<std::pair<int, double>> piece, side;
   for (int n = -r.zpd; n < static_cast<int>(y.size()) - r.zpd; ++n) {
@@ -81,7 +82,8 @@ std::vector<double> direct(const std::vector<double>& y, const InstrumentRecipe&
   for (int k = k0; k < k0 + count; ++k) {
     const double q = k * static_cast<double>(nph) / nn;
     const auto j = static_cast<std::size_t>(q);
-    const double angle = phi[j] + (q - static_cast<double>(j)) * (phi[std::min(j + 1, phi.size() - 1)] - phi[j]);
+    const double angle =
+        phi[j] + (q - static_cast<double>(j)) * (phi[std::min(j + 1, phi.size() - 1)] - phi[j]);
     const auto [re, im] = dft(side, k, nn);
     s.push_back(r.mode == PhaseMode::kPower ? std::hypot(re, im)
                                             : re * std::cos(angle) + im * std::sin(angle));
@@ -119,10 +121,14 @@ TEST(InstrumentPathTest, MertzEqualsTheDirectRuleAndPlacesTheLine) {
     bool fit = true;
   };
   const Case cases[] = {
-      {"single-sided, quintic ramp", 460, 40, 30.4, 400.3, 0.0, Ramp::kQuintic, 2, PhaseMode::kMertz, 1024, 64},
-      {"single-sided, linear ramp", 460, 40, 30.4, 400.3, 0.0, Ramp::kLinear, 2, PhaseMode::kMertz, 1024, 64},
-      {"double-sided, window at +1", 700, 350, 60.0, 300.5, 1.0, Ramp::kNone, 4, PhaseMode::kMertz, 2048, 128},
-      {"double-sided, no zero filling", 700, 350, 60.0, 300.5, 1.0, Ramp::kNone, 1, PhaseMode::kMertz, 512, 128, false},
+      {"single-sided, quintic ramp", 460, 40, 30.4, 400.3, 0.0, Ramp::kQuintic, 2,
+       PhaseMode::kMertz, 1024, 64},
+      {"single-sided, linear ramp", 460, 40, 30.4, 400.3, 0.0, Ramp::kLinear, 2, PhaseMode::kMertz,
+       1024, 64},
+      {"double-sided, window at +1", 700, 350, 60.0, 300.5, 1.0, Ramp::kNone, 4, PhaseMode::kMertz,
+       2048, 128},
+      {"double-sided, no zero filling", 700, 350, 60.0, 300.5, 1.0, Ramp::kNone, 1,
+       PhaseMode::kMertz, 512, 128, false},
       {"power spectrum", 460, 40, 30.4, 400.3, 0.0, Ramp::kQuintic, 2, PhaseMode::kPower, 1024, 0},
   };
   const double nu0 = 1234.567, theta = 0.7;
@@ -139,16 +145,20 @@ TEST(InstrumentPathTest, MertzEqualsTheDirectRuleAndPlacesTheLine) {
     EXPECT_EQ(s.nph, c.nph);
     EXPECT_DOUBLE_EQ(s.dnu, kNyquist / (c.n / 2));
     EXPECT_EQ(s.first_k, static_cast<int>(std::floor(400.0 / s.dnu)));
-    EXPECT_EQ(s.first_k + static_cast<int>(s.values.size()) - 1, static_cast<int>(std::floor(1800.0 / s.dnu)) - 1);
-    const std::vector<double> d = direct(y, r, c.n, std::max(c.nph, 2), s.first_k, static_cast<int>(s.values.size()));
+    EXPECT_EQ(s.first_k + static_cast<int>(s.values.size()) - 1,
+              static_cast<int>(std::floor(1800.0 / s.dnu)) - 1);
+    const std::vector<double> d =
+        direct(y, r, c.n, std::max(c.nph, 2), s.first_k, static_cast<int>(s.values.size()));
     const double peak = max_abs(d);
     for (std::size_t i = 0; i < d.size(); ++i) ASSERT_NEAR(s.values[i], d[i], 1e-12 * peak) << i;
     EXPECT_DOUBLE_EQ(s.peak, max_abs(s.values));
     // The line: the largest point and its neighbours, a parabola through their logarithms.
-    const auto top = static_cast<std::size_t>(
-        std::max_element(s.values.begin(), s.values.end()) - s.values.begin());
-    const double a = std::log(s.values[top - 1]), b = std::log(s.values[top]), e = std::log(s.values[top + 1]);
-    const double nu = (s.first_k + static_cast<double>(top) + 0.5 * (a - e) / (a - 2 * b + e)) * s.dnu;
+    const auto top = static_cast<std::size_t>(std::max_element(s.values.begin(), s.values.end()) -
+                                              s.values.begin());
+    const double a = std::log(s.values[top - 1]), b = std::log(s.values[top]),
+                 e = std::log(s.values[top + 1]);
+    const double nu =
+        (s.first_k + static_cast<double>(top) + 0.5 * (a - e) / (a - 2 * b + e)) * s.dnu;
     if (c.fit) {
       EXPECT_NEAR(nu, nu0, 0.01);
     }
@@ -239,10 +249,14 @@ TEST(InstrumentPathTest, RampValues) {
     double n, p, r;
   };
   const Row rows[] = {
-      {Ramp::kQuintic, 0.0, 7.5, 0.5},     {Ramp::kQuintic, 7.5, 7.5, 1.0},
-      {Ramp::kQuintic, -7.5, 7.5, 0.0},    {Ramp::kQuintic, 3.75, 7.5, 0.5 + 0.125 * 4.25 / 4},
-      {Ramp::kQuintic, -3.75, 7.5, 0.5 - 0.125 * 4.25 / 4}, {Ramp::kQuintic, 100.0, 7.5, 1.0},
-      {Ramp::kLinear, 3.75, 7.5, 0.75},    {Ramp::kLinear, -9.0, 7.5, 0.0},
+      {Ramp::kQuintic, 0.0, 7.5, 0.5},
+      {Ramp::kQuintic, 7.5, 7.5, 1.0},
+      {Ramp::kQuintic, -7.5, 7.5, 0.0},
+      {Ramp::kQuintic, 3.75, 7.5, 0.5 + 0.125 * 4.25 / 4},
+      {Ramp::kQuintic, -3.75, 7.5, 0.5 - 0.125 * 4.25 / 4},
+      {Ramp::kQuintic, 100.0, 7.5, 1.0},
+      {Ramp::kLinear, 3.75, 7.5, 0.75},
+      {Ramp::kLinear, -9.0, 7.5, 0.0},
       {Ramp::kNone, -9.0, 7.5, 1.0},
   };
   for (const Row& row : rows) {
@@ -251,7 +265,8 @@ TEST(InstrumentPathTest, RampValues) {
   }
   // Flat at the ends and at the centre's mirror: r(-n) = 1 - r(n).
   for (double n = -8.0; n <= 8.0; n += 0.37) {
-    EXPECT_NEAR(mertz_ramp(Ramp::kQuintic, -n, 7.5), 1.0 - mertz_ramp(Ramp::kQuintic, n, 7.5), 1e-15);
+    EXPECT_NEAR(mertz_ramp(Ramp::kQuintic, -n, 7.5), 1.0 - mertz_ramp(Ramp::kQuintic, n, 7.5),
+                1e-15);
   }
 }
 
@@ -271,13 +286,20 @@ TEST(InstrumentPathTest, Refusals) {
     Refusal code;
   };
   const Row rows[] = {
-      {"centerburst past the end", 460, 30.4, 400.3, 2, 400.0, false, 4096, Refusal::kInstrumentGeometry},
-      {"phase piece before the start", 20, 30.4, 400.3, 2, 400.0, false, 4096, Refusal::kInstrumentGeometry},
-      {"long side past the end", 40, 30.4, 420.0, 2, 400.0, false, 4096, Refusal::kInstrumentGeometry},
-      {"N above the work's capacity", 40, 30.4, 400.3, 16, 400.0, false, 4096, Refusal::kTooManyPoints},
-      {"more points kept than out holds", 40, 30.4, 400.3, 2, 400.0, false, 100, Refusal::kTooManyPoints},
-      {"zero filling not a power of two", 40, 30.4, 400.3, 3, 400.0, false, 4096, Refusal::kInstrumentParameters},
-      {"no phase half-width", 40, 0.0, 400.3, 2, 400.0, false, 4096, Refusal::kInstrumentParameters},
+      {"centerburst past the end", 460, 30.4, 400.3, 2, 400.0, false, 4096,
+       Refusal::kInstrumentGeometry},
+      {"phase piece before the start", 20, 30.4, 400.3, 2, 400.0, false, 4096,
+       Refusal::kInstrumentGeometry},
+      {"long side past the end", 40, 30.4, 420.0, 2, 400.0, false, 4096,
+       Refusal::kInstrumentGeometry},
+      {"N above the work's capacity", 40, 30.4, 400.3, 16, 400.0, false, 4096,
+       Refusal::kTooManyPoints},
+      {"more points kept than out holds", 40, 30.4, 400.3, 2, 400.0, false, 100,
+       Refusal::kTooManyPoints},
+      {"zero filling not a power of two", 40, 30.4, 400.3, 3, 400.0, false, 4096,
+       Refusal::kUnusableRecipe},
+      {"no phase half-width", 40, 0.0, 400.3, 2, 400.0, false, 4096,
+       Refusal::kUnusableRecipe},
       {"empty range", 40, 30.4, 400.3, 2, 1900.0, false, 4096, Refusal::kEmptyRange},
       {"infinite sample", 40, 30.4, 400.3, 2, 400.0, true, 4096, Refusal::kNotFinite},
   };
@@ -286,7 +308,8 @@ TEST(InstrumentPathTest, Refusals) {
     SCOPED_TRACE(row.what);
     InstrumentRecipe r = recipe(row.z, row.p, row.l, Ramp::kQuintic, row.zff);
     r.wlow = row.wlow;
-    const InstrumentSpectrum s = run(row.nan_sample ? bad : y, r, std::span(run.out).first(row.out));
+    const InstrumentSpectrum s =
+        run(row.nan_sample ? bad : y, r, std::span(run.out).first(row.out));
     ASSERT_TRUE(s.refused);
     EXPECT_EQ(s.refused->code, row.code) << s.refused->skip_text();
   }
