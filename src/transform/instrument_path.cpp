@@ -49,9 +49,11 @@ std::size_t slot(int n, int size) { return static_cast<std::size_t>(n < 0 ? n + 
 // The first unusable parameter of the recipe, named; empty when all are usable.
 std::string unusable_parameter(const InstrumentRecipe& r) {
   if (r.window == nullptr) return "no window";
-  if (!(std::isfinite(r.phase_halfwidth) && r.phase_halfwidth > 0.0)) return "phase half-width";
-  if (!(std::isfinite(r.long_side) && r.long_side > 0.0)) return "long side";
-  if (!std::isfinite(r.window_shift)) return "window shift";
+  // Lengths beyond the largest transform could never be loaded, and stay clear of int.
+  constexpr double kLongest = Fft::kMaxPoints;
+  if (!(r.phase_halfwidth > 0.0 && r.phase_halfwidth <= kLongest)) return "phase half-width";
+  if (!(r.long_side > 0.0 && r.long_side <= kLongest)) return "long side";
+  if (!(std::fabs(r.window_shift) <= kLongest)) return "window shift";
   if (!is_power_of_two(r.zero_fill)) return "zero filling";
   if (!(std::isfinite(r.nyquist) && r.nyquist > 0.0)) return "Nyquist wavenumber";
   if (!std::isfinite(r.wlow) || !std::isfinite(r.whigh)) return "range";
@@ -230,12 +232,7 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
   s.zpd_value = scan[static_cast<std::size_t>(z)];
 
   // The weights, unless the previous scan left the same.
-  const int piece_count = mertz ? 2 * np + 1 : 0;
-  const int side_count = nhi - nlo + 1;
-  if (piece_count + side_count > work.capacity + 1) {
-    s.refused = Refused{Refusal::kTooManyPoints, {}, work.capacity + 1, piece_count + side_count};
-    return s;
-  }
+  const int piece_count = mertz ? 2 * np + 1 : 0;  // at most Nph, and the side under N
   const InstrumentWork::Geometry geometry{recipe.window,   p,   l,  c, recipe.ramp,
                                           mertz ? np : -1, nlo, nhi};
   double* const piece_weight = work.weights.data();
@@ -273,11 +270,12 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
     f[static_cast<std::size_t>(n)] = {y0[n] * side_weight[n - nlo], 0.0};
   fft.CFFT(f, log2_of(s.n), s.n, 1);
 
-  // The phase correction, point by point (sums in locals: stores through `out` could
-  // otherwise alias them): S = Re(F exp(-i phi)). Between two points of the
+  // The phase correction, point by point: S = Re(F exp(-i phi)). Between two points of the
   // phase grid the Mertz angle grows by the same step from one point to the next, so its
   // factor (cos, sin) is taken afresh at the first point of each interval and advanced by
-  // the step's factor after it.
+  // the step's factor after it (equal to the angle's own factor to a few rounding errors;
+  // the sines and cosines would otherwise take longer than the transforms). The sums stay
+  // in locals: stores through `out` could otherwise alias them.
   s.values = out.first(static_cast<std::size_t>(points));
   const int phase_last = s.nph / 2;
   int interval = -1;

@@ -62,7 +62,7 @@ struct InstrumentWork {
       : capacity(points),
         work(static_cast<std::size_t>(points)),
         phase(static_cast<std::size_t>(points / 2 + 1)),
-        weights(static_cast<std::size_t>(points) + 1) {}
+        weights(2 * static_cast<std::size_t>(points)) {}
   int capacity;
   FixedArray<Complex> work;  // the transform of length N, and before it the phase piece's
   FixedArray<double> phase;  // the unwrapped phase angle on k = 0..Nph/2
