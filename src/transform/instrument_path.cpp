@@ -187,7 +187,8 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
   // The long side: |n - c| <= L, from -P on where a ramp takes the points before the
   // centerburst, and |n| < N/2 (the transform holds N points around the centerburst).
   int nlo = static_cast<int>(std::max(std::ceil(c - l), static_cast<double>(1 - half)));
-  const int nhi = static_cast<int>(std::min(std::floor(c + l), static_cast<double>(half - 1)));
+  int nhi = static_cast<int>(std::min(std::floor(c + l), static_cast<double>(half - 1)));
+  if (recipe.cut_at_scan_end) nhi = std::min(nhi, npts - 1 - z);
   if (recipe.ramp != Ramp::kNone) nlo = std::max(nlo, static_cast<int>(std::floor(-p)) + 1);
   if (nlo > 0 || nhi < 0) {
     s.refused = refusal(Refusal::kUnusableRecipe,

@@ -51,6 +51,9 @@ struct InstrumentRecipe {
   PhaseCurve stored_phase;  // PhaseMode::kStored only
   // Nph, the phase transform's length; 0: the smallest power of two >= 2P.
   int phase_length = 0;
+  // Whether the long side may end with the scan (its window still of half-width L); when
+  // not, a long side beyond the scan's last sample is refused.
+  bool cut_at_scan_end = false;
 };
 
 // The working storage of the transform: made once per worker, reused for every scan.

@@ -119,6 +119,8 @@ TEST(InstrumentPathTest, MertzEqualsTheDirectRuleAndPlacesTheLine) {
     // Whether a 3-point fit places the line: not where |n| < N/2 cuts the long side's window
     // short (the line no longer has the window's shape).
     bool fit = true;
+    bool cut = false;      // the long side may end with the scan
+    int phase_length = 0;  // Nph given
   };
   const Case cases[] = {
       {"single-sided, quintic ramp", 460, 40, 30.4, 400.3, 0.0, Ramp::kQuintic, 2,
@@ -130,6 +132,8 @@ TEST(InstrumentPathTest, MertzEqualsTheDirectRuleAndPlacesTheLine) {
       {"double-sided, no zero filling", 700, 350, 60.0, 300.5, 1.0, Ramp::kNone, 1,
        PhaseMode::kMertz, 512, 128, false},
       {"power spectrum", 460, 40, 30.4, 400.3, 0.0, Ramp::kQuintic, 2, PhaseMode::kPower, 1024, 0},
+      {"long side cut at the scan's end, phase at full N", 460, 40, 30.4, 440.7, 0.0, Ramp::kLinear,
+       2, PhaseMode::kMertz, 1024, 1024, false, true, 1024},
   };
   const double nu0 = 1234.567, theta = 0.7;
   Transformer run;
@@ -139,6 +143,8 @@ TEST(InstrumentPathTest, MertzEqualsTheDirectRuleAndPlacesTheLine) {
     InstrumentRecipe r = recipe(c.z, c.p, c.l, c.ramp, c.zff);
     r.window_shift = c.c;
     r.mode = c.mode;
+    r.cut_at_scan_end = c.cut;
+    r.phase_length = c.phase_length;
     const InstrumentSpectrum s = run(y, r);
     ASSERT_FALSE(s.refused) << s.refused->skip_text();
     EXPECT_EQ(s.n, c.n);
