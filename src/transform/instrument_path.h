@@ -36,9 +36,10 @@ struct PhaseCurve {
 
 // All that fixes the transform of one scan; sample indices are 0-based.
 struct InstrumentRecipe {
-  int zpd = 0;                     // the centerburst's index in the scan
-  double phase_halfwidth = 0.0;    // P, points (> 0): the phase piece is |n| <= P
-  double long_side = 0.0;          // L, points (> 0): the long side is |n - shift| <= L
+  int zpd = 0;                   // the centerburst's index in the scan
+  double phase_halfwidth = 0.0;  // P, points (> 0): the phase piece is |n| <= P
+  // L, points (> 0): the long side is |n - c| <= L and |n| < N/2, and n > -P under a ramp.
+  double long_side = 0.0;
   double window_shift = 0.0;       // c: the long side's window centred at n = c
   const Window* window = nullptr;  // weight(n, P) on the phase piece, weight(n - c, L) on the rest
   Ramp ramp = Ramp::kNone;         // over n = -P..P
