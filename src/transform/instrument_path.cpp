@@ -71,11 +71,15 @@ std::string unusable_parameter(const InstrumentRecipe& r) {
 // The unwrapped angle of work[0..count-1] into angle: each step between neighbours is
 // brought into [-pi, pi) by whole turns (a step of exactly pi stays, one of exactly -pi
 // becomes pi when the raw step was positive), the turns added up from the start.
-void unwrapped_angle(std::span<const Complex> work, std::span<double> angle) {
+// Beside it, unit[j] = (cos, sin) of the angle, from the point itself ((1, 0) at zero).
+void unwrapped_angle(std::span<const Complex> work, std::span<double> angle, Complex* unit) {
   double previous = 0.0;
   double turns = 0.0;
   for (std::size_t j = 0; j < angle.size(); ++j) {
     const double raw = std::atan2(work[j].im, work[j].re);
+    const double magnitude = std::sqrt(work[j].re * work[j].re + work[j].im * work[j].im);
+    unit[j] = magnitude == 0.0 ? Complex{1.0, 0.0}
+                               : Complex{work[j].re / magnitude, work[j].im / magnitude};
     if (j > 0) {
       const double d = raw - previous;
       if (std::fabs(d) >= kPi) {
@@ -257,7 +261,7 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
     }
     fft.CFFT(piece, log2_of(s.nph), s.nph, 1);
     const std::span<double> angle(work.phase.data(), static_cast<std::size_t>(s.nph / 2 + 1));
-    unwrapped_angle(piece, angle);
+    unwrapped_angle(piece, angle, work.unit.data());
     s.phase = {0.0, recipe.nyquist / (s.nph / 2), angle};
   }
 
@@ -300,7 +304,9 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
           const double d = j >= phase_last ? 0.0 : work.phase[static_cast<std::size_t>(j) + 1] - a;
           const double phi = a + (q - j) * d;
           const double step = d * ratio;
-          factor = {std::cos(phi), std::sin(phi)};
+          // On a point of the phase grid the factor is that point's own.
+          factor = q == j ? work.unit[static_cast<std::size_t>(j)]
+                          : Complex{std::cos(phi), std::sin(phi)};
           advance = {std::cos(step), std::sin(step)};
           interval = j;
         } else {

@@ -66,10 +66,12 @@ struct InstrumentWork {
       : capacity(points),
         work(static_cast<std::size_t>(points)),
         phase(static_cast<std::size_t>(points / 2 + 1)),
+        unit(static_cast<std::size_t>(points / 2 + 1)),
         weights(2 * static_cast<std::size_t>(points)) {}
   int capacity;
   FixedArray<Complex> work;  // the transform of length N, and before it the phase piece's
   FixedArray<double> phase;  // the unwrapped phase angle on k = 0..Nph/2
+  FixedArray<Complex> unit;  // its cosine and sine
   // The weights: the phase piece's for n = -np..np, then the long side's for n = nlo..nhi,
   // valid while the geometry below holds (bit for bit).
   FixedArray<double> weights;
