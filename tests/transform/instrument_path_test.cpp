@@ -15,8 +15,8 @@ namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr double kNyquist = 2000.0;  // cm-1
 
-// Cosine lines (wavenumber cm-1, phase rad) sampled at 1 / (2 * nyquist) cm, the
-// centerburst at sample z, under a slow envelope so that the record is not periodic.
+// Cosine lines (wavenumber cm-1, phase rad) sampled at 1 / (2 * nyquist) cm, path
+// difference zero at sample z; the wavenumbers lie off the transform grids.
 std::vector<double> lines(int npts, int z, std::vector<std::pair<double, double>> nu_phase) {
   std::vector<double> y(static_cast<std::size_t>(npts));
   for (int i = 0; i < npts; ++i) {
