@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Every benchmark in one run: the CFFT/FFTW table (fft_bench), the I/O of one file against
 # plain stream calls (io_bench), the read of an OPUS file against an fread of it
-# (instrument_bench), then whole batches and the start-up cost (batch_bench.sh).
+# (instrument_bench), the instrument's transform of one scan against its CFFT calls
+# (instrument_transform_bench), then whole batches and the start-up cost (batch_bench.sh).
 #
 #   bench/run_all.sh                      # Release build in build-bench/, about 2 minutes
 #   BUILD_DIR=build-x bench/run_all.sh
@@ -26,7 +27,7 @@ jobs=${JOBS:-2}
 
 "$repo/scripts/install-packages.sh" cmake make g++ libcli11-dev nlohmann-json3-dev time libbenchmark-dev libfftw3-dev >/dev/null
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DFTIR_BENCH=ON -DFTIR_TOOLS=ON >/dev/null
-cmake --build "$build" -j"$jobs" --target fft_bench io_bench controls_bench instrument_bench ftir-reduce \
+cmake --build "$build" -j"$jobs" --target fft_bench io_bench controls_bench instrument_bench instrument_transform_bench ftir-reduce \
   make-interferogram >/dev/null
 
 out=$(mktemp -d)
@@ -39,6 +40,9 @@ echo "== I/O of one file =="
 echo
 echo "== Reading an instrument file =="
 "$build/instrument_bench" | tee "$out/instrument.txt"
+echo
+echo "== The instrument's transform of one scan =="
+"$build/instrument_transform_bench" | tee "$out/instrument_transform.txt"
 echo
 echo "== Batches =="
 BUILD_DIR="$build" JOBS="$jobs" "$repo/bench/batch_bench.sh" | tee "$out/batch.txt"
@@ -61,6 +65,8 @@ read -r _ cfft19 _ _ _ _ < <(fft_row 524288 "(median of")
 read -r _ cfft19_cpu _ _ _ _ < <(fft_row 524288 "(median CPU time of")
 read -r file700 file700_cpu < <(awk '$1 == 700 && NF >= 9 { print $4, $9; exit }' "$out/batch.txt")
 read -r one one_cpu < <(awk '/one-file run:/ { print $4, $11; exit }' "$out/batch.txt")
+read -r itr icfft itr_cpu icfft_cpu < <(awk '/^instrument transform \(median/ {
+  print $8, $10, $13, $15; exit }' "$out/instrument_transform.txt")
 jline=$(grep -- '-j 2 against -j 1' "$out/batch.txt" || true)
 
 echo "== Figures against their limits =="
@@ -99,6 +105,9 @@ for size in 1024:2.36 16384:1.76 262144:1.25 524288:1.05; do
   row "CFFT / FFTW_MEASURE, ${size%:*} points" ms "$cfft" "$meas" "$cfft_cpu" "$meas_cpu" \
     "${size#*:}" max
 done
+# The transform of a 3177-point instrument scan (Nph 1024, N 8192) against its two CFFT calls
+# alone: the denominator of a conversion's time, which may be at most 1.5 times it.
+row "instrument transform / its CFFT calls" us "$itr" "$icfft" "$itr_cpu" "$icfft_cpu" 1.5 max
 if [ -n "$jline" ] && [[ "$jline" != *"n/a"* ]]; then
   jratio=$(sed -n 's/.*ratio \([0-9.]*\).*/\1/p' <<<"$jline")
   row "-j 2 / -j 1 files per second, 700 files" "" "$jratio" 1 "" "" 1.8 min

@@ -1,5 +1,6 @@
 set(TRANSFORM_SOURCES
   src/transform/fft.cpp
   src/transform/fixed_array.cpp
+  src/transform/instrument_path.cpp
   src/transform/lagint.cpp
   src/transform/windows.cpp)

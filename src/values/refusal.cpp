@@ -7,7 +7,7 @@
 namespace ftir::values {
 namespace {
 
-constexpr std::array<RefusalText, 32> kTexts = {{
+constexpr std::array<RefusalText, 35> kTexts = {{
     {"", "", "", false},  // kCannotOpen: the detail; a classic run stops with it
     {"this file format is not supported (several traces, an X array or the compatibility flag)",
      "(' This file format is not supported')", "Program terminating", true},
@@ -54,8 +54,11 @@ constexpr std::array<RefusalText, 32> kTexts = {{
     {"a data block has no parameter block stating its points", "", "", false},
     {"a data block's point count (NPT) exceeds the block", "", "", false},
     {"it holds no interferogram of the chosen channel", "", "", false},
+    {"the instrument's transform parameters are unusable", "", "", false},
+    {"the centerburst, phase piece or long side lies beyond the scan's samples", "", "", false},
+    {"the stored phase does not cover the spectrum's range", "", "", false},
 }};
-static_assert(kTexts.size() == static_cast<std::size_t>(Refusal::kNoInterferogram) + 1);
+static_assert(kTexts.size() == static_cast<std::size_t>(Refusal::kStoredPhaseRange) + 1);
 
 }  // namespace
 

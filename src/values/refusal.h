@@ -45,6 +45,10 @@ enum class Refusal {
   kNoParameterBlock,     // a data block lacks the parameter block stating its points
   kPointsBeyondBlock,    // a data block's point count exceeds the block
   kNoInterferogram,      // no interferogram of the chosen channel
+  // Refused by the instrument's transform:
+  kUnusableRecipe,       // a transform parameter is unusable (the detail names it)
+  kInstrumentGeometry,   // the centerburst, phase piece or long side lies beyond the scan
+  kStoredPhaseRange,     // the stored phase does not cover the spectrum's points
 };
 
 // The texts of a refusal. `skip`: the reason of a skip line (empty where only the detail
