@@ -60,7 +60,7 @@ std::string unusable_parameter(const InstrumentRecipe& r) {
   if (r.phase_length != 0 && !(is_power_of_two(r.phase_length) && r.phase_length >= 2)) {
     return "phase length";
   }
-  if (r.mode == PhaseMode::kStored &&
+  if (r.mode == InstrumentPhase::kStored &&
       (r.stored_phase.angle.empty() || !std::isfinite(r.stored_phase.first) ||
        !std::isfinite(r.stored_phase.step) || r.stored_phase.step == 0.0)) {
     return "stored phase";
@@ -135,7 +135,7 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
   const double p = recipe.phase_halfwidth;
   const double l = recipe.long_side;
   const double c = recipe.window_shift;
-  const bool mertz = recipe.mode == PhaseMode::kMertz;
+  const bool mertz = recipe.mode == InstrumentPhase::kMertz;
   if (z < 0 || z >= npts) {
     s.refused = refusal(Refusal::kInstrumentGeometry,
                         "the centerburst index " + std::to_string(z) + " lies outside the " +
@@ -293,7 +293,7 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
     const int k = s.first_k + i;
     const Complex v = f[static_cast<std::size_t>(k)];
     double y = 0.0;
-    if (recipe.mode == PhaseMode::kPower) {
+    if (recipe.mode == InstrumentPhase::kPower) {
       y = std::sqrt(v.re * v.re + v.im * v.im);
     } else {
       if (mertz) {

@@ -23,7 +23,7 @@ enum class Ramp { kNone, kLinear, kQuintic };
 
 // How the spectrum takes its phase: Mertz (the phase piece's unwrapped angle, interpolated
 // linearly), power (|F|, no phase), or a stored phase curve interpolated the same way.
-enum class PhaseMode { kMertz, kPower, kStored };
+enum class InstrumentPhase { kMertz, kPower, kStored };
 
 // Angles (radians) on their own grid: angle[j] at x = first + j * step cm-1 (step != 0).
 // Interpolated linearly in the unwrapped angle: neighbours that differ by more than pi
@@ -48,8 +48,8 @@ struct InstrumentRecipe {
   // The points kept: k = floor(wlow / dnu) .. floor(whigh / dnu) - 1, within 0..N/2.
   double wlow = 0.0;
   double whigh = 0.0;
-  PhaseMode mode = PhaseMode::kMertz;
-  PhaseCurve stored_phase;  // PhaseMode::kStored only
+  InstrumentPhase mode = InstrumentPhase::kMertz;
+  PhaseCurve stored_phase;  // InstrumentPhase::kStored only
   // Nph, the phase transform's length; 0: the smallest power of two >= 2P.
   int phase_length = 0;
   // Whether the long side may end with the scan (its window still of half-width L); when
@@ -88,7 +88,7 @@ struct InstrumentWork {
 struct InstrumentSpectrum {
   std::optional<values::Refused> refused;
   int n = 0;                 // N, the transform length
-  int nph = 0;               // Nph, the phase transform's length (0 unless PhaseMode::kMertz)
+  int nph = 0;               // Nph, the phase transform's length (0 unless InstrumentPhase::kMertz)
   double dnu = 0.0;          // grid step nyquist / (N/2), cm-1
   int first_k = 0;           // values[i] is point k = first_k + i, at k * dnu
   std::span<double> values;  // a view of the caller's `out`

@@ -85,7 +85,7 @@ std::vector<double> direct(const std::vector<double>& y, const InstrumentRecipe&
     const double angle =
         phi[j] + (q - static_cast<double>(j)) * (phi[std::min(j + 1, phi.size() - 1)] - phi[j]);
     const auto [re, im] = dft(side, k, nn);
-    s.push_back(r.mode == PhaseMode::kPower ? std::hypot(re, im)
+    s.push_back(r.mode == InstrumentPhase::kPower ? std::hypot(re, im)
                                             : re * std::cos(angle) + im * std::sin(angle));
   }
   return s;
@@ -114,7 +114,7 @@ TEST(InstrumentPathTest, MertzEqualsTheDirectRuleAndPlacesTheLine) {
     double p, l, c;
     Ramp ramp;
     int zff;
-    PhaseMode mode;
+    InstrumentPhase mode;
     int n, nph;
     // Whether a 3-point fit places the line: not where |n| < N/2 cuts the long side's window
     // short (the line no longer has the window's shape).
@@ -124,16 +124,16 @@ TEST(InstrumentPathTest, MertzEqualsTheDirectRuleAndPlacesTheLine) {
   };
   const Case cases[] = {
       {"single-sided, quintic ramp", 460, 40, 30.4, 400.3, 0.0, Ramp::kQuintic, 2,
-       PhaseMode::kMertz, 1024, 64},
-      {"single-sided, linear ramp", 460, 40, 30.4, 400.3, 0.0, Ramp::kLinear, 2, PhaseMode::kMertz,
+       InstrumentPhase::kMertz, 1024, 64},
+      {"single-sided, linear ramp", 460, 40, 30.4, 400.3, 0.0, Ramp::kLinear, 2, InstrumentPhase::kMertz,
        1024, 64},
-      {"double-sided, window at +1", 700, 350, 60.0, 300.5, 1.0, Ramp::kNone, 4, PhaseMode::kMertz,
+      {"double-sided, window at +1", 700, 350, 60.0, 300.5, 1.0, Ramp::kNone, 4, InstrumentPhase::kMertz,
        2048, 128},
       {"double-sided, no zero filling", 700, 350, 60.0, 300.5, 1.0, Ramp::kNone, 1,
-       PhaseMode::kMertz, 512, 128, false},
-      {"power spectrum", 460, 40, 30.4, 400.3, 0.0, Ramp::kQuintic, 2, PhaseMode::kPower, 1024, 0},
+       InstrumentPhase::kMertz, 512, 128, false},
+      {"power spectrum", 460, 40, 30.4, 400.3, 0.0, Ramp::kQuintic, 2, InstrumentPhase::kPower, 1024, 0},
       {"long side cut at the scan's end, phase at full N", 460, 40, 30.4, 440.7, 0.0, Ramp::kLinear,
-       2, PhaseMode::kMertz, 1024, 1024, false, true, 1024},
+       2, InstrumentPhase::kMertz, 1024, 1024, false, true, 1024},
   };
   const double nu0 = 1234.567, theta = 0.7;
   Transformer run;
@@ -168,7 +168,7 @@ TEST(InstrumentPathTest, MertzEqualsTheDirectRuleAndPlacesTheLine) {
     if (c.fit) {
       EXPECT_NEAR(nu, nu0, 0.01);
     }
-    if (c.mode == PhaseMode::kMertz) {
+    if (c.mode == InstrumentPhase::kMertz) {
       const double phi = s.phase.angle[static_cast<std::size_t>(std::lround(nu0 / s.phase.step))];
       EXPECT_NEAR(std::remainder(phi - theta, 2 * kPi), 0.0, 0.05);
     }
@@ -183,7 +183,7 @@ TEST(InstrumentPathTest, SymmetricRecordRampedGivesHalfTheUnrampedSpectrum) {
   Transformer run;
   std::vector<double> none(4096);
   InstrumentRecipe r = recipe(400, 50.2, 380.6, Ramp::kNone, 2);
-  r.mode = PhaseMode::kStored;
+  r.mode = InstrumentPhase::kStored;
   r.stored_phase = {0.0, kNyquist, zero};
   const InstrumentSpectrum a = run(y, r, none);
   r.ramp = Ramp::kQuintic;
@@ -209,7 +209,7 @@ TEST(InstrumentPathTest, StoredPhaseReproducesTheMertzRun) {
     wrapped.push_back(std::remainder(*it, 2 * kPi));
   }
   InstrumentRecipe r = recipe(40, 30.4, 400.3, Ramp::kQuintic, 2);
-  r.mode = PhaseMode::kStored;
+  r.mode = InstrumentPhase::kStored;
   r.stored_phase = {kNyquist, -m.phase.step, wrapped};
   const InstrumentSpectrum s = run(y, r);
   ASSERT_FALSE(s.refused) << s.refused->skip_text();
