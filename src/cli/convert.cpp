@@ -45,7 +45,8 @@ template <class Refuse>
 void convert_read(const Settings& settings, driver::Workspace& ws, const report::Clock& clock,
                   const FileJob& job, report::Report& report, const std::string& fname,
                   FileOutcome& out, Refuse& refuse) {
-  const driver::ReadOutcome read = driver::read_interferogram(fname, ws);
+  const driver::ReadOutcome read =
+      driver::read_interferogram(fname, ws, driver::ReadOptions{settings.channel});
   using values::Refusal;
   if (read.refused && !settings.laser && refused_before_header(read.refused->code)) {
     return refuse(*read.refused);
@@ -67,6 +68,7 @@ void convert_read(const Settings& settings, driver::Workspace& ws, const report:
   options.refuse_truncated = !settings.allow_truncated;
   options.refuse_without_centerburst = !settings.allow_no_centerburst;
   options.controls = driver::file_controls(settings);
+  options.settings = &settings;
   driver::convert_interferogram(report, clock, params, ws, fname, read.ig, out.record, options);
   out.res_left = params.res;
 }

@@ -335,6 +335,9 @@ Command parse_options(int argc, const char* const* argv, int cores) {
   std::string grid;
   std::string direction;
   bool two_scans = false;
+  std::string channel;
+  bool absorbance = false;
+  bool transmittance = false;
 
   CLI::App app("Turns FTIR interferograms stored as SPC files into spectra.", "ftir-reduce");
   app.footer(std::string(kFooterStart) + window_legend() + std::string(kFooterEnd));
@@ -405,6 +408,17 @@ Command parse_options(int argc, const char* const* argv, int cores) {
   app.add_flag("--two-scans", two_scans,
                "each file holds a forward scan then a backward one, stored reversed, each "
                "half of the samples");
+  app.add_option("--channel", channel,
+                 "instrument files: the interferogram converted (default: the sample's, or "
+                 "the reference's in a file holding no other)")
+      ->check(CLI::IsMember({"sample", "reference"}))
+      ->type_name("sample|reference");
+  app.add_flag("--absorbance", absorbance,
+               "instrument files: convert both channels and write the absorbance "
+               "-log10(sample/reference)");
+  app.add_flag("--transmittance", transmittance,
+               "instrument files: convert both channels and write the transmittance "
+               "sample/reference");
   app.add_flag("--no-res", s.no_res, "single-sided spectra do not honour --res (ires 0)");
   app.add_flag("--phase-files", s.phase_files, "also write the phase files .phz and .shr");
   app.add_flag("--allow-truncated", s.allow_truncated,
@@ -491,6 +505,22 @@ Command parse_options(int argc, const char* const* argv, int cores) {
   }
   parse_controls(app, s, {zero_fill, phase_resolution, zpd, phase, grid, direction});
   if (two_scans) s.two_scans = true;
+  s.window_given = app.count("--window") > 0;
+  s.res_given = app.count("--res") > 0;
+  s.range_given = app.count("--range") > 0;
+  if (!channel.empty()) {
+    s.channel = channel == "reference" ? values::Channel::kReference : values::Channel::kSample;
+  }
+  if (absorbance && transmittance) {
+    throw OptionError("--absorbance and --transmittance: a run writes one of the two");
+  }
+  if ((absorbance || transmittance) && s.channel == values::Channel::kReference) {
+    throw OptionError(std::string(absorbance ? "--absorbance" : "--transmittance") +
+                      " takes both channels; --channel reference asks for one");
+  }
+  s.ratio = absorbance      ? driver::Ratio::kAbsorbance
+            : transmittance ? driver::Ratio::kTransmittance
+                            : driver::Ratio::kNone;
   if (!jobs.empty()) {
     const std::optional<long long> n = whole_number(jobs, 1, 1024);
     if (!n) refuse("--jobs", jobs, "is not a whole number from 1 to 1024");

@@ -204,7 +204,10 @@ void convert_interferogram(report::Report& report, const report::Clock& clock,
                    ig.spare1,
                    options.keep_curves,
                    options.outputs,
-                   options.write_files};
+                   options.write_files,
+                   {},
+                   0};
+  if (ig.instrument) return convert_instrument(report, ws, fname, ig, record, options, emit);
   const bool two_scans = ig.scans == 2 || options.controls.two_scans;
   if (!two_scans) {
     if (ig.samples.data() != ws.yin.data()) {

@@ -40,6 +40,10 @@ struct FileOptions {
   bool refuse_without_centerburst = false;
   // The transform controls, the centerburst rule and the scans (the classic rules by default).
   FileControls controls;
+  // The settings a command-line or in-memory conversion was asked for (null in a red.dat
+  // run): an instrument file's conversion takes from them what they give and the rest from
+  // the file.
+  const ConversionSettings* settings = nullptr;
 };
 
 // What a reader made of a file: the interferogram (its samples in the workspace's yin), or
@@ -68,6 +72,13 @@ void convert_interferogram(report::Report& report, const report::Clock& clock,
                            RunParameters& params, Workspace& ws, std::string_view fname,
                            const values::Interferogram& ig, FileRecord& record,
                            const FileOptions& options);
+
+// An instrument file's interferogram (ig.instrument set), converted by the processing its
+// file records, each part replaced by what options.settings gives for it (driver/
+// instrument.h): the scans, the channels' ratio when asked, the emit step.
+void convert_instrument(report::Report& report, Workspace& ws, std::string_view fname,
+                        const values::Interferogram& ig, FileRecord& record,
+                        const FileOptions& options, EmitContext& emit);
 
 // One file: named in the report, read, prepared and converted with `params`, whose `res`
 // is left as the next file's request. `record` is filled as the file goes; its status is

@@ -116,7 +116,8 @@ bool emit_spectrum(EmitContext& ctx, Side side, const transform::PathOutcome& ou
     record_spectrum(ctx, {}, out);
     return true;
   }
-  const std::string oname = spcfile::OUTNAM(ctx.fname, ctx.outdir, "spc");
+  const std::string oname =
+      spcfile::OUTNAM(ctx.output_base.empty() ? ctx.fname : ctx.output_base, ctx.outdir, "spc");
   const std::string shown = report::padded(oname, report::kOutputNameLength);
   const int iexp = spcfile::spectrum_exponent(out.peak);
   if (side == Side::kDouble) {
@@ -125,7 +126,7 @@ bool emit_spectrum(EmitContext& ctx, Side side, const transform::PathOutcome& ou
       return false;
     }
     report.log(kOutputName, {shown});
-    spcfile::WRITSC(oname, ctx.ws.title.text(), 1, 0, out.res, out.points, ctx.spare1, ctx.ws.xin,
+    spcfile::WRITSC(oname, ctx.ws.title.text(), 1, ctx.iytype, out.res, out.points, ctx.spare1, ctx.ws.xin,
                     ctx.ws.yin, ctx.clock, ctx.ws.io, iexp);
     record_spectrum(ctx, oname, out);
     report.console(kOutputName, {shown});
@@ -143,7 +144,7 @@ bool emit_spectrum(EmitContext& ctx, Side side, const transform::PathOutcome& ou
   }
   report.console_if_log(kOutputDiagnostic, {shown, out.points, out.lnum, wlow, whigh});
   if (refused) return false;
-  spcfile::WRITSC(oname, ctx.ws.title.text(), 1, 0, out.res, out.points, ctx.spare1, ctx.ws.xin,
+  spcfile::WRITSC(oname, ctx.ws.title.text(), 1, ctx.iytype, out.res, out.points, ctx.spare1, ctx.ws.xin,
                   ctx.ws.yin, ctx.clock, ctx.ws.io, iexp);
   record_spectrum(ctx, oname, out);
   return true;

@@ -42,6 +42,9 @@ struct EmitContext {
   // The run's output names, checked before each file is written (none: not checked).
   spcfile::OutputClaims* outputs = nullptr;
   bool write_files = true;  // false: nothing is named or written; the record keeps the curves
+  // The name the output's is made from (empty: fname), and the spectrum's SPC Y-unit code.
+  std::string_view output_base;
+  int iytype = 0;
 };
 
 // The phase files of a single-sided record ("phz", the angle; "shr", the magnitude) when

@@ -44,6 +44,27 @@ struct ControlsAsked {
   }
 };
 
+// What an instrument file's conversion followed: the file's format and block, and each
+// processing parameter as used (the file's own, or the setting given for it).
+struct InstrumentUsed {
+  std::string format;   // "OPUS", "OMNIC"
+  std::string block;    // the interferogram's block ("IgSm", "IgRf", ...)
+  std::string output;   // "single channel", "absorbance" or "transmittance"
+  std::string window;   // the --window choice
+  std::string phase;    // "mertz", "power" or "stored"
+  double phase_resolution = 0.0;  // cm-1; 0: the phase piece is the record's short side
+  double resolution = 0.0;        // cm-1; 0: the long side is every sample after the centerburst
+  int zero_fill = 1;
+  int transform_points = 0;  // N
+  int phase_points = 0;      // Nph (0 without a phase of its own)
+  double laser = 0.0;        // cm-1
+  double nyquist = 0.0;      // cm-1: the grid is k * nyquist / (N/2)
+  bool nonlinearity = false;  // the detector's correction was applied
+  // The range of the spectrum as the file or the settings state it, cm-1.
+  double low = 0.0;
+  double high = 0.0;
+};
+
 struct FileRecord {
   std::string input;  // the name as listed, trailing blanks removed
   int npts = 0;       // points read (0 when the reader refused the file)
@@ -75,6 +96,7 @@ struct FileRecord {
   double energy_backward = 0.0;
   std::optional<double> scan_difference;  // only when both scans were averaged
   bool scans_differ = false;
+  std::optional<InstrumentUsed> instrument;  // an instrument file's processing
   // Filled only when the run asks for curves (the page): the spectrum as written and,
   // single-sided, the phase angle on its coarse grid.
   Curve spectrum;

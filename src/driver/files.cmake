@@ -1,6 +1,7 @@
 set(DRIVER_SOURCES
   src/driver/batch.cpp
   src/driver/emit.cpp
+  src/driver/instrument.cpp
   src/driver/memory.cpp
   src/driver/prepare.cpp
   src/driver/readers.cpp

@@ -46,6 +46,7 @@ MemorySpectrum convert_in_memory(const values::Interferogram& ig,
   options.road = Road::kMemory;
   options.write_files = false;
   options.controls = file_controls(settings);
+  options.settings = &settings;
   // A report::Clock is needed only by the writer, which this conversion never calls.
   const report::SystemClock clock;
   ws.title.set("");

@@ -11,6 +11,7 @@
 #include "driver/file_record.h"
 #include "driver/run_parameters.h"
 #include "transform/path.h"
+#include "values/instrument.h"
 #include "values/stored_phase.h"
 
 namespace ftir::driver {
@@ -34,6 +35,10 @@ struct PhaseChoice {
 };
 
 enum class Grid { kClassic, kExact };
+
+// What an instrument file's conversion writes: the single-channel spectrum of the channel
+// read, or the ratio of the sample channel to the reference channel.
+enum class Ratio { kNone, kAbsorbance, kTransmittance };
 
 // Which scans of a two-scan record are converted; kBoth averages their spectra.
 enum class Direction { kForward, kBackward, kBoth };
@@ -59,6 +64,15 @@ struct ConversionSettings {
   std::optional<Grid> grid;
   std::optional<Direction> direction;       // records of two scans; both when unset
   std::optional<bool> two_scans;            // the record holds two scans (SPC files)
+  // Which of the window, the resolution and the range the caller gave: an instrument
+  // file's own parameters stand for the others (and for the controls left unset).
+  bool window_given = false;
+  bool res_given = false;
+  bool range_given = false;
+  // Instrument files: the channel read (unset: the sample's, or the reference's in a file
+  // holding no other), and the ratio written instead of a single channel.
+  std::optional<values::Channel> channel;
+  Ratio ratio = Ratio::kNone;
 };
 
 // A relative difference of the two scans' spectra above this is flagged (not refused).

@@ -4,6 +4,7 @@
 #include <span>
 
 #include "spcfile/writer.h"
+#include "transform/instrument_path.h"
 #include "transform/path.h"
 #include "values/interferogram.h"
 
@@ -33,6 +34,8 @@ struct Workspace {
   // Zero filling (see transform::zero_filled_cfft).
   transform::FixedArray<transform::Complex> fill_work{kComplex};
   transform::FillTwiddles fill_twiddles{kComplex};
+  // The instrument's transform of an instrument file's scans.
+  transform::InstrumentWork instrument;
 
   static_assert(kComplex * sizeof(transform::Complex) >= spcfile::kIoBufferBytes);
 

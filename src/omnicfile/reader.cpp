@@ -80,6 +80,9 @@ SpaRead read_spa(std::string_view name, std::span<const unsigned char> bytes,
       p.ssp = static_cast<int>(h.sampling_spacing);
     }
   }
+  if (h.transform_points >= 2 && h.transform_points <= (1u << 19)) {
+    p.transform_points = static_cast<int>(h.transform_points);
+  }
   p.npt = n;
   p.fxv = first_x;
   p.lxv = last_x;

@@ -86,6 +86,11 @@ values::Instrument instrument_facts(std::span<const unsigned char> bytes, const 
   p.zff = int_of(transform, "ZFF");
   p.lfq = real_of(transform, "LFQ");
   p.hfq = real_of(transform, "HFQ");
+  p.nli = int_of(transform, "NLI");
+  p.nla = real_of(instrument, "NLA");
+  p.nlb = real_of(instrument, "NLB");
+  p.gfw = real_of(instrument, "GFW");
+  p.gbw = real_of(instrument, "GBW");
   // Forward and backward scans lie one after the other, half the points each.
   facts.scans = p.aqm.size() == 2 && p.aqm[1] == 'D' ? 2 : 1;
   facts.scan_points = interferogram.npt / facts.scans;

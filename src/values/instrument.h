@@ -51,6 +51,15 @@ struct InstrumentParameters {
   std::optional<double> lfq;  // range of the computed spectrum, cm-1 (as stored: LFQ may be
   std::optional<double> hfq;  // above HFQ)
   std::optional<double> res;  // resolution, cm-1
+  // The detector's nonlinearity correction y = NLA * y + NLB * y^2, applied when NLI is 1.
+  std::optional<int> nli;
+  std::optional<double> nla;
+  std::optional<double> nlb;
+  // The transform length the instrument used, where the file states it (OMNIC).
+  std::optional<int> transform_points;
+  // Good forward and backward scans averaged into a two-direction record.
+  std::optional<double> gfw;
+  std::optional<double> gbw;
 };
 
 // An instrument file's facts, attached to the interferogram read from it.

@@ -7,7 +7,7 @@
 namespace ftir::values {
 namespace {
 
-constexpr std::array<RefusalText, 35> kTexts = {{
+constexpr std::array<RefusalText, 37> kTexts = {{
     {"", "", "", false},  // kCannotOpen: the detail; a classic run stops with it
     {"this file format is not supported (several traces, an X array or the compatibility flag)",
      "(' This file format is not supported')", "Program terminating", true},
@@ -57,8 +57,11 @@ constexpr std::array<RefusalText, 35> kTexts = {{
     {"the instrument's transform parameters are unusable", "", "", false},
     {"the centerburst, phase piece or long side lies beyond the scan's samples", "", "", false},
     {"the stored phase does not cover the spectrum's range", "", "", false},
+    {"", "", "", false},  // kInstrumentParameter: the detail
+    {"its sample and reference channels give spectra on different grids, so no ratio",
+     "", "", false},
 }};
-static_assert(kTexts.size() == static_cast<std::size_t>(Refusal::kStoredPhaseRange) + 1);
+static_assert(kTexts.size() == static_cast<std::size_t>(Refusal::kChannelsApart) + 1);
 
 }  // namespace
 

@@ -49,6 +49,8 @@ enum class Refusal {
   kUnusableRecipe,       // a transform parameter is unusable (the detail names it)
   kInstrumentGeometry,   // the centerburst, phase piece or long side lies beyond the scan
   kStoredPhaseRange,     // the stored phase does not cover the spectrum's points
+  kInstrumentParameter,  // a parameter of an instrument file the converter cannot honour
+  kChannelsApart,        // the two channels of a ratio give spectra on different grids
 };
 
 // The texts of a refusal. `skip`: the reason of a skip line (empty where only the detail

@@ -1,0 +1,479 @@
+// An instrument file's conversion: its plan from the file's parameters and the settings,
+// the scans transformed and averaged, the ratio of the two channels, the emit step.
+#include "driver/instrument.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "driver/batch.h"
+#include "report/format_text.h"
+#include "spcfile/writer.h"
+
+namespace ftir::driver {
+namespace {
+
+using transform::InstrumentPhase;
+using transform::Ramp;
+using values::Refusal;
+
+// The instruments' window codes and the windows of the registry they name.
+struct WindowCode {
+  std::string_view code;
+  std::string_view option;
+};
+constexpr std::array<WindowCode, 8> kWindowCodes = {{{"BX", "boxcar"},
+                                                     {"TR", "triangle"},
+                                                     {"HG", "happ-genzel"},
+                                                     {"B3", "blackman-harris"},
+                                                     {"B4", "blackman-harris-4"},
+                                                     {"NBW", "nb-weak"},
+                                                     {"NBM", "nb-medium"},
+                                                     {"NBS", "nb-strong"}}};
+
+// The phase piece and the long side span 0.9 * 2 * nyquist / resolution points: the
+// instrument's own rule for a resolution, which its stored phase and spectra follow.
+constexpr double kLengthFactor = 0.9;
+
+// The SPC Y-unit codes of the ratios.
+constexpr int kYAbsorbance = 2;
+constexpr int kYTransmittance = 128;
+
+// A ratio at or below this (or not positive) has no absorbance: the point is written as
+// the absorbance of this ratio, 6.
+constexpr double kSmallestRatio = 1.0e-6;
+
+values::Refused parameter_refusal(std::string text) {
+  return {Refusal::kInstrumentParameter, std::move(text), 0, 0};
+}
+
+std::string number_text(double v) {
+  std::string s = std::to_string(v);
+  s.erase(s.find_last_not_of('0') + 1);
+  if (!s.empty() && s.back() == '.') s.pop_back();
+  return s;
+}
+
+int smallest_power_of_two_at_least(double v) {
+  int p = 1;
+  while (p < v && p < (1 << 30)) p *= 2;
+  return p;
+}
+
+// The largest sample (max), the smallest (min) or the largest magnitude (abs), the first of
+// equals: 0-based.
+int centerburst_by_rule(std::span<const double> scan, ZpdMode rule) {
+  std::size_t best = 0;
+  for (std::size_t i = 1; i < scan.size(); ++i) {
+    const bool better = rule == ZpdMode::kMax   ? scan[i] > scan[best]
+                        : rule == ZpdMode::kMin ? scan[i] < scan[best]
+                                                : std::fabs(scan[i]) > std::fabs(scan[best]);
+    if (better) best = i;
+  }
+  return static_cast<int>(best);
+}
+
+}  // namespace
+
+InstrumentPlan plan_instrument(const values::Interferogram& ig,
+                               const ConversionSettings* settings) {
+  InstrumentPlan plan;
+  const values::Instrument& facts = *ig.instrument;
+  const values::InstrumentParameters& p = facts.parameters;
+  const bool opus = ig.format == values::SourceFormat::kOpus;
+  InstrumentUsed& used = plan.used;
+  used.format = opus ? "OPUS" : "OMNIC";
+  used.block = facts.block;
+  auto refuse = [&plan](std::string text) -> InstrumentPlan& {
+    plan.refused = parameter_refusal(std::move(text));
+    return plan;
+  };
+  transform::InstrumentRecipe& r = plan.recipe;
+
+  // Laser and grid: the grid folds at HFL, which the laser and the sample spacing fix.
+  const std::optional<double> laser = settings && settings->laser ? settings->laser : p.lwn;
+  if (!laser || !(*laser > 0.0) || !std::isfinite(*laser)) {
+    return refuse("the file states no laser wavenumber (LWN); --laser gives it");
+  }
+  double fold = 0.0;  // laser / nyquist
+  if (p.hfl && p.lwn && *p.hfl > 0.0) {
+    fold = *p.lwn / *p.hfl;
+  } else if (p.ssp && *p.ssp > 0) {
+    fold = *p.ssp;
+  } else {
+    return refuse("the file states neither its folding limit (HFL) nor its sample spacing (SSP)");
+  }
+  r.nyquist = *laser / fold;
+  if (!std::isfinite(r.nyquist) || !(r.nyquist > 0.0)) {
+    return refuse("its folding limit gives no usable grid");
+  }
+  used.laser = *laser;
+  used.nyquist = r.nyquist;
+
+  // Window.
+  if (settings && settings->window_given) {
+    r.window = transform::window_by_code(settings->iapod);
+  } else if (!p.apf.empty()) {
+    const auto it = std::find_if(kWindowCodes.begin(), kWindowCodes.end(),
+                                 [&p](const WindowCode& w) { return w.code == p.apf; });
+    if (it == kWindowCodes.end()) {
+      return refuse("its window (APF \"" + p.apf +
+                    "\") is not one this converter can honour; --window chooses one");
+    }
+    r.window = transform::window_by_option(it->option);
+  } else {
+    r.window = transform::window_by_option("happ-genzel");
+  }
+  used.window = std::string(r.window->option);
+
+  // Phase mode.
+  r.mode = InstrumentPhase::kMertz;
+  used.phase = "mertz";
+  const PhaseChoice* phase = settings && settings->phase ? &*settings->phase : nullptr;
+  if (phase != nullptr) {
+    switch (phase->mode) {
+      case transform::PhaseMode::kClassic:
+      case transform::PhaseMode::kMertz:
+        break;
+      case transform::PhaseMode::kPower:
+      case transform::PhaseMode::kMagnitude:
+        r.mode = InstrumentPhase::kPower;
+        used.phase = "power";
+        break;
+      case transform::PhaseMode::kStored:
+        r.mode = InstrumentPhase::kStored;
+        used.phase = "stored";
+        if (phase->stored == nullptr || phase->stored->angle.empty()) {
+          return refuse("the stored phase holds no angle");
+        }
+        r.stored_phase = {phase->stored->first, phase->stored->step, phase->stored->angle};
+        break;
+      case transform::PhaseMode::kMertzSigned:
+        return refuse("--phase mertz-signed is not made for instrument files (mertz, power, "
+                      "magnitude or stored:FILE)");
+    }
+  } else if (!p.phz.empty() && p.phz != "ML") {
+    if (p.phz == "PW") {
+      r.mode = InstrumentPhase::kPower;
+      used.phase = "power";
+    } else {
+      return refuse("its phase correction (PHZ \"" + p.phz +
+                    "\") is not one this converter can honour; --phase chooses one");
+    }
+  }
+  if (settings && settings->grid == Grid::kClassic) {
+    return refuse("instrument files are converted on the exact grid (--grid exact)");
+  }
+
+  // Scans and centerburst.
+  plan.scans = facts.scans;
+  if (settings && settings->two_scans && *settings->two_scans) plan.scans = 2;
+  const int npts = static_cast<int>(ig.samples.size());
+  const int scan_points = plan.scans == 2 ? npts / 2 : npts;
+  if (plan.scans == 2 && npts % 2 != 0) {
+    return refuse("its two scans need an even number of points, not " + std::to_string(npts));
+  }
+  if (settings && settings->direction) plan.direction = *settings->direction;
+  if (p.gfw && p.gbw && *p.gfw >= 0.0 && *p.gbw >= 0.0 && *p.gfw + *p.gbw > 0.0) {
+    plan.weight_forward = *p.gfw;
+    plan.weight_backward = *p.gbw;
+  }
+  if (settings && settings->zpd) {
+    if (settings->zpd->mode == ZpdMode::kIndex) {
+      plan.zpd = settings->zpd->index - 1;
+    } else {
+      plan.zpd_rule = settings->zpd->mode;
+    }
+  } else if (p.pkl) {
+    plan.zpd = *p.pkl;
+  }
+  if (plan.zpd && (*plan.zpd < 0 || *plan.zpd >= scan_points)) {
+    return refuse("its centerburst index " + std::to_string(*plan.zpd) + " lies beyond the " +
+                  std::to_string(scan_points) + " points of a scan");
+  }
+  // The centerburst as the first scan has it, for the lengths below.
+  const int zpd = plan.zpd ? *plan.zpd
+                           : centerburst_by_rule(ig.samples.first(static_cast<std::size_t>(
+                                                     scan_points)),
+                                                 plan.zpd_rule);
+  r.zpd = zpd;
+  const bool single = plan.scans == 1;
+  const int after = scan_points - zpd;  // the centerburst and the samples after it
+  const int short_side = std::min(zpd, after - 1);
+
+  // Phase piece: from the phase resolution; without one, the record's short side on a
+  // phase transform as long as the spectrum's.
+  const std::optional<double> phr = settings && settings->phase_resolution
+                                        ? settings->phase_resolution
+                                        : p.phr;
+  bool phase_at_full_length = false;
+  if (phr) {
+    r.phase_halfwidth = kLengthFactor * 2.0 * r.nyquist / *phr;
+    used.phase_resolution = *phr;
+  } else {
+    r.phase_halfwidth = short_side;
+    phase_at_full_length = true;
+  }
+  // Long side: from the resolution; without one, every sample after the centerburst (a
+  // two-direction scan: its short side).
+  const std::optional<double> res =
+      settings && settings->res_given ? std::optional<double>(settings->res) : p.res;
+  if (res) {
+    r.long_side = kLengthFactor * 2.0 * r.nyquist / *res;
+    used.resolution = *res;
+  } else {
+    r.long_side = single ? after : short_side;
+    r.cut_at_scan_end = true;
+  }
+  r.ramp = !single ? Ramp::kNone : opus ? Ramp::kQuintic : Ramp::kLinear;
+
+  // Zero filling: the setting, the file's factor, or the transform length it states.
+  const int unfilled = smallest_power_of_two_at_least(r.long_side);
+  if (settings && settings->zero_fill) {
+    r.zero_fill = *settings->zero_fill;
+  } else if (p.zff) {
+    r.zero_fill = *p.zff;
+  } else if (p.transform_points && *p.transform_points % unfilled == 0) {
+    r.zero_fill = *p.transform_points / unfilled;
+  }
+  if (r.zero_fill < 1 || (r.zero_fill & (r.zero_fill - 1)) != 0 || r.zero_fill > 16) {
+    return refuse("its zero filling factor (ZFF " + std::to_string(r.zero_fill) +
+                  ") is not 1, 2, 4, 8 or 16; --zero-fill chooses one");
+  }
+  used.zero_fill = r.zero_fill;
+  if (phase_at_full_length) r.phase_length = r.zero_fill * unfilled;
+
+  // Range: the setting's, or the file's (its bounds in either order). The file's range
+  // keeps the points k = floor(low / dnu) .. floor(high / dnu) - 1, as the instrument's
+  // stored spectra do; a range given keeps the points from low to high.
+  const double dnu = r.nyquist / (r.zero_fill * unfilled / 2);
+  if (settings && settings->range_given) {
+    used.low = settings->wlow;
+    used.high = settings->whigh;
+    r.wlow = (std::ceil(used.low / dnu) + 0.5) * dnu;
+    r.whigh = (std::floor(used.high / dnu) + 1.5) * dnu;
+  } else if (p.lfq && p.hfq) {
+    used.low = std::min(*p.lfq, *p.hfq);
+    used.high = std::max(*p.lfq, *p.hfq);
+    r.wlow = used.low;
+    r.whigh = used.high;
+  } else {
+    used.low = settings ? settings->wlow : 400.0;
+    used.high = settings ? settings->whigh : 4000.0;
+    r.wlow = (std::ceil(used.low / dnu) + 0.5) * dnu;
+    r.whigh = (std::floor(used.high / dnu) + 1.5) * dnu;
+  }
+
+  if (p.nli && *p.nli == 1 && p.nla && p.nlb) {
+    plan.nla = *p.nla;
+    plan.nlb = *p.nlb;
+    used.nonlinearity = true;
+  }
+  return plan;
+}
+
+std::string instrument_output_base(std::string_view fname) {
+  const std::size_t slash = fname.find_last_of("\\:/");
+  const std::size_t dot = fname.rfind('.');
+  const bool numbered =
+      dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash) &&
+      dot + 1 < fname.size() &&
+      fname.substr(dot + 1).find_first_not_of("0123456789") == std::string_view::npos;
+  // OUTNAM replaces what follows the last dot: a numbered extension is kept behind one more.
+  return numbered ? std::string(fname) + ".spc" : std::string(fname);
+}
+
+namespace {
+
+// One channel's spectrum by `plan` from its samples (anywhere but ws.scans), left in
+// ws.yin(0..count-1) at (first_k + i) * dnu. The scans are split into ws.scans, corrected,
+// each transformed on its own and averaged. Returns the refusal, if any; fills the
+// record's scan facts.
+struct ChannelSpectrum {
+  std::optional<values::Refused> refused;
+  int first_k = 0;
+  int count = 0;
+  double dnu = 0.0;
+  double energy = 0.0;
+  double peak = 0.0;
+  int n = 0;
+  int nph = 0;
+};
+
+ChannelSpectrum channel_spectrum(const InstrumentPlan& plan, std::span<const double> samples,
+                                 Workspace& ws, FileRecord& record) {
+  ChannelSpectrum out;
+  const int npts = static_cast<int>(samples.size());
+  const int half = plan.scans == 2 ? npts / 2 : npts;
+  std::span<double> first(ws.scans.data(), static_cast<std::size_t>(half));
+  std::span<double> second;
+  if (plan.scans == 2) {
+    second = std::span<double>(ws.scans.data() + half, static_cast<std::size_t>(half));
+    transform::split_directions(samples, first, second);
+  } else {
+    std::copy(samples.begin(), samples.end(), first.begin());
+  }
+  const bool want_forward = plan.scans == 1 || plan.direction != Direction::kBackward;
+  const bool want_backward = plan.scans == 2 && plan.direction != Direction::kForward;
+
+  auto transform_one = [&](std::span<double> scan, std::span<double> into, int& jmax,
+                           double& energy) -> std::optional<transform::InstrumentSpectrum> {
+    if (plan.nla) transform::correct_nonlinearity(scan, *plan.nla, plan.nlb);
+    transform::remove_scan_mean(scan);
+    transform::InstrumentRecipe recipe = plan.recipe;
+    recipe.zpd = plan.zpd ? *plan.zpd : centerburst_by_rule(scan, plan.zpd_rule);
+    jmax = recipe.zpd + 1;
+    transform::InstrumentSpectrum s =
+        transform::instrument_transform(scan, recipe, ws.instrument, ws.fft, into);
+    if (s.refused) {
+      out.refused = s.refused;
+      return std::nullopt;
+    }
+    energy = s.energy;
+    return s;
+  };
+
+  std::optional<transform::InstrumentSpectrum> fw;
+  std::optional<transform::InstrumentSpectrum> bw;
+  const std::span<double> yin(ws.yin);
+  if (want_forward) {
+    const std::span<double> into = want_backward ? std::span<double>(ws.first_spectrum) : yin;
+    int jmax = 0;
+    double energy = 0.0;
+    fw = transform_one(first, into, jmax, energy);
+    if (!fw) return out;
+    record.jmax = jmax;
+    if (plan.scans == 2) {
+      record.jmax_forward = jmax;
+      record.energy_forward = energy;
+    }
+  }
+  if (want_backward) {
+    int jmax = 0;
+    double energy = 0.0;
+    bw = transform_one(second, yin, jmax, energy);
+    if (!bw) return out;
+    record.jmax_backward = jmax;
+    record.energy_backward = energy;
+    if (!fw) record.jmax = jmax;
+  }
+  const transform::InstrumentSpectrum& s = fw ? *fw : *bw;
+  out.first_k = s.first_k;
+  out.count = static_cast<int>(s.values.size());
+  out.dnu = s.dnu;
+  out.n = s.n;
+  out.nph = s.nph;
+  out.energy = s.energy;
+  if (fw && bw) {
+    if (fw->values.size() != bw->values.size() || fw->first_k != bw->first_k) {
+      out.refused = values::Refused{Refusal::kScansApart, {}, 0, 0};
+      return out;
+    }
+    const std::optional<double> difference = transform::average_directions(
+        fw->values, bw->values, plan.weight_forward, plan.weight_backward, yin);
+    if (!difference) {
+      out.refused = parameter_refusal("its scans' weights (GFW, GBW) cannot be averaged");
+      return out;
+    }
+    record.scan_difference = *difference;
+    record.scans_differ = *difference > kScanDifferenceLimit;
+    out.energy = (fw->energy + bw->energy) * 0.5;
+  }
+  for (int i = 0; i < out.count; ++i) {
+    out.peak = std::max(out.peak, spcfile::finite_magnitude(yin[static_cast<std::size_t>(i)]));
+  }
+  return out;
+}
+
+std::string processing_line(const InstrumentUsed& u, int scans) {
+  std::string line = " Processed as the instrument did: " + u.format + " " + u.block;
+  if (scans == 2) line += ", two scans";
+  line += ", " + u.window + ", phase " + u.phase;
+  if (u.phase_resolution > 0.0) line += " at " + number_text(u.phase_resolution) + " cm-1";
+  if (u.resolution > 0.0) line += ", resolution " + number_text(u.resolution) + " cm-1";
+  line += ", zero filling " + std::to_string(u.zero_fill) + ", transform " +
+          std::to_string(u.transform_points) + " points";
+  if (u.nonlinearity) line += ", detector nonlinearity corrected";
+  return line;
+}
+
+}  // namespace
+
+void convert_instrument(report::Report& report, Workspace& ws, std::string_view fname,
+                        const values::Interferogram& ig, FileRecord& record,
+                        const FileOptions& options, EmitContext& emit) {
+  const Road road = options.road;
+  const ConversionSettings* settings = options.settings;
+  const Ratio ratio = settings ? settings->ratio : Ratio::kNone;
+  InstrumentPlan plan = plan_instrument(ig, settings);
+  record.scans = plan.scans;
+  if (plan.refused) return refuse(road, report, record, fname, *plan.refused);
+  if (ratio != Ratio::kNone && ig.instrument->channel != values::Channel::kSample) {
+    return refuse(road, report, record, fname,
+                  parameter_refusal("it holds no sample interferogram to take a ratio of"));
+  }
+  record.side = plan.scans == 2 ? Side::kDouble : Side::kSingle;
+  record.iapod = plan.recipe.window->code;
+  ChannelSpectrum sample = channel_spectrum(plan, ig.samples, ws, record);
+  if (sample.refused) return refuse(road, report, record, fname, *sample.refused);
+  plan.used.transform_points = sample.n;
+  plan.used.phase_points = sample.nph;
+  int iytype = 0;
+  if (ratio != Ratio::kNone) {
+    // The reference channel, read from the same file, on the sample's range.
+    std::vector<double> kept(ws.yin.data(), ws.yin.data() + sample.count);
+    const ReadOutcome reference =
+        read_interferogram(fname, ws, ReadOptions{values::Channel::kReference});
+    if (reference.refused) return refuse(road, report, record, fname, *reference.refused);
+    InstrumentPlan rplan = plan_instrument(reference.ig, settings);
+    if (rplan.refused) return refuse(road, report, record, fname, *rplan.refused);
+    rplan.recipe.wlow = plan.recipe.wlow;
+    rplan.recipe.whigh = plan.recipe.whigh;
+    FileRecord scratch;
+    ChannelSpectrum ref = channel_spectrum(rplan, reference.ig.samples, ws, scratch);
+    if (ref.refused) return refuse(road, report, record, fname, *ref.refused);
+    if (ref.first_k != sample.first_k || ref.count != sample.count ||
+        ref.dnu != sample.dnu) {
+      return refuse(road, report, record, fname, {Refusal::kChannelsApart, {}, 0, 0});
+    }
+    const bool absorbance = ratio == Ratio::kAbsorbance;
+    double peak = 0.0;
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+      const double t = kept[i] / ws.yin[i];
+      double& y = ws.yin[i];
+      y = absorbance ? -std::log10(t > kSmallestRatio ? t : kSmallestRatio) : t;
+      peak = std::max(peak, spcfile::finite_magnitude(y));
+    }
+    sample.peak = peak;
+    iytype = absorbance ? kYAbsorbance : kYTransmittance;
+    plan.used.output = absorbance ? "absorbance" : "transmittance";
+  } else {
+    plan.used.output = "single channel";
+  }
+  report.console("(A)", {processing_line(plan.used, plan.scans)});
+  report.log("(A)", {processing_line(plan.used, plan.scans)});
+  for (int i = 0; i < sample.count; ++i) {
+    ws.xin[static_cast<std::size_t>(i)] = (sample.first_k + i) * sample.dnu;
+  }
+  record.instrument = plan.used;
+  ws.title.set(plan.recipe.window->title);
+  transform::PathOutcome out;
+  out.points = sample.count;
+  out.delta = sample.dnu;
+  out.res = plan.used.resolution > 0.0 ? plan.used.resolution : sample.dnu;
+  out.lnum = sample.n / 2 + 1;
+  out.energy = sample.energy;
+  out.peak = sample.peak;
+  if (out.points == 0) out.refused = values::Refused{Refusal::kEmptyRange, {}, 0, 0};
+  const std::string base = instrument_output_base(fname);
+  emit.output_base = base;
+  emit.iytype = iytype;
+  // One name line, as a double-sided spectrum has; the record keeps the side found above.
+  const Side side = record.side;
+  emit_spectrum(emit, Side::kDouble, out, plan.used.low, plan.used.high);
+  record.side = side;
+}
+
+}  // namespace ftir::driver
