@@ -3,6 +3,7 @@
 #include "omnicfile/spa_file.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cassert>
 #include <string_view>
 
@@ -11,6 +12,19 @@
 #include "values/interferogram.h"
 
 namespace ftir::omnicfile {
+
+// The decimal number an f32 field was typed as: the shortest one that gives the f32 back
+// (15798.26 for the f32 nearest it, which lies 2.3e-4 below). The laser fixes the grid, and
+// the f32 itself would put the last wavenumbers of a spectrum 1.5e-4 cm-1 away from the
+// instrument's own.
+double decimal_of_f32(float v) {
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, v).ptr;
+  double d = 0.0;
+  std::from_chars(text, end, d);
+  return d;
+}
+
 namespace {
 
 using spcfile::get_f32le;
@@ -83,7 +97,7 @@ SpaParse parse_spa(std::span<const unsigned char> bytes) {
   d.scans = get_u32le(bytes, h + kScansOffset);
   d.transform_points = get_u32le(bytes, h + kTransformPointsOffset);
   d.background_scans = get_u32le(bytes, h + kBackgroundScansOffset);
-  d.laser = static_cast<double>(get_f32le(bytes, h + kLaserOffset));
+  d.laser = decimal_of_f32(get_f32le(bytes, h + kLaserOffset));
   d.sampling_spacing = static_cast<double>(get_f32le(bytes, h + kSpacingOffset));
   if (points > static_cast<std::uint32_t>(values::kCapacity)) {
     return refuse({Refusal::kTooManyPoints,

@@ -91,6 +91,9 @@ struct SpaParse {
   SpaFile file;  // as far as it was parsed
 };
 
+// The decimal number an f32 field was typed as: the shortest that gives the f32 back.
+double decimal_of_f32(float v);
+
 // Whether a file starting with these bytes is an SPA file by its signature.
 bool looks_like_spa(std::span<const unsigned char> first_bytes);
 
