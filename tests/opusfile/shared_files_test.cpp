@@ -202,10 +202,10 @@ TEST(InstrumentFiles, SpaPairHoldsOneInterferogramAndItsSpectrum) {
   // The centerburst, at point 65 (1-based).
   EXPECT_EQ(std::max_element(first.begin(), first.end()) - first.begin(), 64);
   ASSERT_TRUE(ifg.ig.laser);
-  EXPECT_EQ(*ifg.ig.laser, static_cast<double>(15798.26f));
+  EXPECT_EQ(*ifg.ig.laser, 15798.26);
   const values::InstrumentParameters& p = ifg.ig.instrument->parameters;
   EXPECT_EQ(p.ssp, 2);
-  EXPECT_EQ(p.hfl, static_cast<double>(15798.26f) / 2.0);
+  EXPECT_EQ(p.hfl, 15798.26 / 2.0);
   EXPECT_FALSE(ifg.ig.instrument->sample_spectrum);
 
   // The spectrum file carries the same interferogram beside the spectrum computed from it,
