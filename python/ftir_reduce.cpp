@@ -135,12 +135,21 @@ Interferogram interferogram_of(driver::ReadOutcome&& read, std::vector<double>&&
   return out;
 }
 
-Interferogram read_file(const std::filesystem::path& path) {
+// The channel of an instrument file: "sample", "reference" or None (the file's choice).
+std::optional<values::Channel> channel_of(const std::optional<std::string>& channel) {
+  if (!channel) return std::nullopt;
+  if (*channel == "sample") return values::Channel::kSample;
+  if (*channel == "reference") return values::Channel::kReference;
+  refuse_option("--channel", *channel, "is not sample or reference");
+}
+
+Interferogram read_file(const std::filesystem::path& path, const std::optional<std::string>& channel) {
+  const driver::ReadOptions options{channel_of(channel)};
   driver::ReadOutcome outcome;
   std::vector<double> samples;
   {
     py::gil_scoped_release nogil;
-    outcome = driver::read_interferogram(path.string(), workspace());
+    outcome = driver::read_interferogram(path.string(), workspace(), options);
     // The one copy: out of this thread's storage, which the next read overwrites.
     if (!outcome.refused) samples.assign(outcome.ig.samples.begin(), outcome.ig.samples.end());
   }
@@ -197,15 +206,21 @@ py::dict header_of(const values::Interferogram& ig) {
 
 // What convert() is asked for, checked as the command line checks its options, with the
 // command line's texts.
-driver::ConversionSettings settings_of(const std::string& sides, const std::string& window,
-                                       double res, std::pair<double, double> range,
+driver::ConversionSettings settings_of(const std::string& sides,
+                                       const std::optional<std::string>& window,
+                                       std::optional<double> res,
+                                       std::optional<std::pair<double, double>> range,
                                        std::optional<double> laser, double sampr,
                                        std::optional<long long> points, bool no_res) {
   driver::ConversionSettings s;
   s.sides = static_cast<driver::Sides>(member("--sides", sides, kSideNames));
-  s.iapod = member("--window", window, window_names());
-  s.res = positive_number("--res", res);
-  const auto [low, high] = range;
+  // Window, resolution and range given (not None) stand over an instrument file's own.
+  s.window_given = window.has_value();
+  s.res_given = res.has_value();
+  s.range_given = range.has_value();
+  if (window) s.iapod = member("--window", *window, window_names());
+  if (res) s.res = positive_number("--res", *res);
+  const auto [low, high] = range.value_or(std::make_pair(s.wlow, s.whigh));
   if (!std::isfinite(low) || !std::isfinite(high) || low > high) {
     refuse_option("--range", number_text(low) + ":" + number_text(high),
                   "is not LOW:HIGH, two numbers in cm-1 with LOW not above HIGH");
@@ -335,13 +350,23 @@ struct Spectrum {
   driver::MemorySpectrum spectrum;
 };
 
-Spectrum convert(const py::object& source, const std::string& sides, const std::string& window,
-                 double res, std::pair<double, double> range, std::optional<double> laser,
+Spectrum convert(const py::object& source, const std::string& sides,
+                 const std::optional<std::string>& window, std::optional<double> res,
+                 std::optional<std::pair<double, double>> range, std::optional<double> laser,
                  double sampr, std::optional<long long> points, bool no_res,
-                 const ControlArguments& controls) {
+                 const ControlArguments& controls, const std::optional<std::string>& ratio) {
   driver::ConversionSettings settings =
       settings_of(sides, window, res, range, laser, sampr, points, no_res);
   set_controls(settings, controls);
+  if (ratio) {
+    if (*ratio == "absorbance") {
+      settings.ratio = driver::Ratio::kAbsorbance;
+    } else if (*ratio == "transmittance") {
+      settings.ratio = driver::Ratio::kTransmittance;
+    } else {
+      refuse_option("ratio", *ratio, "is not absorbance or transmittance");
+    }
+  }
   // Holds the samples of a plain array while the conversion reads them.
   std::optional<Interferogram> made;
   const Interferogram* ig = nullptr;
@@ -402,6 +427,27 @@ py::dict record_of(const driver::FileRecord& r) {
   d["scan_difference"] = r.scan_difference ? py::object(py::float_(*r.scan_difference))
                                            : py::object(py::none());
   d["scans_differ"] = r.scans_differ;
+  if (r.instrument) {
+    const driver::InstrumentUsed& u = *r.instrument;
+    py::dict i;
+    i["format"] = u.format;
+    i["block"] = u.block;
+    i["output"] = u.output;
+    i["window"] = u.window;
+    i["phase"] = u.phase;
+    i["phase_resolution"] = u.phase_resolution;
+    i["resolution"] = u.resolution;
+    i["zero_fill"] = u.zero_fill;
+    i["transform_points"] = u.transform_points;
+    i["phase_points"] = u.phase_points;
+    i["laser"] = u.laser;
+    i["nyquist"] = u.nyquist;
+    i["nonlinearity"] = u.nonlinearity;
+    i["range"] = py::make_tuple(u.low, u.high);
+    d["instrument"] = i;
+  } else {
+    d["instrument"] = py::none();
+  }
   return d;
 }
 
@@ -495,37 +541,46 @@ PYBIND11_MODULE(ftir_reduce, m) {
                "': " + std::to_string(s.spectrum.y.size()) + " points>";
       });
 
-  m.def("read", &read_file, py::arg("path"),
-        "Reads an interferogram file; raises RefusedError with the reason it cannot be used.");
+  m.def("read", &read_file, py::arg("path"), py::arg("channel") = py::none(),
+        "Reads an interferogram file (SPC, OPUS or OMNIC SPA; channel=\"reference\" the "
+        "reference interferogram of an instrument file); raises RefusedError with the reason "
+        "it cannot be used.");
   // The defaults are the command line's, from the one description of a conversion's settings.
   const ftir::driver::ConversionSettings defaults;
   m.def("convert",
-        [](const py::object& source, const std::string& sides, const std::string& window,
-           double res, std::pair<double, double> range, std::optional<double> laser,
+        [](const py::object& source, const std::string& sides,
+           const std::optional<std::string>& window, std::optional<double> res,
+           std::optional<std::pair<double, double>> range, std::optional<double> laser,
            double sampr, std::optional<long long> points, bool no_res,
            std::optional<long long> zero_fill, std::optional<double> phase_resolution,
            std::optional<py::object> zpd, std::optional<std::string> phase,
            std::optional<py::object> stored_phase, std::optional<std::string> grid,
-           std::optional<std::string> direction, std::optional<bool> two_scans) {
+           std::optional<std::string> direction, std::optional<bool> two_scans,
+           const std::optional<std::string>& ratio) {
           return convert(source, sides, window, res, range, laser, sampr, points, no_res,
                          {zero_fill, phase_resolution, std::move(zpd), std::move(phase),
                           std::move(stored_phase), std::move(grid), std::move(direction),
-                          two_scans});
+                          two_scans},
+                         ratio);
         },
         py::arg("interferogram"), py::kw_only(),
         py::arg("sides") = std::string(kSideNames[static_cast<std::size_t>(defaults.sides)]),
-        py::arg("window") = std::string(window_names()[static_cast<std::size_t>(defaults.iapod)]),
-        py::arg("res") = defaults.res,
-        py::arg("range") = std::make_pair(defaults.wlow, defaults.whigh),
+        py::arg("window") = py::none(), py::arg("res") = py::none(),
+        py::arg("range") = py::none(),
         py::arg("laser") = py::none(), py::arg("sampr") = defaults.sampr,
         py::arg("points") = py::none(), py::arg("no_res") = defaults.no_res,
         py::arg("zero_fill") = py::none(), py::arg("phase_resolution") = py::none(),
         py::arg("zpd") = py::none(), py::arg("phase") = py::none(),
         py::arg("stored_phase") = py::none(), py::arg("grid") = py::none(),
         py::arg("direction") = py::none(), py::arg("two_scans") = py::none(),
+        py::arg("ratio") = py::none(),
         "Converts an Interferogram (or a 1-D array with laser=) with the command line's "
         "options and defaults; raises RefusedError with the command line's skip reason. "
         "zero_fill, phase_resolution, zpd, phase, grid, direction and two_scans are the "
         "options of those names (None: the classic rule); phase=\"stored\" with "
-        "stored_phase=(first, step, angles) takes a phase given as values.");
+        "stored_phase=(first, step, angles) takes a phase given as values. window, res and "
+        "range left None take the command line's defaults (happ-genzel, 4, (400, 4000)), or "
+        "for an instrument file its own parameters; ratio=\"absorbance\" or "
+        "\"transmittance\" converts both channels of an instrument file read from its path "
+        "and gives their ratio.");
 }

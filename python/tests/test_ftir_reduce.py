@@ -226,3 +226,30 @@ def test_a_spectrums_phase_given_back_reproduces_it(files):
     both = ftir_reduce.convert(two)
     np.testing.assert_allclose(both.y, own.y, rtol=0, atol=1e-12 * np.abs(own.y).max())
     assert both.record["scans"] == 2 and both.record["scan_difference"] == 0.0
+
+
+INSTRUMENT_FILES = os.path.join(os.path.dirname(__file__), "..", "..", "..", "shared", "data",
+                                "instrument-files")
+
+
+def test_an_instrument_file_converts_as_the_command_line_converts_it(tmp_path):
+    """test.0000 by its own parameters, its absorbance, and a window given over the file's:
+    the same bytes as the command line's spectra."""
+    path = os.path.join(INSTRUMENT_FILES, "opus", "test.0000")
+    ig = ftir_reduce.read(path)
+    for kwargs, options in [({}, []), ({"ratio": "absorbance"}, ["--absorbance"]),
+                            ({"window": "happ-genzel"}, ["--window", "happ-genzel"])]:
+        spectrum = ftir_reduce.convert(ig, **kwargs)
+        used = spectrum.record["instrument"]
+        assert used["format"] == "OPUS" and used["transform_points"] == 8192
+        assert used["window"] == kwargs.get("window", "blackman-harris")
+        assert used["output"] == ("absorbance" if "ratio" in kwargs else "single channel")
+        out = tmp_path / "py.spc"
+        spectrum.write_spc(out)
+        folder = tmp_path / "cli"
+        subprocess.run([FTIR_REDUCE, path, "-q", "-o", folder, *options], check=True)
+        assert undated(out.read_bytes()) == undated((folder / "test.0000.spc").read_bytes())
+    reference = ftir_reduce.convert(ftir_reduce.read(path, channel="reference"))
+    assert reference.record["instrument"]["block"] == "IgRf"
+    with pytest.raises(ftir_reduce.RefusedError, match="exact grid"):
+        ftir_reduce.convert(ig, grid="classic")

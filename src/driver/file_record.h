@@ -50,6 +50,7 @@ struct InstrumentUsed {
   std::string format;   // "OPUS", "OMNIC"
   std::string block;    // the interferogram's block ("IgSm", "IgRf", ...)
   std::string output;   // "single channel", "absorbance" or "transmittance"
+  int y_units = 0;      // the SPC Y-unit code its spectrum is written with
   std::string window;   // the --window choice
   std::string phase;    // "mertz", "power" or "stored"
   double phase_resolution = 0.0;  // cm-1; 0: the phase piece is the record's short side

@@ -449,6 +449,7 @@ void convert_instrument(report::Report& report, Workspace& ws, std::string_view 
     sample.peak = peak;
     iytype = absorbance ? kYAbsorbance : kYTransmittance;
     plan.used.output = absorbance ? "absorbance" : "transmittance";
+    plan.used.y_units = iytype;
   } else {
     plan.used.output = "single channel";
   }

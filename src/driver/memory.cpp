@@ -63,7 +63,8 @@ MemorySpectrum convert_in_memory(const values::Interferogram& ig,
 void write_spectrum_spc(const MemorySpectrum& spectrum, std::string_view path,
                         const report::Clock& clock) {
   const auto scratch = std::make_unique<unsigned char[]>(spcfile::kIoBufferBytes);
-  spcfile::WRITSC(path, spectrum.title, 1, 0, spectrum.record.res,
+  const int iytype = spectrum.record.instrument ? spectrum.record.instrument->y_units : 0;
+  spcfile::WRITSC(path, spectrum.title, 1, iytype, spectrum.record.res,
                   static_cast<int>(spectrum.y.size()), spectrum.spare1, spectrum.x, spectrum.y,
                   clock, {scratch.get(), spcfile::kIoBufferBytes});
 }
