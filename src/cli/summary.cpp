@@ -17,6 +17,11 @@ constexpr const char* kControlColumns =
     "zero_fill,phase_resolution,zpd,phase,grid,direction,scans,centerburst_backward,"
     "energy_forward,energy_backward,scan_difference,scans_differ";
 
+// The columns a run with instrument files adds after those: the processing each followed.
+constexpr const char* kInstrumentColumns =
+    "format,block,spectrum,used_window,used_phase,used_phase_resolution,used_resolution,"
+    "used_zero_fill,transform_points,laser,nonlinearity_corrected";
+
 using driver::FileRecord;
 using driver::FileStatus;
 using driver::Side;
@@ -93,6 +98,12 @@ bool controls_used(std::span<const FileRecord> records) {
                      [](const FileRecord& r) { return r.asked.any() || r.scans == 2; });
 }
 
+// Whether any record is of an instrument file: only then do the rows carry its columns.
+bool instruments_used(std::span<const FileRecord> records) {
+  return std::any_of(records.begin(), records.end(),
+                     [](const FileRecord& r) { return r.instrument.has_value(); });
+}
+
 }  // namespace
 
 std::string scans_note(const FileRecord& r) {
@@ -161,7 +172,10 @@ std::string summary_csv(std::span<const FileRecord> records) {
   std::string text =
       "input,outputs,points_read,centerburst,side,window,resolution,points_written,status,"
       "reason,milliseconds";
-  text += controls ? std::string(",") + kControlColumns + "\n" : "\n";
+  const bool instruments = instruments_used(records);
+  if (controls || instruments) text += std::string(",") + kControlColumns;
+  if (instruments) text += std::string(",") + kInstrumentColumns;
+  text += "\n";
   for (const FileRecord& r : records) {
     text += csv_field(r.input) + "," + csv_field(joined_outputs(r)) + "," +
             (read_ok(r) ? std::to_string(r.npts) : "") + "," +
@@ -170,7 +184,7 @@ std::string summary_csv(std::span<const FileRecord> records) {
             "," + (converted(r) ? std::to_string(r.points_written) : "") + "," +
             std::string(status_name(r.status)) + "," + csv_field(r.reason) + "," +
             fixed(r.milliseconds, 3);
-    if (controls) {
+    if (controls || instruments) {
       const driver::ControlsAsked& a = r.asked;
       const bool two = r.scans == 2;
       text += "," + a.zero_fill + "," + a.phase_resolution + "," + csv_field(a.zpd) + "," +
@@ -182,13 +196,25 @@ std::string summary_csv(std::span<const FileRecord> records) {
               (r.scan_difference ? shortest(*r.scan_difference) : "") + "," +
               (r.scans_differ ? "yes" : "");
     }
+    if (instruments && r.instrument) {
+      const driver::InstrumentUsed& u = *r.instrument;
+      text += "," + u.format + "," + csv_field(u.block) + "," + csv_field(u.output) + "," +
+              u.window + "," + u.phase + "," +
+              (u.phase_resolution > 0.0 ? shortest(u.phase_resolution) : "") + "," +
+              (u.resolution > 0.0 ? shortest(u.resolution) : "") + "," +
+              std::to_string(u.zero_fill) + "," + std::to_string(u.transform_points) + "," +
+              shortest(u.laser) + "," + (u.nonlinearity ? "yes" : "");
+    } else if (instruments) {
+      text += ",,,,,,,,,,,";
+    }
     text += "\n";
   }
   return text;
 }
 
 std::string summary_json(std::span<const FileRecord> records) {
-  const bool controls = controls_used(records);
+  const bool controls = controls_used(records) || instruments_used(records);
+  const bool instruments = instruments_used(records);
   nlohmann::ordered_json rows = nlohmann::ordered_json::array();
   for (const FileRecord& r : records) {
     nlohmann::ordered_json row;
@@ -225,6 +251,27 @@ std::string summary_json(std::span<const FileRecord> records) {
       row["scan_difference"] =
           r.scan_difference ? nlohmann::ordered_json(*r.scan_difference) : nullptr;
       row["scans_differ"] = r.scans_differ;
+    }
+    if (instruments) {
+      nlohmann::ordered_json used = nullptr;
+      if (r.instrument) {
+        const driver::InstrumentUsed& u = *r.instrument;
+        used = {{"format", u.format},
+                {"block", u.block},
+                {"spectrum", u.output},
+                {"window", u.window},
+                {"phase", u.phase},
+                {"phase_resolution", u.phase_resolution > 0.0
+                                         ? nlohmann::ordered_json(u.phase_resolution)
+                                         : nullptr},
+                {"resolution",
+                 u.resolution > 0.0 ? nlohmann::ordered_json(u.resolution) : nullptr},
+                {"zero_fill", u.zero_fill},
+                {"transform_points", u.transform_points},
+                {"laser", u.laser},
+                {"nonlinearity_corrected", u.nonlinearity}};
+      }
+      row["instrument"] = std::move(used);
     }
     rows.push_back(std::move(row));
   }

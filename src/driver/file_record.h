@@ -66,6 +66,10 @@ struct InstrumentUsed {
   double high = 0.0;
 };
 
+// The processing in words: "OPUS IgSm, blackman-harris, phase mertz at 32 cm-1, ...", for
+// the report line, the page and the Python record.
+std::string processing_text(const InstrumentUsed& used, int scans);
+
 struct FileRecord {
   std::string input;  // the name as listed, trailing blanks removed
   int npts = 0;       // points read (0 when the reader refused the file)

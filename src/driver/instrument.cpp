@@ -387,8 +387,10 @@ ChannelSpectrum channel_spectrum(const InstrumentPlan& plan, std::span<const dou
   return out;
 }
 
-std::string processing_line(const InstrumentUsed& u, int scans) {
-  std::string line = " Processed as the instrument did: " + u.format + " " + u.block;
+}  // namespace
+
+std::string processing_text(const InstrumentUsed& u, int scans) {
+  std::string line = u.format + " " + u.block;
   if (scans == 2) line += ", two scans";
   line += ", " + u.window + ", phase " + u.phase;
   if (u.phase_resolution > 0.0) line += " at " + number_text(u.phase_resolution) + " cm-1";
@@ -396,10 +398,9 @@ std::string processing_line(const InstrumentUsed& u, int scans) {
   line += ", zero filling " + std::to_string(u.zero_fill) + ", transform " +
           std::to_string(u.transform_points) + " points";
   if (u.nonlinearity) line += ", detector nonlinearity corrected";
+  if (u.output != "single channel") line += "; " + u.output + " of the two channels";
   return line;
 }
-
-}  // namespace
 
 void convert_instrument(report::Report& report, Workspace& ws, std::string_view fname,
                         const values::Interferogram& ig, FileRecord& record,
@@ -453,8 +454,9 @@ void convert_instrument(report::Report& report, Workspace& ws, std::string_view 
   } else {
     plan.used.output = "single channel";
   }
-  report.console("(A)", {processing_line(plan.used, plan.scans)});
-  report.log("(A)", {processing_line(plan.used, plan.scans)});
+  const std::string line = " Processed as the instrument did: " + processing_text(plan.used, plan.scans);
+  report.console("(A)", {line});
+  report.log("(A)", {line});
   for (int i = 0; i < sample.count; ++i) {
     ws.xin[static_cast<std::size_t>(i)] = (sample.first_k + i) * sample.dnu;
   }

@@ -190,7 +190,16 @@ void add_table(std::string& out, std::span<const FileRecord> records, const Batc
     out += "<tr" + (cls.empty() ? std::string() : " class=\"" + cls + "\"") + " data-i=\"" +
            index + "\">";
     out += int_cell(true, static_cast<int>(i) + 1);
-    out += "<td class=\"name\"><a href=\"#f" + index + "\">" + html(r.input) + "</a></td>";
+    out += "<td class=\"name\"><a href=\"#f" + index + "\">" + html(r.input) + "</a>";
+    if (r.instrument) {
+      std::string processing = driver::processing_text(*r.instrument, r.scans);
+      if (r.scan_difference) {
+        processing += "; the two scans differ by " +
+                      format_number(100.0 * *r.scan_difference, 3) + " %";
+      }
+      out += "<br><small class=\"processing\">" + html(processing) + "</small>";
+    }
+    out += "</td>";
     out += int_cell(r.npts > 0, r.npts);
     out += int_cell(r.jmax > 0, r.jmax);
     out += "<td>" + side_text(r.side) + "</td>";
