@@ -25,3 +25,4 @@ target_compile_definitions(instrument_bench PRIVATE FTIR_SOURCE_DIR="${CMAKE_SOU
 # The instrument's transform of one scan next to its CFFT calls.
 add_executable(instrument_transform_bench bench/instrument_transform_bench.cpp)
 target_link_libraries(instrument_transform_bench PRIVATE ftir_core benchmark::benchmark)
+target_compile_definitions(instrument_transform_bench PRIVATE FTIR_SOURCE_DIR="${CMAKE_SOURCE_DIR}")

@@ -14,9 +14,13 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "driver/batch.h"
+#include "driver/instrument.h"
+#include "driver/memory.h"
 #include "transform/fft.h"
 #include "transform/fixed_array.h"
 #include "transform/instrument_path.h"
@@ -93,6 +97,39 @@ void bm_cfft(benchmark::State& state, Fft& fft) {
   }
 }
 
+// The shared test.0000 (3177 points, Nph 1024, N 8192): its whole conversion in memory
+// (read, plan, nonlinearity, mean, transform, range, record) against the transform of its
+// scan alone.
+const std::string kTestFile = FTIR_SOURCE_DIR "/../shared/data/instrument-files/opus/test.0000";
+
+void bm_file_transform(benchmark::State& state, ftir::driver::Workspace& ws) {
+  using namespace ftir::driver;
+  const ReadOutcome read = read_interferogram(kTestFile, ws);
+  if (read.refused) return state.SkipWithError("test.0000 not readable");
+  const InstrumentPlan plan = plan_instrument(read.ig, nullptr);
+  std::vector<double> y(read.ig.samples.begin(), read.ig.samples.end());
+  correct_nonlinearity(y, *plan.nla, plan.nlb);
+  remove_scan_mean(y);
+  std::vector<double> out(8192);
+  for (auto _ : state) {
+    const InstrumentSpectrum s = instrument_transform(y, plan.recipe, ws.instrument, ws.fft, out);
+    if (s.refused) state.SkipWithError("unexpected transform");
+    benchmark::DoNotOptimize(out.data());
+    benchmark::ClobberMemory();
+  }
+}
+
+void bm_file_conversion(benchmark::State& state, ftir::driver::Workspace& ws) {
+  using namespace ftir::driver;
+  const ConversionSettings settings;
+  for (auto _ : state) {
+    const ReadOutcome read = read_interferogram(kTestFile, ws);
+    const MemorySpectrum s = convert_in_memory(read.ig, settings, ws);
+    if (s.record.status != FileStatus::kConverted) state.SkipWithError("not converted");
+    benchmark::DoNotOptimize(s.y.data());
+  }
+}
+
 // The console report, then one line of medians: wall and CPU time of both cases.
 class MedianReporter : public benchmark::ConsoleReporter {
  public:
@@ -113,6 +150,11 @@ class MedianReporter : public benchmark::ConsoleReporter {
         " CPU: transform %.3f CFFT %.3f\n",
         kRepetitions, wall_["transform"], wall_["CFFT_1024+8192"], cpu_["transform"],
         cpu_["CFFT_1024+8192"]);
+    std::printf(
+        "test.0000 conversion (median of %d), us: conversion %.3f transform %.3f"
+        " CPU: conversion %.3f transform %.3f\n",
+        kRepetitions, wall_["test.0000_conversion"], wall_["test.0000_transform"],
+        cpu_["test.0000_conversion"], cpu_["test.0000_transform"]);
     std::fflush(stdout);
   }
 
@@ -126,10 +168,17 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   Fft fft;
-  for (auto* b : {benchmark::RegisterBenchmark(
-                      "transform", [&fft](benchmark::State& s) { bm_transform(s, fft); }),
-                  benchmark::RegisterBenchmark("CFFT_1024+8192",
-                                               [&fft](benchmark::State& s) { bm_cfft(s, fft); })}) {
+  const auto ws = std::make_unique<ftir::driver::Workspace>();
+  for (auto* b :
+       {benchmark::RegisterBenchmark("transform",
+                                     [&fft](benchmark::State& s) { bm_transform(s, fft); }),
+        benchmark::RegisterBenchmark("CFFT_1024+8192",
+                                     [&fft](benchmark::State& s) { bm_cfft(s, fft); }),
+        benchmark::RegisterBenchmark(
+            "test.0000_transform", [&ws](benchmark::State& s) { bm_file_transform(s, *ws); }),
+        benchmark::RegisterBenchmark("test.0000_conversion", [&ws](benchmark::State& s) {
+          bm_file_conversion(s, *ws);
+        })}) {
     b->Unit(benchmark::kMicrosecond)->Repetitions(kRepetitions)->DisplayAggregatesOnly(true);
   }
   MedianReporter reporter;
