@@ -1,7 +1,7 @@
 // The cost of the transform controls, one conversion in memory at a time (no file): a
-// single-sided record of 65536 samples and a double-sided one of 32768, each converted as
-// the classic rule does, with --zero-fill 1, 2 and 4, and a record of two such single-sided
-// scans converted one direction or both.
+// single-sided record of 65536 samples (and of 131072, whose F = 2 is the longest transform) and a
+// double-sided one of 32768, each converted as the classic rule does, with --zero-fill 1, 2
+// and 4, and a record of two 65536-sample single-sided scans converted one direction or both.
 //
 //   cmake -S . -B build-bench -DFTIR_BENCH=ON && cmake --build build-bench --target controls_bench
 //   build-bench/controls_bench            # 5 repetitions of each case, then the ratios
@@ -34,9 +34,11 @@ std::vector<double> record(int n, int center) {
   for (int j = 0; j < n; ++j) {
     const double x = (j - center) / kLaser;
     double v = 0.0;
-    for (double nu : {900.0, 1601.0, 2300.0, 3050.0}) v += std::cos(2.0 * 3.141592653589793 * nu * x);
+    for (double nu : {900.0, 1601.0, 2300.0, 3050.0})
+      v += std::cos(2.0 * 3.141592653589793 * nu * x);
     state = state * 1103515245u + 12345u;
-    y[static_cast<std::size_t>(j)] = v * std::exp(-x * x / 1e-4) + 1e-4 * ((state >> 8) / 16777216.0);
+    y[static_cast<std::size_t>(j)] =
+        v * std::exp(-x * x / 1e-4) + 1e-4 * ((state >> 8) / 16777216.0);
   }
   return y;
 }
@@ -55,7 +57,8 @@ void convert(benchmark::State& state, std::vector<double> samples, int scans,
   ig.laser = kLaser;
   ig.scans = scans;
   for (auto _ : state) {
-    const ftir::driver::MemorySpectrum s = ftir::driver::convert_in_memory(ig, settings, workspace());
+    const ftir::driver::MemorySpectrum s =
+        ftir::driver::convert_in_memory(ig, settings, workspace());
     if (s.record.status != ftir::driver::FileStatus::kConverted) {
       state.SkipWithError(s.record.reason.c_str());
       return;
@@ -91,13 +94,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::Finalize();
     const auto line = [&](const char* key, const char* what, const std::string& a,
                           const std::string& b) {
-      std::printf("%-46s %8.3f / %8.3f ms  ratio %5.2f   CPU %8.3f / %8.3f ms  ratio %5.2f\n",
-                  what, wall_[a], wall_[b], wall_[a] / wall_[b], cpu_[a], cpu_[b],
-                  cpu_[a] / cpu_[b]);
+      std::printf("%-46s %8.3f / %8.3f ms  ratio %5.2f   CPU %8.3f / %8.3f ms  ratio %5.2f\n", what,
+                  wall_[a], wall_[b], wall_[a] / wall_[b], cpu_[a], cpu_[b], cpu_[a] / cpu_[b]);
       std::printf("figure %s %.6f %.6f %.6f %.6f\n", key, wall_[a], wall_[b], cpu_[a], cpu_[b]);
     };
     std::printf("\nMedians of %d repetitions:\n", kRepetitions);
     line("fill-single", "zero-fill 2 / 1, single-sided 65536:", "single/fill2", "single/fill1");
+    line("fill-large", "zero-fill 2 / 1, single-sided 131072:", "large/fill2", "large/fill1");
     line("fill-double", "zero-fill 2 / 1, double-sided 32768:", "double/fill2", "double/fill1");
     line("directions", "both directions / one, two scans of 65536:", "two/both", "two/forward");
     line("fill-given", "zero-fill 1 given / none given, single-sided:", "single/fill1",
@@ -115,6 +118,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   const std::vector<double> single = record(65536, 1024);
+  const std::vector<double> large = record(131072, 1024);  // F = 2: the longest transform
   const std::vector<double> twice = [&] {
     std::vector<double> y(single);
     y.insert(y.end(), single.rbegin(), single.rend());
@@ -132,6 +136,8 @@ int main(int argc, char** argv) {
       {"single/fill1", single, 1, with(Sides::kSingle, 1)},
       {"single/fill2", single, 1, with(Sides::kSingle, 2)},
       {"single/fill4", single, 1, with(Sides::kSingle, 4)},
+      {"large/fill1", large, 1, with(Sides::kSingle, 1)},
+      {"large/fill2", large, 1, with(Sides::kSingle, 2)},
       {"double/classic", dbl, 1, with(Sides::kDouble, std::nullopt)},
       {"double/fill1", dbl, 1, with(Sides::kDouble, 1)},
       {"double/fill2", dbl, 1, with(Sides::kDouble, 2)},

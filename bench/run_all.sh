@@ -120,8 +120,9 @@ controls_row() {
   read -r _ _ wall_a wall_b cpu_a cpu_b < <(grep "^figure $1 " "$out/controls.txt")
   row "$2" ms "$wall_a" "$wall_b" "$cpu_a" "$cpu_b" "$3" max
 }
-controls_row fill-single "--zero-fill 2 / 1, single-sided" 2.2
-controls_row fill-double "--zero-fill 2 / 1, double-sided" 2.2
+controls_row fill-single "--zero-fill 2 / 1, single-sided 65536" 2.2
+controls_row fill-large "--zero-fill 2 / 1, single-sided 131072" 2.2
+controls_row fill-double "--zero-fill 2 / 1, double-sided 32768" 2.2
 controls_row directions "both scan directions / one" 2.2
 controls_row fill-given "--zero-fill 1 given / none" 1.1
 echo "  load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

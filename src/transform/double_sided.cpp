@@ -111,7 +111,7 @@ PathOutcome double_sided(report::Report& report, const PathRequest& req, double&
   const int n = icxsl + 1 + floor_log2(fill);
   report.log(kTransformSize, {nb, n, pow2(n)});
   if (fill > 1) {
-    zero_filled_cfft(ws.fft, ws.fill_work, icxsl + 1, fill, it,
+    zero_filled_cfft(ws.fft, ws.fill_work, icxsl + 1, fill, it, it,
                      ws.work.first(static_cast<std::size_t>(nb)), ws.fill_twiddles);
   } else {
     ws.fft.CFFT(ws.work.first(static_cast<std::size_t>(nb)), n, nb, 1);

@@ -376,7 +376,9 @@ PathOutcome mertz_transform(report::Report& report, const PathRequest& req, doub
   report.log(kIpoint, {is + lnum});
   report.log(kFftArguments, {lknt, lexp, 1});
   if (fill > 1) {
-    zero_filled_cfft(ws.fft, ws.fill_work, used_exponent, fill, used,
+    // The load's zeros lie between the points after the centerburst and those wrapped.
+    const int wrapped = std::min(is, used);
+    zero_filled_cfft(ws.fft, ws.fill_work, used_exponent, fill, used, 2 * used - wrapped,
                      ws.work.first(static_cast<std::size_t>(lknt)), ws.fill_twiddles);
   } else {
     ws.fft.CFFT(ws.work.first(static_cast<std::size_t>(lknt)), lexp, lknt, 1);

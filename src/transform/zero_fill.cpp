@@ -1,6 +1,7 @@
 // Zero filling by sub-transforms (decimation in frequency by the fill factor).
 #include "transform/zero_fill.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 
@@ -19,11 +20,11 @@ std::span<const Complex> FillTwiddles::of(int length) {
   return {w_.data(), static_cast<std::size_t>(length)};
 }
 
-void zero_filled_cfft(Fft& fft, std::span<Complex> work, int m, int fill, int split,
+void zero_filled_cfft(Fft& fft, std::span<Complex> work, int m, int fill, int gap, int split,
                       std::span<Complex> out, FillTwiddles& twiddles) {
   const int points = 1 << m;
   const int length = fill * points;
-  assert(fill >= 2 && (fill & (fill - 1)) == 0 && split >= 0 && split <= points);
+  assert(fill >= 2 && (fill & (fill - 1)) == 0 && gap >= 0 && gap <= split && split <= points);
   assert(work.size() >= static_cast<std::size_t>(length) &&
          out.size() >= static_cast<std::size_t>(length));
   const std::span<const Complex> w = twiddles.of(length);
@@ -37,10 +38,11 @@ void zero_filled_cfft(Fft& fft, std::span<Complex> work, int m, int fill, int sp
   // (n + L - M) r = L + (n - M) r modulo L, where -L < (n - M) r < 0.
   for (int r = 1; r < fill; ++r) {
     const std::span<Complex> b = block(r);
-    for (int n = 0; n < split; ++n) {
+    for (int n = 0; n < gap; ++n) {
       const auto j = static_cast<std::size_t>(n * r);
       b[static_cast<std::size_t>(n)] = mul(load[static_cast<std::size_t>(n)], w[j]);
     }
+    std::fill(b.begin() + gap, b.begin() + split, Complex{0.0, 0.0});
     for (int n = split; n < points; ++n) {
       const auto j = static_cast<std::size_t>(length + (n - points) * r);
       b[static_cast<std::size_t>(n)] = mul(load[static_cast<std::size_t>(n)], w[j]);

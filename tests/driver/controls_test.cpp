@@ -77,8 +77,8 @@ TEST(Controls, ALineLandsOnTheExactGridAndWhereTheClassicGridPutsIt) {
     Sides sides;
     int n, center;
   };
-  for (const Case& c : {Case{"double", Sides::kDouble, 8192, 4096},
-                        Case{"single", Sides::kSingle, 16384, 1024}}) {
+  for (const Case& c :
+       {Case{"double", Sides::kDouble, 8192, 4096}, Case{"single", Sides::kSingle, 16384, 1024}}) {
     SCOPED_TRACE(c.name);
     std::vector<double> y = record(c.n, c.center, {{nu, 1.0}});
     ConversionSettings s;
@@ -128,8 +128,8 @@ TEST(Controls, AStoredPhaseReproducesTheSpectrumItCameFrom) {
   };
   for (const Case c : {Case{Sides::kSingle, transform::PhaseMode::kClassic},
                        Case{Sides::kDouble, transform::PhaseMode::kMertz}}) {
-    std::vector<double> y = record(8192, c.sides == Sides::kSingle ? 900 : 4096,
-                                   {{1500.0, 1.0}, {3100.0, 0.3}}, 1e-3);
+    std::vector<double> y =
+        record(8192, c.sides == Sides::kSingle ? 900 : 4096, {{1500.0, 1.0}, {3100.0, 0.3}}, 1e-3);
     ConversionSettings s;
     s.sides = c.sides;
     if (c.mode != transform::PhaseMode::kClassic) s.phase = PhaseChoice{c.mode, "", nullptr};
@@ -155,7 +155,8 @@ TEST(Controls, AStoredPhaseReproducesTheSpectrumItCameFrom) {
 }
 
 TEST(Controls, TwoScansAreConvertedApartAndTheirSpectraAveraged) {
-  const std::vector<std::pair<double, double>> lines = {{1200.0, 1.0}, {2000.0, 1.0}, {3000.0, 1.0}};
+  const std::vector<std::pair<double, double>> lines = {
+      {1200.0, 1.0}, {2000.0, 1.0}, {3000.0, 1.0}};
   const std::vector<double> forward = record(4096, 600, lines, 1e-2, 7);
   const std::vector<double> noisy = record(4096, 600, lines, 1e-2, 8);
   ConversionSettings s;
@@ -245,8 +246,8 @@ TEST(Controls, PhaseModesAndThePhaseResolutionRule) {
     double res;
     std::size_t half;
   };
-  for (const Rule r : {Rule{8.0, 2048}, Rule{16.0, 1024}, Rule{100.0, 256}, Rule{1e6, 4},
-                       Rule{0.5, 8192}}) {
+  for (const Rule r :
+       {Rule{8.0, 2048}, Rule{16.0, 1024}, Rule{100.0, 256}, Rule{1e6, 4}, Rule{0.5, 8192}}) {
     s.phase_resolution = r.res;
     EXPECT_EQ(convert(y, s).record.phase.y.size(), r.half) << r.res;
   }
