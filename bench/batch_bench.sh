@@ -160,4 +160,28 @@ if "$exe" --help 2>&1 | grep -- '--jobs' >/dev/null; then
 else
   echo "  -j 2 against -j 1, 700 files: n/a (no -j)"
 fi
+# -j N over 1000 copies of the shared OPUS file test.0000, converted by its own parameters.
+opus="$repo/../shared/data/instrument-files/opus/test.0000"
+measure_opus_jobs() {
+  local jobs_n=$1 k t0 t1
+  for ((k = 0; k < jruns; k++)); do
+    rm -rf "$work/o/out"
+    t0=$(now_ns)
+    (cd "$work/o" && "$exe" -j "$jobs_n" -q -o out t*.0000 >/dev/null 2>&1 </dev/null) ||
+      { echo "-j $jobs_n OPUS run failed" >&2; exit 1; }
+    t1=$(now_ns)
+    echo $((t1 - t0))
+  done | median
+}
+if [ -f "$opus" ]; then
+  mkdir -p "$work/o"
+  for ((k = 1; k <= 1000; k++)); do cp "$opus" "$work/o/$(printf 't%04d.0000' "$k")"; done
+  o1=$(measure_opus_jobs 1)
+  o2=$(measure_opus_jobs 2)
+  awk -v a="$o1" -v b="$o2" -v r="$jruns" 'BEGIN {
+    printf "  -j 2 against -j 1, 1000 OPUS files: %.1f against %.1f files/s, ratio %.2f (%d runs)\n",
+      1000 / (b / 1e9), 1000 / (a / 1e9), a / b, r }'
+else
+  echo "  -j 2 against -j 1, 1000 OPUS files: n/a (no shared test.0000)"
+fi
 echo "  load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -67,7 +67,10 @@ read -r file700 file700_cpu < <(awk '$1 == 700 && NF >= 9 { print $4, $9; exit }
 read -r one one_cpu < <(awk '/one-file run:/ { print $4, $11; exit }' "$out/batch.txt")
 read -r itr icfft itr_cpu icfft_cpu < <(awk '/^instrument transform \(median/ {
   print $8, $10, $13, $15; exit }' "$out/instrument_transform.txt")
-jline=$(grep -- '-j 2 against -j 1' "$out/batch.txt" || true)
+jline=$(grep -- '-j 2 against -j 1, 700' "$out/batch.txt" || true)
+oline=$(grep -- '-j 2 against -j 1, 1000 OPUS' "$out/batch.txt" || true)
+read -r conv ftr conv_cpu ftr_cpu < <(awk '/^test.0000 conversion \(median/ {
+  print $8, $10, $13, $15; exit }' "$out/instrument_transform.txt")
 
 echo "== Figures against their limits =="
 echo "  Medians. Wall time decides; the CPU-time ratio (user + system) beside it leaves out"
@@ -108,6 +111,12 @@ done
 # The transform of a 3177-point instrument scan (Nph 1024, N 8192) against its two CFFT calls
 # alone: the denominator of a conversion's time, which may be at most 1.5 times it.
 row "instrument transform / its CFFT calls" us "$itr" "$icfft" "$itr_cpu" "$icfft_cpu" 1.5 max
+# test.0000 read and converted in memory against the transform of its scan alone.
+row "test.0000 conversion / its transform" us "$conv" "$ftr" "$conv_cpu" "$ftr_cpu" 1.5 max
+if [ -n "$oline" ] && [[ "$oline" != *"n/a"* ]]; then
+  oratio=$(sed -n 's/.*ratio \([0-9.]*\).*/\1/p' <<<"$oline")
+  row "-j 2 / -j 1 files per second, 1000 OPUS" "" "$oratio" 1 "" "" 1.8 min
+fi
 if [ -n "$jline" ] && [[ "$jline" != *"n/a"* ]]; then
   jratio=$(sed -n 's/.*ratio \([0-9.]*\).*/\1/p' <<<"$jline")
   row "-j 2 / -j 1 files per second, 700 files" "" "$jratio" 1 "" "" 1.8 min
