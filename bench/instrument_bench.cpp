@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "medians.h"
 #include "driver/batch.h"
 
 namespace {
@@ -50,20 +51,9 @@ void bm_fread(benchmark::State& state) {
 double min_of(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
 
 // The console report, then the read against its floor from the "median" aggregates.
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public ftir::bench::MedianReporter {
  public:
-  RatioReporter() : ConsoleReporter(OO_Tabular) {}
-
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median") continue;
-      const double to_us = benchmark::GetTimeUnitMultiplier(benchmark::kMicrosecond) /
-                           benchmark::GetTimeUnitMultiplier(run.time_unit);
-      wall_[run.run_name.function_name] = run.GetAdjustedRealTime() * to_us;
-      cpu_[run.run_name.function_name] = run.GetAdjustedCPUTime() * to_us;
-    }
-  }
+  RatioReporter() : MedianReporter(OO_Tabular) {}
 
   void Finalize() override {
     ConsoleReporter::Finalize();
@@ -76,10 +66,6 @@ class RatioReporter : public benchmark::ConsoleReporter {
     }
     std::fflush(stdout);
   }
-
- private:
-  std::map<std::string, double> wall_;
-  std::map<std::string, double> cpu_;
 };
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "medians.h"
 #include "driver/batch.h"
 #include "driver/instrument.h"
 #include "driver/memory.h"
@@ -131,18 +132,8 @@ void bm_file_conversion(benchmark::State& state, ftir::driver::Workspace& ws) {
 }
 
 // The console report, then one line of medians: wall and CPU time of both cases.
-class MedianReporter : public benchmark::ConsoleReporter {
+class FiguresReporter : public ftir::bench::MedianReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median") continue;
-      const double to_us = benchmark::GetTimeUnitMultiplier(benchmark::kMicrosecond) /
-                           benchmark::GetTimeUnitMultiplier(run.time_unit);
-      wall_[run.run_name.function_name] = run.GetAdjustedRealTime() * to_us;
-      cpu_[run.run_name.function_name] = run.GetAdjustedCPUTime() * to_us;
-    }
-  }
   void Finalize() override {
     ConsoleReporter::Finalize();
     std::printf(
@@ -157,9 +148,6 @@ class MedianReporter : public benchmark::ConsoleReporter {
         cpu_["test.0000_conversion"], cpu_["test.0000_transform"]);
     std::fflush(stdout);
   }
-
- private:
-  std::map<std::string, double> wall_, cpu_;
 };
 
 }  // namespace
@@ -181,7 +169,7 @@ int main(int argc, char** argv) {
         })}) {
     b->Unit(benchmark::kMicrosecond)->Repetitions(kRepetitions)->DisplayAggregatesOnly(true);
   }
-  MedianReporter reporter;
+  FiguresReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;
