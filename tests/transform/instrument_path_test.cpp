@@ -69,14 +69,12 @@ std::vector<double> direct(const std::vector<double>& y, const InstrumentRecipe&
       side.push_back({n, v * APBH3(n - r.window_shift, r.long_side) * ramp(n)});
     }
   }
-  std::vector<double> phi(static_cast<std::size_t>(nph / 2 + 1));
+  std::vector<double> phi;
   for (int j = 0; j <= nph / 2; ++j) {
     const auto [re, im] = dft(piece, j, nph);
-    phi[static_cast<std::size_t>(j)] = std::atan2(im, re);
-    if (j > 0) {
-      const double step = phi[static_cast<std::size_t>(j)] - phi[static_cast<std::size_t>(j) - 1];
-      phi[static_cast<std::size_t>(j)] -= 2.0 * kPi * std::round(step / (2.0 * kPi));
-    }
+    phi.push_back(std::atan2(im, re));
+    const double step = j > 0 ? phi.back() - phi[phi.size() - 2] : 0.0;
+    phi.back() -= 2.0 * kPi * std::round(step / (2.0 * kPi));
   }
   std::vector<double> s;
   for (int k = k0; k < k0 + count; ++k) {
