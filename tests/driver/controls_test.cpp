@@ -40,7 +40,7 @@ std::vector<double> record(int n, int center, std::vector<std::pair<double, doub
   return y;
 }
 
-MemorySpectrum convert(std::vector<double>& samples, ConversionSettings s, int scans = 1) {
+MemorySpectrum convert(std::vector<double> samples, ConversionSettings s, int scans = 1) {
   values::Interferogram ig;
   ig.name = "synthetic";
   ig.samples = samples;
@@ -70,6 +70,18 @@ double largest(const std::vector<double>& y) {
   return m;
 }
 
+void expect_close(const std::vector<double>& got, const std::vector<double>& want, double tol) {
+  ASSERT_EQ(got.size(), want.size());
+  for (std::size_t i = 0; i < got.size(); ++i) ASSERT_NEAR(got[i], want[i], tol) << i;
+}
+
+// A forward scan followed by a backward one, stored in reverse order.
+std::vector<double> scans(const std::vector<double>& forward, const std::vector<double>& back) {
+  std::vector<double> two(forward);
+  two.insert(two.end(), back.rbegin(), back.rend());
+  return two;
+}
+
 TEST(Controls, ALineLandsOnTheExactGridAndWhereTheClassicGridPutsIt) {
   const double nu = 1234.567;
   struct Case {
@@ -80,7 +92,7 @@ TEST(Controls, ALineLandsOnTheExactGridAndWhereTheClassicGridPutsIt) {
   for (const Case& c :
        {Case{"double", Sides::kDouble, 8192, 4096}, Case{"single", Sides::kSingle, 16384, 1024}}) {
     SCOPED_TRACE(c.name);
-    std::vector<double> y = record(c.n, c.center, {{nu, 1.0}});
+    const std::vector<double> y = record(c.n, c.center, {{nu, 1.0}});
     ConversionSettings s;
     s.sides = c.sides;
     s.iapod = 0;  // boxcar: the Gaussian envelope alone shapes the line
@@ -102,9 +114,9 @@ TEST(Controls, ZeroFillingKeepsTheUnfilledPoints) {
   for (const Sides sides : {Sides::kDouble, Sides::kSingle}) {
     for (const int fill : {2, 4}) {
       SCOPED_TRACE(testing::Message() << "single " << (sides == Sides::kSingle) << " F " << fill);
-      std::vector<double> y = sides == Sides::kDouble
-                                  ? record(4096, 2048, {{1000.0, 1.0}, {2500.5, 0.5}}, 1e-3)
-                                  : record(8192, 700, {{1000.0, 1.0}, {2500.5, 0.5}}, 1e-3);
+      const std::vector<double> y = sides == Sides::kDouble
+                                        ? record(4096, 2048, {{1000.0, 1.0}, {2500.5, 0.5}}, 1e-3)
+                                        : record(8192, 700, {{1000.0, 1.0}, {2500.5, 0.5}}, 1e-3);
       ConversionSettings s;
       s.sides = sides;
       s.grid = Grid::kExact;
@@ -128,7 +140,7 @@ TEST(Controls, AStoredPhaseReproducesTheSpectrumItCameFrom) {
   };
   for (const Case c : {Case{Sides::kSingle, transform::PhaseMode::kClassic},
                        Case{Sides::kDouble, transform::PhaseMode::kMertz}}) {
-    std::vector<double> y =
+    const std::vector<double> y =
         record(8192, c.sides == Sides::kSingle ? 900 : 4096, {{1500.0, 1.0}, {3100.0, 0.3}}, 1e-3);
     ConversionSettings s;
     s.sides = c.sides;
@@ -140,11 +152,7 @@ TEST(Controls, AStoredPhaseReproducesTheSpectrumItCameFrom) {
     stored->step = own.record.phase.x_step;
     stored->angle = own.record.phase.y;
     s.phase = PhaseChoice{transform::PhaseMode::kStored, "", stored};
-    const MemorySpectrum again = convert(y, s);
-    ASSERT_EQ(again.y.size(), own.y.size());
-    for (std::size_t i = 0; i < own.y.size(); ++i) {
-      ASSERT_NEAR(again.y[i], own.y[i], 1e-12 * largest(own.y)) << i;
-    }
+    expect_close(convert(y, s).y, own.y, 1e-12 * largest(own.y));
     // Measured with another laser, or ending short of this record's fmax: refused.
     stored->laser = 2.0 * kLaser;
     EXPECT_EQ(convert(y, s).record.refusal, values::Refusal::kStoredPhase);
@@ -161,25 +169,14 @@ TEST(Controls, TwoScansAreConvertedApartAndTheirSpectraAveraged) {
   const std::vector<double> noisy = record(4096, 600, lines, 1e-2, 8);
   ConversionSettings s;
   s.sides = Sides::kSingle;
-  std::vector<double> f = forward;
-  const MemorySpectrum alone = convert(f, s);
-
+  const MemorySpectrum alone = convert(forward, s), back = convert(noisy, s);
   // A forward scan and its exact reverse: the forward spectrum.
-  std::vector<double> both(forward);
-  both.insert(both.end(), forward.rbegin(), forward.rend());
-  const MemorySpectrum same = convert(both, s, 2);
-  ASSERT_EQ(same.y.size(), alone.y.size());
-  for (std::size_t i = 0; i < alone.y.size(); ++i) {
-    ASSERT_NEAR(same.y[i], alone.y[i], 1e-12 * largest(alone.y));
-  }
+  const MemorySpectrum same = convert(scans(forward, forward), s, 2);
+  expect_close(same.y, alone.y, 1e-12 * largest(alone.y));
   EXPECT_EQ(same.record.scan_difference, 0.0);
-
   // Two scans of different noise: the mean of the two spectra, each converted alone (not the
   // spectrum of the averaged interferograms), and their difference as the record states it.
-  std::vector<double> b = noisy;
-  const MemorySpectrum back = convert(b, s);
-  std::vector<double> two(forward);
-  two.insert(two.end(), noisy.rbegin(), noisy.rend());
+  std::vector<double> two = scans(forward, noisy);
   const MemorySpectrum mean = convert(two, s, 2);
   ASSERT_EQ(mean.y.size(), alone.y.size());
   double diff = 0.0, sum = 0.0;
@@ -196,33 +193,30 @@ TEST(Controls, TwoScansAreConvertedApartAndTheirSpectraAveraged) {
 
   // One direction alone; an odd count refused.
   s.direction = Direction::kBackward;
-  const MemorySpectrum backward = convert(two, s, 2);
-  for (std::size_t i = 0; i < back.y.size(); ++i) ASSERT_EQ(backward.y[i], back.y[i]);
+  expect_close(convert(two, s, 2).y, back.y, 0.0);
   two.pop_back();
   EXPECT_EQ(convert(two, s, 2).record.refusal, values::Refusal::kOddScans);
 }
 
 TEST(Controls, CenterburstRules) {
   // Mean 0: the largest sample is index 3, the smallest (and largest magnitude) index 6.
-  std::vector<double> base = {0.0, 1.0, 3.0, 0.0, 0.0, -4.0, 0.0, 0.0, 1.0, -1.0};
+  const std::vector<double> base = {0.0, 1.0, 3.0, 0.0, 0.0, -4.0, 0.0, 0.0, 1.0, -1.0};
   struct Case {
     Zpd zpd;
     int jmax;
   };
+  ConversionSettings s;
   for (const Case& c : {Case{{ZpdMode::kMax, 0}, 3}, Case{{ZpdMode::kMin, 0}, 6},
                         Case{{ZpdMode::kAbs, 0}, 6}, Case{{ZpdMode::kIndex, 7}, 7}}) {
-    ConversionSettings s;
     s.zpd = c.zpd;
-    std::vector<double> samples = base;
-    EXPECT_EQ(convert(samples, s).record.jmax, c.jmax) << static_cast<int>(c.zpd.mode);
+    EXPECT_EQ(convert(base, s).record.jmax, c.jmax) << static_cast<int>(c.zpd.mode);
   }
-  ConversionSettings s;
   s.zpd = Zpd{ZpdMode::kIndex, 11};
   EXPECT_EQ(convert(base, s).record.refusal, values::Refusal::kZpdOutside);
 }
 
 TEST(Controls, PhaseModesAndThePhaseResolutionRule) {
-  std::vector<double> y = record(16384, 1024, {{1500.0, 1.0}, {2900.0, 0.4}}, 1e-3);
+  const std::vector<double> y = record(16384, 1024, {{1500.0, 1.0}, {2900.0, 0.4}}, 1e-3);
   std::vector<double> negated(y);
   for (double& v : negated) v = -v;
   ConversionSettings s;

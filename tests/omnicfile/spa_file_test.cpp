@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <tuple>
 #include <vector>
 
 #include "omnicfile/reader.h"
@@ -37,11 +38,9 @@ TEST(SpaFile, InterferogramFileGivesItsSamplesAndSampling) {
   EXPECT_EQ(r.ig.format, values::SourceFormat::kOmnic);
   EXPECT_EQ(std::vector<double>(r.ig.samples.begin(), r.ig.samples.end()),
             (std::vector<double>{1, -2, 7, -2, 1, 0.5}));
-  EXPECT_EQ(r.ig.x.last, 5.0);
-  EXPECT_EQ(r.ig.xinc, 1.0);
-  EXPECT_EQ(r.ig.laser, 15800.0);
-  EXPECT_EQ(r.ig.instrument->parameters.hfl, 7900.0);
-  EXPECT_EQ(r.ig.instrument->parameters.ssp, 2);
+  const values::InstrumentParameters& p = r.ig.instrument->parameters;
+  EXPECT_EQ(std::tuple(r.ig.x.last, r.ig.xinc, r.ig.laser, p.hfl, p.ssp),
+            std::tuple(5.0, 1.0, 15800.0, 7900.0, 2));
   EXPECT_FALSE(r.ig.instrument->sample_spectrum);
 }
 
@@ -54,9 +53,10 @@ TEST(SpaFile, SpectrumFileGivesTheInterferogramBesideIt) {
   ASSERT_FALSE(r.refused);
   EXPECT_EQ(std::vector<double>(r.ig.samples.begin(), r.ig.samples.end()),
             (std::vector<double>{3, 9, 3, 1}));
-  ASSERT_TRUE(r.ig.instrument->sample_spectrum);
-  EXPECT_EQ(r.ig.instrument->sample_spectrum->values, (std::vector<float>{0.25f, 0.5f, 0.75f}));
-  EXPECT_EQ(r.ig.instrument->sample_spectrum->x_step(), -1000.0);
+  const auto& curve = r.ig.instrument->sample_spectrum;
+  ASSERT_TRUE(curve);
+  EXPECT_EQ(curve->values, (std::vector<float>{0.25f, 0.5f, 0.75f}));
+  EXPECT_EQ(curve->x_step(), -1000.0);
   const SpaRead bg = read(image.bytes, values::Channel::kReference);
   ASSERT_TRUE(bg.refused);
   EXPECT_EQ(bg.refused->code, Refusal::kNoInterferogram);
@@ -64,36 +64,35 @@ TEST(SpaFile, SpectrumFileGivesTheInterferogramBesideIt) {
 
 struct Damage {
   const char* what;
-  void (*apply)(SpaImage& image);
   Refusal code;
+  void (*apply)(SpaImage& image);
 };
 
+void put(SpaImage& image, std::size_t at, std::uint64_t value, int bytes) {
+  set_le(image.bytes, at, value, bytes);
+}
+
+using enum Refusal;
+// clang-format off
 const Damage kDamages[] = {
-    {"header cut short", [](SpaImage& i) { i.bytes.resize(300); }, Refusal::kShortHeader},
-    {"directory past the end", [](SpaImage& i) { set_le(i.bytes, 294, 0xFFFF, 2); },
-     Refusal::kBlockOutside},
-    {"section past the end", [](SpaImage& i) { set_le(i.bytes, SpaImage::entry(2) + 6, 25, 4); },
-     Refusal::kBlockOutside},
-    {"section offset past the end",
-     [](SpaImage& i) { set_le(i.bytes, SpaImage::entry(2) + 2, 0xFFFFFFF0u, 4); },
-     Refusal::kBlockOutside},
-    {"no header section", [](SpaImage& i) { set_le(i.bytes, SpaImage::entry(0), 9, 1); },
-     Refusal::kNoParameterBlock},
-    {"header section too short",
-     [](SpaImage& i) { set_le(i.bytes, SpaImage::entry(0) + 6, 40, 4); }, Refusal::kBadParameters},
-    {"points beyond the data", [](SpaImage& i) { set_le(i.bytes, i.offsets[0] + 4, 7, 4); },
-     Refusal::kPointsBeyondBlock},
-    {"points beyond the capacity",
-     [](SpaImage& i) { set_le(i.bytes, i.offsets[0] + 4, 0xFFFFFFFFu, 4); },
-     Refusal::kTooManyPoints},
-    {"a sample infinite",
-     [](SpaImage& i) {
+    {"header cut short", kShortHeader, [](auto& i) { i.bytes.resize(300); }},
+    {"directory past the end", kBlockOutside, [](auto& i) { put(i, 294, 0xFFFF, 2); }},
+    {"section past the end", kBlockOutside, [](auto& i) { put(i, i.entry(2) + 6, 25, 4); }},
+    {"section offset past the end", kBlockOutside,
+     [](auto& i) { put(i, i.entry(2) + 2, 0xFFFFFFF0u, 4); }},
+    {"no header section", kNoParameterBlock, [](auto& i) { put(i, i.entry(0), 9, 1); }},
+    {"header section too short", kBadParameters, [](auto& i) { put(i, i.entry(0) + 6, 40, 4); }},
+    {"points beyond the data", kPointsBeyondBlock, [](auto& i) { put(i, i.offsets[0] + 4, 7, 4); }},
+    {"points beyond the capacity", kTooManyPoints,
+     [](auto& i) { put(i, i.offsets[0] + 4, 0xFFFFFFFFu, 4); }},
+    {"a sample infinite", kNotFinite,
+     [](auto& i) {
        testing::set_f32(i.bytes, i.offsets[2] + 4, std::numeric_limits<float>::infinity());
-     },
-     Refusal::kNotFinite},
-    {"a spectrum without its interferogram",
-     [](SpaImage& i) { set_le(i.bytes, i.offsets[0] + 8, 1, 1); }, Refusal::kNoInterferogram},
+     }},
+    {"a spectrum without its interferogram", kNoInterferogram,
+     [](auto& i) { put(i, i.offsets[0] + 8, 1, 1); }},
 };
+// clang-format on
 
 TEST(SpaFile, EachDamageIsRefusedWithItsReason) {
   for (const Damage& d : kDamages) {

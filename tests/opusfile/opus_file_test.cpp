@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "opusfile/reader.h"
@@ -51,11 +52,11 @@ TEST(OpusFile, SmallFileGivesTheLaterIgSmWithItsParameters) {
   const OpusParse parse = parse_opus(image.bytes);
   ASSERT_FALSE(parse.refused);
   ASSERT_EQ(parse.file.blocks.size(), 8u);
-  EXPECT_TRUE(parse.file.blocks[3].superseded);
-  EXPECT_FALSE(parse.file.blocks[4].superseded);
-  EXPECT_EQ(block_name(parse.file.blocks[4].type), "IgSm");
-  EXPECT_EQ(block_name(parse.file.blocks[5].type), "Data status of IgSm");
-  EXPECT_EQ(block_name(parse.file.blocks[2].type), "Transform");
+  const auto& blocks = parse.file.blocks;
+  EXPECT_EQ(std::tuple(blocks[3].superseded, blocks[4].superseded), std::tuple(true, false));
+  EXPECT_EQ(std::tuple(block_name(blocks[2].type), block_name(blocks[4].type),
+                       block_name(blocks[5].type)),
+            std::tuple("Transform", "IgSm", "Data status of IgSm"));
 
   const OpusRead r = read(image.bytes);
   ASSERT_FALSE(r.refused);
@@ -63,43 +64,29 @@ TEST(OpusFile, SmallFileGivesTheLaterIgSmWithItsParameters) {
   // NPT 8 of the block's 9 values, times CSF 0.5; the stale block's 9s nowhere.
   EXPECT_EQ(std::vector<double>(r.ig.samples.begin(), r.ig.samples.end()),
             (std::vector<double>{0.5, 1, 1.5, 4, 1.5, 1, 0.5, 0}));
-  EXPECT_EQ(r.ig.declared_points, 8);
-  EXPECT_EQ(r.ig.xinc, 1.0);
-  ASSERT_TRUE(r.ig.laser);
-  EXPECT_EQ(*r.ig.laser, 15800.0);
+  EXPECT_EQ(std::tuple(r.ig.declared_points, r.ig.xinc, r.ig.laser), std::tuple(8, 1.0, 15800.0));
   ASSERT_TRUE(r.ig.instrument);
   const values::Instrument& in = *r.ig.instrument;
-  EXPECT_EQ(in.block, "IgSm");
-  EXPECT_EQ(in.channel, values::Channel::kSample);
-  EXPECT_EQ(in.parameters.hfl, 7900.0);
-  EXPECT_EQ(in.parameters.ssp, 1);
-  EXPECT_EQ(in.parameters.pkl, 3);
-  EXPECT_EQ(in.parameters.aqm, "SN");
-  EXPECT_EQ(in.parameters.apf, "BX");
-  EXPECT_EQ(in.parameters.phz, "MC");
-  EXPECT_EQ(in.parameters.zff, 4);
-  EXPECT_EQ(in.parameters.phr, 16.0);
-  EXPECT_EQ(in.parameters.lfq, 4000.0);
-  EXPECT_EQ(in.parameters.hfq, 400.0);
-  EXPECT_EQ(in.parameters.csf, 0.5);
-  EXPECT_EQ(in.scans, 1);
+  const values::InstrumentParameters& p = in.parameters;
+  EXPECT_EQ(std::tuple(in.block, in.channel, in.scans, p.aqm, p.apf, p.phz),
+            std::tuple("IgSm", values::Channel::kSample, 1, "SN", "BX", "MC"));
+  EXPECT_EQ(std::tuple(p.hfl, p.ssp, p.pkl, p.zff, p.phr, p.lfq, p.hfq, p.csf),
+            std::tuple(7900.0, 1, 3, 4, 16.0, 4000.0, 400.0, 0.5));
   ASSERT_TRUE(in.sample_spectrum);
-  // Stored from high to low X: kept that way round, the step negative.
-  EXPECT_EQ(in.sample_spectrum->x_first, 3000.0);
-  EXPECT_EQ(in.sample_spectrum->x_last, 1500.0);
-  EXPECT_EQ(in.sample_spectrum->x_step(), -500.0);
-  // Kept as stored, the CSF beside them.
-  EXPECT_EQ(in.sample_spectrum->values, (std::vector<float>{4, 3, 2, 1}));
-  EXPECT_EQ(in.sample_spectrum->y(0), 8.0);
+  // Stored from high to low X and kept that way round, the step negative; the values as
+  // stored, the CSF beside them.
+  const values::StoredCurve& c = *in.sample_spectrum;
+  EXPECT_EQ(std::tuple(c.x_first, c.x_last, c.x_step(), c.y(0)),
+            std::tuple(3000.0, 1500.0, -500.0, 8.0));
+  EXPECT_EQ(c.values, (std::vector<float>{4, 3, 2, 1}));
   EXPECT_FALSE(in.reference_spectrum);
 }
 
 TEST(OpusFile, ForwardAndBackwardScansSplitTheBlockInHalves) {
   const OpusRead r = read(small_file("DD").bytes);
   ASSERT_FALSE(r.refused);
-  EXPECT_EQ(r.ig.instrument->scans, 2);
-  EXPECT_EQ(r.ig.instrument->scan_points, 4);
-  EXPECT_EQ(r.ig.samples.size(), 8u);
+  EXPECT_EQ(std::tuple(r.ig.instrument->scans, r.ig.instrument->scan_points, r.ig.samples.size()),
+            std::tuple(2, 4, 8u));
 }
 
 // Found by fuzz_opus: a stored curve of no points (its storage null) is read as empty.
@@ -120,68 +107,53 @@ TEST(OpusFile, ChannelsWithoutTheirInterferogramAreRefused) {
   EXPECT_EQ(r.refused->skip_text(), "it holds no interferogram of the chosen channel");
 }
 
-// One field of the small file corrupted; the refusal it must give.
+// One field of the small file corrupted; the refusal it must give. npt(i): the status block's
+// first entry (NPT), its size field at +6 and its value at +8.
 struct Damage {
   const char* what;
-  void (*apply)(OpusImage& image);
   Refusal code;
+  void (*apply)(OpusImage& image);
 };
 
-// The status block's first entry (NPT): its size field and its value.
-std::size_t npt_entry(const OpusImage& image) { return image.offsets[5]; }
+std::size_t npt(const OpusImage& image) { return image.offsets[5]; }
+void put(OpusImage& image, std::size_t at, std::uint64_t value, int bytes) {
+  set_le(image.bytes, at, value, bytes);
+}
 
+using enum Refusal;
+// clang-format off
 const Damage kDamages[] = {
-    {"header cut short", [](OpusImage& i) { i.bytes.resize(20); }, Refusal::kShortHeader},
-    {"directory past the end", [](OpusImage& i) { set_le(i.bytes, 12, i.bytes.size() - 12, 4); },
-     Refusal::kBlockOutside},
-    {"negative block count", [](OpusImage& i) { set_le(i.bytes, 20, 0xFFFFFFFFu, 4); },
-     Refusal::kBadBlockSize},
-    {"negative directory offset", [](OpusImage& i) { set_le(i.bytes, 12, 0x80000000u, 4); },
-     Refusal::kBadBlockSize},
-    {"negative block size", [](OpusImage& i) { set_le(i.bytes, i.entry(4) + 4, 0xFFFFFFFFu, 4); },
-     Refusal::kBadBlockSize},
-    {"huge block size", [](OpusImage& i) { set_le(i.bytes, i.entry(4) + 4, 0x7FFFFFFFu, 4); },
-     Refusal::kBlockOutside},
-    {"block one word past the end",
-     [](OpusImage& i) {
-       set_le(i.bytes, i.entry(7) + 4, (i.bytes.size() - i.offsets[7]) / 4 + 1, 4);
-     },
-     Refusal::kBlockOutside},
-    {"negative block offset", [](OpusImage& i) { set_le(i.bytes, i.entry(4) + 8, 0xFFFFFFFCu, 4); },
-     Refusal::kBlockOutside},
-    {"NPT beyond the block", [](OpusImage& i) { set_le(i.bytes, npt_entry(i) + 8, 10, 4); },
-     Refusal::kPointsBeyondBlock},
-    {"negative NPT", [](OpusImage& i) { set_le(i.bytes, npt_entry(i) + 8, 0xFFFFFFFFu, 4); },
-     Refusal::kBadParameters},
-    {"status block missing", [](OpusImage& i) { set_le(i.bytes, i.entry(5), 0x50, 4); },
-     Refusal::kNoParameterBlock},
-    {"NPT missing", [](OpusImage& i) { i.bytes[npt_entry(i) + 2] = 'X'; },
-     Refusal::kNoParameterBlock},
-    {"parameter past its block", [](OpusImage& i) { set_le(i.bytes, npt_entry(i) + 6, 0x7FFF, 2); },
-     Refusal::kBadParameters},
-    {"negative parameter size", [](OpusImage& i) { set_le(i.bytes, npt_entry(i) + 6, 0xFFFF, 2); },
-     Refusal::kBadParameters},
-    {"f64 parameter of one word", [](OpusImage& i) { set_le(i.bytes, i.offsets[0] + 6, 1, 2); },
-     Refusal::kBadParameters},
-    {"a sample not a number",
-     [](OpusImage& i) { testing::set_f32(i.bytes, i.offsets[4] + 8, std::nanf("")); },
-     Refusal::kNotFinite},
-    {"parameter blocks over one stretch",
-     [](OpusImage& i) {
+    {"header cut short", kShortHeader, [](auto& i) { i.bytes.resize(20); }},
+    {"directory past the end", kBlockOutside, [](auto& i) { put(i, 12, i.bytes.size() - 12, 4); }},
+    {"negative block count", kBadBlockSize, [](auto& i) { put(i, 20, 0xFFFFFFFFu, 4); }},
+    {"negative directory offset", kBadBlockSize, [](auto& i) { put(i, 12, 0x80000000u, 4); }},
+    {"negative block size", kBadBlockSize, [](auto& i) { put(i, i.entry(4) + 4, 0xFFFFFFFFu, 4); }},
+    {"huge block size", kBlockOutside, [](auto& i) { put(i, i.entry(4) + 4, 0x7FFFFFFFu, 4); }},
+    {"block one word past the end", kBlockOutside,
+     [](auto& i) { put(i, i.entry(7) + 4, (i.bytes.size() - i.offsets[7]) / 4 + 1, 4); }},
+    {"negative block offset", kBlockOutside,
+     [](auto& i) { put(i, i.entry(4) + 8, 0xFFFFFFFCu, 4); }},
+    {"NPT beyond the block", kPointsBeyondBlock, [](auto& i) { put(i, npt(i) + 8, 10, 4); }},
+    {"negative NPT", kBadParameters, [](auto& i) { put(i, npt(i) + 8, 0xFFFFFFFFu, 4); }},
+    {"status block missing", kNoParameterBlock, [](auto& i) { put(i, i.entry(5), 0x50, 4); }},
+    {"NPT missing", kNoParameterBlock, [](auto& i) { i.bytes[npt(i) + 2] = 'X'; }},
+    {"parameter past its block", kBadParameters, [](auto& i) { put(i, npt(i) + 6, 0x7FFF, 2); }},
+    {"negative parameter size", kBadParameters, [](auto& i) { put(i, npt(i) + 6, 0xFFFF, 2); }},
+    {"f64 parameter of one word", kBadParameters, [](auto& i) { put(i, i.offsets[0] + 6, 1, 2); }},
+    {"a sample not a number", kNotFinite,
+     [](auto& i) { testing::set_f32(i.bytes, i.offsets[4] + 8, std::nanf("")); }},
+    {"parameter blocks over one stretch", kBadBlockSize, [](auto& i) {
        for (const std::size_t b : {0, 1, 2, 5, 7}) {
-         set_le(i.bytes, i.entry(b) + 4, (i.bytes.size() - i.offsets[0]) / 4, 4);
-         set_le(i.bytes, i.entry(b) + 8, i.offsets[0], 4);
+         put(i, i.entry(b) + 4, (i.bytes.size() - i.offsets[0]) / 4, 4);
+         put(i, i.entry(b) + 8, i.offsets[0], 4);
        }
-     },
-     Refusal::kBadBlockSize},
-    {"no interferogram",
-     [](OpusImage& i) {
-       set_le(i.bytes, i.entry(3), 0xC07, 4);
-       set_le(i.bytes, i.entry(4), 0xC07, 4);
-       set_le(i.bytes, i.entry(5), 0xC17, 4);
-     },
-     Refusal::kNoInterferogram},
+     }},
+    {"no interferogram", kNoInterferogram, [](auto& i) {
+       for (const std::size_t b : {3, 4}) put(i, i.entry(b), 0xC07, 4);
+       put(i, i.entry(5), 0xC17, 4);
+     }},
 };
+// clang-format on
 
 TEST(OpusFile, EachDamageIsRefusedWithItsReason) {
   for (const Damage& d : kDamages) {
@@ -200,9 +172,8 @@ TEST(OpusFile, MorePointsThanTheStorageHoldsAreRefused) {
   std::vector<double> yin(7);
   const OpusRead r = read_opus("small.0", small_file().bytes, std::nullopt, yin);
   ASSERT_TRUE(r.refused);
-  EXPECT_EQ(r.refused->code, Refusal::kTooManyPoints);
-  EXPECT_EQ(r.refused->capacity, 7);
-  EXPECT_EQ(r.refused->required, 8);
+  EXPECT_EQ(std::tuple(r.refused->code, r.refused->capacity, r.refused->required),
+            std::tuple(Refusal::kTooManyPoints, 7, 8));
 }
 
 TEST(OpusFile, TheSignatureClaimsTheFile) {

@@ -69,14 +69,12 @@ std::vector<double> direct(const std::vector<double>& y, const InstrumentRecipe&
       side.push_back({n, v * APBH3(n - r.window_shift, r.long_side) * ramp(n)});
     }
   }
-  std::vector<double> phi(static_cast<std::size_t>(nph / 2 + 1));
+  std::vector<double> phi;
   for (int j = 0; j <= nph / 2; ++j) {
     const auto [re, im] = dft(piece, j, nph);
-    phi[static_cast<std::size_t>(j)] = std::atan2(im, re);
-    if (j > 0) {
-      const double step = phi[static_cast<std::size_t>(j)] - phi[static_cast<std::size_t>(j) - 1];
-      phi[static_cast<std::size_t>(j)] -= 2.0 * kPi * std::round(step / (2.0 * kPi));
-    }
+    phi.push_back(std::atan2(im, re));
+    const double step = j > 0 ? phi.back() - phi[phi.size() - 2] : 0.0;
+    phi.back() -= 2.0 * kPi * std::round(step / (2.0 * kPi));
   }
   std::vector<double> s;
   for (int k = k0; k < k0 + count; ++k) {
@@ -86,7 +84,7 @@ std::vector<double> direct(const std::vector<double>& y, const InstrumentRecipe&
         phi[j] + (q - static_cast<double>(j)) * (phi[std::min(j + 1, phi.size() - 1)] - phi[j]);
     const auto [re, im] = dft(side, k, nn);
     s.push_back(r.mode == InstrumentPhase::kPower ? std::hypot(re, im)
-                                            : re * std::cos(angle) + im * std::sin(angle));
+                                                  : re * std::cos(angle) + im * std::sin(angle));
   }
   return s;
 }
@@ -95,6 +93,11 @@ double max_abs(std::span<const double> v) {
   double m = 0.0;
   for (double x : v) m = std::max(m, std::fabs(x));
   return m;
+}
+
+void expect_close(std::span<const double> got, std::span<const double> want, double tol) {
+  ASSERT_EQ(got.size(), want.size());
+  for (std::size_t i = 0; i < got.size(); ++i) ASSERT_NEAR(got[i], want[i], tol) << i;
 }
 
 struct Transformer {
@@ -116,25 +119,23 @@ TEST(InstrumentPathTest, MertzEqualsTheDirectRuleAndPlacesTheLine) {
     int zff;
     InstrumentPhase mode;
     int n, nph;
-    // Whether a 3-point fit places the line: not where |n| < N/2 cuts the long side's window
-    // short (the line no longer has the window's shape).
-    bool fit = true;
+    bool fit = true;       // false where |n| < N/2 cuts the long side's window short
     bool cut = false;      // the long side may end with the scan
     int phase_length = 0;  // Nph given
   };
+  using enum InstrumentPhase;
+  // clang-format off
   const Case cases[] = {
-      {"single-sided, quintic ramp", 460, 40, 30.4, 400.3, 0.0, Ramp::kQuintic, 2,
-       InstrumentPhase::kMertz, 1024, 64},
-      {"single-sided, linear ramp", 460, 40, 30.4, 400.3, 0.0, Ramp::kLinear, 2, InstrumentPhase::kMertz,
-       1024, 64},
-      {"double-sided, window at +1", 700, 350, 60.0, 300.5, 1.0, Ramp::kNone, 4, InstrumentPhase::kMertz,
-       2048, 128},
-      {"double-sided, no zero filling", 700, 350, 60.0, 300.5, 1.0, Ramp::kNone, 1,
-       InstrumentPhase::kMertz, 512, 128, false},
-      {"power spectrum", 460, 40, 30.4, 400.3, 0.0, Ramp::kQuintic, 2, InstrumentPhase::kPower, 1024, 0},
+      {"single-sided, quintic ramp", 460, 40, 30.4, 400.3, 0.0, Ramp::kQuintic, 2, kMertz, 1024, 64},
+      {"single-sided, linear ramp", 460, 40, 30.4, 400.3, 0.0, Ramp::kLinear, 2, kMertz, 1024, 64},
+      {"double-sided, window at +1", 700, 350, 60.0, 300.5, 1.0, Ramp::kNone, 4, kMertz, 2048, 128},
+      {"double-sided, no zero filling", 700, 350, 60.0, 300.5, 1.0, Ramp::kNone, 1, kMertz, 512, 128,
+       false},
+      {"power spectrum", 460, 40, 30.4, 400.3, 0.0, Ramp::kQuintic, 2, kPower, 1024, 0},
       {"long side cut at the scan's end, phase at full N", 460, 40, 30.4, 440.7, 0.0, Ramp::kLinear,
-       2, InstrumentPhase::kMertz, 1024, 1024, false, true, 1024},
+       2, kMertz, 1024, 1024, false, true, 1024},
   };
+  // clang-format on
   const double nu0 = 1234.567, theta = 0.7;
   Transformer run;
   for (const Case& c : cases) {
@@ -155,8 +156,7 @@ TEST(InstrumentPathTest, MertzEqualsTheDirectRuleAndPlacesTheLine) {
               static_cast<int>(std::floor(1800.0 / s.dnu)) - 1);
     const std::vector<double> d =
         direct(y, r, c.n, std::max(c.nph, 2), s.first_k, static_cast<int>(s.values.size()));
-    const double peak = max_abs(d);
-    for (std::size_t i = 0; i < d.size(); ++i) ASSERT_NEAR(s.values[i], d[i], 1e-12 * peak) << i;
+    expect_close(s.values, d, 1e-12 * max_abs(d));
     EXPECT_DOUBLE_EQ(s.peak, max_abs(s.values));
     // The line: the largest point and its neighbours, a parabola through their logarithms.
     const auto top = static_cast<std::size_t>(std::max_element(s.values.begin(), s.values.end()) -
@@ -168,7 +168,7 @@ TEST(InstrumentPathTest, MertzEqualsTheDirectRuleAndPlacesTheLine) {
     if (c.fit) {
       EXPECT_NEAR(nu, nu0, 0.01);
     }
-    if (c.mode == InstrumentPhase::kMertz) {
+    if (c.mode == kMertz) {
       const double phi = s.phase.angle[static_cast<std::size_t>(std::lround(nu0 / s.phase.step))];
       EXPECT_NEAR(std::remainder(phi - theta, 2 * kPi), 0.0, 0.05);
     }
@@ -189,12 +189,10 @@ TEST(InstrumentPathTest, SymmetricRecordRampedGivesHalfTheUnrampedSpectrum) {
   r.ramp = Ramp::kQuintic;
   const InstrumentSpectrum b = run(y, r);
   ASSERT_FALSE(a.refused || b.refused);
-  ASSERT_EQ(a.values.size(), b.values.size());
   const double peak = max_abs(a.values);
   EXPECT_GT(peak, 100.0);
-  for (std::size_t i = 0; i < a.values.size(); ++i) {
-    ASSERT_NEAR(b.values[i], 0.5 * a.values[i], 1e-12 * peak) << i;
-  }
+  for (double& v : a.values) v *= 0.5;
+  expect_close(b.values, a.values, 1e-12 * peak);
 }
 
 TEST(InstrumentPathTest, StoredPhaseReproducesTheMertzRun) {
@@ -214,10 +212,7 @@ TEST(InstrumentPathTest, StoredPhaseReproducesTheMertzRun) {
   const InstrumentSpectrum s = run(y, r);
   ASSERT_FALSE(s.refused) << s.refused->skip_text();
   ASSERT_EQ(s.first_k, m.first_k);
-  ASSERT_EQ(s.values.size(), m.values.size());
-  for (std::size_t i = 0; i < s.values.size(); ++i) {
-    ASSERT_NEAR(s.values[i], m.values[i], 1e-12 * m.peak) << i;
-  }
+  expect_close(s.values, m.values, 1e-12 * m.peak);
   r.stored_phase = {0.0, m.phase.step, std::span(wrapped).first(20)};  // up to 1187.5 cm-1
   EXPECT_EQ(run(y, r).refused->code, values::Refusal::kStoredPhaseRange);
 }
@@ -237,7 +232,7 @@ TEST(InstrumentPathTest, ForwardAndReversedRecordAverageToTheForwardSpectrum) {
   ASSERT_FALSE(f.refused || b.refused);
   std::vector<double> avg(f.values.size());
   EXPECT_EQ(average_directions(f.values, b.values, 3.0, 2.0, avg), 0.0);
-  for (std::size_t i = 0; i < avg.size(); ++i) ASSERT_NEAR(avg[i], f.values[i], 1e-12 * f.peak);
+  expect_close(avg, f.values, 1e-12 * f.peak);
   // Worked example: (3 * 1 + 1 * 3) / 4 = 1.5; difference sqrt(4 / 4).
   std::vector<double> one{1.0}, three{3.0}, out(1);
   EXPECT_EQ(average_directions(one, three, 3.0, 1.0, out), 1.0);
@@ -255,14 +250,10 @@ TEST(InstrumentPathTest, RampValues) {
     double n, p, r;
   };
   const Row rows[] = {
-      {Ramp::kQuintic, 0.0, 7.5, 0.5},
-      {Ramp::kQuintic, 7.5, 7.5, 1.0},
-      {Ramp::kQuintic, -7.5, 7.5, 0.0},
-      {Ramp::kQuintic, 3.75, 7.5, 0.5 + 0.125 * 4.25 / 4},
-      {Ramp::kQuintic, -3.75, 7.5, 0.5 - 0.125 * 4.25 / 4},
-      {Ramp::kQuintic, 100.0, 7.5, 1.0},
-      {Ramp::kLinear, 3.75, 7.5, 0.75},
-      {Ramp::kLinear, -9.0, 7.5, 0.0},
+      {Ramp::kQuintic, 0.0, 7.5, 0.5},   {Ramp::kQuintic, 7.5, 7.5, 1.0},
+      {Ramp::kQuintic, -7.5, 7.5, 0.0},  {Ramp::kQuintic, 3.75, 7.5, 0.5 + 0.125 * 4.25 / 4},
+      {Ramp::kQuintic, 100.0, 7.5, 1.0}, {Ramp::kQuintic, -3.75, 7.5, 0.5 - 0.125 * 4.25 / 4},
+      {Ramp::kLinear, 3.75, 7.5, 0.75},  {Ramp::kLinear, -9.0, 7.5, 0.0},
       {Ramp::kNone, -9.0, 7.5, 1.0},
   };
   for (const Row& row : rows) {
@@ -291,25 +282,22 @@ TEST(InstrumentPathTest, Refusals) {
     std::size_t out;
     Refusal code;
   };
+  using enum Refusal;
+  // clang-format off
   const Row rows[] = {
-      {"centerburst past the end", 460, 30.4, 400.3, 2, 400.0, false, 4096,
-       Refusal::kInstrumentGeometry},
-      {"phase piece before the start", 20, 30.4, 400.3, 2, 400.0, false, 4096,
-       Refusal::kInstrumentGeometry},
-      {"long side past the end", 40, 30.4, 420.0, 2, 400.0, false, 4096,
-       Refusal::kInstrumentGeometry},
-      {"N above the work's capacity", 40, 30.4, 400.3, 16, 400.0, false, 4096,
-       Refusal::kTooManyPoints},
-      {"more points kept than out holds", 40, 30.4, 400.3, 2, 400.0, false, 100,
-       Refusal::kTooManyPoints},
-      {"zero filling not a power of two", 40, 30.4, 400.3, 3, 400.0, false, 4096,
-       Refusal::kUnusableRecipe},
-      {"no phase half-width", 40, 0.0, 400.3, 2, 400.0, false, 4096, Refusal::kUnusableRecipe},
+      {"centerburst past the end", 460, 30.4, 400.3, 2, 400.0, false, 4096, kInstrumentGeometry},
+      {"phase piece before the start", 20, 30.4, 400.3, 2, 400.0, false, 4096, kInstrumentGeometry},
+      {"long side past the end", 40, 30.4, 420.0, 2, 400.0, false, 4096, kInstrumentGeometry},
+      {"N above the work's capacity", 40, 30.4, 400.3, 16, 400.0, false, 4096, kTooManyPoints},
+      {"more points kept than out holds", 40, 30.4, 400.3, 2, 400.0, false, 100, kTooManyPoints},
+      {"zero filling not a power of two", 40, 30.4, 400.3, 3, 400.0, false, 4096, kUnusableRecipe},
+      {"no phase half-width", 40, 0.0, 400.3, 2, 400.0, false, 4096, kUnusableRecipe},
       {"phase half-width beyond any transform", 40, 1e300, 400.3, 2, 400.0, false, 4096,
-       Refusal::kUnusableRecipe},
-      {"empty range", 40, 30.4, 400.3, 2, 1900.0, false, 4096, Refusal::kEmptyRange},
-      {"infinite sample", 40, 30.4, 400.3, 2, 400.0, true, 4096, Refusal::kNotFinite},
+       kUnusableRecipe},
+      {"empty range", 40, 30.4, 400.3, 2, 1900.0, false, 4096, kEmptyRange},
+      {"infinite sample", 40, 30.4, 400.3, 2, 400.0, true, 4096, kNotFinite},
   };
+  // clang-format on
   Transformer run;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);

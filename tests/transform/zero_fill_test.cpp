@@ -18,19 +18,17 @@ TEST(ZeroFill, SubTransformsGiveTheDftOfThePaddedRecord) {
       const int length = fill * points;
       for (const int split : {points / 2, points}) {  // the points from split on wrap
         SCOPED_TRACE(testing::Message() << "M " << points << " F " << fill << " split " << split);
-        std::vector<Complex> load(static_cast<std::size_t>(points));
-        // Zeros from gap = split / 2 to split (none when split is 0).
+        // Zeros in the load from gap = split / 2 to split; the padded record holds the points
+        // from `split` on at its end, zeros between.
         const int gap = split / 2;
-        for (int n = 0; n < points; ++n) {
-          load[static_cast<std::size_t>(n)] =
-              n >= gap && n < split ? Complex{0.0, 0.0}
-                                    : Complex{std::sin(1.0 + 0.7 * n), std::cos(0.3 * n * n)};
-        }
-        // The padded record: the points from `split` on at its end, zeros between.
+        std::vector<Complex> load(static_cast<std::size_t>(points));
         std::vector<Complex> padded(static_cast<std::size_t>(length), Complex{0.0, 0.0});
         for (int n = 0; n < points; ++n) {
-          const int g = n < split ? n : n + length - points;
-          padded[static_cast<std::size_t>(g)] = load[static_cast<std::size_t>(n)];
+          const Complex v = n >= gap && n < split
+                                ? Complex{0.0, 0.0}
+                                : Complex{std::sin(1.0 + 0.7 * n), std::cos(0.3 * n * n)};
+          load[static_cast<std::size_t>(n)] = v;
+          padded[static_cast<std::size_t>(n < split ? n : n + length - points)] = v;
         }
         std::vector<Complex> unfilled(load);
         fft.CFFT(unfilled, m, points, 1);
