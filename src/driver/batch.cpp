@@ -38,15 +38,8 @@ int chosen_centerburst(const Zpd& zpd, std::span<const double> record, int jmax)
     case ZpdMode::kIndex:
       return zpd.index <= static_cast<int>(record.size()) ? zpd.index : 0;
     case ZpdMode::kMax:
-    case ZpdMode::kMin: {
-      // The first of equal extremes, as the classic rule takes the first.
-      const bool largest = zpd.mode == ZpdMode::kMax;
-      std::size_t best = 0;
-      for (std::size_t i = 1; i < record.size(); ++i) {
-        if (largest ? record[i] > record[best] : record[i] < record[best]) best = i;
-      }
-      return static_cast<int>(best) + 1;
-    }
+    case ZpdMode::kMin:
+      return extreme_index(record, zpd.mode) + 1;
   }
   return jmax;
 }
@@ -141,8 +134,8 @@ std::optional<ScanResult> transform_scan(report::Report& report, RunParameters& 
       if (!phase) return std::nullopt;
       if (phase_files && !options.write_files) keep_phase_curve(emit, *phase);
     }
-    result.out = transform::double_sided(report, req, params.res, storage,
-                                         phase ? &*phase : nullptr);
+    result.out =
+        transform::double_sided(report, req, params.res, storage, phase ? &*phase : nullptr);
   }
   return result;
 }
@@ -238,8 +231,8 @@ void convert_interferogram(report::Report& report, const report::Clock& clock,
   std::optional<ScanResult> forward;
   if (direction != Direction::kBackward) {
     std::copy(raw, raw + half, ws.yin.begin());
-    forward = transform_scan(report, params, ws, fname, half, std::nullopt, record, options,
-                             emit, true);
+    forward =
+        transform_scan(report, params, ws, fname, half, std::nullopt, record, options, emit, true);
     if (!forward) return;
     record.jmax_forward = forward->jmax;
     record.energy_forward = forward->out.energy;
@@ -251,8 +244,8 @@ void convert_interferogram(report::Report& report, const report::Clock& clock,
     params.res = res_before;  // the second scan starts from the same request
   }
   std::reverse_copy(raw + half, raw + npts, ws.yin.begin());
-  std::optional<ScanResult> backward = transform_scan(report, params, ws, fname, half,
-                                                      std::nullopt, record, options, emit, !forward);
+  std::optional<ScanResult> backward = transform_scan(report, params, ws, fname, half, std::nullopt,
+                                                      record, options, emit, !forward);
   if (!backward) return;
   record.jmax_backward = backward->jmax;
   record.energy_backward = backward->out.energy;

@@ -56,25 +56,6 @@ std::string number_text(double v) {
   return s;
 }
 
-int smallest_power_of_two_at_least(double v) {
-  int p = 1;
-  while (p < v && p < (1 << 30)) p *= 2;
-  return p;
-}
-
-// The largest sample (max), the smallest (min) or the largest magnitude (abs), the first of
-// equals: 0-based.
-int centerburst_by_rule(std::span<const double> scan, ZpdMode rule) {
-  std::size_t best = 0;
-  for (std::size_t i = 1; i < scan.size(); ++i) {
-    const bool better = rule == ZpdMode::kMax   ? scan[i] > scan[best]
-                        : rule == ZpdMode::kMin ? scan[i] < scan[best]
-                                                : std::fabs(scan[i]) > std::fabs(scan[best]);
-    if (better) best = i;
-  }
-  return static_cast<int>(best);
-}
-
 }  // namespace
 
 InstrumentPlan plan_instrument(const values::Interferogram& ig,
@@ -151,8 +132,9 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
         r.stored_phase = {phase->stored->first, phase->stored->step, phase->stored->angle};
         break;
       case transform::PhaseMode::kMertzSigned:
-        return refuse("--phase mertz-signed is not made for instrument files (mertz, power, "
-                      "magnitude or stored:FILE)");
+        return refuse(
+            "--phase mertz-signed is not made for instrument files (mertz, power, "
+            "magnitude or stored:FILE)");
     }
   } else if (!p.phz.empty() && p.phz != "ML") {
     if (p.phz == "PW") {
@@ -195,9 +177,8 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
   }
   // The centerburst as the first scan has it, for the lengths below.
   const int zpd = plan.zpd ? *plan.zpd
-                           : centerburst_by_rule(ig.samples.first(static_cast<std::size_t>(
-                                                     scan_points)),
-                                                 plan.zpd_rule);
+                           : extreme_index(ig.samples.first(static_cast<std::size_t>(scan_points)),
+                                           plan.zpd_rule);
   r.zpd = zpd;
   const bool single = plan.scans == 1;
   const int after = scan_points - zpd;  // the centerburst and the samples after it
@@ -205,9 +186,8 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
 
   // Phase piece: from the phase resolution; without one, the record's short side on a
   // phase transform as long as the spectrum's.
-  const std::optional<double> phr = settings && settings->phase_resolution
-                                        ? settings->phase_resolution
-                                        : p.phr;
+  const std::optional<double> phr =
+      settings && settings->phase_resolution ? settings->phase_resolution : p.phr;
   bool phase_at_full_length = false;
   if (phr) {
     r.phase_halfwidth = kLengthFactor * 2.0 * r.nyquist / *phr;
@@ -230,7 +210,9 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
   r.ramp = !single ? Ramp::kNone : opus ? Ramp::kQuintic : Ramp::kLinear;
 
   // Zero filling: the setting, the file's factor, or the transform length it states.
-  const int unfilled = smallest_power_of_two_at_least(r.long_side);
+  // Beyond 2^30 the transform refuses the recipe itself.
+  const long long fitted = transform::power_of_two_at_least(r.long_side, 1 << 30);
+  const int unfilled = fitted == 0 ? 1 << 30 : static_cast<int>(fitted);
   if (settings && settings->zero_fill) {
     r.zero_fill = *settings->zero_fill;
   } else if (p.zff) {
@@ -323,7 +305,7 @@ ChannelSpectrum channel_spectrum(const InstrumentPlan& plan, std::span<const dou
     if (plan.nla) transform::correct_nonlinearity(scan, *plan.nla, plan.nlb);
     transform::remove_scan_mean(scan);
     transform::InstrumentRecipe recipe = plan.recipe;
-    recipe.zpd = plan.zpd ? *plan.zpd : centerburst_by_rule(scan, plan.zpd_rule);
+    recipe.zpd = plan.zpd ? *plan.zpd : extreme_index(scan, plan.zpd_rule);
     jmax = recipe.zpd + 1;
     transform::InstrumentSpectrum s =
         transform::instrument_transform(scan, recipe, ws.instrument, ws.fft, into);
@@ -435,8 +417,7 @@ void convert_instrument(report::Report& report, Workspace& ws, std::string_view 
     FileRecord scratch;
     ChannelSpectrum ref = channel_spectrum(rplan, reference.ig.samples, ws, scratch);
     if (ref.refused) return refuse(road, report, record, fname, *ref.refused);
-    if (ref.first_k != sample.first_k || ref.count != sample.count ||
-        ref.dnu != sample.dnu) {
+    if (ref.first_k != sample.first_k || ref.count != sample.count || ref.dnu != sample.dnu) {
       return refuse(road, report, record, fname, {Refusal::kChannelsApart, {}, 0, 0});
     }
     const bool absorbance = ratio == Ratio::kAbsorbance;
@@ -454,7 +435,8 @@ void convert_instrument(report::Report& report, Workspace& ws, std::string_view 
   } else {
     plan.used.output = "single channel";
   }
-  const std::string line = " Processed as the instrument did: " + processing_text(plan.used, plan.scans);
+  const std::string line =
+      " Processed as the instrument did: " + processing_text(plan.used, plan.scans);
   report.console("(A)", {line});
   report.log("(A)", {line});
   for (int i = 0; i < sample.count; ++i) {

@@ -1,6 +1,7 @@
 #include "driver/settings.h"
 
 #include <charconv>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -9,6 +10,17 @@
 #include "transform/windows.h"
 
 namespace ftir::driver {
+
+int extreme_index(std::span<const double> samples, ZpdMode rule) {
+  std::size_t best = 0;
+  for (std::size_t i = 1; i < samples.size(); ++i) {
+    const bool better = rule == ZpdMode::kMax   ? samples[i] > samples[best]
+                        : rule == ZpdMode::kMin ? samples[i] < samples[best]
+                                                : std::fabs(samples[i]) > std::fabs(samples[best]);
+    if (better) best = i;
+  }
+  return static_cast<int>(best);
+}
 
 RunParameters file_parameters(const ConversionSettings& settings, double wref, double res) {
   RunParameters p;

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "driver/file_record.h"
@@ -21,6 +22,12 @@ enum class Sides { kAuto, kSingle, kDouble };
 // Where the centerburst is taken (--zpd): the largest sample, the smallest, the largest
 // magnitude (the classic rule), or a given 1-based index.
 enum class ZpdMode { kMax, kMin, kAbs, kIndex };
+
+// The 0-based index of the largest sample (kMax), the smallest (kMin) or the largest
+// magnitude (kAbs, kIndex) of `samples`, the first of equals (as the classic rule takes the
+// first); 0 for no sample.
+int extreme_index(std::span<const double> samples, ZpdMode rule);
+
 struct Zpd {
   ZpdMode mode = ZpdMode::kAbs;
   int index = 0;  // kIndex: 1-based
@@ -57,13 +64,13 @@ struct ConversionSettings {
   bool phase_files = false;  // iphase 1
   // The transform controls. Each is unset unless asked for, and unset means the classic
   // rule; a value given, even the default one, is kept apart from none given.
-  std::optional<int> zero_fill;             // 1, 2, 4, 8 or 16
-  std::optional<double> phase_resolution;   // cm-1
+  std::optional<int> zero_fill;            // 1, 2, 4, 8 or 16
+  std::optional<double> phase_resolution;  // cm-1
   std::optional<Zpd> zpd;
   std::optional<PhaseChoice> phase;
   std::optional<Grid> grid;
-  std::optional<Direction> direction;       // records of two scans; both when unset
-  std::optional<bool> two_scans;            // the record holds two scans (SPC files)
+  std::optional<Direction> direction;  // records of two scans; both when unset
+  std::optional<bool> two_scans;       // the record holds two scans (SPC files)
   // Which of the window, the resolution and the range the caller gave: an instrument
   // file's own parameters stand for the others (and for the controls left unset).
   bool window_given = false;
@@ -83,8 +90,8 @@ ControlsAsked controls_asked(const ConversionSettings& settings);
 
 // The option texts of the controls' values.
 std::string_view phase_mode_name(transform::PhaseMode mode);  // "mertz", ...; "" for kClassic
-std::string_view zpd_mode_name(ZpdMode mode);                  // "max", "min", "abs"; "" kIndex
-std::string_view direction_name(Direction direction);          // "forward", "backward", "both"
+std::string_view zpd_mode_name(ZpdMode mode);                 // "max", "min", "abs"; "" kIndex
+std::string_view direction_name(Direction direction);         // "forward", "backward", "both"
 
 // What a file's conversion takes of `settings` beyond the run parameters.
 struct FileControls {

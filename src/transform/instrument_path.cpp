@@ -22,14 +22,6 @@ using values::Refused;
 
 Refused refusal(Refusal code, std::string detail = {}) { return {code, std::move(detail), 0, 0}; }
 
-// The smallest power of two >= x, or 0 when it would pass `limit` (or x is no number).
-long long power_of_two_at_least(double x, long long limit) {
-  if (!(x <= static_cast<double>(limit))) return 0;
-  long long m = 1;
-  while (static_cast<double>(m) < x) m *= 2;
-  return m;
-}
-
 // All bytes zero are +0.0 in both parts.
 void zero(Complex* from, Complex* to) {
   std::memset(static_cast<void*>(from), 0, static_cast<std::size_t>(to - from) * sizeof(Complex));
@@ -111,6 +103,13 @@ std::optional<double> curve_angle(const PhaseCurve& curve, double x) {
 }
 
 }  // namespace
+
+long long power_of_two_at_least(double x, long long limit) {
+  if (!(x <= static_cast<double>(limit))) return 0;
+  long long m = 1;
+  while (static_cast<double>(m) < x) m *= 2;
+  return m;
+}
 
 double mertz_ramp(Ramp ramp, double n, double p) {
   if (ramp == Ramp::kNone) return 1.0;

@@ -103,6 +103,9 @@ struct InstrumentSpectrum {
   double peak = 0.0;             // the largest magnitude kept
 };
 
+// The smallest power of two >= x, or 0 when it would pass `limit` (or x is no number).
+long long power_of_two_at_least(double x, long long limit);
+
 // The ramp's weight at point n (may be fractional) for half-width p: 0 for n <= -p, 1 for
 // n >= p; between, with t = n/p, 0.5 + 0.5 t (linear) or 0.5 + t^3 (5 - 3 t^2) / 4
 // (quintic). Ramp::kNone is 1 everywhere.
