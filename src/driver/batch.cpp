@@ -15,6 +15,7 @@
 #include "spcfile/output_claims.h"
 #include "spcfile/writer.h"
 #include "transform/double_sided.h"
+#include "transform/instrument_path.h"
 #include "transform/single_sided.h"
 
 namespace ftir::driver {
@@ -141,22 +142,15 @@ std::optional<ScanResult> transform_scan(report::Report& report, RunParameters& 
 }
 
 // The two scans' spectra, the first in ws.first_spectrum and the second in ws.yin, both
-// `points` long: the relative difference sqrt(sum (f - b)^2 / sum ((f + b) / 2)^2), and the
-// average (f + b) * 0.5 left in ws.yin. Returns the difference and the average's peak.
+// `points` long: their average left in ws.yin (transform::average_directions, equal
+// weights). Returns their relative difference and the average's peak.
 std::pair<double, double> average_scans(Workspace& ws, int points) {
-  double differences = 0.0;
-  double sums = 0.0;
+  const auto n = static_cast<std::size_t>(points);
+  const std::span<double> second(ws.yin.data(), n);
+  const double difference =
+      *transform::average_directions({ws.first_spectrum.data(), n}, second, 1.0, 1.0, second);
   double peak = 0.0;
-  for (std::size_t i = 0; i < static_cast<std::size_t>(points); ++i) {
-    const double f = ws.first_spectrum[i];
-    const double b = ws.yin[i];
-    const double mean = (f + b) * 0.5;
-    differences += (f - b) * (f - b);
-    sums += mean * mean;
-    ws.yin[i] = mean;
-    peak = std::max(peak, spcfile::finite_magnitude(mean));
-  }
-  const double difference = sums > 0.0 ? std::sqrt(differences / sums) : 0.0;
+  for (const double y : second) peak = std::max(peak, spcfile::finite_magnitude(y));
   return {difference, peak};
 }
 
