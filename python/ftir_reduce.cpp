@@ -28,6 +28,7 @@
 #include "driver/settings.h"
 #include "driver/workspace.h"
 #include "report/clock.h"
+#include "report/format_text.h"
 #include "report/stop.h"
 #include "spcfile/header.h"
 #include "transform/windows.h"
@@ -69,13 +70,6 @@ driver::Workspace& workspace() {
   return *ws;
 }
 
-// The shortest text that reads back as `value`: what the command line would have been given.
-std::string number_text(double value) {
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return {buffer, result.ptr};
-}
-
 // The command line's refusal of an option value, "<option>: '<text>' <allowed>".
 [[noreturn]] void refuse_option(std::string_view option, const std::string& text,
                                 std::string_view allowed) {
@@ -84,7 +78,7 @@ std::string number_text(double value) {
 
 double positive_number(std::string_view option, double value) {
   if (!(value > 0.0) || !std::isfinite(value)) {
-    refuse_option(option, number_text(value), "is not a number above 0");
+    refuse_option(option, report::shortest_text(value), "is not a number above 0");
   }
   return value;
 }
@@ -143,7 +137,8 @@ std::optional<values::Channel> channel_of(const std::optional<std::string>& chan
   refuse_option("--channel", *channel, "is not sample or reference");
 }
 
-Interferogram read_file(const std::filesystem::path& path, const std::optional<std::string>& channel) {
+Interferogram read_file(const std::filesystem::path& path,
+                        const std::optional<std::string>& channel) {
   const driver::ReadOptions options{channel_of(channel)};
   driver::ReadOutcome outcome;
   std::vector<double> samples;
@@ -222,7 +217,7 @@ driver::ConversionSettings settings_of(const std::string& sides,
   if (res) s.res = positive_number("--res", *res);
   const auto [low, high] = range.value_or(std::make_pair(s.wlow, s.whigh));
   if (!std::isfinite(low) || !std::isfinite(high) || low > high) {
-    refuse_option("--range", number_text(low) + ":" + number_text(high),
+    refuse_option("--range", report::shortest_text(low) + ":" + report::shortest_text(high),
                   "is not LOW:HIGH, two numbers in cm-1 with LOW not above HIGH");
   }
   s.wlow = low;
@@ -230,7 +225,7 @@ driver::ConversionSettings settings_of(const std::string& sides,
   if (laser) s.laser = positive_number("--laser", *laser);
   s.sampr = positive_number("--sampr", sampr);
   if (s.laser && !driver::usable_sample_spacing(*s.laser, s.sampr)) {
-    refuse_option("--laser", number_text(*laser),
+    refuse_option("--laser", report::shortest_text(*laser),
                   "with this --sampr gives no usable sample spacing");
   }
   if (points) {
@@ -339,8 +334,8 @@ void set_controls(driver::ConversionSettings& s, const ControlArguments& c) {
         {{"forward", driver::Direction::kForward},
          {"backward", driver::Direction::kBackward},
          {"both", driver::Direction::kBoth}}};
-    s.direction = named("--direction", *c.direction, directions,
-                        "is not forward, backward or both");
+    s.direction =
+        named("--direction", *c.direction, directions, "is not forward, backward or both");
   }
   s.two_scans = c.two_scans;
 }
@@ -424,8 +419,8 @@ py::dict record_of(const driver::FileRecord& r) {
   d["jmax_backward"] = r.jmax_backward;
   d["energy_forward"] = r.energy_forward;
   d["energy_backward"] = r.energy_backward;
-  d["scan_difference"] = r.scan_difference ? py::object(py::float_(*r.scan_difference))
-                                           : py::object(py::none());
+  d["scan_difference"] =
+      r.scan_difference ? py::object(py::float_(*r.scan_difference)) : py::object(py::none());
   d["scans_differ"] = r.scans_differ;
   if (r.instrument) {
     const driver::InstrumentUsed& u = *r.instrument;
@@ -547,40 +542,38 @@ PYBIND11_MODULE(ftir_reduce, m) {
         "it cannot be used.");
   // The defaults are the command line's, from the one description of a conversion's settings.
   const ftir::driver::ConversionSettings defaults;
-  m.def("convert",
-        [](const py::object& source, const std::string& sides,
-           const std::optional<std::string>& window, std::optional<double> res,
-           std::optional<std::pair<double, double>> range, std::optional<double> laser,
-           double sampr, std::optional<long long> points, bool no_res,
-           std::optional<long long> zero_fill, std::optional<double> phase_resolution,
-           std::optional<py::object> zpd, std::optional<std::string> phase,
-           std::optional<py::object> stored_phase, std::optional<std::string> grid,
-           std::optional<std::string> direction, std::optional<bool> two_scans,
-           const std::optional<std::string>& ratio) {
-          return convert(source, sides, window, res, range, laser, sampr, points, no_res,
-                         {zero_fill, phase_resolution, std::move(zpd), std::move(phase),
-                          std::move(stored_phase), std::move(grid), std::move(direction),
-                          two_scans},
-                         ratio);
-        },
-        py::arg("interferogram"), py::kw_only(),
-        py::arg("sides") = std::string(kSideNames[static_cast<std::size_t>(defaults.sides)]),
-        py::arg("window") = py::none(), py::arg("res") = py::none(),
-        py::arg("range") = py::none(),
-        py::arg("laser") = py::none(), py::arg("sampr") = defaults.sampr,
-        py::arg("points") = py::none(), py::arg("no_res") = defaults.no_res,
-        py::arg("zero_fill") = py::none(), py::arg("phase_resolution") = py::none(),
-        py::arg("zpd") = py::none(), py::arg("phase") = py::none(),
-        py::arg("stored_phase") = py::none(), py::arg("grid") = py::none(),
-        py::arg("direction") = py::none(), py::arg("two_scans") = py::none(),
-        py::arg("ratio") = py::none(),
-        "Converts an Interferogram (or a 1-D array with laser=) with the command line's "
-        "options and defaults; raises RefusedError with the command line's skip reason. "
-        "zero_fill, phase_resolution, zpd, phase, grid, direction and two_scans are the "
-        "options of those names (None: the classic rule); phase=\"stored\" with "
-        "stored_phase=(first, step, angles) takes a phase given as values. window, res and "
-        "range left None take the command line's defaults (happ-genzel, 4, (400, 4000)), or "
-        "for an instrument file its own parameters; ratio=\"absorbance\" or "
-        "\"transmittance\" converts both channels of an instrument file read from its path "
-        "and gives their ratio.");
+  m.def(
+      "convert",
+      [](const py::object& source, const std::string& sides,
+         const std::optional<std::string>& window, std::optional<double> res,
+         std::optional<std::pair<double, double>> range, std::optional<double> laser, double sampr,
+         std::optional<long long> points, bool no_res, std::optional<long long> zero_fill,
+         std::optional<double> phase_resolution, std::optional<py::object> zpd,
+         std::optional<std::string> phase, std::optional<py::object> stored_phase,
+         std::optional<std::string> grid, std::optional<std::string> direction,
+         std::optional<bool> two_scans, const std::optional<std::string>& ratio) {
+        return convert(source, sides, window, res, range, laser, sampr, points, no_res,
+                       {zero_fill, phase_resolution, std::move(zpd), std::move(phase),
+                        std::move(stored_phase), std::move(grid), std::move(direction), two_scans},
+                       ratio);
+      },
+      py::arg("interferogram"), py::kw_only(),
+      py::arg("sides") = std::string(kSideNames[static_cast<std::size_t>(defaults.sides)]),
+      py::arg("window") = py::none(), py::arg("res") = py::none(), py::arg("range") = py::none(),
+      py::arg("laser") = py::none(), py::arg("sampr") = defaults.sampr,
+      py::arg("points") = py::none(), py::arg("no_res") = defaults.no_res,
+      py::arg("zero_fill") = py::none(), py::arg("phase_resolution") = py::none(),
+      py::arg("zpd") = py::none(), py::arg("phase") = py::none(),
+      py::arg("stored_phase") = py::none(), py::arg("grid") = py::none(),
+      py::arg("direction") = py::none(), py::arg("two_scans") = py::none(),
+      py::arg("ratio") = py::none(),
+      "Converts an Interferogram (or a 1-D array with laser=) with the command line's "
+      "options and defaults; raises RefusedError with the command line's skip reason. "
+      "zero_fill, phase_resolution, zpd, phase, grid, direction and two_scans are the "
+      "options of those names (None: the classic rule); phase=\"stored\" with "
+      "stored_phase=(first, step, angles) takes a phase given as values. window, res and "
+      "range left None take the command line's defaults (happ-genzel, 4, (400, 4000)), or "
+      "for an instrument file its own parameters; ratio=\"absorbance\" or "
+      "\"transmittance\" converts both channels of an instrument file read from its path "
+      "and gives their ratio.");
 }

@@ -7,6 +7,7 @@
 
 #include "cli/convert.h"
 #include "driver/run_parameters.h"
+#include "report/format_text.h"
 #include "transform/windows.h"
 
 namespace ftir::cli {
@@ -56,13 +57,6 @@ std::string_view status_name(FileStatus status) {
 std::string_view window_name(int iapod) {
   const transform::Window* window = transform::window_by_code(iapod);
   return window == nullptr ? std::string_view{} : window->option;
-}
-
-// The shortest text that reads back as `value`.
-std::string shortest(double value) {
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return {buffer, result.ptr};
 }
 
 std::string fixed(double value, int decimals) {
@@ -180,30 +174,30 @@ std::string summary_csv(std::span<const FileRecord> records) {
     text += csv_field(r.input) + "," + csv_field(joined_outputs(r)) + "," +
             (read_ok(r) ? std::to_string(r.npts) : "") + "," +
             (located(r) ? std::to_string(r.jmax) : "") + "," + std::string(side_name(r.side)) +
-            "," + std::string(window_name(r.iapod)) + "," + (converted(r) ? shortest(r.res) : "") +
-            "," + (converted(r) ? std::to_string(r.points_written) : "") + "," +
+            "," + std::string(window_name(r.iapod)) + "," +
+            (converted(r) ? report::shortest_text(r.res) : "") + "," +
+            (converted(r) ? std::to_string(r.points_written) : "") + "," +
             std::string(status_name(r.status)) + "," + csv_field(r.reason) + "," +
             fixed(r.milliseconds, 3);
     if (controls || instruments) {
       const driver::ControlsAsked& a = r.asked;
       const bool two = r.scans == 2;
       text += "," + a.zero_fill + "," + a.phase_resolution + "," + csv_field(a.zpd) + "," +
-              csv_field(a.phase) + "," + a.grid + "," + a.direction + "," +
-              (two ? "2" : "1") + "," +
-              (two && r.jmax_backward > 0 ? std::to_string(r.jmax_backward) : "") + "," +
-              (two && r.jmax_forward > 0 ? shortest(r.energy_forward) : "") + "," +
-              (two && r.jmax_backward > 0 ? shortest(r.energy_backward) : "") + "," +
-              (r.scan_difference ? shortest(*r.scan_difference) : "") + "," +
+              csv_field(a.phase) + "," + a.grid + "," + a.direction + "," + (two ? "2" : "1") +
+              "," + (two && r.jmax_backward > 0 ? std::to_string(r.jmax_backward) : "") + "," +
+              (two && r.jmax_forward > 0 ? report::shortest_text(r.energy_forward) : "") + "," +
+              (two && r.jmax_backward > 0 ? report::shortest_text(r.energy_backward) : "") + "," +
+              (r.scan_difference ? report::shortest_text(*r.scan_difference) : "") + "," +
               (r.scans_differ ? "yes" : "");
     }
     if (instruments && r.instrument) {
       const driver::InstrumentUsed& u = *r.instrument;
       text += "," + u.format + "," + csv_field(u.block) + "," + csv_field(u.output) + "," +
               u.window + "," + u.phase + "," +
-              (u.phase_resolution > 0.0 ? shortest(u.phase_resolution) : "") + "," +
-              (u.resolution > 0.0 ? shortest(u.resolution) : "") + "," +
+              (u.phase_resolution > 0.0 ? report::shortest_text(u.phase_resolution) : "") + "," +
+              (u.resolution > 0.0 ? report::shortest_text(u.resolution) : "") + "," +
               std::to_string(u.zero_fill) + "," + std::to_string(u.transform_points) + "," +
-              shortest(u.laser) + "," + (u.nonlinearity ? "yes" : "");
+              report::shortest_text(u.laser) + "," + (u.nonlinearity ? "yes" : "");
     } else if (instruments) {
       text += ",,,,,,,,,,,";
     }
@@ -261,11 +255,9 @@ std::string summary_json(std::span<const FileRecord> records) {
                 {"spectrum", u.output},
                 {"window", u.window},
                 {"phase", u.phase},
-                {"phase_resolution", u.phase_resolution > 0.0
-                                         ? nlohmann::ordered_json(u.phase_resolution)
-                                         : nullptr},
-                {"resolution",
-                 u.resolution > 0.0 ? nlohmann::ordered_json(u.resolution) : nullptr},
+                {"phase_resolution",
+                 u.phase_resolution > 0.0 ? nlohmann::ordered_json(u.phase_resolution) : nullptr},
+                {"resolution", u.resolution > 0.0 ? nlohmann::ordered_json(u.resolution) : nullptr},
                 {"zero_fill", u.zero_fill},
                 {"transform_points", u.transform_points},
                 {"laser", u.laser},

@@ -49,13 +49,6 @@ values::Refused parameter_refusal(std::string text) {
   return {Refusal::kInstrumentParameter, std::move(text), 0, 0};
 }
 
-std::string number_text(double v) {
-  std::string s = std::to_string(v);
-  s.erase(s.find_last_not_of('0') + 1);
-  if (!s.empty() && s.back() == '.') s.pop_back();
-  return s;
-}
-
 }  // namespace
 
 InstrumentPlan plan_instrument(const values::Interferogram& ig,
@@ -375,8 +368,9 @@ std::string processing_text(const InstrumentUsed& u, int scans) {
   std::string line = u.format + " " + u.block;
   if (scans == 2) line += ", two scans";
   line += ", " + u.window + ", phase " + u.phase;
-  if (u.phase_resolution > 0.0) line += " at " + number_text(u.phase_resolution) + " cm-1";
-  if (u.resolution > 0.0) line += ", resolution " + number_text(u.resolution) + " cm-1";
+  if (u.phase_resolution > 0.0)
+    line += " at " + report::shortest_text(u.phase_resolution) + " cm-1";
+  if (u.resolution > 0.0) line += ", resolution " + report::shortest_text(u.resolution) + " cm-1";
   line += ", zero filling " + std::to_string(u.zero_fill) + ", transform " +
           std::to_string(u.transform_points) + " points";
   if (u.nonlinearity) line += ", detector nonlinearity corrected";

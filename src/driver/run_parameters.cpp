@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "report/escape.h"
+#include "report/format_text.h"
 #include "report/stop.h"
 
 namespace ftir::driver {
@@ -272,17 +273,10 @@ std::string read_text(LineReader& lines, std::string_view field) {
   return text;
 }
 
-// The shortest text that reads back as `value`.
-std::string shortest_text(double value) {
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return {buffer, result.ptr};
-}
-
 // The shortest text with a point: without one, a decimal field would take the last five
 // digits as decimals.
 std::string decimal_digits(double value) {
-  std::string text = shortest_text(value);
+  std::string text = report::shortest_text(value);
   const std::size_t e = text.find('e');
   if (text.find('.') == std::string::npos) {
     text.insert(e == std::string::npos ? text.size() : e, ".");
@@ -323,15 +317,15 @@ std::string write_run_parameters(const RunParameters& p) {
   std::string t = integer_line(p.nfiles, "nfiles");
   for (const std::string& name : p.files) t += text_line(name);
   t += integer_line(p.iphase, "iphase");
-  t += number_line(shortest_text(p.sampr), "sampr");
+  t += number_line(report::shortest_text(p.sampr), "sampr");
   t += integer_line(p.iapod, "iapod");
   t += integer_line(p.ipow2, "ipow2");
   t += integer_line(p.npow, "npow");
   t += integer_line(p.ires, "ires");
   t += integer_line(p.idbl, "idbl");
   t += number_line(right_aligned(decimal_digits(p.res), kDecimalColumns), "res");
-  t += number_line(shortest_text(p.wlow), "wlow");
-  t += number_line(shortest_text(p.whigh), "whigh");
+  t += number_line(report::shortest_text(p.wlow), "wlow");
+  t += number_line(report::shortest_text(p.whigh), "whigh");
   t += number_line(right_aligned(decimal_digits(p.wref), kDecimalColumns), "wref");
   t += text_line(p.outdir);
   t += integer_line(p.ilog, "ilog");

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "report/format_text.h"
 #include "spcfile/reader.h"
 #include "spcfile/writer.h"
 #include "transform/windows.h"
@@ -39,16 +40,6 @@ RunParameters file_parameters(const ConversionSettings& settings, double wref, d
   p.outdir = settings.outdir;
   return p;
 }
-
-namespace {
-
-// The shortest text that reads back as `value`.
-std::string shortest(double value) {
-  char buffer[32];
-  return {buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr};
-}
-
-}  // namespace
 
 std::string_view phase_mode_name(transform::PhaseMode mode) {
   using transform::PhaseMode;
@@ -98,7 +89,8 @@ std::string_view direction_name(Direction direction) {
 ControlsAsked controls_asked(const ConversionSettings& settings) {
   ControlsAsked a;
   if (settings.zero_fill) a.zero_fill = std::to_string(*settings.zero_fill);
-  if (settings.phase_resolution) a.phase_resolution = shortest(*settings.phase_resolution);
+  if (settings.phase_resolution)
+    a.phase_resolution = report::shortest_text(*settings.phase_resolution);
   if (settings.zpd) {
     a.zpd = settings.zpd->mode == ZpdMode::kIndex ? std::to_string(settings.zpd->index)
                                                   : std::string(zpd_mode_name(settings.zpd->mode));

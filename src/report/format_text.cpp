@@ -111,8 +111,8 @@ std::string edit_integer(int value, int width) {
 std::string edit_fixed(double value, int width, int decimals) {
   if (!std::isfinite(value)) return edit_non_finite(value, width);
   char buffer[400];
-  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
-                                 decimals);
+  auto [end, ec] =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
   if (ec != std::errc()) return asterisks(width);
   std::string text(buffer, end);
   if (decimals == 0) text += '.';
@@ -232,6 +232,11 @@ std::string padded(std::string_view text, std::size_t width) {
   std::string out(text);
   if (out.size() < width) out.resize(width, ' ');
   return out;
+}
+
+std::string shortest_text(double value) {
+  char buffer[32];
+  return {buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr};
 }
 
 }  // namespace ftir::report

@@ -15,11 +15,11 @@ namespace ftir::report {
 class FormatValue {
  public:
   enum class Kind { kInteger, kReal, kText };
-  FormatValue(int value) : kind_(Kind::kInteger), integer_(value) {}        // NOLINT
-  FormatValue(double value) : kind_(Kind::kReal), real_(value) {}           // NOLINT
-  FormatValue(std::string_view value) : kind_(Kind::kText), text_(value) {} // NOLINT
-  FormatValue(const char* value) : kind_(Kind::kText), text_(value) {}      // NOLINT
-  FormatValue(const std::string& value) : kind_(Kind::kText), text_(value) {} // NOLINT
+  FormatValue(int value) : kind_(Kind::kInteger), integer_(value) {}           // NOLINT
+  FormatValue(double value) : kind_(Kind::kReal), real_(value) {}              // NOLINT
+  FormatValue(std::string_view value) : kind_(Kind::kText), text_(value) {}    // NOLINT
+  FormatValue(const char* value) : kind_(Kind::kText), text_(value) {}         // NOLINT
+  FormatValue(const std::string& value) : kind_(Kind::kText), text_(value) {}  // NOLINT
 
   Kind kind() const { return kind_; }
   int integer() const { return integer_; }
@@ -39,7 +39,8 @@ using FormatValues = std::initializer_list<FormatValue>;
 // taken in order. Each record still carries its carriage-control character in front.
 // A malformed format text or a value of the wrong kind is a programmer error (assert);
 // values beyond those the format consumes are ignored, missing ones end the records.
-std::vector<std::string> format_records(std::string_view format, std::span<const FormatValue> values);
+std::vector<std::string> format_records(std::string_view format,
+                                        std::span<const FormatValue> values);
 std::vector<std::string> format_records(std::string_view format, FormatValues values = {});
 
 // Single edits, also used on their own (the writer's "(F7.3)" resolution text).
@@ -47,6 +48,10 @@ std::vector<std::string> format_records(std::string_view format, FormatValues va
 // `text` padded with blanks to `width` characters (never cut): a name as the classic
 // report prints it (input names in 40 columns, output names in 50).
 std::string padded(std::string_view text, std::size_t width);
+
+// The shortest text that reads back as `value` (a number as the summaries, the saved
+// red.dat and the refusals write it).
+std::string shortest_text(double value);
 
 std::string edit_integer(int value, int width);
 std::string edit_fixed(double value, int width, int decimals);
