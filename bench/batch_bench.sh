@@ -133,54 +133,46 @@ awk -v m="$none_median" -v n="$none_min" -v r="$runs" -v rss="$none_rss" -v c="$
   printf "  no-file run:   median %6.1f ms, fastest %6.1f ms, median CPU %6.1f ms (%d runs), peak RSS %.1f MB\n",
     m / 1e6, n / 1e6, c / 1e6, r, rss / 1024 }'
 
-# -j N over 700 copies of the one interferogram (copies: the command line converts a file
-# named twice, by a link too, only once),
-# with the batch's settings on the command line. Prints the median wall time in ns.
+# The median wall time in ns of `ftir-reduce -j N ARGS...` in folder DIR (its output in
+# DIR/out, removed before each run): measure_jobs DIR N ARGS...
 measure_jobs() {
-  local jobs_n=$1 k t0 t1
+  local dir=$1 jobs_n=$2 k t0 t1
+  shift 2
   for ((k = 0; k < jruns; k++)); do
-    rm -rf "$work/j/out"
+    rm -rf "$dir/out"
     t0=$(now_ns)
-    (cd "$work/j" && "$exe" -j "$jobs_n" -q -o out --sides single --window blackman-harris \
-      --points 262144 --no-res --res 4 --range 400:4000 --laser 15800.823 --sampr 1 \
-      ig*.spc >/dev/null 2>&1 </dev/null) || { echo "-j $jobs_n run failed" >&2; exit 1; }
+    (cd "$dir" && "$exe" -j "$jobs_n" -q -o out "$@" >/dev/null 2>&1 </dev/null) ||
+      { echo "-j $jobs_n run in $dir failed" >&2; exit 1; }
     t1=$(now_ns)
     echo $((t1 - t0))
   done | median
 }
+# The line of a -j 2 against -j 1 figure: jobs_line LABEL FILES NS1 NS2.
+jobs_line() {
+  awk -v l="$1" -v n="$2" -v a="$3" -v b="$4" -v r="$jruns" 'BEGIN {
+    printf "  -j 2 against -j 1, %s: %.1f against %.1f files/s, ratio %.2f (%d runs)\n",
+      l, n / (b / 1e9), n / (a / 1e9), a / b, r }'
+}
 
+# -j N over 700 copies of the one interferogram (copies: the command line converts a file
+# named twice, by a link too, only once), with the batch's settings on the command line.
 if "$exe" --help 2>&1 | grep -- '--jobs' >/dev/null; then
   mkdir -p "$work/j"
   for ((k = 1; k <= 700; k++)); do cp "$work/ig.spc" "$work/j/$(printf 'ig%03d.spc' "$k")"; done
-  j1=$(measure_jobs 1)
-  j2=$(measure_jobs 2)
-  awk -v a="$j1" -v b="$j2" -v r="$jruns" 'BEGIN {
-    printf "  -j 2 against -j 1, 700 files: %.1f against %.1f files/s, ratio %.2f (%d runs)\n",
-      700 / (b / 1e9), 700 / (a / 1e9), a / b, r }'
+  settings=(--sides single --window blackman-harris --points 262144 --no-res --res 4
+    --range 400:4000 --laser 15800.823 --sampr 1)
+  jobs_line "700 files" 700 "$(cd "$work/j" && measure_jobs "$work/j" 1 "${settings[@]}" ig*.spc)" \
+    "$(cd "$work/j" && measure_jobs "$work/j" 2 "${settings[@]}" ig*.spc)"
 else
   echo "  -j 2 against -j 1, 700 files: n/a (no -j)"
 fi
 # -j N over 1000 copies of the shared OPUS file test.0000, converted by its own parameters.
 opus="$repo/../shared/data/instrument-files/opus/test.0000"
-measure_opus_jobs() {
-  local jobs_n=$1 k t0 t1
-  for ((k = 0; k < jruns; k++)); do
-    rm -rf "$work/o/out"
-    t0=$(now_ns)
-    (cd "$work/o" && "$exe" -j "$jobs_n" -q -o out t*.0000 >/dev/null 2>&1 </dev/null) ||
-      { echo "-j $jobs_n OPUS run failed" >&2; exit 1; }
-    t1=$(now_ns)
-    echo $((t1 - t0))
-  done | median
-}
 if [ -f "$opus" ]; then
   mkdir -p "$work/o"
   for ((k = 1; k <= 1000; k++)); do cp "$opus" "$work/o/$(printf 't%04d.0000' "$k")"; done
-  o1=$(measure_opus_jobs 1)
-  o2=$(measure_opus_jobs 2)
-  awk -v a="$o1" -v b="$o2" -v r="$jruns" 'BEGIN {
-    printf "  -j 2 against -j 1, 1000 OPUS files: %.1f against %.1f files/s, ratio %.2f (%d runs)\n",
-      1000 / (b / 1e9), 1000 / (a / 1e9), a / b, r }'
+  jobs_line "1000 OPUS files" 1000 "$(cd "$work/o" && measure_jobs "$work/o" 1 t*.0000)" \
+    "$(cd "$work/o" && measure_jobs "$work/o" 2 t*.0000)"
 else
   echo "  -j 2 against -j 1, 1000 OPUS files: n/a (no shared test.0000)"
 fi
