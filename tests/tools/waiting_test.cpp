@@ -22,7 +22,10 @@ TEST(Waiting, NoInputIsWaitedOnAndNoProgramAborts) {
   dir.write("edge.spc", edge);
   edge.push_back(0);
   dir.write("over.spc", edge);
-  std::string many;  // each worker's storage is tens of MB: 16 cannot be had in 200 MB
+  // A worker's storage is sized for the largest record: a run of one file, of any length, needs
+  // about 125 MB of address space, so in 60 MB no worker gets its storage, however the 16
+  // workers' lives overlap.
+  std::string many;
   for (int k = 1; k <= 16; ++k) {
     std::filesystem::copy_file("good.spc", "g" + std::to_string(k) + ".spc");
     many += "g" + std::to_string(k) + ".spc ";
@@ -49,7 +52,7 @@ TEST(Waiting, NoInputIsWaitedOnAndNoProgramAborts) {
      "", 1},
     {tool + "--help", "", "of at most 5400512 bytes", 0},
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)  // they reserve far more
-    {"ulimit -v 200000; " + fr + many + "-j 16 -o j16 -q --laser 16384",
+    {"ulimit -v 60000; " + fr + many + "-j 16 -o j16 -q --laser 16384",
      "ftir-reduce: out of memory\n", "", 1},
     {"ulimit -v 12000; timeout 60 " MAKE_INTERFEROGRAM_EXE " --points 262144 -o m.spc",
      "make-interferogram: out of memory\n", "", 1},
