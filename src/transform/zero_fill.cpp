@@ -24,9 +24,10 @@ void zero_filled_cfft(Fft& fft, std::span<Complex> work, int m, int fill, int ga
                       std::span<Complex> out, FillTwiddles& twiddles) {
   const int points = 1 << m;
   const int length = fill * points;
-  assert(fill >= 2 && (fill & (fill - 1)) == 0 && gap >= 0 && gap <= split && split <= points);
+  assert(m >= 1 && fill >= 2 && (fill & (fill - 1)) == 0 && gap >= 0 && gap <= split &&
+         split <= points);
   assert(work.size() >= static_cast<std::size_t>(length) &&
-         out.size() >= static_cast<std::size_t>(length));
+         out.size() > static_cast<std::size_t>(length / 2));
   const std::span<const Complex> w = twiddles.of(length);
   const auto block = [&](int r) {
     return work.subspan(static_cast<std::size_t>(r) * static_cast<std::size_t>(points),
@@ -51,14 +52,25 @@ void zero_filled_cfft(Fft& fft, std::span<Complex> work, int m, int fill, int ga
   }
   // Bin 0 of each group: the load as it is, the transform of the unfilled record.
   fft.CFFT(block(0), m, points, 1);
-  // The groups interleaved in one pass, so that `out` is written in order.
+  // The groups interleaved in one pass, so that `out` is written in order, up to bin L/2:
+  // bin k * fill + r for k < M/2, then bin L/2, which is bin M/2 of group 0.
   Complex* to = out.data();
-  for (int k = 0; k < points; ++k) {
-    for (int r = 0; r < fill; ++r) {
-      *to++ = work[static_cast<std::size_t>(r) * static_cast<std::size_t>(points) +
-                   static_cast<std::size_t>(k)];
+  const std::size_t size = static_cast<std::size_t>(points);
+  if (fill == 2) {
+    const Complex* b0 = work.data();
+    const Complex* b1 = b0 + size;
+    for (std::size_t k = 0; k < size / 2; ++k) {
+      to[2 * k] = b0[k];
+      to[2 * k + 1] = b1[k];
+    }
+  } else {
+    for (std::size_t k = 0; k < size / 2; ++k) {
+      for (std::size_t r = 0; r < static_cast<std::size_t>(fill); ++r) {
+        to[k * static_cast<std::size_t>(fill) + r] = work[r * size + k];
+      }
     }
   }
+  out[static_cast<std::size_t>(length / 2)] = work[size / 2];
 }
 
 }  // namespace ftir::transform

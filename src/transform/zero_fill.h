@@ -26,11 +26,12 @@ class FillTwiddles {
 // The transform of a loaded record padded with zeros: work[0..M-1] holds the M = 2^m
 // points, of which those from `split` on (the points before the centerburst, wrapped to the
 // end) become the last M - split of a record of L = fill * M points, zeros between. Leaves in
-// out[0..L-1] the CFFT (ndir 1) of that record: out[fill * k + r] = sum_n load[n] w^(g(n) r)
-// W^(n k), g(n) = n below split, n + L - M from there, w = exp(-2 pi i / L), W = exp(-2 pi
-// i / M). out[fill * k] is CFFT(load)[k] bit for bit. load[gap..split-1] are zeros, which
+// out[0..L/2] the bins up to the middle of the CFFT (ndir 1) of that record, all a spectrum
+// up to fmax takes: out[fill * k + r] = sum_n load[n] w^(g(n) r) W^(n k), g(n) = n below
+// split, n + L - M from there, w = exp(-2 pi i / L), W = exp(-2 pi i / M). out[fill * k] is
+// CFFT(load)[k] bit for bit. out past L/2 is left as it was. load[gap..split-1] are zeros, which
 // the sub-transforms take as such without turning them. work[0..L-1] is overwritten (the
-// sub-transforms); fill is a power of two from 2 to 16.
+// sub-transforms); fill is a power of two from 2 to 16, and M at least 2.
 void zero_filled_cfft(Fft& fft, std::span<Complex> work, int m, int fill, int gap, int split,
                       std::span<Complex> out, FillTwiddles& twiddles);
 
