@@ -120,8 +120,73 @@ TempFile::SignalHold::SignalHold() {
 // A signal that came meanwhile is delivered here, as if it had come now.
 TempFile::SignalHold::~SignalHold() { ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
 
-TempFile::TempFile(std::string target) : target_(std::move(target)) {
+namespace {
+
+// Whether a file opened with O_TMPFILE can be given a name: through its /proc/self/fd link,
+// which needs /proc (linkat's AT_EMPTY_PATH would need a privilege instead).
+bool unnamed_files_can_be_linked() {
+  static const bool can = ::access("/proc/self/fd", X_OK) == 0;
+  return can;
+}
+
+// The folder of `target`, as open() takes it.
+std::string folder_of(const std::string& target) {
+  const std::size_t slash = target.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : target.substr(0, slash);
+}
+
+}  // namespace
+
+bool TempFile::open_unnamed() {
+#ifdef O_TMPFILE
+  if (!unnamed_files_can_be_linked()) return false;
+  const int fd = ::open(folder_of(target_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd < 0) return false;  // a file system without them, or an error the named file reports
+  const int kept = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  file_ = kept < 0 ? nullptr : ::fdopen(fd, "wb");
+  if (file_ == nullptr) {
+    if (kept >= 0) ::close(kept);
+    ::close(fd);
+    return false;
+  }
+  unnamed_ = kept;
+  return true;
+#else
+  return false;
+#endif
+}
+
+bool TempFile::link_unnamed() {
+  const std::string self = "/proc/self/fd/" + std::to_string(unnamed_);
+  // A file already under the target's name goes first, as in commit(); another process may
+  // put one back meanwhile, so a few rounds, then under a temporary name renamed over it.
+  for (int round = 0; round < 3; ++round) {
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      return true;
+    }
+    if (errno != EEXIST) return false;
+    ::unlink(target_.c_str());
+  }
+  for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
+    std::string path = temporary_name(target_, random_suffix());
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+      if (errno == EEXIST) continue;
+      return false;
+    }
+    if (std::rename(path.c_str(), target_.c_str()) == 0) return true;
+    const int error = errno;
+    ::unlink(path.c_str());
+    errno = error;
+    return false;
+  }
+  errno = EEXIST;
+  return false;
+}
+
+TempFile::TempFile(std::string target, Kind kind) : target_(std::move(target)) {
   if (target_.find('\0') != std::string::npos) stop_on_nul("Cannot write", target_);
+  if (kind == Kind::kAny && open_unnamed()) return;
   for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
     std::string path = temporary_name(target_, random_suffix());
     // O_EXCL with O_CREAT never opens an existing name, a link included; the mode is the
@@ -146,7 +211,11 @@ TempFile::TempFile(std::string target) : target_(std::move(target)) {
 
 TempFile::~TempFile() {
   if (file_ != nullptr) std::fclose(file_);
-  if (!committed_) ::unlink(path_.c_str());
+  if (unnamed_ >= 0) {
+    ::close(unnamed_);  // an unnamed file not linked goes with its last descriptor
+  } else if (!committed_) {
+    ::unlink(path_.c_str());
+  }
 }
 
 bool TempFile::close() {
@@ -163,6 +232,10 @@ bool TempFile::commit() {
   // replace one tells whether there is one, in the one call a new name needs. Either way no
   // half-written file ever bears the name; a run killed between the removal and the rename
   // leaves the old file removed.
+  if (unnamed_ >= 0) {
+    committed_ = link_unnamed();
+    return committed_;
+  }
 #ifdef RENAME_NOREPLACE
   if (::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) == 0) {
     committed_ = true;

@@ -44,18 +44,22 @@ struct FileId {
 std::optional<FileId> file_id(std::string_view name, bool follow_links = true,
                               bool regular_only = false);
 
-// A temporary file beside `target`, named "<target>.<6 letters or digits>.tmp", created
+// A temporary file beside `target`: where the file system can, one with no name at all
+// (O_TMPFILE), which commit() links as the target, one step in the folder instead of a
+// creation and a rename; otherwise one named "<target>.<6 letters or digits>.tmp", created
 // exclusively (never an existing name, never through a link). Where that name would pass
 // the system's limit of NAME_MAX bytes for one component, the target's last component is
 // cut short in it (never within a UTF-8 character), so that any name the system takes as a
-// target can be written. It is closed and removed on every way out unless commit() renamed
-// it over the target. While it lives, SIGINT, SIGTERM, SIGHUP and SIGPIPE are held back
+// target can be written. It is closed and removed on every way out unless commit() gave
+// it the target's name. While it lives, SIGINT, SIGTERM, SIGHUP and SIGPIPE are held back
 // from its thread: one that ends the program ends it as soon as the file is renamed or
 // removed, never leaving it behind. Made and ended on one thread.
 class TempFile {
  public:
+  // kNamed asks for the named file even where an unnamed one could be had.
+  enum class Kind { kAny, kNamed };
   // Creates it; a failure stops the run with "Cannot write <target>: <reason>" (exit 1).
-  explicit TempFile(std::string target);
+  explicit TempFile(std::string target, Kind kind = Kind::kAny);
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
   ~TempFile();
@@ -64,7 +68,7 @@ class TempFile {
   // Closes the file; false (with errno set) when buffered bytes could not be written.
   bool close();
   // Gives the closed file the target's name, removing a file already there just before;
-  // false (with errno set by the rename) on failure.
+  // false (with errno set by the link or rename) on failure.
   bool commit();
 
  private:
@@ -78,9 +82,16 @@ class TempFile {
    private:
     sigset_t saved_;
   };
+  // The file made with no name (O_TMPFILE) where the system can, linked as the target by
+  // commit(): it never shows under a name of its own. `unnamed_` is a second descriptor of
+  // it, kept open past close() for the link.
+  bool open_unnamed();
+  bool link_unnamed();
+
   SignalHold hold_;  // first: made before the file, ended after it is gone
   std::string target_;
   std::string path_;
+  int unnamed_ = -1;
   std::FILE* file_ = nullptr;
   bool committed_ = false;
 };

@@ -59,5 +59,51 @@ TEST(FileAccess, ASignalWaitsUntilTheTemporaryFileIsGone) {
   }
 }
 
+// Both kinds of temporary file: the target appears whole at commit, over a file or a link
+// already there (the link's own file untouched), under a name of the longest length, and an
+// abandoned file leaves nothing. While it is written the unnamed kind shows no name at all.
+TEST(FileAccess, TemporaryFilesOfBothKindsBecomeTheTarget) {
+  using Kind = spcfile::TempFile::Kind;
+  for (const Kind kind : {Kind::kAny, Kind::kNamed}) {
+    const struct {
+      const char* what;
+      std::string name;
+      bool existing, link, commit;
+    } cases[] = {
+        {"a new name", "w.spc", false, false, true},
+        {"a file there", "w.spc", true, false, true},
+        {"a link there", "w.spc", false, true, true},
+        {"the longest name", std::string(255, 'n'), true, false, true},
+        {"abandoned", "w.spc", true, false, false},
+    };
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (kind == Kind::kNamed ? ", named" : ", any"));
+      TempDir dir;
+      const std::string target = dir.file(c.name);
+      if (c.existing) dir.write(c.name, {9, 9});
+      const std::string outside = dir.write("../outside-" + dir.path().filename().string(), {7});
+      if (c.link) std::filesystem::create_symlink(outside, target);
+      const auto entries = [&] {
+        return std::distance(std::filesystem::directory_iterator(dir.path()), {});
+      };
+      const long before = entries();
+      {
+        spcfile::TempFile temp(target, kind);
+        std::fputs("whole", temp.file());
+        EXPECT_EQ(entries(), before + (kind == Kind::kNamed ? 1 : 0));
+        ASSERT_TRUE(temp.close());
+        if (c.commit) {
+          ASSERT_TRUE(temp.commit());
+        }
+      }
+      EXPECT_EQ(entries(), c.existing || c.link || c.commit ? 1 : 0);
+      EXPECT_EQ(read_file_bytes(outside), ByteImage{7});
+      const ByteImage expected = c.commit ? ByteImage{'w', 'h', 'o', 'l', 'e'} : ByteImage{9, 9};
+      EXPECT_EQ(read_file_bytes(target), expected);
+      std::filesystem::remove(outside);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ftir::testing
