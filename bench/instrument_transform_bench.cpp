@@ -109,8 +109,7 @@ void bm_file_transform(benchmark::State& state, ftir::driver::Workspace& ws) {
   if (read.refused) return state.SkipWithError("test.0000 not readable");
   const InstrumentPlan plan = plan_instrument(read.ig, nullptr);
   std::vector<double> y(read.ig.samples.begin(), read.ig.samples.end());
-  correct_nonlinearity(y, *plan.nla, plan.nlb);
-  remove_scan_mean(y);
+  remove_scan_mean(y, Nonlinearity{*plan.nla, plan.nlb});
   std::vector<double> out(8192);
   for (auto _ : state) {
     const InstrumentSpectrum s = instrument_transform(y, plan.recipe, ws.instrument, ws.fft, out);

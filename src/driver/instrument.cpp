@@ -10,6 +10,7 @@
 
 #include "driver/batch.h"
 #include "report/format_text.h"
+#include "simd/kernels.h"
 #include "spcfile/writer.h"
 
 namespace ftir::driver {
@@ -295,8 +296,9 @@ ChannelSpectrum channel_spectrum(const InstrumentPlan& plan, std::span<const dou
 
   auto transform_one = [&](std::span<double> scan, std::span<double> into, int& jmax,
                            double& energy) -> std::optional<transform::InstrumentSpectrum> {
-    if (plan.nla) transform::correct_nonlinearity(scan, *plan.nla, plan.nlb);
-    transform::remove_scan_mean(scan);
+    std::optional<transform::Nonlinearity> nonlinearity;
+    if (plan.nla) nonlinearity = transform::Nonlinearity{*plan.nla, plan.nlb};
+    transform::remove_scan_mean(scan, nonlinearity);
     transform::InstrumentRecipe recipe = plan.recipe;
     recipe.zpd = plan.zpd ? *plan.zpd : extreme_index(scan, plan.zpd_rule);
     jmax = recipe.zpd + 1;
@@ -356,9 +358,7 @@ ChannelSpectrum channel_spectrum(const InstrumentPlan& plan, std::span<const dou
     record.scans_differ = *difference > kScanDifferenceLimit;
     out.energy = (fw->energy + bw->energy) * 0.5;
   }
-  for (int i = 0; i < out.count; ++i) {
-    out.peak = std::max(out.peak, spcfile::finite_magnitude(yin[static_cast<std::size_t>(i)]));
-  }
+  out.peak = simd::largest_finite_magnitude(yin.data(), static_cast<std::size_t>(out.count));
   return out;
 }
 

@@ -334,17 +334,22 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
   return s;
 }
 
-double remove_scan_mean(std::span<double> y) {
+double remove_scan_mean(std::span<double> y, std::optional<Nonlinearity> nonlinearity) {
   if (y.empty()) return 0.0;
   double sum = 0.0;
-  for (double v : y) sum += v;
+  if (nonlinearity) {
+    const double nla = nonlinearity->nla;
+    const double nlb = nonlinearity->nlb;
+    for (double& v : y) {
+      v = nla * v + nlb * v * v;
+      sum += v;
+    }
+  } else {
+    for (double v : y) sum += v;
+  }
   const double mean = sum / static_cast<double>(y.size());
   for (double& v : y) v -= mean;
   return mean;
-}
-
-void correct_nonlinearity(std::span<double> y, double nla, double nlb) {
-  for (double& v : y) v = nla * v + nlb * v * v;
 }
 
 int split_directions(std::span<const double> record, std::span<double> forward,

@@ -121,11 +121,16 @@ InstrumentSpectrum instrument_transform(std::span<const double> scan,
                                         const InstrumentRecipe& recipe, InstrumentWork& work,
                                         Fft& fft, std::span<double> out);
 
-// Subtracts the mean (the sum in index order over the count) from every sample; returns it.
-double remove_scan_mean(std::span<double> y);
+// The detector's nonlinearity: y -> nla * y + nlb * y^2, sample by sample.
+struct Nonlinearity {
+  double nla = 1.0;
+  double nlb = 0.0;
+};
 
-// The detector's nonlinearity: y = nla * y + nlb * y^2, sample by sample.
-void correct_nonlinearity(std::span<double> y, double nla, double nlb);
+// Corrects every sample for the nonlinearity, when one is given, then subtracts the mean
+// of the corrected samples (their sum in index order over the count); returns the mean.
+// One pass corrects and sums: the chain of adds takes as long as both.
+double remove_scan_mean(std::span<double> y, std::optional<Nonlinearity> nonlinearity = {});
 
 // A forward + backward record: forward[i] = record[i] for i < h = size/2, backward[i] =
 // record[size - 1 - i] for i < size - h (the second half reversed, so that both run the

@@ -240,8 +240,10 @@ TEST(InstrumentPathTest, ForwardAndReversedRecordAverageToTheForwardSpectrum) {
   EXPECT_FALSE(average_directions(one, three, 0.0, 0.0, out));
   std::vector<double> nl{2.0, -1.0, 4.0};
   EXPECT_EQ(remove_scan_mean(nl), 5.0 / 3.0);
-  correct_nonlinearity(one, 1.5, -0.25);  // 1.5 - 0.25
-  EXPECT_EQ(one[0], 1.25);
+  // Corrected first: 1.5 * 2 - 0.25 * 4 = 2, 1.5 * 4 - 0.25 * 16 = 2, mean 2.
+  std::vector<double> two_four{2.0, 4.0};
+  EXPECT_EQ(remove_scan_mean(two_four, Nonlinearity{1.5, -0.25}), 2.0);
+  EXPECT_EQ(two_four, (std::vector<double>{0.0, 0.0}));
 }
 
 TEST(InstrumentPathTest, RampValues) {
