@@ -68,7 +68,8 @@ read -r one one_cpu < <(awk '/one-file run:/ { print $4, $11; exit }' "$out/batc
 read -r itr icfft itr_cpu icfft_cpu < <(awk '/^instrument transform \(median/ {
   print $8, $10, $13, $15; exit }' "$out/instrument_transform.txt")
 jline=$(grep -- '-j 2 against -j 1, 700' "$out/batch.txt" || true)
-oline=$(grep -- '-j 2 against -j 1, 1000 OPUS' "$out/batch.txt" || true)
+oline=$(grep -- '-j 2 against -j 1, 1000 OPUS files:' "$out/batch.txt" || true)
+mline=$(grep -- '-j 2 against -j 1, 1000 OPUS files in memory:' "$out/batch.txt" || true)
 read -r conv ftr conv_cpu ftr_cpu < <(awk '/^test.0000 conversion \(median/ {
   print $8, $10, $13, $15; exit }' "$out/instrument_transform.txt")
 
@@ -116,6 +117,10 @@ row "test.0000 conversion / its transform" us "$conv" "$ftr" "$conv_cpu" "$ftr_c
 if [ -n "$oline" ] && [[ "$oline" != *"n/a"* ]]; then
   oratio=$(sed -n 's/.*ratio \([0-9.]*\).*/\1/p' <<<"$oline")
   row "-j 2 / -j 1 files per second, 1000 OPUS" "" "$oratio" 1 "" "" 1.8 min
+fi
+if [ -n "$mline" ] && [[ "$mline" != *"n/a"* ]]; then
+  mratio=$(sed -n 's/.*ratio \([0-9.]*\).*/\1/p' <<<"$mline")
+  row "  the same in memory (/dev/shm)" "" "$mratio" 1 "" "" 1.8 min
 fi
 if [ -n "$jline" ] && [[ "$jline" != *"n/a"* ]]; then
   jratio=$(sed -n 's/.*ratio \([0-9.]*\).*/\1/p' <<<"$jline")
