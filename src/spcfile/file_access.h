@@ -52,8 +52,8 @@ std::optional<FileId> file_id(std::string_view name, bool follow_links = true,
 // cut short in it (never within a UTF-8 character), so that any name the system takes as a
 // target can be written. It is closed and removed on every way out unless commit() gave
 // it the target's name. While it lives, SIGINT, SIGTERM, SIGHUP and SIGPIPE are held back
-// from its thread: one that ends the program ends it as soon as the file is renamed or
-// removed, never leaving it behind. Made and ended on one thread.
+// from its thread: one that ends the program ends it as soon as the file has the target's
+// name or is gone, never leaving it behind. Made and ended on one thread.
 class TempFile {
  public:
   // kNamed asks for the named file even where an unnamed one could be had.
