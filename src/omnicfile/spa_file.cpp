@@ -113,22 +113,28 @@ SpaParse parse_spa(std::span<const unsigned char> bytes) {
   return parse;
 }
 
-std::size_t read_section(std::span<const unsigned char> bytes, const Section& section,
-                         std::span<double> out) {
+namespace {
+
+template <class T>
+std::size_t read_floats(std::span<const unsigned char> bytes, const Section& section,
+                        std::span<T> out) {
   assert(section.offset + section.bytes <= bytes.size());
   const std::size_t n = std::min(section.bytes / 4, out.size());
   const unsigned char* p = bytes.data() + section.offset;
-  for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<double>(simd::load_le<float>(p + i * 4));
+  for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<T>(simd::load_le<float>(p + i * 4));
   return n;
+}
+
+}  // namespace
+
+std::size_t read_section(std::span<const unsigned char> bytes, const Section& section,
+                         std::span<double> out) {
+  return read_floats(bytes, section, out);
 }
 
 std::size_t read_section(std::span<const unsigned char> bytes, const Section& section,
                          std::span<float> out) {
-  assert(section.offset + section.bytes <= bytes.size());
-  const std::size_t n = std::min(section.bytes / 4, out.size());
-  const unsigned char* p = bytes.data() + section.offset;
-  for (std::size_t i = 0; i < n; ++i) out[i] = simd::load_le<float>(p + i * 4);
-  return n;
+  return read_floats(bytes, section, out);
 }
 
 }  // namespace ftir::omnicfile

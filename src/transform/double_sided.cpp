@@ -137,21 +137,13 @@ PathOutcome double_sided(report::Report& report, const PathRequest& req, double&
       return skip(Refusal::kPhaseGrid);
     }
   } else {
-    for (int i = 1; i <= count; ++i) {
-      const Complex c = at(ws.work, i);
-      at(ws.yin, i) = std::sqrt(c.re * c.re + c.im * c.im);
-    }
-    energy = trapezoid_energy(ws.yin, count);
+    energy = magnitude_spectrum(ws.work, ws.yin, count);
   }
 
   // Scale amplitudes by the ratio of interferogram energy to spectrum energy; with zero
   // filling, that of the unfilled transform's points on its step.
   double e2 = delta * energy;
-  if (fill > 1) {
-    const int used = it;
-    e2 = (exact ? fmax / used : fmax / (used - 1)) *
-         strided_energy(ws.yin, exact ? used + 1 : used, fill);
-  }
+  if (fill > 1) e2 = unfilled_energy(ws.yin, fmax, it, exact, fill);
   PathOutcome facts;
   facts.delta = delta;
   facts.res = resol;

@@ -83,14 +83,24 @@ double trapezoid_energy(std::span<const double> y, int count) {
   return sum;
 }
 
-double strided_energy(std::span<const double> y, int count, int stride) {
+double magnitude_spectrum(std::span<const Complex> work, std::span<double> yin, int count) {
+  for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
+    const Complex c = work[i];
+    yin[i] = std::sqrt(c.re * c.re + c.im * c.im);
+  }
+  return trapezoid_energy(yin, count);
+}
+
+double unfilled_energy(std::span<const double> y, double fmax, int used, bool exact_grid,
+                       int fill) {
+  const int count = exact_grid ? used + 1 : used;
   double sum = 0.0;
   for (int k = 0; k < count; ++k) {
     const double f = (k == 0 || k == count - 1) ? 0.5 : 1.0;
-    const double v = y[static_cast<std::size_t>(k) * static_cast<std::size_t>(stride)];
+    const double v = y[static_cast<std::size_t>(k) * static_cast<std::size_t>(fill)];
     sum += f * (v * v);
   }
-  return sum;
+  return (exact_grid ? fmax / used : fmax / (used - 1)) * sum;
 }
 
 int scale_and_cut(std::span<double> xin, std::span<double> yin, int lnum, double delta,

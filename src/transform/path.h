@@ -170,10 +170,12 @@ inline Complex& at(std::span<Complex> a, int i) {
   return a[static_cast<std::size_t>(i) - 1];
 }
 
-// The transform's energy, f * (y * y) summed in index order over y(1), y(1 + stride), ...,
-// `count` points (f = 0.5 at both ends): with zero filling F, stride F picks the points of
-// the unfilled transform.
-double strided_energy(std::span<const double> y, int count, int stride);
+// The energy of the spectrum a zero-filled transform would have had unfilled: its `used`
+// points (used + 1 on the exact grid), every `fill`-th of y, f * (y * y) summed in index
+// order (f = 0.5 at both ends), times the unfilled grid's step fmax / (used - 1) (exact:
+// fmax / used).
+double unfilled_energy(std::span<const double> y, double fmax, int used, bool exact_grid,
+                       int fill);
 
 // 2^k for 0 <= k <= 30.
 inline int pow2(int k) {
@@ -187,6 +189,9 @@ int floor_log2(int value);
 // The trapezoidal sum of squares: f * (y * y) added in index order over y(1..count), with
 // f = 0.5 at both ends and 1.0 between.
 double trapezoid_energy(std::span<const double> y, int count);
+
+// The magnitude spectrum |work(i)| into yin(i), i = 1..count; returns its trapezoid_energy.
+double magnitude_spectrum(std::span<const Complex> work, std::span<double> yin, int count);
 
 // The last steps of both paths on a spectrum yin(1..lnum) whose point i lies at
 // x = (i - 1) * delta: keeps the points with wlow <= x <= whigh, scanning in order and

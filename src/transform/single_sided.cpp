@@ -396,11 +396,7 @@ PathOutcome mertz_transform(report::Report& report, const PathRequest& req, doub
   // The spectrum's energy is summed on the way, in the same order as trapezoid_energy.
   double energy = 0.0;
   if (controls.phase == PhaseMode::kPower || controls.phase == PhaseMode::kMagnitude) {
-    for (int i = 1; i <= count; ++i) {
-      const Complex c = at(ws.work, i);
-      at(ws.yin, i) = std::sqrt(c.re * c.re + c.im * c.im);
-    }
-    energy = trapezoid_energy(ws.yin, count);
+    energy = magnitude_spectrum(ws.work, ws.yin, count);
   } else {
     try {
       energy = phase_correct(ws.phase, phase.points, fmax, delta, count, ws.work, ws.yin,
@@ -411,10 +407,7 @@ PathOutcome mertz_transform(report::Report& report, const PathRequest& req, doub
   }
   // With zero filling the energy is that of the unfilled transform's points, on its step.
   double e2 = delta * energy;
-  if (fill > 1) {
-    const int unfilled = exact ? used + 1 : used;
-    e2 = (exact ? fmax / used : fmax / (used - 1)) * strided_energy(ws.yin, unfilled, fill);
-  }
+  if (fill > 1) e2 = unfilled_energy(ws.yin, fmax, used, exact, fill);
   PathOutcome facts;
   facts.delta = delta;
   facts.res = res;

@@ -34,6 +34,15 @@ constexpr double kWeak[] = {0.548, -0.0833, 0.5353};
 constexpr double kMedium[] = {0.26, -0.154838, 0.894838};
 constexpr double kStrong[] = {0.09, 0.0, 0.5875, 0.0, 0.3225};
 
+// a0 + a1 cos(pi r) + a2 cos(2 pi r) + a3 cos(3 pi r), r = |x| / xmax, added left to right;
+// 0 beyond xmax.
+double four_cosines(double x, double xmax, double a0, double a1, double a2, double a3) {
+  const double ax = std::fabs(x);
+  if (ax > xmax) return 0.0;
+  const double r = ax / xmax;
+  return a0 + a1 * std::cos(kPi * r) + a2 * std::cos(kTwoPi * r) + a3 * std::cos(3.0 * kPi * r);
+}
+
 }  // namespace
 
 // APBOX: 1.0 inside (|x| = xmax included), 0.0 outside.
@@ -62,22 +71,14 @@ double APBH3(double x, double xmax) {
   return 0.42323 + 0.49755 * std::cos(kPi * r) + 0.07922 * std::cos(kTwoPi * r);
 }
 
-// APBH4: four terms added left to right, the minimum side-lobe coefficients.
+// APBH4: four terms, the minimum side-lobe coefficients.
 double APBH4(double x, double xmax) {
-  const double ax = std::fabs(x);
-  if (ax > xmax) return 0.0;
-  const double r = ax / xmax;
-  return 0.35875 + 0.48829 * std::cos(kPi * r) + 0.14128 * std::cos(kTwoPi * r) +
-         0.01168 * std::cos(3.0 * kPi * r);
+  return four_cosines(x, xmax, 0.35875, 0.48829, 0.14128, 0.01168);
 }
 
 // APBN: as APBH4 with the Nuttall coefficients, whose first derivative is continuous.
 double APBN(double x, double xmax) {
-  const double ax = std::fabs(x);
-  if (ax > xmax) return 0.0;
-  const double r = ax / xmax;
-  return 0.3635819 + 0.4891775 * std::cos(kPi * r) + 0.1365995 * std::cos(kTwoPi * r) +
-         0.0106411 * std::cos(3.0 * kPi * r);
+  return four_cosines(x, xmax, 0.3635819, 0.4891775, 0.1365995, 0.0106411);
 }
 
 // APTRAP: flat up to the knee at r = 1/2, then a straight line to 0 at r = 1.
