@@ -251,14 +251,11 @@ struct ControlArguments {
   std::optional<bool> two_scans;
 };
 
-// One of `names` for option `option`, as the command line refuses another.
-template <class T, std::size_t N>
-T named(std::string_view option, const std::string& value,
-        const std::array<std::pair<std::string_view, T>, N>& names, std::string_view allowed) {
-  for (const auto& [name, v] : names) {
-    if (name == value) return v;
-  }
-  refuse_option(option, value, allowed);
+// The value of a control given, or the command line's refusal of its text.
+template <class T>
+T taken(std::string_view option, const std::string& text, driver::FromText<T>&& parsed) {
+  if (!parsed.value) refuse_option(option, text, parsed.refusal);
+  return std::move(*parsed.value);
 }
 
 // The controls checked as the command line checks them, with its texts; a stored phase is
@@ -266,36 +263,25 @@ T named(std::string_view option, const std::string& value,
 void set_controls(driver::ConversionSettings& s, const ControlArguments& c) {
   using transform::PhaseMode;
   if (c.zero_fill) {
-    const long long f = *c.zero_fill;
-    if (f < 1 || f > 16 || (f & (f - 1)) != 0) {
-      refuse_option("--zero-fill", std::to_string(f), "is not 1, 2, 4, 8 or 16");
-    }
-    s.zero_fill = static_cast<int>(f);
+    const std::string text = std::to_string(*c.zero_fill);
+    s.zero_fill = taken("--zero-fill", text, driver::zero_fill_from_text(text));
   }
   if (c.phase_resolution) {
     s.phase_resolution = positive_number("--phase-resolution", *c.phase_resolution);
   }
   if (c.zpd) {
+    // A string names a rule; an index is given as a number.
     const py::object& z = *c.zpd;
-    if (py::isinstance<py::str>(z)) {
-      const std::array<std::pair<std::string_view, driver::ZpdMode>, 3> modes = {
-          {{"max", driver::ZpdMode::kMax},
-           {"min", driver::ZpdMode::kMin},
-           {"abs", driver::ZpdMode::kAbs}}};
-      s.zpd = driver::Zpd{named("--zpd", z.cast<std::string>(), modes,
-                                "is not max, min, abs or an index from 1 to 270000"),
-                          0};
-    } else {
-      const long long i = z.cast<long long>();
-      if (i < 1 || i > values::kCapacity) {
-        refuse_option("--zpd", std::to_string(i),
-                      "is not max, min, abs or an index from 1 to 270000");
-      }
-      s.zpd = driver::Zpd{driver::ZpdMode::kIndex, static_cast<int>(i)};
+    const bool named_rule = py::isinstance<py::str>(z);
+    const std::string text =
+        named_rule ? z.cast<std::string>() : std::to_string(z.cast<long long>());
+    driver::FromText<driver::Zpd> parsed = driver::zpd_from_text(text);
+    if (named_rule && parsed.value && parsed.value->mode == driver::ZpdMode::kIndex) {
+      parsed = driver::zpd_from_text("");
     }
+    s.zpd = taken("--zpd", text, std::move(parsed));
   }
   if (c.phase) {
-    driver::PhaseChoice choice;
     const std::string& text = *c.phase;
     if (text == "stored" && c.stored_phase) {
       const auto [first, step, angles] =
@@ -304,38 +290,23 @@ void set_controls(driver::ConversionSettings& s, const ControlArguments& c) {
       stored->first = first;
       stored->step = step;
       stored->angle = angles;
+      driver::PhaseChoice choice;
       choice.mode = PhaseMode::kStored;
       choice.stored = std::move(stored);
-    } else if (text.starts_with("stored:") && text.size() > 7) {
-      choice.mode = PhaseMode::kStored;
-      choice.file = text.substr(7);
-      driver::StoredPhaseRead read = driver::read_stored_phase(choice.file);
-      if (!read.phase) refuse_option("--phase", text, "cannot be used: " + read.refused);
-      choice.stored = std::move(read.phase);
+      s.phase = std::move(choice);
     } else {
-      const std::array<std::pair<std::string_view, PhaseMode>, 4> modes = {
-          {{"mertz", PhaseMode::kMertz},
-           {"mertz-signed", PhaseMode::kMertzSigned},
-           {"power", PhaseMode::kPower},
-           {"magnitude", PhaseMode::kMagnitude}}};
-      choice.mode = named("--phase", text, modes,
-                          "is not mertz, mertz-signed, power, magnitude, stored:FILE or stored "
-                          "with stored_phase=");
+      driver::FromText<driver::PhaseChoice> parsed = driver::phase_from_text(text);
+      if (!parsed.value && !(text.starts_with("stored:") && text.size() > 7)) {
+        parsed.refusal =
+            "is not mertz, mertz-signed, power, magnitude, stored:FILE or stored with "
+            "stored_phase=";
+      }
+      s.phase = taken("--phase", text, std::move(parsed));
     }
-    s.phase = std::move(choice);
   }
-  if (c.grid) {
-    const std::array<std::pair<std::string_view, driver::Grid>, 2> grids = {
-        {{"classic", driver::Grid::kClassic}, {"exact", driver::Grid::kExact}}};
-    s.grid = named("--grid", *c.grid, grids, "is not classic or exact");
-  }
+  if (c.grid) s.grid = taken("--grid", *c.grid, driver::grid_from_text(*c.grid));
   if (c.direction) {
-    const std::array<std::pair<std::string_view, driver::Direction>, 3> directions = {
-        {{"forward", driver::Direction::kForward},
-         {"backward", driver::Direction::kBackward},
-         {"both", driver::Direction::kBoth}}};
-    s.direction =
-        named("--direction", *c.direction, directions, "is not forward, backward or both");
+    s.direction = taken("--direction", *c.direction, driver::direction_from_text(*c.direction));
   }
   s.two_scans = c.two_scans;
 }

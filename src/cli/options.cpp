@@ -17,6 +17,8 @@
 namespace ftir::cli {
 namespace {
 
+using driver::whole_number;
+
 constexpr std::string_view kVersion = "ftir-reduce 1.0.0";
 
 // The version line: the version, then the width of the vector forms this process runs.
@@ -132,16 +134,6 @@ double positive_number(const std::string& option, const std::string& text) {
   return *value;
 }
 
-// A whole number from `low` to `high`.
-std::optional<long long> whole_number(std::string_view text, long long low, long long high) {
-  long long value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high) {
-    return std::nullopt;
-  }
-  return value;
-}
-
 std::string lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -239,67 +231,27 @@ struct ControlTexts {
   const std::string& direction;
 };
 
-// Sets the controls that were given, each refused in one line naming what it allows; a
-// stored phase is read here, once for the run.
+// The value of a control given, or its refusal in one line naming what it allows.
+template <class T>
+T taken(const std::string& option, const std::string& text, driver::FromText<T>&& parsed) {
+  if (!parsed.value) refuse(option, text, parsed.refusal);
+  return std::move(*parsed.value);
+}
+
+// Sets the controls that were given; a stored phase is read here, once for the run.
 void parse_controls(const CLI::App& app, Settings& s, const ControlTexts& t) {
   const auto given = [&](const char* option) { return app.count(option) > 0; };
   if (given("--zero-fill")) {
-    const std::optional<long long> f = whole_number(t.zero_fill, 1, 16);
-    if (!f || (*f & (*f - 1)) != 0) refuse("--zero-fill", t.zero_fill, "is not 1, 2, 4, 8 or 16");
-    s.zero_fill = static_cast<int>(*f);
+    s.zero_fill = taken("--zero-fill", t.zero_fill, driver::zero_fill_from_text(t.zero_fill));
   }
   if (given("--phase-resolution")) {
     s.phase_resolution = positive_number("--phase-resolution", t.phase_resolution);
   }
-  if (given("--zpd")) {
-    driver::Zpd zpd;
-    if (t.zpd == "max") {
-      zpd.mode = driver::ZpdMode::kMax;
-    } else if (t.zpd == "min") {
-      zpd.mode = driver::ZpdMode::kMin;
-    } else if (t.zpd == "abs") {
-      zpd.mode = driver::ZpdMode::kAbs;
-    } else if (const std::optional<long long> i = whole_number(t.zpd, 1, values::kCapacity)) {
-      zpd = {driver::ZpdMode::kIndex, static_cast<int>(*i)};
-    } else {
-      refuse("--zpd", t.zpd,
-             "is not max, min, abs or an index from 1 to " + std::to_string(values::kCapacity));
-    }
-    s.zpd = zpd;
-  }
-  if (given("--phase")) {
-    using transform::PhaseMode;
-    driver::PhaseChoice choice;
-    constexpr std::string_view kStored = "stored:";
-    if (t.phase.starts_with(kStored) && t.phase.size() > kStored.size()) {
-      choice.mode = PhaseMode::kStored;
-      choice.file = t.phase.substr(kStored.size());
-      driver::StoredPhaseRead read = driver::read_stored_phase(choice.file);
-      if (!read.phase) refuse("--phase", t.phase, "cannot be used: " + read.refused);
-      choice.stored = std::move(read.phase);
-    } else {
-      for (PhaseMode m : {PhaseMode::kMertz, PhaseMode::kMertzSigned, PhaseMode::kPower,
-                          PhaseMode::kMagnitude}) {
-        if (t.phase == driver::phase_mode_name(m)) choice.mode = m;
-      }
-      if (choice.mode == PhaseMode::kClassic) {
-        refuse("--phase", t.phase, "is not mertz, mertz-signed, power, magnitude or stored:FILE");
-      }
-    }
-    s.phase = std::move(choice);
-  }
-  if (given("--grid")) {
-    if (t.grid != "classic" && t.grid != "exact") refuse("--grid", t.grid, "is not classic or exact");
-    s.grid = t.grid == "exact" ? driver::Grid::kExact : driver::Grid::kClassic;
-  }
+  if (given("--zpd")) s.zpd = taken("--zpd", t.zpd, driver::zpd_from_text(t.zpd));
+  if (given("--phase")) s.phase = taken("--phase", t.phase, driver::phase_from_text(t.phase));
+  if (given("--grid")) s.grid = taken("--grid", t.grid, driver::grid_from_text(t.grid));
   if (given("--direction")) {
-    using driver::Direction;
-    std::optional<Direction> d;
-    for (Direction c : {Direction::kForward, Direction::kBackward, Direction::kBoth}) {
-      if (t.direction == driver::direction_name(c)) d = c;
-    }
-    if (!d) refuse("--direction", t.direction, "is not forward, backward or both");
-    s.direction = d;
+    s.direction = taken("--direction", t.direction, driver::direction_from_text(t.direction));
   }
 }
 

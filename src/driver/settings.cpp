@@ -86,6 +86,67 @@ std::string_view direction_name(Direction direction) {
   return "both";
 }
 
+std::optional<long long> whole_number(std::string_view text, long long low, long long high) {
+  long long value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+FromText<int> zero_fill_from_text(std::string_view text) {
+  const std::optional<long long> f = whole_number(text, 1, 16);
+  if (!f || (*f & (*f - 1)) != 0) return {std::nullopt, "is not 1, 2, 4, 8 or 16"};
+  return {static_cast<int>(*f), {}};
+}
+
+FromText<Zpd> zpd_from_text(std::string_view text) {
+  for (ZpdMode m : {ZpdMode::kMax, ZpdMode::kMin, ZpdMode::kAbs}) {
+    if (text == zpd_mode_name(m)) return {Zpd{m, 0}, {}};
+  }
+  if (const std::optional<long long> i = whole_number(text, 1, values::kCapacity)) {
+    return {Zpd{ZpdMode::kIndex, static_cast<int>(*i)}, {}};
+  }
+  return {std::nullopt,
+          "is not max, min, abs or an index from 1 to " + std::to_string(values::kCapacity)};
+}
+
+FromText<PhaseChoice> phase_from_text(std::string_view text) {
+  using transform::PhaseMode;
+  PhaseChoice choice;
+  constexpr std::string_view kStored = "stored:";
+  if (text.starts_with(kStored) && text.size() > kStored.size()) {
+    choice.mode = PhaseMode::kStored;
+    choice.file = std::string(text.substr(kStored.size()));
+    StoredPhaseRead read = read_stored_phase(choice.file);
+    if (!read.phase) return {std::nullopt, "cannot be used: " + read.refused};
+    choice.stored = std::move(read.phase);
+    return {std::move(choice), {}};
+  }
+  for (PhaseMode m :
+       {PhaseMode::kMertz, PhaseMode::kMertzSigned, PhaseMode::kPower, PhaseMode::kMagnitude}) {
+    if (text == phase_mode_name(m)) {
+      choice.mode = m;
+      return {std::move(choice), {}};
+    }
+  }
+  return {std::nullopt, "is not mertz, mertz-signed, power, magnitude or stored:FILE"};
+}
+
+FromText<Grid> grid_from_text(std::string_view text) {
+  if (text == "classic") return {Grid::kClassic, {}};
+  if (text == "exact") return {Grid::kExact, {}};
+  return {std::nullopt, "is not classic or exact"};
+}
+
+FromText<Direction> direction_from_text(std::string_view text) {
+  for (Direction d : {Direction::kForward, Direction::kBackward, Direction::kBoth}) {
+    if (text == direction_name(d)) return {d, {}};
+  }
+  return {std::nullopt, "is not forward, backward or both"};
+}
+
 ControlsAsked controls_asked(const ConversionSettings& settings) {
   ControlsAsked a;
   if (settings.zero_fill) a.zero_fill = std::to_string(*settings.zero_fill);

@@ -93,6 +93,24 @@ std::string_view phase_mode_name(transform::PhaseMode mode);  // "mertz", ...; "
 std::string_view zpd_mode_name(ZpdMode mode);                 // "max", "min", "abs"; "" kIndex
 std::string_view direction_name(Direction direction);         // "forward", "backward", "both"
 
+// A control's value from the text of its option, as the command line and the Python module
+// take it: the value, or what the text is not ("is not classic or exact"), which each of
+// them turns into its own refusal.
+template <class T>
+struct FromText {
+  std::optional<T> value;
+  std::string refusal;
+};
+FromText<int> zero_fill_from_text(std::string_view text);  // 1, 2, 4, 8 or 16
+FromText<Zpd> zpd_from_text(std::string_view text);        // max, min, abs or a 1-based index
+// mertz, mertz-signed, power, magnitude, or stored:FILE, whose phase is read here.
+FromText<PhaseChoice> phase_from_text(std::string_view text);
+FromText<Grid> grid_from_text(std::string_view text);            // classic or exact
+FromText<Direction> direction_from_text(std::string_view text);  // forward, backward or both
+
+// The whole number `text` states, when it lies within low..high.
+std::optional<long long> whole_number(std::string_view text, long long low, long long high);
+
 // What a file's conversion takes of `settings` beyond the run parameters.
 struct FileControls {
   transform::Controls transform;
