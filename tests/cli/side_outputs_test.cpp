@@ -144,34 +144,26 @@ TEST(CommandLineConveniences, EachAsDocumented) {
     std::string out;  // its start
     std::string err;
   } cases[] = {
-      {{"a.spc", "--widow", "boxcar"},
-       1,
-       "",
+      // clang-format off
+      {{"a.spc", "--widow", "boxcar"}, 1, "",
        "ftir-reduce: unknown option --widow; did you mean --window?\n"},
-      {{"a.spc", "--sumary=s.csv"},
-       1,
-       "",
+      {{"a.spc", "--sumary=s.csv"}, 1, "",
        "ftir-reduce: unknown option --sumary; did you mean --summary?\n"},
-      {{"a.spc", "--check"},
-       1,
-       "",
+      {{"a.spc", "--check"}, 1, "",
        "ftir-reduce: --check comes first and alone: ftir-reduce --check [FILE] (see ftir-reduce "
        "--help)\n"},
-      {{"a.spc", "--files-from", "list.txt", "--summary", "-"},
-       0,
+      {{"a.spc", "--files-from", "list.txt", "--summary", "-"}, 0,
        header + "a.spc,spectra/a.spc,10000,5001,double,happ-genzel,4,1800,converted,,",
        "3 files: 3 converted, 0 skipped\n"},
       {{"a.spc", "b.spc", "./a.spc", "-q"}, 0, "2 files: 2 converted, 0 skipped\n", ""},
-      {{"a.spc", "b.spc", "./a.spc"},
-       0,
-       "\n\nInterferogram File:  a.spc",
+      {{"a.spc", "b.spc", "./a.spc"}, 0, "\n\nInterferogram File:  a.spc",
        "ftir-reduce: note: ./a.spc, entry 3 of the list, is the same file as entry 1, a.spc: "
        "converted once\n"},
-      {{"a.spc", "b.spc", "--res", "2", "--save-red-dat", "kept.dat", "-q"},
-       1,
+      {{"a.spc", "b.spc", "--res", "2", "--save-red-dat", "kept.dat", "-q"}, 1,
        "2 files: 2 converted, 0 skipped\n",
        "ftir-reduce: no red.dat written: a.spc: it leaves another resolution for the next file "
        "(see --carry-resolution)\n"},
+      // clang-format on
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = c.args;

@@ -114,9 +114,9 @@ TEST(Controls, ZeroFillingKeepsTheUnfilledPoints) {
   for (const Sides sides : {Sides::kDouble, Sides::kSingle}) {
     for (const int fill : {2, 4}) {
       SCOPED_TRACE(testing::Message() << "single " << (sides == Sides::kSingle) << " F " << fill);
-      const std::vector<double> y = sides == Sides::kDouble
-                                        ? record(4096, 2048, {{1000.0, 1.0}, {2500.5, 0.5}}, 1e-3)
-                                        : record(8192, 700, {{1000.0, 1.0}, {2500.5, 0.5}}, 1e-3);
+      const bool both = sides == Sides::kDouble;
+      const std::vector<double> y =
+          record(both ? 4096 : 8192, both ? 2048 : 700, {{1000.0, 1.0}, {2500.5, 0.5}}, 1e-3);
       ConversionSettings s;
       s.sides = sides;
       s.grid = Grid::kExact;
@@ -147,10 +147,8 @@ TEST(Controls, AStoredPhaseReproducesTheSpectrumItCameFrom) {
     if (c.mode != transform::PhaseMode::kClassic) s.phase = PhaseChoice{c.mode, "", nullptr};
     const MemorySpectrum own = convert(y, s);
     ASSERT_FALSE(own.record.phase.y.empty());
-    auto stored = std::make_shared<values::StoredPhase>();
-    stored->first = own.record.phase.x_first;
-    stored->step = own.record.phase.x_step;
-    stored->angle = own.record.phase.y;
+    auto stored = std::make_shared<values::StoredPhase>(values::StoredPhase{
+        own.record.phase.x_first, own.record.phase.x_step, own.record.phase.y, std::nullopt});
     s.phase = PhaseChoice{transform::PhaseMode::kStored, "", stored};
     expect_close(convert(y, s).y, own.y, 1e-12 * largest(own.y));
     // Measured with another laser, or ending short of this record's fmax: refused.
@@ -201,15 +199,14 @@ TEST(Controls, TwoScansAreConvertedApartAndTheirSpectraAveraged) {
 TEST(Controls, CenterburstRules) {
   // Mean 0: the largest sample is index 3, the smallest (and largest magnitude) index 6.
   const std::vector<double> base = {0.0, 1.0, 3.0, 0.0, 0.0, -4.0, 0.0, 0.0, 1.0, -1.0};
-  struct Case {
-    Zpd zpd;
-    int jmax;
-  };
   ConversionSettings s;
-  for (const Case& c : {Case{{ZpdMode::kMax, 0}, 3}, Case{{ZpdMode::kMin, 0}, 6},
-                        Case{{ZpdMode::kAbs, 0}, 6}, Case{{ZpdMode::kIndex, 7}, 7}}) {
-    s.zpd = c.zpd;
-    EXPECT_EQ(convert(base, s).record.jmax, c.jmax) << static_cast<int>(c.zpd.mode);
+  const std::pair<Zpd, int> cases[] = {{{ZpdMode::kMax, 0}, 3},
+                                       {{ZpdMode::kMin, 0}, 6},
+                                       {{ZpdMode::kAbs, 0}, 6},
+                                       {{ZpdMode::kIndex, 7}, 7}};
+  for (const auto& [zpd, jmax] : cases) {
+    s.zpd = zpd;
+    EXPECT_EQ(convert(base, s).record.jmax, jmax) << static_cast<int>(zpd.mode);
   }
   s.zpd = Zpd{ZpdMode::kIndex, 11};
   EXPECT_EQ(convert(base, s).record.refusal, values::Refusal::kZpdOutside);

@@ -80,13 +80,18 @@ TEST(OpusFile, SmallFileGivesTheLaterIgSmWithItsParameters) {
             std::tuple(3000.0, 1500.0, -500.0, 8.0));
   EXPECT_EQ(c.values, (std::vector<float>{4, 3, 2, 1}));
   EXPECT_FALSE(in.reference_spectrum);
-}
 
-TEST(OpusFile, ForwardAndBackwardScansSplitTheBlockInHalves) {
-  const OpusRead r = read(small_file("DD").bytes);
-  ASSERT_FALSE(r.refused);
-  EXPECT_EQ(std::tuple(r.ig.instrument->scans, r.ig.instrument->scan_points, r.ig.samples.size()),
-            std::tuple(2, 4, 8u));
+  // The reference channel has no interferogram here.
+  const OpusRead ref = read(image.bytes, values::Channel::kReference);
+  ASSERT_TRUE(ref.refused);
+  EXPECT_EQ(ref.refused->code, Refusal::kNoInterferogram);
+  EXPECT_EQ(ref.refused->skip_text(), "it holds no interferogram of the chosen channel");
+  // Forward and backward scans split the block in halves.
+  const OpusRead dd = read(small_file("DD").bytes);
+  ASSERT_FALSE(dd.refused);
+  EXPECT_EQ(
+      std::tuple(dd.ig.instrument->scans, dd.ig.instrument->scan_points, dd.ig.samples.size()),
+      std::tuple(2, 4, 8u));
 }
 
 // Found by fuzz_opus: a stored curve of no points (its storage null) is read as empty.
@@ -97,14 +102,6 @@ TEST(OpusFile, CurveOfNoPointsIsEmpty) {
   ASSERT_FALSE(r.refused);
   ASSERT_TRUE(r.ig.instrument->sample_spectrum);
   EXPECT_TRUE(r.ig.instrument->sample_spectrum->values.empty());
-}
-
-TEST(OpusFile, ChannelsWithoutTheirInterferogramAreRefused) {
-  const OpusImage image = small_file();
-  const OpusRead r = read(image.bytes, values::Channel::kReference);
-  ASSERT_TRUE(r.refused);
-  EXPECT_EQ(r.refused->code, Refusal::kNoInterferogram);
-  EXPECT_EQ(r.refused->skip_text(), "it holds no interferogram of the chosen channel");
 }
 
 // One field of the small file corrupted; the refusal it must give. npt(i): the status block's

@@ -29,17 +29,15 @@ std::vector<double> lines(int npts, int z, std::vector<std::pair<double, double>
 }
 
 InstrumentRecipe recipe(int z, double p, double l, Ramp ramp, int zff) {
-  InstrumentRecipe r;
-  r.zpd = z;
-  r.phase_halfwidth = p;
-  r.long_side = l;
-  r.window = window_by_code(3);
-  r.ramp = ramp;
-  r.zero_fill = zff;
-  r.nyquist = kNyquist;
-  r.wlow = 400.0;
-  r.whigh = 1800.0;
-  return r;
+  return {.zpd = z,
+          .phase_halfwidth = p,
+          .long_side = l,
+          .window = window_by_code(3),
+          .ramp = ramp,
+          .zero_fill = zff,
+          .nyquist = kNyquist,
+          .wlow = 400.0,
+          .whigh = 1800.0};
 }
 
 // The rule written out: DFTs of the phase piece and of the weighted long side, the phase
