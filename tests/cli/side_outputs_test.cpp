@@ -88,8 +88,7 @@ TEST(SideOutputs, AFailedWriteLeavesTheOlderFileWhole) {
   const auto no_signal = std::signal(SIGXFSZ, SIG_IGN);
   rlimit old{};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  rlimit small = old;
-  small.rlim_cur = 16384;
+  const rlimit small{16384, old.rlim_max};
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   const CliResult full = run_cli(
       dir.clock, {"a.spc", "--laser", "16384", "-q", "--report", "page.html", "--log", "run.log"});

@@ -29,15 +29,17 @@ std::vector<double> lines(int npts, int z, std::vector<std::pair<double, double>
 }
 
 InstrumentRecipe recipe(int z, double p, double l, Ramp ramp, int zff) {
-  return {.zpd = z,
-          .phase_halfwidth = p,
-          .long_side = l,
-          .window = window_by_code(3),
-          .ramp = ramp,
-          .zero_fill = zff,
-          .nyquist = kNyquist,
-          .wlow = 400.0,
-          .whigh = 1800.0};
+  InstrumentRecipe r;
+  r.zpd = z;
+  r.phase_halfwidth = p;
+  r.long_side = l;
+  r.window = window_by_code(3);
+  r.ramp = ramp;
+  r.zero_fill = zff;
+  r.nyquist = kNyquist;
+  r.wlow = 400.0;
+  r.whigh = 1800.0;
+  return r;
 }
 
 // The rule written out: DFTs of the phase piece and of the weighted long side, the phase
@@ -157,8 +159,8 @@ TEST(InstrumentPathTest, MertzEqualsTheDirectRuleAndPlacesTheLine) {
     expect_close(s.values, d, 1e-12 * max_abs(d));
     EXPECT_DOUBLE_EQ(s.peak, max_abs(s.values));
     // The line: the largest point and its neighbours, a parabola through their logarithms.
-    const auto top = static_cast<std::size_t>(std::max_element(s.values.begin(), s.values.end()) -
-                                              s.values.begin());
+    const auto top =
+        static_cast<std::size_t>(std::ranges::max_element(s.values) - s.values.begin());
     const double a = std::log(s.values[top - 1]), b = std::log(s.values[top]),
                  e = std::log(s.values[top + 1]);
     const double nu =
@@ -200,10 +202,8 @@ TEST(InstrumentPathTest, StoredPhaseReproducesTheMertzRun) {
   const InstrumentSpectrum m = run(y, recipe(40, 30.4, 400.3, Ramp::kQuintic, 2), first);
   ASSERT_FALSE(m.refused);
   // Stored as a file holds it: modulo 2 pi, from the highest wavenumber down.
-  std::vector<double> wrapped;
-  for (auto it = m.phase.angle.rbegin(); it != m.phase.angle.rend(); ++it) {
-    wrapped.push_back(std::remainder(*it, 2 * kPi));
-  }
+  std::vector<double> wrapped(m.phase.angle.rbegin(), m.phase.angle.rend());
+  for (double& a : wrapped) a = std::remainder(a, 2 * kPi);
   InstrumentRecipe r = recipe(40, 30.4, 400.3, Ramp::kQuintic, 2);
   r.mode = InstrumentPhase::kStored;
   r.stored_phase = {kNyquist, -m.phase.step, wrapped};
