@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 namespace ftir::transform {
@@ -245,20 +246,17 @@ TEST(InstrumentPathTest, ForwardAndReversedRecordAverageToTheForwardSpectrum) {
 }
 
 TEST(InstrumentPathTest, RampValues) {
-  struct Row {
-    Ramp ramp;
-    double n, p, r;
-  };
-  const Row rows[] = {
+  // Ramp, n, P, value.
+  const std::tuple<Ramp, double, double, double> rows[] = {
       {Ramp::kQuintic, 0.0, 7.5, 0.5},   {Ramp::kQuintic, 7.5, 7.5, 1.0},
       {Ramp::kQuintic, -7.5, 7.5, 0.0},  {Ramp::kQuintic, 3.75, 7.5, 0.5 + 0.125 * 4.25 / 4},
       {Ramp::kQuintic, 100.0, 7.5, 1.0}, {Ramp::kQuintic, -3.75, 7.5, 0.5 - 0.125 * 4.25 / 4},
       {Ramp::kLinear, 3.75, 7.5, 0.75},  {Ramp::kLinear, -9.0, 7.5, 0.0},
       {Ramp::kNone, -9.0, 7.5, 1.0},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.n);
-    EXPECT_DOUBLE_EQ(mertz_ramp(row.ramp, row.n, row.p), row.r);
+  for (const auto& [ramp, n, p, value] : rows) {
+    SCOPED_TRACE(n);
+    EXPECT_DOUBLE_EQ(mertz_ramp(ramp, n, p), value);
   }
   // Flat at the ends and at the centre's mirror: r(-n) = 1 - r(n).
   for (double n = -8.0; n <= 8.0; n += 0.37) {
