@@ -106,11 +106,7 @@ TEST(OpusFile, CurveOfNoPointsIsEmpty) {
 
 // One field of the small file corrupted; the refusal it must give. npt(i): the status block's
 // first entry (NPT), its size field at +6 and its value at +8.
-struct Damage {
-  const char* what;
-  Refusal code;
-  void (*apply)(OpusImage& image);
-};
+using Damage = std::tuple<const char*, Refusal, void (*)(OpusImage& image)>;  // what, code, apply
 
 std::size_t npt(const OpusImage& image) { return image.offsets[5]; }
 void put(OpusImage& image, std::size_t at, std::uint64_t value, int bytes) {
@@ -153,13 +149,13 @@ const Damage kDamages[] = {
 // clang-format on
 
 TEST(OpusFile, EachDamageIsRefusedWithItsReason) {
-  for (const Damage& d : kDamages) {
-    SCOPED_TRACE(d.what);
+  for (const auto& [what, code, apply] : kDamages) {
+    SCOPED_TRACE(what);
     OpusImage image = small_file();
-    d.apply(image);
+    apply(image);
     const OpusRead r = read(image.bytes);
     ASSERT_TRUE(r.refused);
-    EXPECT_EQ(r.refused->code, d.code);
+    EXPECT_EQ(r.refused->code, code);
     EXPECT_FALSE(r.refused->skip_text().empty());
     EXPECT_TRUE(r.ig.samples.empty());
   }
