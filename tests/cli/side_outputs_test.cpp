@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <map>
+#include <tuple>
 
 #include "cli/check.h"
 #include "cli/cli_support.h"
@@ -39,10 +40,8 @@ TEST(SideOutputs, NoneReplacesAFileOfTheRun) {
   dir.write_text("out/a.spc", "an older spectrum");
   dir.write_text("red.dat", "an older red.dat");
   fs::create_symlink("a.spc", "link.log");
-  const struct {
-    std::vector<std::string> options;
-    std::string message;
-  } cases[] = {
+  // The options added, the message.
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"--log", "out/a.spc"}, "--log out/a.spc is the output of a.spc"},
       {{"--log", "out/./a.spc"}, "--log out/./a.spc is out/a.spc, the output of a.spc"},
       {{"--save-red-dat", "out/b.spc"}, "--save-red-dat out/b.spc is the output of b.spc"},
@@ -57,14 +56,14 @@ TEST(SideOutputs, NoneReplacesAFileOfTheRun) {
       {{"--log", "out/"}, "--log out/ is out, the output folder"},
   };
   const std::map<std::string, std::string> before = snapshot();
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.message);
+  for (const auto& [options, message] : cases) {
+    SCOPED_TRACE(message);
     std::vector<std::string> args = {"a.spc", "b.spc", "-o", "out", "--laser", "16384"};
-    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.insert(args.end(), options.begin(), options.end());
     const CliResult cli = run_cli(dir.clock, args);
     EXPECT_EQ(cli.status, 1);
     EXPECT_EQ(cli.out, "");
-    EXPECT_EQ(cli.err, "ftir-reduce: " + c.message + "\n");
+    EXPECT_EQ(cli.err, "ftir-reduce: " + message + "\n");
     EXPECT_EQ(snapshot(), before);
   }
 }
@@ -88,8 +87,7 @@ TEST(SideOutputs, AFailedWriteLeavesTheOlderFileWhole) {
   const auto no_signal = std::signal(SIGXFSZ, SIG_IGN);
   rlimit old{};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  rlimit small = old;
-  small.rlim_cur = 16384;
+  const rlimit small{16384, old.rlim_max};
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   const CliResult full = run_cli(
       dir.clock, {"a.spc", "--laser", "16384", "-q", "--report", "page.html", "--log", "run.log"});
@@ -138,49 +136,36 @@ TEST(CommandLineConveniences, EachAsDocumented) {
   const std::string header =
       "input,outputs,points_read,centerburst,side,window,resolution,points_written,status,reason,"
       "milliseconds\n";
-  const struct {
-    std::vector<std::string> args;
-    int status;
-    std::string out;  // its start
-    std::string err;
-  } cases[] = {
-      {{"a.spc", "--widow", "boxcar"},
-       1,
-       "",
+  // Arguments, status, the start of the standard output, the standard error.
+  const std::tuple<std::vector<std::string>, int, std::string, std::string> cases[] = {
+      // clang-format off
+      {{"a.spc", "--widow", "boxcar"}, 1, "",
        "ftir-reduce: unknown option --widow; did you mean --window?\n"},
-      {{"a.spc", "--sumary=s.csv"},
-       1,
-       "",
+      {{"a.spc", "--sumary=s.csv"}, 1, "",
        "ftir-reduce: unknown option --sumary; did you mean --summary?\n"},
-      {{"a.spc", "--check"},
-       1,
-       "",
+      {{"a.spc", "--check"}, 1, "",
        "ftir-reduce: --check comes first and alone: ftir-reduce --check [FILE] (see ftir-reduce "
        "--help)\n"},
-      {{"a.spc", "--files-from", "list.txt", "--summary", "-"},
-       0,
+      {{"a.spc", "--files-from", "list.txt", "--summary", "-"}, 0,
        header + "a.spc,spectra/a.spc,10000,5001,double,happ-genzel,4,1800,converted,,",
        "3 files: 3 converted, 0 skipped\n"},
       {{"a.spc", "b.spc", "./a.spc", "-q"}, 0, "2 files: 2 converted, 0 skipped\n", ""},
-      {{"a.spc", "b.spc", "./a.spc"},
-       0,
-       "\n\nInterferogram File:  a.spc",
+      {{"a.spc", "b.spc", "./a.spc"}, 0, "\n\nInterferogram File:  a.spc",
        "ftir-reduce: note: ./a.spc, entry 3 of the list, is the same file as entry 1, a.spc: "
        "converted once\n"},
-      {{"a.spc", "b.spc", "--res", "2", "--save-red-dat", "kept.dat", "-q"},
-       1,
+      {{"a.spc", "b.spc", "--res", "2", "--save-red-dat", "kept.dat", "-q"}, 1,
        "2 files: 2 converted, 0 skipped\n",
        "ftir-reduce: no red.dat written: a.spc: it leaves another resolution for the next file "
        "(see --carry-resolution)\n"},
+      // clang-format on
   };
-  for (const auto& c : cases) {
-    std::vector<std::string> args = c.args;
+  for (auto [args, status, out, err] : cases) {
     SCOPED_TRACE(::testing::PrintToString(args));
     args.insert(args.end(), {"--laser", "16384"});
     const CliResult cli = run_cli(dir.clock, args);
-    EXPECT_EQ(cli.status, c.status);
-    EXPECT_EQ(cli.out.substr(0, c.out.size()), c.out);
-    EXPECT_EQ(cli.err, c.err);
+    EXPECT_EQ(cli.status, status);
+    EXPECT_EQ(cli.out.substr(0, out.size()), out);
+    EXPECT_EQ(cli.err, err);
   }
   EXPECT_EQ(dir.read_text("kept.dat"), "an older red.dat");
   // The list's names follow the FILE arguments; "-" reads it from standard input.

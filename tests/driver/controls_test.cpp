@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "driver/memory.h"
@@ -84,17 +85,14 @@ std::vector<double> scans(const std::vector<double>& forward, const std::vector<
 
 TEST(Controls, ALineLandsOnTheExactGridAndWhereTheClassicGridPutsIt) {
   const double nu = 1234.567;
-  struct Case {
-    const char* name;
-    Sides sides;
-    int n, center;
-  };
-  for (const Case& c :
-       {Case{"double", Sides::kDouble, 8192, 4096}, Case{"single", Sides::kSingle, 16384, 1024}}) {
-    SCOPED_TRACE(c.name);
-    const std::vector<double> y = record(c.n, c.center, {{nu, 1.0}});
+  // Sides, points, centerburst.
+  const std::tuple<const char*, Sides, int, int> cases[] = {
+      {"double", Sides::kDouble, 8192, 4096}, {"single", Sides::kSingle, 16384, 1024}};
+  for (const auto& [name, sides, n, center] : cases) {
+    SCOPED_TRACE(name);
+    const std::vector<double> y = record(n, center, {{nu, 1.0}});
     ConversionSettings s;
-    s.sides = c.sides;
+    s.sides = sides;
     s.iapod = 0;  // boxcar: the Gaussian envelope alone shapes the line
     s.grid = Grid::kExact;
     const MemorySpectrum exact = convert(y, s);
@@ -114,9 +112,9 @@ TEST(Controls, ZeroFillingKeepsTheUnfilledPoints) {
   for (const Sides sides : {Sides::kDouble, Sides::kSingle}) {
     for (const int fill : {2, 4}) {
       SCOPED_TRACE(testing::Message() << "single " << (sides == Sides::kSingle) << " F " << fill);
-      const std::vector<double> y = sides == Sides::kDouble
-                                        ? record(4096, 2048, {{1000.0, 1.0}, {2500.5, 0.5}}, 1e-3)
-                                        : record(8192, 700, {{1000.0, 1.0}, {2500.5, 0.5}}, 1e-3);
+      const bool both = sides == Sides::kDouble;
+      const std::vector<double> y =
+          record(both ? 4096 : 8192, both ? 2048 : 700, {{1000.0, 1.0}, {2500.5, 0.5}}, 1e-3);
       ConversionSettings s;
       s.sides = sides;
       s.grid = Grid::kExact;
@@ -134,23 +132,17 @@ TEST(Controls, ZeroFillingKeepsTheUnfilledPoints) {
 }
 
 TEST(Controls, AStoredPhaseReproducesTheSpectrumItCameFrom) {
-  struct Case {
-    Sides sides;
-    transform::PhaseMode mode;
-  };
-  for (const Case c : {Case{Sides::kSingle, transform::PhaseMode::kClassic},
-                       Case{Sides::kDouble, transform::PhaseMode::kMertz}}) {
+  for (const auto& [sides, mode] : {std::pair{Sides::kSingle, transform::PhaseMode::kClassic},
+                                    std::pair{Sides::kDouble, transform::PhaseMode::kMertz}}) {
     const std::vector<double> y =
-        record(8192, c.sides == Sides::kSingle ? 900 : 4096, {{1500.0, 1.0}, {3100.0, 0.3}}, 1e-3);
+        record(8192, sides == Sides::kSingle ? 900 : 4096, {{1500.0, 1.0}, {3100.0, 0.3}}, 1e-3);
     ConversionSettings s;
-    s.sides = c.sides;
-    if (c.mode != transform::PhaseMode::kClassic) s.phase = PhaseChoice{c.mode, "", nullptr};
+    s.sides = sides;
+    if (mode != transform::PhaseMode::kClassic) s.phase = PhaseChoice{mode, "", nullptr};
     const MemorySpectrum own = convert(y, s);
     ASSERT_FALSE(own.record.phase.y.empty());
-    auto stored = std::make_shared<values::StoredPhase>();
-    stored->first = own.record.phase.x_first;
-    stored->step = own.record.phase.x_step;
-    stored->angle = own.record.phase.y;
+    auto stored = std::make_shared<values::StoredPhase>(values::StoredPhase{
+        own.record.phase.x_first, own.record.phase.x_step, own.record.phase.y, std::nullopt});
     s.phase = PhaseChoice{transform::PhaseMode::kStored, "", stored};
     expect_close(convert(y, s).y, own.y, 1e-12 * largest(own.y));
     // Measured with another laser, or ending short of this record's fmax: refused.
@@ -201,15 +193,14 @@ TEST(Controls, TwoScansAreConvertedApartAndTheirSpectraAveraged) {
 TEST(Controls, CenterburstRules) {
   // Mean 0: the largest sample is index 3, the smallest (and largest magnitude) index 6.
   const std::vector<double> base = {0.0, 1.0, 3.0, 0.0, 0.0, -4.0, 0.0, 0.0, 1.0, -1.0};
-  struct Case {
-    Zpd zpd;
-    int jmax;
-  };
   ConversionSettings s;
-  for (const Case& c : {Case{{ZpdMode::kMax, 0}, 3}, Case{{ZpdMode::kMin, 0}, 6},
-                        Case{{ZpdMode::kAbs, 0}, 6}, Case{{ZpdMode::kIndex, 7}, 7}}) {
-    s.zpd = c.zpd;
-    EXPECT_EQ(convert(base, s).record.jmax, c.jmax) << static_cast<int>(c.zpd.mode);
+  const std::pair<Zpd, int> cases[] = {{{ZpdMode::kMax, 0}, 3},
+                                       {{ZpdMode::kMin, 0}, 6},
+                                       {{ZpdMode::kAbs, 0}, 6},
+                                       {{ZpdMode::kIndex, 7}, 7}};
+  for (const auto& [zpd, jmax] : cases) {
+    s.zpd = zpd;
+    EXPECT_EQ(convert(base, s).record.jmax, jmax) << static_cast<int>(zpd.mode);
   }
   s.zpd = Zpd{ZpdMode::kIndex, 11};
   EXPECT_EQ(convert(base, s).record.refusal, values::Refusal::kZpdOutside);
@@ -236,14 +227,11 @@ TEST(Controls, PhaseModesAndThePhaseResolutionRule) {
   }
   // The phase piece: 2N points, N the smallest power of two with 1/(N dx) <= res, 4..8192
   // (dx = 1/15800.823 cm: 15800.823/N <= res).
-  struct Rule {
-    double res;
-    std::size_t half;
-  };
-  for (const Rule r :
-       {Rule{8.0, 2048}, Rule{16.0, 1024}, Rule{100.0, 256}, Rule{1e6, 4}, Rule{0.5, 8192}}) {
-    s.phase_resolution = r.res;
-    EXPECT_EQ(convert(y, s).record.phase.y.size(), r.half) << r.res;
+  const std::pair<double, std::size_t> rules[] = {
+      {8.0, 2048}, {16.0, 1024}, {100.0, 256}, {1e6, 4}, {0.5, 8192}};
+  for (const auto& [res, half] : rules) {
+    s.phase_resolution = res;
+    EXPECT_EQ(convert(y, s).record.phase.y.size(), half) << res;
   }
 }
 

@@ -62,11 +62,7 @@ TEST(SpaFile, SpectrumFileGivesTheInterferogramBesideIt) {
   EXPECT_EQ(bg.refused->code, Refusal::kNoInterferogram);
 }
 
-struct Damage {
-  const char* what;
-  Refusal code;
-  void (*apply)(SpaImage& image);
-};
+using Damage = std::tuple<const char*, Refusal, void (*)(SpaImage& image)>;  // what, code, apply
 
 void put(SpaImage& image, std::size_t at, std::uint64_t value, int bytes) {
   set_le(image.bytes, at, value, bytes);
@@ -95,13 +91,13 @@ const Damage kDamages[] = {
 // clang-format on
 
 TEST(SpaFile, EachDamageIsRefusedWithItsReason) {
-  for (const Damage& d : kDamages) {
-    SCOPED_TRACE(d.what);
+  for (const auto& [what, code, apply] : kDamages) {
+    SCOPED_TRACE(what);
     SpaImage image = interferogram_file();
-    d.apply(image);
+    apply(image);
     const SpaRead r = read(image.bytes);
     ASSERT_TRUE(r.refused);
-    EXPECT_EQ(r.refused->code, d.code);
+    EXPECT_EQ(r.refused->code, code);
     EXPECT_TRUE(r.ig.samples.empty());
   }
 }

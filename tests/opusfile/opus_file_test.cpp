@@ -80,13 +80,18 @@ TEST(OpusFile, SmallFileGivesTheLaterIgSmWithItsParameters) {
             std::tuple(3000.0, 1500.0, -500.0, 8.0));
   EXPECT_EQ(c.values, (std::vector<float>{4, 3, 2, 1}));
   EXPECT_FALSE(in.reference_spectrum);
-}
 
-TEST(OpusFile, ForwardAndBackwardScansSplitTheBlockInHalves) {
-  const OpusRead r = read(small_file("DD").bytes);
-  ASSERT_FALSE(r.refused);
-  EXPECT_EQ(std::tuple(r.ig.instrument->scans, r.ig.instrument->scan_points, r.ig.samples.size()),
-            std::tuple(2, 4, 8u));
+  // The reference channel has no interferogram here.
+  const OpusRead ref = read(image.bytes, values::Channel::kReference);
+  ASSERT_TRUE(ref.refused);
+  EXPECT_EQ(ref.refused->code, Refusal::kNoInterferogram);
+  EXPECT_EQ(ref.refused->skip_text(), "it holds no interferogram of the chosen channel");
+  // Forward and backward scans split the block in halves.
+  const OpusRead dd = read(small_file("DD").bytes);
+  ASSERT_FALSE(dd.refused);
+  EXPECT_EQ(
+      std::tuple(dd.ig.instrument->scans, dd.ig.instrument->scan_points, dd.ig.samples.size()),
+      std::tuple(2, 4, 8u));
 }
 
 // Found by fuzz_opus: a stored curve of no points (its storage null) is read as empty.
@@ -99,21 +104,9 @@ TEST(OpusFile, CurveOfNoPointsIsEmpty) {
   EXPECT_TRUE(r.ig.instrument->sample_spectrum->values.empty());
 }
 
-TEST(OpusFile, ChannelsWithoutTheirInterferogramAreRefused) {
-  const OpusImage image = small_file();
-  const OpusRead r = read(image.bytes, values::Channel::kReference);
-  ASSERT_TRUE(r.refused);
-  EXPECT_EQ(r.refused->code, Refusal::kNoInterferogram);
-  EXPECT_EQ(r.refused->skip_text(), "it holds no interferogram of the chosen channel");
-}
-
 // One field of the small file corrupted; the refusal it must give. npt(i): the status block's
 // first entry (NPT), its size field at +6 and its value at +8.
-struct Damage {
-  const char* what;
-  Refusal code;
-  void (*apply)(OpusImage& image);
-};
+using Damage = std::tuple<const char*, Refusal, void (*)(OpusImage& image)>;  // what, code, apply
 
 std::size_t npt(const OpusImage& image) { return image.offsets[5]; }
 void put(OpusImage& image, std::size_t at, std::uint64_t value, int bytes) {
@@ -156,13 +149,13 @@ const Damage kDamages[] = {
 // clang-format on
 
 TEST(OpusFile, EachDamageIsRefusedWithItsReason) {
-  for (const Damage& d : kDamages) {
-    SCOPED_TRACE(d.what);
+  for (const auto& [what, code, apply] : kDamages) {
+    SCOPED_TRACE(what);
     OpusImage image = small_file();
-    d.apply(image);
+    apply(image);
     const OpusRead r = read(image.bytes);
     ASSERT_TRUE(r.refused);
-    EXPECT_EQ(r.refused->code, d.code);
+    EXPECT_EQ(r.refused->code, code);
     EXPECT_FALSE(r.refused->skip_text().empty());
     EXPECT_TRUE(r.ig.samples.empty());
   }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 namespace ftir::transform {
@@ -159,8 +160,8 @@ TEST(InstrumentPathTest, MertzEqualsTheDirectRuleAndPlacesTheLine) {
     expect_close(s.values, d, 1e-12 * max_abs(d));
     EXPECT_DOUBLE_EQ(s.peak, max_abs(s.values));
     // The line: the largest point and its neighbours, a parabola through their logarithms.
-    const auto top = static_cast<std::size_t>(std::max_element(s.values.begin(), s.values.end()) -
-                                              s.values.begin());
+    const auto top =
+        static_cast<std::size_t>(std::ranges::max_element(s.values) - s.values.begin());
     const double a = std::log(s.values[top - 1]), b = std::log(s.values[top]),
                  e = std::log(s.values[top + 1]);
     const double nu =
@@ -202,10 +203,8 @@ TEST(InstrumentPathTest, StoredPhaseReproducesTheMertzRun) {
   const InstrumentSpectrum m = run(y, recipe(40, 30.4, 400.3, Ramp::kQuintic, 2), first);
   ASSERT_FALSE(m.refused);
   // Stored as a file holds it: modulo 2 pi, from the highest wavenumber down.
-  std::vector<double> wrapped;
-  for (auto it = m.phase.angle.rbegin(); it != m.phase.angle.rend(); ++it) {
-    wrapped.push_back(std::remainder(*it, 2 * kPi));
-  }
+  std::vector<double> wrapped(m.phase.angle.rbegin(), m.phase.angle.rend());
+  for (double& a : wrapped) a = std::remainder(a, 2 * kPi);
   InstrumentRecipe r = recipe(40, 30.4, 400.3, Ramp::kQuintic, 2);
   r.mode = InstrumentPhase::kStored;
   r.stored_phase = {kNyquist, -m.phase.step, wrapped};
@@ -247,20 +246,17 @@ TEST(InstrumentPathTest, ForwardAndReversedRecordAverageToTheForwardSpectrum) {
 }
 
 TEST(InstrumentPathTest, RampValues) {
-  struct Row {
-    Ramp ramp;
-    double n, p, r;
-  };
-  const Row rows[] = {
+  // Ramp, n, P, value.
+  const std::tuple<Ramp, double, double, double> rows[] = {
       {Ramp::kQuintic, 0.0, 7.5, 0.5},   {Ramp::kQuintic, 7.5, 7.5, 1.0},
       {Ramp::kQuintic, -7.5, 7.5, 0.0},  {Ramp::kQuintic, 3.75, 7.5, 0.5 + 0.125 * 4.25 / 4},
       {Ramp::kQuintic, 100.0, 7.5, 1.0}, {Ramp::kQuintic, -3.75, 7.5, 0.5 - 0.125 * 4.25 / 4},
       {Ramp::kLinear, 3.75, 7.5, 0.75},  {Ramp::kLinear, -9.0, 7.5, 0.0},
       {Ramp::kNone, -9.0, 7.5, 1.0},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.n);
-    EXPECT_DOUBLE_EQ(mertz_ramp(row.ramp, row.n, row.p), row.r);
+  for (const auto& [ramp, n, p, value] : rows) {
+    SCOPED_TRACE(n);
+    EXPECT_DOUBLE_EQ(mertz_ramp(ramp, n, p), value);
   }
   // Flat at the ends and at the centre's mirror: r(-n) = 1 - r(n).
   for (double n = -8.0; n <= 8.0; n += 0.37) {
