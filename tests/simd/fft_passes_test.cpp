@@ -25,6 +25,13 @@ std::vector<double> random_parts(std::size_t n, std::mt19937_64& rng) {
   return v;
 }
 
+// n copies of the point (re, im), as pairs.
+std::vector<double> constant_pairs(std::size_t n, double re, double im) {
+  std::vector<double> v;
+  for (std::size_t k = 0; k < n; ++k) v.insert(v.end(), {re, im});
+  return v;
+}
+
 // Point q of a group-form row.
 struct Point {
   double re, im;
@@ -95,11 +102,7 @@ TEST_P(FftPassTest, FirstFourStages) {
   constexpr std::size_t kRow = 40;  // 32 doubles and a pad
   // Every twiddle 1: a constant row of 16 points gives 16 times the point, then zeros.
   {
-    std::vector<double> tile(512);
-    for (std::size_t i = 0; i < tile.size(); i += 2) {
-      tile[i] = 0.5;
-      tile[i + 1] = -1.5;
-    }
+    const std::vector<double> tile = constant_pairs(256, 0.5, -1.5);
     std::vector<double> bc(28, 0.0), t4(16, 0.0);
     for (std::size_t i = 0; i < 28; i += 4) bc[i] = bc[i + 1] = 1.0;
     for (int k = 0; k < 8; ++k) put(t4, 0, g, k, {1.0, 0.0});
@@ -141,11 +144,7 @@ TEST_P(FftPassTest, FirstThreeStagesAndInterleave) {
   // Every twiddle 1: a constant block of 8 points gives 8 times the point, then zeros; back
   // to pairs, in order.
   {
-    std::vector<double> src(32);
-    for (std::size_t i = 0; i < src.size(); i += 2) {
-      src[i] = -0.25;
-      src[i + 1] = 3.0;
-    }
+    const std::vector<double> src = constant_pairs(16, -0.25, 3.0);
     std::vector<double> t(8, 0.0);
     for (int k = 0; k < 4; ++k) put(t, 0, g, k, {1.0, 0.0});
     std::vector<double> work(32, -7.0), back(32, -7.0);
