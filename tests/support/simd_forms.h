@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
-#include <concepts>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -31,26 +29,21 @@ inline std::string form_name(const ::testing::TestParamInfo<Width>& info) {
   return std::string(width_name(info.param));
 }
 
-inline bool same_bits(double a, double b) {
-  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+// Numbers (of any width) and arrays of them, arrays of arrays row by row.
+template <class T>
+  requires std::is_arithmetic_v<T>
+bool same_bits(T a, T b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 template <class T>
 bool same_bits(const std::vector<T>& a, const std::vector<T>& b) {
-  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0;
-}
-
-template <std::integral T>
-bool same_bits(T a, T b) {
-  return a == b;
-}
-
-// Several arrays a kernel writes, compared row by row.
-using Rows = std::vector<std::vector<double>>;
-inline bool same_bits(const Rows& a, const Rows& b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](const auto& x, const auto& y) { return same_bits(x, y); });
+                    [](const T& x, const T& y) { return same_bits(x, y); });
 }
+
+// Several arrays a kernel writes.
+using Rows = std::vector<std::vector<double>>;
 
 // Runs `call(form, state)` on one copy of `state` with `form` and on another with the plain
 // form: the results (if any) and the states afterwards agree bit for bit.
