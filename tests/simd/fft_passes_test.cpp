@@ -25,6 +25,13 @@ std::vector<double> random_parts(std::size_t n, std::mt19937_64& rng) {
   return v;
 }
 
+// n copies of the point (re, im), as pairs.
+std::vector<double> constant_pairs(std::size_t n, double re, double im) {
+  std::vector<double> v;
+  for (std::size_t k = 0; k < n; ++k) v.insert(v.end(), {re, im});
+  return v;
+}
+
 // Point q of a group-form row.
 struct Point {
   double re, im;
@@ -77,17 +84,13 @@ TEST_P(FftPassTest, Pass) {
           const std::ptrdiff_t drs = in_place ? srs : 2 * count + 4;
           const std::vector<double> src = random_parts(static_cast<std::size_t>(4 * srs), rng);
           const std::vector<double> w = random_parts(6 * static_cast<std::size_t>(count), rng);
-          std::vector<double> fast =
+          const std::vector<double> start =
               in_place ? src : std::vector<double>(static_cast<std::size_t>(4 * drs), -7.0);
-          std::vector<double> plain = fast;
-          auto run = [&](Width form, std::vector<double>& dst) {
+          expect_same_as_plain(width(), start, [&](Width form, std::vector<double>& dst) {
             fft_pass_form(form, g, stages,
                           interleave)({in_place ? dst.data() : src.data(), srs, dst.data(), drs,
                                        w.data(), w.data() + 2 * count, 2 * count, count});
-          };
-          run(width(), fast);
-          run(Width::kPlain, plain);
-          EXPECT_TRUE(same_bits(fast, plain));
+          });
         }
       }
     }
@@ -99,11 +102,7 @@ TEST_P(FftPassTest, FirstFourStages) {
   constexpr std::size_t kRow = 40;  // 32 doubles and a pad
   // Every twiddle 1: a constant row of 16 points gives 16 times the point, then zeros.
   {
-    std::vector<double> tile(512);
-    for (std::size_t i = 0; i < tile.size(); i += 2) {
-      tile[i] = 0.5;
-      tile[i + 1] = -1.5;
-    }
+    const std::vector<double> tile = constant_pairs(256, 0.5, -1.5);
     std::vector<double> bc(28, 0.0), t4(16, 0.0);
     for (std::size_t i = 0; i < 28; i += 4) bc[i] = bc[i + 1] = 1.0;
     for (int k = 0; k < 8; ++k) put(t4, 0, g, k, {1.0, 0.0});
@@ -128,18 +127,15 @@ TEST_P(FftPassTest, FirstFourStages) {
     std::vector<double> bc = random_parts(28, rng);
     for (std::size_t i = 0; i < 28; i += 2) bc[i + 1] = bc[i];  // re, re, im, im
     const std::vector<double> t4 = random_parts(16, rng);
-    std::vector<double> fast(16 * kRow, -7.0), plain = fast;
-    double* fast_out[16];
-    double* plain_out[16];
-    for (std::size_t c = 0; c < 16; ++c) {
+    const std::vector<double> start(16 * kRow, -7.0);
+    expect_same_as_plain(width(), start, [&](Width form, std::vector<double>& rows) {
+      double* out[16];
       // Rows out of order, as the permutation sends them.
-      const std::size_t r = (c * 7 + static_cast<std::size_t>(trial)) % 16;
-      fast_out[c] = fast.data() + r * kRow;
-      plain_out[c] = plain.data() + r * kRow;
-    }
-    fft_first_four_stages(width(), g, tile.data(), fast_out, bc.data(), t4.data());
-    fft_first_four_stages(Width::kPlain, g, tile.data(), plain_out, bc.data(), t4.data());
-    EXPECT_TRUE(same_bits(fast, plain));
+      for (std::size_t c = 0; c < 16; ++c) {
+        out[c] = rows.data() + (c * 7 + static_cast<std::size_t>(trial)) % 16 * kRow;
+      }
+      fft_first_four_stages(form, g, tile.data(), out, bc.data(), t4.data());
+    });
   }
 }
 
@@ -148,11 +144,7 @@ TEST_P(FftPassTest, FirstThreeStagesAndInterleave) {
   // Every twiddle 1: a constant block of 8 points gives 8 times the point, then zeros; back
   // to pairs, in order.
   {
-    std::vector<double> src(32);
-    for (std::size_t i = 0; i < src.size(); i += 2) {
-      src[i] = -0.25;
-      src[i + 1] = 3.0;
-    }
+    const std::vector<double> src = constant_pairs(16, -0.25, 3.0);
     std::vector<double> t(8, 0.0);
     for (int k = 0; k < 4; ++k) put(t, 0, g, k, {1.0, 0.0});
     std::vector<double> work(32, -7.0), back(32, -7.0);
@@ -175,16 +167,14 @@ TEST_P(FftPassTest, FirstThreeStagesAndInterleave) {
     const std::vector<double> t1 = random_parts(8, rng);
     const std::vector<double> t2 = random_parts(8, rng);
     const std::vector<double> t3 = random_parts(8, rng);
-    std::vector<double> fast(2 * static_cast<std::size_t>(count) + 4, -7.0), plain = fast;
-    fft_first_three_stages(width(), g, src.data(), fast.data(), count, t1.data(), t2.data(),
-                           t3.data());
-    fft_first_three_stages(Width::kPlain, g, src.data(), plain.data(), count, t1.data(), t2.data(),
-                           t3.data());
-    EXPECT_TRUE(same_bits(fast, plain));
-    std::vector<double> fast_pairs(fast.size(), -7.0), plain_pairs = fast_pairs;
-    fft_interleave(width(), g, src.data(), fast_pairs.data(), count);
-    fft_interleave(Width::kPlain, g, src.data(), plain_pairs.data(), count);
-    EXPECT_TRUE(same_bits(fast_pairs, plain_pairs));
+    const std::vector<double> start(2 * static_cast<std::size_t>(count) + 4, -7.0);
+    expect_same_as_plain(width(), start, [&](Width form, std::vector<double>& dst) {
+      fft_first_three_stages(form, g, src.data(), dst.data(), count, t1.data(), t2.data(),
+                             t3.data());
+    });
+    expect_same_as_plain(width(), start, [&](Width form, std::vector<double>& pairs) {
+      fft_interleave(form, g, src.data(), pairs.data(), count);
+    });
   }
 }
 

@@ -100,19 +100,12 @@ TEST_P(KernelTest, DecodeSamples) {
               bytes[k * sample_bytes(kind) + b] = static_cast<unsigned char>(bits >> (8 * b));
             }
           }
-          std::vector<double> fast(n + 8, -7.0);
-          std::vector<double> plain = fast;
-          double fast_sum = 3.0 * factor;
-          double plain_sum = fast_sum;
-          const std::size_t k_fast =
-              decode_samples(kind, bytes.data(), n, factor, fast.data() + offset,
-                             floats ? nullptr : &fast_sum, width());
-          const std::size_t k_plain =
-              decode_samples(kind, bytes.data(), n, factor, plain.data() + offset,
-                             floats ? nullptr : &plain_sum, Width::kPlain);
-          EXPECT_EQ(k_fast, k_plain);
-          EXPECT_TRUE(same_bits(fast, plain));
-          EXPECT_TRUE(same_bits(fast_sum, plain_sum));
+          // y and the sum.
+          const Rows start = {std::vector<double>(n + 8, -7.0), {3.0 * factor}};
+          expect_same_as_plain(width(), start, [&](Width form, Rows& s) {
+            return decode_samples(kind, bytes.data(), n, factor, s[0].data() + offset,
+                                  floats ? nullptr : s[1].data(), form);
+          });
         }
       }
     }
@@ -143,11 +136,10 @@ TEST_P(KernelTest, EncodeValues) {
       const double specials[] = {kNan, kInf, -kInf, -0.0, -2147483648.0, 2147483647.5};
       plant(v, which, specials[which]);
       plant(v, which + 3, specials[(which + 2) % 6]);
-      std::vector<unsigned char> fast(4 * n + 16, 0xAA);
-      std::vector<unsigned char> plain = fast;
-      encode_values(v.data(), n, 1.0, fast.data(), width());
-      encode_values(v.data(), n, 1.0, plain.data(), Width::kPlain);
-      EXPECT_EQ(fast, plain);
+      expect_same_as_plain(width(), std::vector<unsigned char>(4 * n + 16, 0xAA),
+                           [&](Width form, std::vector<unsigned char>& bytes) {
+                             encode_values(v.data(), n, 1.0, bytes.data(), form);
+                           });
     }
   }
 }
@@ -191,10 +183,9 @@ TEST_P(KernelTest, SubtractMeanFindLargest) {
       plant(v, which + 2, -2.0e4 + 7.0);
       if (which >= 4) plant(v, which + 1, kNan);
       if (which == 6) v[0] = kNan;
-      std::vector<double> plain = v;
-      EXPECT_EQ(subtract_mean_find_largest(v.data(), n, 7.0, width()),
-                subtract_mean_find_largest(plain.data(), n, 7.0, Width::kPlain));
-      EXPECT_TRUE(same_bits(v, plain));
+      expect_same_as_plain(width(), v, [&](Width form, std::vector<double>& s) {
+        return subtract_mean_find_largest(s.data(), n, 7.0, form);
+      });
     }
   }
 }
@@ -220,15 +211,13 @@ TEST_P(KernelTest, WeighAndLoad) {
       std::vector<double> v = random_values(n, rng, 1.0e3);
       const std::vector<double> weight = random_values(n, rng);
       plant(v, zero_count, -0.0);
-      std::vector<double> fast_out(2 * n + 4, -7.0), plain_out = fast_out;
-      std::vector<double> fast_zeros(2 * zero_count + 4, -7.0), plain_zeros = fast_zeros;
-      const double e_fast = weigh_and_load(v.data(), weight.data(), n, 0.125, fast_out.data(),
-                                           fast_zeros.data(), zero_count, width());
-      const double e_plain = weigh_and_load(v.data(), weight.data(), n, 0.125, plain_out.data(),
-                                            plain_zeros.data(), zero_count, Width::kPlain);
-      EXPECT_TRUE(same_bits(e_fast, e_plain));
-      EXPECT_TRUE(same_bits(fast_out, plain_out));
-      EXPECT_TRUE(same_bits(fast_zeros, plain_zeros));
+      // The points and the zeros after them.
+      const Rows start = {std::vector<double>(2 * n + 4, -7.0),
+                          std::vector<double>(2 * zero_count + 4, -7.0)};
+      expect_same_as_plain(width(), start, [&](Width form, Rows& s) {
+        return weigh_and_load(v.data(), weight.data(), n, 0.125, s[0].data(), s[1].data(),
+                              zero_count, form);
+      });
     }
   }
 }
@@ -270,12 +259,12 @@ TEST_P(KernelTest, PhaseRun) {
                            delta};
           std::vector<double> values(2 * static_cast<std::size_t>(lnum) + 8);
           for (double& v : values) v = dist(rng) * 1.0e5;
-          std::vector<double> fast(static_cast<std::size_t>(lnum) + 4, -7.0), plain = fast;
-          double e_fast = 0.25, e_plain = 0.25;
-          EXPECT_EQ(phase_run(r, start, lnum, values.data(), fast.data(), e_fast, width()),
-                    phase_run(r, start, lnum, values.data(), plain.data(), e_plain, Width::kPlain));
-          EXPECT_TRUE(same_bits(fast, plain));
-          EXPECT_TRUE(same_bits(e_fast, e_plain));
+          // y and the energy.
+          const Rows y_energy = {std::vector<double>(static_cast<std::size_t>(lnum) + 4, -7.0),
+                                 {0.25}};
+          expect_same_as_plain(width(), y_energy, [&](Width form, Rows& s) {
+            return phase_run(r, start, lnum, values.data(), s[0].data(), s[1][0], form);
+          });
         }
       }
     }
@@ -294,17 +283,13 @@ TEST_P(KernelTest, MoveKept) {
   for (std::size_t n : kLengths) {
     for (int first = 1; first <= 6; ++first) {
       SCOPED_TRACE(::testing::Message() << n << " points from " << first);
-      std::vector<double> fast_y = random_values(n + 6, rng);
-      plant(fast_y, static_cast<std::size_t>(first), kNan);
-      plant(fast_y, static_cast<std::size_t>(first) + 2, -kInf);
-      std::vector<double> plain_y = fast_y;
-      std::vector<double> fast_x(n + 2, -7.0), plain_x = fast_x;
-      const int count = static_cast<int>(n);
-      EXPECT_TRUE(same_bits(
-          move_kept(fast_x.data(), fast_y.data(), first, count, 0.1, 1.0 / 3.0, width()),
-          move_kept(plain_x.data(), plain_y.data(), first, count, 0.1, 1.0 / 3.0, Width::kPlain)));
-      EXPECT_TRUE(same_bits(fast_x, plain_x));
-      EXPECT_TRUE(same_bits(fast_y, plain_y));
+      Rows x_y = {std::vector<double>(n + 2, -7.0), random_values(n + 6, rng)};
+      plant(x_y[1], static_cast<std::size_t>(first), kNan);
+      plant(x_y[1], static_cast<std::size_t>(first) + 2, -kInf);
+      expect_same_as_plain(width(), x_y, [&](Width form, Rows& s) {
+        return move_kept(s[0].data(), s[1].data(), first, static_cast<int>(n), 0.1, 1.0 / 3.0,
+                         form);
+      });
     }
   }
 }

@@ -3,10 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "simd/width.h"
@@ -28,13 +29,36 @@ inline std::string form_name(const ::testing::TestParamInfo<Width>& info) {
   return std::string(width_name(info.param));
 }
 
-inline bool same_bits(double a, double b) {
-  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+// Numbers (of any width) and arrays of them, arrays of arrays row by row.
+template <class T>
+  requires std::is_arithmetic_v<T>
+bool same_bits(T a, T b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 template <class T>
 bool same_bits(const std::vector<T>& a, const std::vector<T>& b) {
-  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0;
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](const T& x, const T& y) { return same_bits(x, y); });
+}
+
+// Several arrays a kernel writes.
+using Rows = std::vector<std::vector<double>>;
+
+// Runs `call(form, state)` on one copy of `state` with `form` and on another with the plain
+// form: the results (if any) and the states afterwards agree bit for bit.
+template <class State, class Call>
+void expect_same_as_plain(Width form, const State& state, Call call) {
+  State fast = state;
+  State plain = state;
+  if constexpr (std::is_void_v<decltype(call(form, fast))>) {
+    call(form, fast);
+    call(Width::kPlain, plain);
+  } else {
+    const auto result = call(form, fast);
+    EXPECT_TRUE(same_bits(result, call(Width::kPlain, plain)));
+  }
+  EXPECT_TRUE(same_bits(fast, plain));
 }
 
 }  // namespace ftir::simd
