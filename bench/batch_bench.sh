@@ -168,7 +168,7 @@ else
   echo "  -j 2 against -j 1, 700 files: n/a (no -j)"
 fi
 # -j N over 1000 copies of the shared OPUS file test.0000, converted by its own parameters.
-opus="$repo/../shared/data/instrument-files/opus/test.0000"
+opus="$repo/tests/data/opus/test.0000"
 if [ -f "$opus" ]; then
   mkdir -p "$work/o"
   for ((k = 1; k <= 1000; k++)); do cp "$opus" "$work/o/$(printf 't%04d.0000' "$k")"; done

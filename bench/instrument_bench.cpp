@@ -23,7 +23,7 @@ namespace {
 
 constexpr int kRepetitions = 5;
 const std::string kFile =
-    (std::filesystem::path(FTIR_SOURCE_DIR) / "../shared/data/instrument-files/opus/test.0000")
+    (std::filesystem::path(FTIR_SOURCE_DIR) / "tests/data/opus/test.0000")
         .string();
 
 void bm_read_opus(benchmark::State& state) {

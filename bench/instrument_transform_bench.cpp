@@ -101,7 +101,7 @@ void bm_cfft(benchmark::State& state, Fft& fft) {
 // The shared test.0000 (3177 points, Nph 1024, N 8192): its whole conversion in memory
 // (read, plan, nonlinearity, mean, transform, range, record) against the transform of its
 // scan alone.
-const std::string kTestFile = FTIR_SOURCE_DIR "/../shared/data/instrument-files/opus/test.0000";
+const std::string kTestFile = FTIR_SOURCE_DIR "/tests/data/opus/test.0000";
 
 void bm_file_transform(benchmark::State& state, ftir::driver::Workspace& ws) {
   using namespace ftir::driver;

@@ -12,6 +12,13 @@ scripts/install-packages.sh cmake make g++ libcli11-dev nlohmann-json3-dev libgt
   libclang-rt-14-dev python3 zlib1g-dev chromium parallel pybind11-dev python3-dev python3-numpy \
   python3-pytest slurm-wlm munge
 
+# The public SPC samples are not carried by the project: their tests skip themselves without
+# them, which CI must never do.
+if [ -n "${CI:-}" ] && [ ! -d ../shared/data/spc-samples ]; then
+  echo "CI needs the public SPC samples in ../shared/data/spc-samples" >&2
+  exit 1
+fi
+
 # Runs ctest in build folder $1 and adds its test count to `total`.
 total=0
 run_suite() {

@@ -228,8 +228,7 @@ def test_a_spectrums_phase_given_back_reproduces_it(files):
     assert both.record["scans"] == 2 and both.record["scan_difference"] == 0.0
 
 
-INSTRUMENT_FILES = os.path.join(os.path.dirname(__file__), "..", "..", "..", "shared", "data",
-                                "instrument-files")
+INSTRUMENT_FILES = os.path.join(os.path.dirname(__file__), "..", "..", "tests", "data")
 
 
 def test_an_instrument_file_converts_as_the_command_line_converts_it(tmp_path):

@@ -20,7 +20,7 @@
 namespace ftir::driver {
 namespace {
 
-const std::filesystem::path kFiles = FTIR_SOURCE_DIR "/../shared/data/instrument-files";
+const std::filesystem::path kFiles = FTIR_SOURCE_DIR "/tests/data";
 
 enum class Stored { kSample, kReference, kAbsorbance, kTransmittance };
 

@@ -12,7 +12,7 @@ import struct
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-SHARED = os.path.join(HERE, '..', '..', '..', 'shared', 'data', 'instrument-files')
+SHARED = os.path.join(HERE, '..', 'data')
 
 
 def opus_params(entries):

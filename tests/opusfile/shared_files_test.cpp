@@ -1,4 +1,4 @@
-// The instrument files kept beside the project (../shared/data/instrument-files) read as the
+// The instrument files the project carries (tests/data) read as the
 // converter reads them: the facts each holds, from the folder's README (read there with a
 // reader written apart from this one), and the interferogram's scale against the maximum
 // and minimum the file itself states (MXY, MNY).
@@ -19,7 +19,7 @@
 namespace ftir {
 namespace {
 
-const std::filesystem::path kFiles = FTIR_SOURCE_DIR "/../shared/data/instrument-files";
+const std::filesystem::path kFiles = FTIR_SOURCE_DIR "/tests/data";
 
 std::vector<unsigned char> bytes_of(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -15,7 +15,7 @@ namespace ftir::spctool {
 namespace {
 
 const std::filesystem::path kFiles =
-    std::filesystem::path(FTIR_SOURCE_DIR) / "../shared/data/instrument-files";
+    std::filesystem::path(FTIR_SOURCE_DIR) / "tests/data";
 
 std::vector<unsigned char> bytes_of(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
