@@ -424,7 +424,17 @@ void write_spc(const Spectrum& s, const std::filesystem::path& path) {
         "(no_res without points)");
   }
   py::gil_scoped_release nogil;
-  driver::write_spectrum_spc(s.spectrum, path.string(), report::SystemClock{});
+  // A folder gets the file under the name the command line gives it there.
+  std::filesystem::path target = path;
+  std::error_code ec;
+  if (!s.spectrum.name.empty() && std::filesystem::is_directory(path, ec)) {
+    target /= s.spectrum.name;
+  }
+  // As the command line: an interferogram or instrument file under that name is kept.
+  if (std::optional<std::string> why = driver::not_a_spectrum(target.string())) {
+    throw RefusedError("write_spc: " + *why);
+  }
+  driver::write_spectrum_spc(s.spectrum, target.string(), report::SystemClock{});
 }
 
 }  // namespace
@@ -500,8 +510,14 @@ PYBIND11_MODULE(ftir_reduce, m) {
           },
           "(first cm-1, step cm-1, angles in radians) of the phase removed, None when none "
           "was (magnitude); convert(phase=\"stored\", stored_phase=...) takes it back")
+      .def_property_readonly(
+          "output_name", [](const Spectrum& s) { return s.spectrum.name; },
+          "the name the command line gives this spectrum's file (\"test.0000.absorbance.spc\"), "
+          "\"\" for an interferogram made from an array")
       .def("write_spc", &write_spc, py::arg("path"),
-           "Writes the SPC file the command line writes, stamped with the local date and time.")
+           "Writes the SPC file the command line writes, stamped with the local date and time; "
+           "into a folder under output_name. An interferogram or instrument file under that "
+           "name is not replaced (RefusedError).")
       .def("__repr__", [](const Spectrum& s) {
         return "<ftir_reduce.Spectrum '" + s.spectrum.record.input +
                "': " + std::to_string(s.spectrum.y.size()) + " points>";

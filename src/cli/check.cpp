@@ -16,13 +16,13 @@
 #include <span>
 #include <string_view>
 
+#include "driver/output_names.h"
 #include "driver/workspace.h"
 #include "report/stop.h"
 #include "spcfile/file_access.h"
 #include "spcfile/file_place.h"
 #include "spcfile/header.h"
 #include "spcfile/layout.h"
-#include "spcfile/output_name.h"
 #include "transform/windows.h"
 
 namespace ftir::cli {
@@ -318,7 +318,7 @@ class Checker {
       listed.line_number = f.line_number;
       listed.name = trim_right(fname);
       listed.facts = inspect_file(p, f.line_number, listed.name);
-      listed.oname = trim_right(spcfile::OUTNAM(fname, p.outdir, "spc"));
+      listed.oname = trim_right(driver::output_names(fname, driver::naming_request(p)).spectrum);
       if (writes) {
         const auto [it, fresh] = first_line_of_oname.emplace(listed.oname, f.line_number);
         if (!fresh) {

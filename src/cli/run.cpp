@@ -23,10 +23,10 @@
 #include "cli/run_page.h"
 #include "cli/side_outputs.h"
 #include "cli/summary.h"
+#include "driver/output_names.h"
 #include "driver/workspace.h"
 #include "page/page.h"
 #include "spcfile/file_access.h"
-#include "spcfile/output_name.h"
 
 namespace ftir::cli {
 namespace {
@@ -34,15 +34,39 @@ namespace {
 using spcfile::file_id;
 using spcfile::FileId;
 
-// The files a list entry writes, as OUTNAM names them for a red.dat run.
+// The files a list entry may write, named as the emit step will name them.
 std::vector<std::string> outputs_of(const Settings& settings, const std::string& name) {
-  std::vector<std::string> names;
-  if (settings.phase_files) {
-    names.push_back(spcfile::OUTNAM(name, settings.outdir, "phz"));
-    names.push_back(spcfile::OUTNAM(name, settings.outdir, "shr"));
+  return driver::output_names(name, driver::naming_request(settings, settings.outdir)).all();
+}
+
+// The stored phase of --phase stored:FILE, when given: an input of the run.
+const std::string* stored_phase_file(const Settings& settings) {
+  if (!settings.phase || settings.phase->mode != transform::PhaseMode::kStored ||
+      settings.phase->file.empty()) {
+    return nullptr;
   }
-  names.push_back(spcfile::OUTNAM(name, settings.outdir, "spc"));
-  return names;
+  return &settings.phase->file;
+}
+
+// The folders create_directories() would make for `dir`, the outermost first.
+std::vector<std::filesystem::path> missing_folders(const std::string& dir) {
+  std::vector<std::filesystem::path> missing;
+  std::error_code ec;
+  for (std::filesystem::path p = std::filesystem::path(dir).lexically_normal();
+       !p.empty() && !std::filesystem::exists(p, ec) && !ec; p = p.parent_path()) {
+    missing.insert(missing.begin(), p);
+    if (p == p.parent_path()) break;
+  }
+  return missing;
+}
+
+// Removes the folders a refused run made, the innermost first; a folder that is no longer
+// empty (another run wrote into it meanwhile) stays.
+void remove_folders(const std::vector<std::filesystem::path>& made) {
+  for (auto it = made.rbegin(); it != made.rend(); ++it) {
+    std::error_code ec;
+    std::filesystem::remove(*it, ec);
+  }
 }
 
 std::string lf_lines(const std::string& text) {
@@ -298,27 +322,38 @@ int run_files(const Settings& settings, const report::Clock& clock, Streams& str
   std::vector<SideOutput> names;
   for (const auto& side : sides) names.push_back(side.first);
   const bool writes = settings.npow > 0 || !settings.no_res;  // not count-only
-  const TakenName taken[] = {
+  std::vector<TakenName> taken = {
       {"red.dat", "the red.dat a run with no arguments reads", "--save-red-dat"},
       {settings.outdir, "the output folder", {}}};
-  const std::string clash = side_output_clash(
-      names, settings.files,
-      [&](const std::string& input) {
-        return writes ? outputs_of(settings, input) : std::vector<std::string>{};
-      },
-      taken);
+  if (const std::string* phase = stored_phase_file(settings)) {
+    taken.push_back({*phase, "the stored phase of --phase", {}});
+  }
+  const OutputsOf outputs = [&](const std::string& input) {
+    return writes ? outputs_of(settings, input) : std::vector<std::string>{};
+  };
+  std::string clash = side_output_clash(names, settings.files, outputs, taken);
+  if (const std::string* phase = stored_phase_file(settings); phase && clash.empty()) {
+    clash = stored_phase_clash(*phase, settings.files, outputs);
+  }
   if (!clash.empty()) return error(clash);
+  const std::vector<std::filesystem::path> made = missing_folders(settings.outdir);
   std::error_code ec;
   std::filesystem::create_directories(settings.outdir, ec);
   if (ec || !std::filesystem::is_directory(settings.outdir)) {
+    remove_folders(made);
     return error("cannot create the output folder " + settings.outdir + ": " +
                  (ec ? ec.message() : std::string("a file of that name exists")));
   }
   // Each side output gets its temporary file now (the output folder first: a summary may
-  // go into it), so that one that cannot be written stops the run before its first file.
+  // go into it), so that one that cannot be written stops the run before its first file;
+  // the run then leaves no folder it made.
   for (const auto& [side, file] : sides) {
     const std::string problem = file->open(side.path);
-    if (!problem.empty()) return error(problem);
+    if (!problem.empty()) {
+      for (const auto& opened : sides) opened.second->discard();
+      remove_folders(made);
+      return error(problem);
+    }
   }
 
   // With the summary on standard output, that holds the CSV alone: no report lines or

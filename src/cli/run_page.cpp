@@ -8,10 +8,10 @@
 
 #include "cli/side_outputs.h"
 #include "driver/batch.h"
+#include "driver/output_names.h"
 #include "page/page.h"
 #include "page/text.h"
 #include "report/stop.h"
-#include "spcfile/output_name.h"
 
 namespace ftir::cli {
 namespace {
@@ -131,15 +131,9 @@ int run_red_dat_with_page(const std::string& report_path, const report::Clock& c
   const std::string clash = side_output_clash(
       side, planned ? planned->files : none,
       [&](const std::string& fname) {
-        std::vector<std::string> names;
         const driver::RunParameters& p = *planned;
-        if (p.ipow2 == 0 && p.ires == 0) return names;  // count only: nothing written
-        if (p.iphase == 1) {
-          names.push_back(spcfile::OUTNAM(fname, p.outdir, "phz"));
-          names.push_back(spcfile::OUTNAM(fname, p.outdir, "shr"));
-        }
-        names.push_back(spcfile::OUTNAM(fname, p.outdir, "spc"));
-        return names;
+        if (p.ipow2 == 0 && p.ires == 0) return std::vector<std::string>{};  // count only
+        return driver::output_names(fname, driver::naming_request(p)).all();
       },
       taken);
   if (!clash.empty()) return error(clash);

@@ -64,6 +64,20 @@ std::string side_output_clash(std::span<const SideOutput> sides,
   return "";
 }
 
+std::string stored_phase_clash(const std::string& phase, std::span<const std::string> inputs,
+                               const OutputsOf& outputs_of) {
+  const FilePlace place = spcfile::file_place(phase);
+  for (const std::string& input : inputs) {
+    for (const std::string& output : outputs_of(input)) {
+      if (spcfile::same_place(place, spcfile::file_place(output))) {
+        return clash_line({"--phase", "stored:" + phase}, output,
+                          "the output of " + report::escape_controls(input));
+      }
+    }
+  }
+  return "";
+}
+
 std::string SideFile::open(const std::string& path) {
   path_ = path;
   error_ = 0;

@@ -39,6 +39,12 @@ std::string side_output_clash(std::span<const SideOutput> sides,
                               std::span<const std::string> inputs, const OutputsOf& outputs_of,
                               std::span<const TakenName> taken);
 
+// The line a run refuses with when an output of one of `inputs` would replace the stored
+// phase `phase` that --phase stored:FILE reads ("--phase stored:st.phz is out/st.phz, the
+// output of st.spc"), or "".
+std::string stored_phase_clash(const std::string& phase, std::span<const std::string> inputs,
+                               const OutputsOf& outputs_of);
+
 // A side output from before the first file to the end of the run: a temporary file beside
 // its target, renamed over the target by commit() and removed on every other way out, so
 // that a run that fails leaves the older file whole and no empty or partial one.

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "driver/emit.h"
+#include "driver/output_names.h"
 #include "driver/prepare.h"
 #include "report/escape.h"
 #include "report/stop.h"
@@ -181,18 +182,23 @@ void convert_interferogram(report::Report& report, const report::Clock& clock,
   if (npts == 0) {
     return refuse(road, report, record, fname, {values::Refusal::kNoPoints, {}, 0, 0});
   }
+  // The names planned for this file: its format is the one read, the rest as the settings ask.
+  NamingRequest naming = naming_request(params);
+  if (options.settings != nullptr) {
+    naming = naming_request(*options.settings, params.outdir);
+    naming.phase_files = params.iphase == 1;
+  }
   EmitContext emit{road,
                    report,
                    clock,
                    record,
                    ws,
                    fname,
-                   params.outdir,
                    ig.spare1,
                    options.keep_curves,
                    options.outputs,
                    options.write_files,
-                   {},
+                   output_names(fname, content_of(ig), naming),
                    0};
   if (ig.instrument) return convert_instrument(report, ws, fname, ig, record, options, emit);
   const bool two_scans = ig.scans == 2 || options.controls.two_scans;

@@ -65,6 +65,22 @@ struct ReadOptions {
 ReadOutcome read_interferogram(std::string_view fname, Workspace& ws);
 ReadOutcome read_interferogram(std::string_view fname, Workspace& ws, const ReadOptions& options);
 
+// The format of the file `fname` (as listed) by its first bytes, as read_interferogram
+// chooses its reader: SPC for a file no other reader claims or that cannot be opened.
+values::SourceFormat format_by_content(std::string_view fname);
+
+// What the reader read_interferogram() chooses for the file `fname` will take from it when
+// asked for `channel`: the format, and for an OPUS file its channel (the sample's unless
+// the file holds only the reference's). A file that cannot be opened or parsed counts as
+// holding the channel asked for.
+InputContent content_by_probe(std::string_view fname, std::optional<values::Channel> channel);
+
+// Why the existing file `path` is not to be replaced by a spectrum: it is an instrument file,
+// or an SPC file whose samples show a centerburst (an interferogram): "<path> is an
+// interferogram, not a spectrum: it is left as it is". nullopt when nothing is there or the
+// file is anything else.
+std::optional<std::string> not_a_spectrum(std::string_view path);
+
 // Converts an interferogram a reader produced (its samples anywhere; they are copied into
 // ws.yin unless they lie there): " N points read", the count-only mode, the mean and the
 // centerburst, the path, the emit step. `params.res` is left as the next file's request.

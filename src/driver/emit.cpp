@@ -3,8 +3,8 @@
 
 #include <string>
 
+#include "driver/batch.h"
 #include "report/stop.h"
-#include "spcfile/output_name.h"
 #include "spcfile/writer.h"
 
 namespace ftir::driver {
@@ -14,17 +14,26 @@ constexpr std::string_view kOutputName = "(' Output spectrum file name: ',A)";
 constexpr std::string_view kOutputDiagnostic =
     "(' Output file=',A,/,' ii=',I10,/,' lnum=',I10,/,' wlow,whigh=',2F10.4)";
 
+// The command line never writes over an interferogram or an instrument file that happens to
+// bear an output's name; a red.dat run replaces whatever is there, as it always has.
+std::optional<values::Refused> kept_file(const EmitContext& ctx, std::string_view oname) {
+  if (ctx.road != Road::kCommandLine) return std::nullopt;
+  std::optional<std::string> why = not_a_spectrum(oname);
+  if (!why) return std::nullopt;
+  return values::Refused{values::Refusal::kOutputClaimed, "its output " + std::move(*why), 0, 0};
+}
+
 // Why a trace with the writer's exponent `iexp` may not be written as `oname`: a scale the
 // writer cannot represent, or a name the run's claims refuse; nullopt when it may (the name
 // is then claimed for this input).
 std::optional<values::Refused> output_refusal(EmitContext& ctx, std::string_view oname, int iexp) {
   using values::Refusal;
   if (!spcfile::scale_factor_usable(iexp)) return values::Refused{Refusal::kScaleFactor, {}, 0, 0};
-  if (ctx.outputs == nullptr) return std::nullopt;
+  if (ctx.outputs == nullptr) return kept_file(ctx, oname);
   if (std::optional<std::string> owner = ctx.outputs->claim(ctx.fname, oname)) {
     return values::Refused{Refusal::kOutputClaimed, std::move(*owner), 0, 0};
   }
-  return std::nullopt;
+  return kept_file(ctx, oname);
 }
 
 void record_spectrum(EmitContext& ctx, std::string_view oname, const transform::PathOutcome& out) {
@@ -71,9 +80,8 @@ void refuse(Road road, report::Report& report, FileRecord& record, std::string_v
 bool emit_phase_files(EmitContext& ctx, const transform::PhaseOutcome& phase) {
   transform::PhaseTables& p = ctx.ws.phase;
   const std::span<const double> abscissa(p.abscissa);
-  auto write_phase_file = [&](std::string_view ext, std::string_view title,
+  auto write_phase_file = [&](const std::string& oname, std::string_view title,
                               std::span<const double> y) {
-    const std::string oname = spcfile::OUTNAM(ctx.fname, ctx.outdir, ext);
     const std::span<const double> trace = y.first(static_cast<std::size_t>(phase.points));
     const int iexp = spcfile::spectrum_exponent(trace);
     if (std::optional<values::Refused> refused = output_refusal(ctx, oname, iexp)) {
@@ -86,8 +94,8 @@ bool emit_phase_files(EmitContext& ctx, const transform::PhaseOutcome& phase) {
     ctx.record.outputs.push_back(oname);
     return true;
   };
-  return write_phase_file("phz", "Phase angle", p.angle) &&
-         write_phase_file("shr", "Phase spectrum", p.magnitude);
+  return write_phase_file(ctx.names.phase_angle, "Phase angle", p.angle) &&
+         write_phase_file(ctx.names.phase_magnitude, "Phase spectrum", p.magnitude);
 }
 
 void keep_phase_curve(EmitContext& ctx, const transform::PhaseOutcome& phase) {
@@ -116,8 +124,7 @@ bool emit_spectrum(EmitContext& ctx, Side side, const transform::PathOutcome& ou
     record_spectrum(ctx, {}, out);
     return true;
   }
-  const std::string oname =
-      spcfile::OUTNAM(ctx.output_base.empty() ? ctx.fname : ctx.output_base, ctx.outdir, "spc");
+  const std::string& oname = ctx.names.spectrum;
   const std::string shown = report::padded(oname, report::kOutputNameLength);
   const int iexp = spcfile::spectrum_exponent(out.peak);
   if (side == Side::kDouble) {

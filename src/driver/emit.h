@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "driver/file_record.h"
+#include "driver/output_names.h"
 #include "driver/workspace.h"
 #include "report/clock.h"
 #include "report/report.h"
@@ -36,15 +37,13 @@ struct EmitContext {
   FileRecord& record;
   Workspace& ws;
   std::string_view fname;    // as listed
-  std::string_view outdir;   // as listed
   double spare1 = 0.0;       // carried from the interferogram into every file written
   bool keep_curves = false;  // also keep the written curves in the record
   // The run's output names, checked before each file is written (none: not checked).
   spcfile::OutputClaims* outputs = nullptr;
   bool write_files = true;  // false: nothing is named or written; the record keeps the curves
-  // The name the output's is made from (empty: fname), and the spectrum's SPC Y-unit code.
-  std::string_view output_base;
-  int iytype = 0;
+  OutputNames names;  // of this input (output_names)
+  int iytype = 0;     // the spectrum's SPC Y-unit code
 };
 
 // The phase files of a single-sided record ("phz", the angle; "shr", the magnitude) when

@@ -3,6 +3,7 @@ set(DRIVER_SOURCES
   src/driver/emit.cpp
   src/driver/instrument.cpp
   src/driver/memory.cpp
+  src/driver/output_names.cpp
   src/driver/prepare.cpp
   src/driver/readers.cpp
   src/driver/run_parameters.cpp

@@ -250,17 +250,6 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
   return plan;
 }
 
-std::string instrument_output_base(std::string_view fname) {
-  const std::size_t slash = fname.find_last_of("\\:/");
-  const std::size_t dot = fname.rfind('.');
-  const bool numbered =
-      dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash) &&
-      dot + 1 < fname.size() &&
-      fname.substr(dot + 1).find_first_not_of("0123456789") == std::string_view::npos;
-  // OUTNAM replaces what follows the last dot: a numbered extension is kept behind one more.
-  return numbered ? std::string(fname) + ".spc" : std::string(fname);
-}
-
 namespace {
 
 // One channel's spectrum by `plan` from its samples (anywhere but ws.scans), left in
@@ -446,8 +435,6 @@ void convert_instrument(report::Report& report, Workspace& ws, std::string_view 
   out.energy = sample.energy;
   out.peak = sample.peak;
   if (out.points == 0) out.refused = values::Refused{Refusal::kEmptyRange, {}, 0, 0};
-  const std::string base = instrument_output_base(fname);
-  emit.output_base = base;
   emit.iytype = iytype;
   // One name line, as a double-sided spectrum has; the record keeps the side found above.
   const Side side = record.side;

@@ -35,9 +35,4 @@ struct InstrumentPlan {
 InstrumentPlan plan_instrument(const values::Interferogram& ig,
                                const ConversionSettings* settings);
 
-// The output name's base for an instrument file: a numbered extension is part of the name
-// ("test.0000" gives "test.0000.spc"), any other is replaced ("interfero.SPA" gives
-// "interfero.spc"). Returns the name to hand to OUTNAM.
-std::string instrument_output_base(std::string_view fname);
-
 }  // namespace ftir::driver

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "driver/batch.h"
+#include "driver/output_names.h"
 #include "spcfile/header.h"
 #include "spcfile/writer.h"
 
@@ -57,6 +58,9 @@ MemorySpectrum convert_in_memory(const values::Interferogram& ig,
   out.y.assign(ws.yin.data(), ws.yin.data() + n);
   out.title = std::string(ws.title.text());
   out.spare1 = ig.spare1;
+  if (!ig.name.empty()) {
+    out.name = output_names(ig.name, content_of(ig), naming_request(settings, "")).spectrum;
+  }
   return out;
 }
 

@@ -25,6 +25,9 @@ struct MemorySpectrum {
   std::vector<double> y;
   std::string title;
   double spare1 = 0.0;
+  // The name the command line gives its file, without a folder ("" for an interferogram
+  // that names no file).
+  std::string name;
 };
 
 // Converts `ig` with `settings` (the resolution request is settings.res) in `ws`, as the

@@ -8,10 +8,14 @@
 #include <vector>
 
 #include "driver/batch.h"
+#include "driver/output_names.h"
+#include "driver/prepare.h"
 #include "omnicfile/reader.h"
 #include "omnicfile/spa_file.h"
 #include "opusfile/opus_file.h"
 #include "opusfile/reader.h"
+#include "report/console.h"
+#include "report/escape.h"
 #include "spcfile/file_access.h"
 #include "spcfile/file_error.h"
 #include "spcfile/header.h"
@@ -136,7 +140,72 @@ constexpr std::array<Reader, 3> kReaders = {{
 // an unknown version byte as its new format.
 constexpr const Reader& kFallback = kReaders[0];
 
+// The first reader that claims a file by its first bytes, else the fallback.
+const Reader& choose_reader(std::span<const unsigned char> first_bytes) {
+  for (const Reader& reader : kReaders) {
+    if (reader.claims(first_bytes)) return reader;
+  }
+  return kFallback;
+}
+
 }  // namespace
+
+values::SourceFormat format_by_content(std::string_view fname) {
+  spcfile::OpenedInput in = spcfile::try_open_input(fname.substr(0, fname.find_last_not_of(' ') + 1));
+  if (in.file == nullptr) return kFallback.format;
+  const FileHandle file(in.file);
+  std::array<unsigned char, kLeadBytes> lead{};
+  const std::size_t got = std::fread(lead.data(), 1, lead.size(), file.get());
+  return choose_reader({lead.data(), got}).format;
+}
+
+InputContent content_by_probe(std::string_view fname, std::optional<values::Channel> channel) {
+  InputContent content;
+  content.channel = channel.value_or(values::Channel::kSample);
+  const std::string_view name = fname.substr(0, fname.find_last_not_of(' ') + 1);
+  spcfile::OpenedInput in = spcfile::try_open_input(name);
+  if (in.file == nullptr) return content;
+  const FileHandle file(in.file);
+  std::array<unsigned char, kLeadBytes> lead{};
+  const std::size_t got = std::fread(lead.data(), 1, lead.size(), file.get());
+  const std::span<const unsigned char> first(lead.data(), got);
+  content.format = choose_reader(first).format;
+  // Only an OPUS file asked for no channel may hold another than the sample's.
+  if (content.format != values::SourceFormat::kOpus || channel) return content;
+  std::vector<unsigned char> io(spcfile::kIoBufferBytes);
+  const WholeFile whole = read_whole_file(name, file.get(), first, io);
+  if (whole.refused) return content;
+  const opusfile::OpusParse parse = opusfile::parse_opus(whole.bytes);
+  if (parse.refused) return content;
+  content.channel = opusfile::channel_taken(parse.file, channel).value_or(content.channel);
+  return content;
+}
+
+std::optional<std::string> not_a_spectrum(std::string_view path) {
+  const std::string shown = report::escape_controls(path);
+  switch (format_by_content(path)) {
+    case values::SourceFormat::kOpus:
+    case values::SourceFormat::kOmnic:
+      return shown + " is an instrument file, not a spectrum: it is left as it is";
+    case values::SourceFormat::kSpc:
+      break;
+  }
+  if (!spcfile::file_id(std::string(path))) return std::nullopt;  // nothing there to keep
+  // An SPC file of either kind: its samples decide, as they decide whether an input is an
+  // interferogram.
+  std::vector<double> yin(Workspace::kSamples);
+  std::vector<unsigned char> io(spcfile::kIoBufferBytes);
+  const spcfile::SpcRead read = spcfile::read_spc(path, Workspace::kSamples, yin, io);
+  const int npts = static_cast<int>(read.ig.samples.size());
+  if (read.refused || npts < 2) return std::nullopt;
+  report::QuietConsole quiet;
+  report::Report report(quiet);
+  const int jmax = remove_mean_and_find_centerburst(report, yin, npts);
+  const CenterburstShape shape =
+      centerburst_shape(std::span<const double>(yin).first(static_cast<std::size_t>(npts)), jmax);
+  if (!(shape.opposite > shape.residue)) return std::nullopt;
+  return shown + " is an interferogram, not a spectrum: it is left as it is";
+}
 
 ReadOutcome read_interferogram(std::string_view fname, Workspace& ws) {
   return read_interferogram(fname, ws, ReadOptions{});
@@ -157,14 +226,7 @@ ReadOutcome read_interferogram(std::string_view fname, Workspace& ws, const Read
   std::array<unsigned char, kLeadBytes> lead{};
   const std::size_t got = std::fread(lead.data(), 1, lead.size(), file.get());
   const std::span<const unsigned char> first(lead.data(), got);
-  const Reader* chosen = &kFallback;
-  for (const Reader& reader : kReaders) {
-    if (reader.claims(first)) {
-      chosen = &reader;
-      break;
-    }
-  }
-  return chosen->read(fname, std::move(file), first, ws, options);
+  return choose_reader(first).read(fname, std::move(file), first, ws, options);
 }
 
 }  // namespace ftir::driver

@@ -192,6 +192,11 @@ StoredPhaseRead read_stored_phase(const std::string& path) {
   spcfile::SpcRead read = spcfile::read_spc(path, kCapacity, angle, io);
   if (read.refused) return {nullptr, path + ": " + read.refused->skip_text()};
   const int n = static_cast<int>(read.ig.samples.size());
+  // A cut file is refused as a cut interferogram is: its angles would end short of its axis.
+  if (read.ig.points_held < read.ig.declared_points) {
+    return {nullptr, path + ": the header declares " + std::to_string(read.ig.declared_points) +
+                         " points, the file holds " + std::to_string(read.ig.points_held)};
+  }
   if (n < 3) return {nullptr, path + ": fewer than 3 phase points"};
   auto phase = std::make_shared<values::StoredPhase>();
   phase->first = read.ig.x.first;

@@ -102,6 +102,22 @@ values::Instrument instrument_facts(std::span<const unsigned char> bytes, const 
   return facts;
 }
 
+std::optional<values::Channel> channel_taken(const OpusFile& file,
+                                             std::optional<values::Channel> channel) {
+  const values::Channel asked = channel.value_or(values::Channel::kSample);
+  if (asked == values::Channel::kSample &&
+      find_data_block(file, kDataInterferogram, kChannelSample) != nullptr) {
+    return values::Channel::kSample;
+  }
+  // A file of the reference channel alone (a background) gives its IgRf unless the sample
+  // channel was asked for by name.
+  if ((!channel || asked == values::Channel::kReference) &&
+      find_data_block(file, kDataInterferogram, kChannelReference) != nullptr) {
+    return values::Channel::kReference;
+  }
+  return std::nullopt;
+}
+
 OpusRead read_opus(std::string_view name, std::span<const unsigned char> bytes,
                    std::optional<values::Channel> channel, std::span<double> yin) {
   OpusRead read;
@@ -113,17 +129,13 @@ OpusRead read_opus(std::string_view name, std::span<const unsigned char> bytes,
     return read;
   }
   const OpusFile& file = parse.file;
-  const Block* block = nullptr;
-  values::Channel chosen = channel.value_or(values::Channel::kSample);
-  if (chosen == values::Channel::kSample) {
-    block = find_data_block(file, kDataInterferogram, kChannelSample);
-  }
-  // A file of the reference channel alone (a background) gives its IgRf unless the sample
-  // channel was asked for by name.
-  if (block == nullptr && (!channel || chosen == values::Channel::kReference)) {
-    chosen = values::Channel::kReference;
-    block = find_data_block(file, kDataInterferogram, kChannelReference);
-  }
+  const std::optional<values::Channel> taken = channel_taken(file, channel);
+  const values::Channel chosen = taken.value_or(values::Channel::kSample);
+  const Block* block =
+      taken ? find_data_block(file, kDataInterferogram,
+                              chosen == values::Channel::kSample ? kChannelSample
+                                                                 : kChannelReference)
+            : nullptr;
   if (block == nullptr) {
     read.refused = values::Refused{values::Refusal::kNoInterferogram, {}, 0, 0};
     return read;

@@ -26,6 +26,11 @@ struct OpusRead {
 values::Instrument instrument_facts(std::span<const unsigned char> bytes, const OpusFile& file,
                                     const Block& interferogram, values::Channel channel);
 
+// The channel whose interferogram read_opus takes from `file` when asked for `channel`
+// (see there), or nullopt when the file holds none it would take.
+std::optional<values::Channel> channel_taken(const OpusFile& file,
+                                             std::optional<values::Channel> channel);
+
 // Reads the interferogram of `channel` (none: the sample channel's IgSm when the file holds
 // one, else the reference channel's IgRf) from the file image `bytes` into yin. `name` names
 // the interferogram. Prints nothing; never reads outside `bytes`.

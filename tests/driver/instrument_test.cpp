@@ -2,7 +2,7 @@
 // instruments' software computed from the same samples: the same grid, and after one free
 // scale factor (instruments scale differently) the median and 95th percentile of the
 // relative deviation over the points where the instrument's spectrum is at least 5 % of its
-// largest value. Beside them the plan's rules and the output names.
+// largest value. Beside them the plan's rules.
 #include "driver/instrument.h"
 
 #include <gtest/gtest.h>
@@ -170,18 +170,6 @@ TEST(InstrumentPlan, TheFileParametersGiveWayToTheSettingsGiven) {
   ConversionSettings classic;
   classic.grid = Grid::kClassic;
   EXPECT_TRUE(plan_instrument(read.ig, &classic).refused);
-}
-
-TEST(InstrumentPlan, NumberedExtensionsStayInTheOutputName) {
-  const struct {
-    const char* in;
-    const char* base;
-  } cases[] = {{"test.0000", "test.0000.spc"},
-               {"dir/scan.1", "dir/scan.1.spc"},
-               {"interfero.SPA", "interfero.SPA"},
-               {"a.0/b", "a.0/b"},
-               {"x.", "x."}};
-  for (const auto& c : cases) EXPECT_EQ(instrument_output_base(c.in), c.base) << c.in;
 }
 
 }  // namespace
