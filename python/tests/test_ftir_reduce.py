@@ -247,8 +247,27 @@ def test_an_instrument_file_converts_as_the_command_line_converts_it(tmp_path):
         spectrum.write_spc(out)
         folder = tmp_path / "cli"
         subprocess.run([FTIR_REDUCE, path, "-q", "-o", folder, *options], check=True)
-        assert undated(out.read_bytes()) == undated((folder / "test.0000.spc").read_bytes())
+        # The command line's name for it, as the module gives it.
+        assert undated(out.read_bytes()) == undated((folder / spectrum.output_name).read_bytes())
     reference = ftir_reduce.convert(ftir_reduce.read(path, channel="reference"))
     assert reference.record["instrument"]["block"] == "IgRf"
+    assert reference.output_name == "test.0000.reference.spc"
     with pytest.raises(ftir_reduce.RefusedError, match="exact grid"):
         ftir_reduce.convert(ig, grid="classic")
+
+
+def test_write_spc_keeps_an_interferogram_and_names_into_a_folder(files, tmp_path):
+    """A folder gets the command line's name; an interferogram or instrument file under the
+    name written is not replaced, as the command line does not replace it."""
+    path = os.path.join(INSTRUMENT_FILES, "omnic", "interfero.SPA")
+    spectrum = ftir_reduce.convert(ftir_reduce.read(path))
+    assert spectrum.output_name == "interfero.spc"
+    spectrum.write_spc(tmp_path)
+    assert (tmp_path / "interfero.spc").stat().st_size > 512
+    spectrum.write_spc(tmp_path)  # a spectrum is replaced
+    for kept in [files["single"], os.path.join(INSTRUMENT_FILES, "opus", "test.0000")]:
+        target = tmp_path / "kept.spc"
+        target.write_bytes(open(kept, "rb").read())
+        with pytest.raises(ftir_reduce.RefusedError, match="not a spectrum: it is left as it is"):
+            spectrum.write_spc(target)
+        assert target.read_bytes() == open(kept, "rb").read()
