@@ -75,11 +75,13 @@ values::SourceFormat format_by_content(std::string_view fname);
 // holding the channel asked for.
 InputContent content_by_probe(std::string_view fname, std::optional<values::Channel> channel);
 
-// Why the existing file `path` is not to be replaced by a spectrum: it is an instrument file,
-// or an SPC file whose samples show a centerburst (an interferogram): "<path> is an
+// Why the existing file `path` is not to be replaced by an output: it is an instrument file,
+// or, when `samples_decide`, an SPC file whose samples show a centerburst and whose X axis
+// does not lie above 0 cm-1 as a spectrum's does (an interferogram): "<path> is an
 // interferogram, not a spectrum: it is left as it is". nullopt when nothing is there or the
-// file is anything else.
-std::optional<std::string> not_a_spectrum(std::string_view path);
+// file is anything else. A phase file's angles, which wrap, may show what looks like a
+// centerburst: its target is asked with samples_decide false.
+std::optional<std::string> not_a_spectrum(std::string_view path, bool samples_decide = true);
 
 // Converts an interferogram a reader produced (its samples anywhere; they are copied into
 // ws.yin unless they lie there): " N points read", the count-only mode, the mean and the

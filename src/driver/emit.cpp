@@ -18,7 +18,7 @@ constexpr std::string_view kOutputDiagnostic =
 // bear an output's name; a red.dat run replaces whatever is there, as it always has.
 std::optional<values::Refused> kept_file(const EmitContext& ctx, std::string_view oname) {
   if (ctx.road != Road::kCommandLine) return std::nullopt;
-  std::optional<std::string> why = not_a_spectrum(oname);
+  std::optional<std::string> why = not_a_spectrum(oname, oname == ctx.names.spectrum);
   if (!why) return std::nullopt;
   return values::Refused{values::Refusal::kOutputClaimed, "its output " + std::move(*why), 0, 0};
 }

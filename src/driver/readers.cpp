@@ -181,7 +181,7 @@ InputContent content_by_probe(std::string_view fname, std::optional<values::Chan
   return content;
 }
 
-std::optional<std::string> not_a_spectrum(std::string_view path) {
+std::optional<std::string> not_a_spectrum(std::string_view path, bool samples_decide) {
   const std::string shown = report::escape_controls(path);
   switch (format_by_content(path)) {
     case values::SourceFormat::kOpus:
@@ -190,14 +190,18 @@ std::optional<std::string> not_a_spectrum(std::string_view path) {
     case values::SourceFormat::kSpc:
       break;
   }
-  if (!spcfile::file_id(std::string(path))) return std::nullopt;  // nothing there to keep
+  if (!samples_decide || !spcfile::file_id(std::string(path))) return std::nullopt;
   // An SPC file of either kind: its samples decide, as they decide whether an input is an
-  // interferogram.
+  // interferogram, unless its X axis lies above 0 cm-1 as no interferogram's does.
   std::vector<double> yin(Workspace::kSamples);
   std::vector<unsigned char> io(spcfile::kIoBufferBytes);
   const spcfile::SpcRead read = spcfile::read_spc(path, Workspace::kSamples, yin, io);
   const int npts = static_cast<int>(read.ig.samples.size());
   if (read.refused || npts < 2) return std::nullopt;
+  constexpr int kWavenumbers = 1;  // the SPC X-unit code of cm-1
+  if (read.ig.x.units == kWavenumbers && std::min(read.ig.x.first, read.ig.x.last) > 0.0) {
+    return std::nullopt;
+  }
   report::QuietConsole quiet;
   report::Report report(quiet);
   const int jmax = remove_mean_and_find_centerburst(report, yin, npts);

@@ -139,9 +139,17 @@ TEST(OutputNamesOnEveryRoad, AnInterferogramUnderAnOutputNameIsKept) {
             "ftir-reduce: skipped y.SPA: its output ./y.spc is an instrument file, not a "
             "spectrum: it is left as it is\n");
   EXPECT_EQ(read_file_bytes(dir.file("interfero.spc")), interferogram);
-  // A spectrum of an earlier run is replaced.
+  // A spectrum of an earlier run is replaced; so is a phase file, whose wrapping angles
+  // may look like a centerburst.
   EXPECT_EQ(run_cli(dir.clock, {"interfero.SPA", "-o", "out", "-q"}).status, 0);
   EXPECT_EQ(run_cli(dir.clock, {"interfero.SPA", "-o", "out", "-q"}).status, 0);
+  dir.write_interferogram("out/interfero.phz", burst(4096, 2048));
+  dir.write_interferogram("a.spc", burst(4096, 400));
+  const CliResult phase = run_cli(dir.clock, {"a.spc", "interfero.spc", "-o", "out", "-q",
+                                              "--laser", "16384", "--sides", "single",
+                                              "--phase-files"});
+  EXPECT_EQ(phase.status, 0) << phase.err;
+  EXPECT_NE(read_file_bytes(dir.file("out/interfero.phz")), interferogram);
   RedDat red;
   red.files = {"interfero.SPA"};
   red.outdir = ".";
