@@ -151,12 +151,8 @@ const Reader& choose_reader(std::span<const unsigned char> first_bytes) {
 }  // namespace
 
 values::SourceFormat format_by_content(std::string_view fname) {
-  spcfile::OpenedInput in = spcfile::try_open_input(fname.substr(0, fname.find_last_not_of(' ') + 1));
-  if (in.file == nullptr) return kFallback.format;
-  const FileHandle file(in.file);
-  std::array<unsigned char, kLeadBytes> lead{};
-  const std::size_t got = std::fread(lead.data(), 1, lead.size(), file.get());
-  return choose_reader({lead.data(), got}).format;
+  // With a channel named, the probe looks no further than the first bytes.
+  return content_by_probe(fname, values::Channel::kSample).format;
 }
 
 InputContent content_by_probe(std::string_view fname, std::optional<values::Channel> channel) {
