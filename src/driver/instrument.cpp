@@ -98,14 +98,6 @@ std::string cannot_honour(std::string what, std::string_view key) {
 
 std::string number(double value) { return report::shortest_text(value); }
 
-// `value` rounded away from `toward` at four significant digits: a resolution printed as
-// the finest possible is one the record still holds.
-std::string rounded_up(double value) {
-  if (!(value > 0.0) || !std::isfinite(value)) return number(value);
-  const double scale = std::pow(10.0, std::floor(std::log10(value)) - 3.0);
-  return number(std::ceil(value / scale) * scale);
-}
-
 bool known_acquisition(std::string_view aqm) {
   // Single or double sided, each with a plain, fast or forward-backward return.
   for (std::string_view code : {"SN", "SF", "SD", "DN", "DF", "DD"}) {
@@ -318,7 +310,7 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
     if (kLengthFactor * 2.0 * r.nyquist / resolution < room) return std::nullopt;
     if (room < 2) return stated + " finds no samples beside the centerburst";
     return stated + " is finer than the record holds: the finest is " +
-           rounded_up(kLengthFactor * 2.0 * r.nyquist / (room - 1)) + " cm-1";
+           report::rounded_up_text(kLengthFactor * 2.0 * r.nyquist / (room - 1), 4) + " cm-1";
   };
   // A value as its option or the file states it.
   auto stated = [opus](bool given, std::string_view option, std::string_view words,
@@ -449,7 +441,7 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
     used.high = settings ? settings->whigh : 4000.0;
     r.wlow = (std::ceil(used.low / dnu) + 0.5) * dnu;
     r.whigh = (std::floor(used.high / dnu) + 1.5) * dnu;
-    if (opus) not_stated("range", number(used.low) + " to " + number(used.high) + " cm-1");
+    not_stated("range", number(used.low) + " to " + number(used.high) + " cm-1");
   }
 
   if (p.nli && *p.nli != 0 && *p.nli != 1) {
