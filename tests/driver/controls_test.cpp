@@ -188,6 +188,11 @@ TEST(Controls, TwoScansAreConvertedApartAndTheirSpectraAveraged) {
   expect_close(convert(two, s, 2).y, back.y, 0.0);
   two.pop_back();
   EXPECT_EQ(convert(two, s, 2).record.refusal, values::Refusal::kOddScans);
+  // A record of one scan has no backward one to take.
+  const MemorySpectrum one = convert(forward, s);
+  EXPECT_EQ(one.record.refusal, values::Refusal::kSettingRefused);
+  EXPECT_EQ(one.record.reason,
+            "--direction backward: the record holds one scan (--two-scans reads it as two)");
 }
 
 TEST(Controls, CenterburstRules) {
