@@ -338,6 +338,7 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
   } else {
     r.phase_halfwidth = short_side;
     phase_at_full_length = true;
+    not_stated("phase resolution", "the short side");
   }
   // Long side: from the resolution; without one, every sample after the centerburst (a
   // two-direction scan: its short side).
@@ -356,6 +357,7 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
   } else {
     r.long_side = single ? after : short_side;
     r.cut_at_scan_end = true;
+    not_stated("resolution", single ? "every sample" : "the short side");
   }
   r.ramp = !single ? Ramp::kNone : opus ? Ramp::kQuintic : Ramp::kLinear;
 
@@ -427,9 +429,11 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
     r.wlow = (std::ceil(used.low / dnu) + 0.5) * dnu;
     r.whigh = (std::floor(used.high / dnu) + 1.5) * dnu;
   } else if (p.lfq && p.hfq) {
-    if (!std::isfinite(*p.lfq) || !std::isfinite(*p.hfq)) {
+    // Within the grid, up to a rounding of the folding limit the range was stated from.
+    if (!(std::min(*p.lfq, *p.hfq) >= 0.0 && std::max(*p.lfq, *p.hfq) <= 1.01 * r.nyquist)) {
       return refuse(cannot_honour("its range (LFQ " + number(*p.lfq) + ", HFQ " +
-                                      number(*p.hfq) + ") is not a pair of numbers",
+                                      number(*p.hfq) + " cm-1) lies outside 0 to the folding "
+                                      "limit, " + number(r.nyquist) + " cm-1",
                                   "LFQ"));
     }
     used.low = std::min(*p.lfq, *p.hfq);
@@ -444,6 +448,7 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
     not_stated("range", number(used.low) + " to " + number(used.high) + " cm-1");
   }
 
+  if (opus && !p.nli) not_stated("nonlinearity correction", "none");
   if (p.nli && *p.nli != 0 && *p.nli != 1) {
     return refuse(cannot_honour("its nonlinearity correction (NLI " + std::to_string(*p.nli) +
                                     ") is not 0 or 1",
@@ -606,12 +611,15 @@ std::string processing_text(const InstrumentUsed& u, int scans) {
   line += ", " + part("window", u.window) + ", " + part("phase", "phase " + u.phase);
   if (u.phase_resolution > 0.0)
     line += " at " + report::shortest_text(u.phase_resolution) + " cm-1";
+  if (const std::string t = part("phase resolution", ""); !t.empty()) line += ", " + t;
   if (u.resolution > 0.0) line += ", resolution " + report::shortest_text(u.resolution) + " cm-1";
+  if (const std::string t = part("resolution", ""); !t.empty()) line += ", " + t;
   line += ", " + part("zero filling", "zero filling " + std::to_string(u.zero_fill)) +
           ", transform " + std::to_string(u.transform_points) + " points";
   const std::string range_part = part("range", "");
   if (!range_part.empty()) line += ", " + range_part;
   if (u.nonlinearity) line += ", detector nonlinearity corrected";
+  if (const std::string t = part("nonlinearity correction", ""); !t.empty()) line += ", " + t;
   if (u.output != "single channel") line += "; " + u.output + " of the two channels";
   return line;
 }

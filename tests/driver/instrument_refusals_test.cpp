@@ -116,6 +116,9 @@ TEST(InstrumentRefusals, StatedParametersTheConverterCannotHonourAreNamed) {
        "its nonlinearity correction (NLI 1) states no usable NLA and NLB (NLA 0, NLB 0); the "
        "converter cannot honour it"},
       {{{0x40, {"HFQ", "abc", 2}}}, "its HFQ \"abc\" is text, not a number; --range replaces it"},
+      {{{0x40, {"HFQ", -0.0107}}},
+       "its range (LFQ 4000, HFQ -0.0107 cm-1) lies outside 0 to the folding limit, 7899 cm-1; "
+       "--range replaces it"},
       {{{0x40, {"-", 0}}},
        "it holds no transform parameter block (APF, PHZ, ZFF, ...), which states how the "
        "instrument converted it; the converter cannot honour it"},
@@ -170,15 +173,20 @@ TEST(InstrumentRefusals, PartsTheFileDoesNotStateAreShownWithTheirDefaults) {
   ASSERT_FALSE(plan.refused);
   EXPECT_EQ(plan.used.not_stated_text(),
             "window (not stated: happ-genzel), phase (not stated: mertz), zero filling (not "
-            "stated: 1), range (not stated: 400 to 4000 cm-1)");
+            "stated: 1), range (not stated: 400 to 4000 cm-1), nonlinearity correction (not "
+            "stated: none)");
   InstrumentUsed used = plan.used;
   used.output = "single channel";
   EXPECT_EQ(processing_text(used, 1),
             "OPUS IgSm, window (not stated: happ-genzel), phase (not stated: mertz) at 1000 "
             "cm-1, resolution 400 cm-1, zero filling (not stated: 1), transform 0 points, range "
-            "(not stated: 400 to 4000 cm-1)");
-  // A file that states them all names none.
-  EXPECT_EQ(plan_instrument(r.ig, nullptr).used.not_stated_text(), "");
+            "(not stated: 400 to 4000 cm-1), nonlinearity correction (not stated: none)");
+  // A file that states them all names none; OMNIC states its transform alone.
+  EXPECT_EQ(plan_instrument(read_shared("opus/test.0000"), nullptr).used.not_stated_text(), "");
+  EXPECT_EQ(plan_instrument(read_shared("omnic/interfero.SPA"), nullptr).used.not_stated_text(),
+            "window (not stated: happ-genzel), phase (not stated: mertz), phase resolution (not "
+            "stated: the short side), resolution (not stated: every sample), range (not stated: "
+            "400 to 4000 cm-1)");
 }
 
 TEST(InstrumentRefusals, AChannelWithoutSignalGivesNoSpectrumAndNoRatio) {
