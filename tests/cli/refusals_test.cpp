@@ -113,14 +113,19 @@ TEST(CommandLineRefusals, InstrumentFilesGiveTheirReadersReason) {
   ByteImage zff = test;
   zff[776 + 104] = 'x';  // the transform block's last entry, ZFF "2", reads "x"
   dir.write("zff.0000", zff);
-  const CliResult cli = run_cli(dir.clock, {"cut.0000", "nan.0000", "zff.0000", "-q"});
+  dir.write("big.0", ByteImage(test.begin(), test.begin() + 24));
+  fs::resize_file("big.0", std::uintmax_t{65} << 20);  // past the read limit, holes mostly
+  const CliResult cli =
+      run_cli(dir.clock, {"cut.0000", "nan.0000", "zff.0000", "big.0", "-q"});
   EXPECT_EQ(cli.status, 2);
   EXPECT_EQ(cli.err,
             "ftir-reduce: skipped cut.0000: its block directory or a block it lists lies outside "
             "the file\n"
             "ftir-reduce: skipped nan.0000: a sample is not a finite number\n"
             "ftir-reduce: skipped zff.0000: its ZFF \"x\" is not a whole number; --zero-fill "
-            "replaces it\n");
+            "replaces it\n"
+            "ftir-reduce: skipped big.0: the file is larger than the 67108864 bytes an "
+            "instrument file is read up to\n");
   EXPECT_EQ(run_cli(dir.clock, {"-x.spc"}).err,
             "ftir-reduce: The following argument was not expected: -x.spc; a FILE whose name "
             "starts with - is given after --: ftir-reduce [OPTIONS] -- -x.spc\n");
