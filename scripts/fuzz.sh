@@ -44,8 +44,11 @@ for corpus in "${corpora[@]}"; do
   target=fuzz_$corpus
   log=build-fuzz/$target.log
   echo "$target: ${seconds} s"
+  # A target with a dictionary of its format's keys and values gets it.
+  dict=()
+  [ -f "tests/fuzz/$corpus.dict" ] && dict=(-dict="tests/fuzz/$corpus.dict")
   if build-fuzz/$target -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 \
-       -max_len="${max_len[$corpus]}" -print_final_stats=1 \
+       -max_len="${max_len[$corpus]}" -print_final_stats=1 "${dict[@]}" \
        -artifact_prefix="$PWD/build-fuzz/findings/$target-" "$PWD/build-fuzz/corpus/$corpus" \
        >"$log" 2>&1; then
     grep -E '^(Done|stat::number_of_executed_units)' "$log" || true

@@ -5,6 +5,7 @@
 
 #include "cli/buffer_console.h"
 #include "driver/batch.h"
+#include "driver/instrument.h"
 #include "report/stop.h"
 #include "spcfile/header.h"
 
@@ -48,8 +49,15 @@ void convert_read(const Settings& settings, driver::Workspace& ws, const report:
   const driver::ReadOutcome read =
       driver::read_interferogram(fname, ws, driver::ReadOptions{settings.channel});
   using values::Refusal;
-  if (read.refused && !settings.laser && refused_before_header(read.refused->code)) {
+  // An instrument file's reader reasons in the file's own terms, before any laser rule of
+  // the SPC reader; its plan names a laser it lacks.
+  const bool instrument = read.ig.format != values::SourceFormat::kSpc;
+  if (read.refused && (instrument || (!settings.laser && refused_before_header(read.refused->code)))) {
     return refuse(*read.refused);
+  }
+  if (instrument) {
+    const driver::InstrumentPlan plan = driver::plan_instrument(read.ig, &settings);
+    if (plan.refused) return refuse(*plan.refused);
   }
   std::optional<double> wref = settings.laser;
   if (!wref) wref = read.ig.laser;

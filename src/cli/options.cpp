@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <filesystem>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -221,6 +222,25 @@ std::optional<std::string> suggestion(const CLI::App& app, int argc, const char*
   return std::nullopt;
 }
 
+// The first argument before "--" that starts with - and names no option, and that is a
+// file's name most likely: one dash (an option has two), or a file that exists.
+std::optional<std::string> dashed_name(const CLI::App& app, int argc, const char* const* argv) {
+  const std::vector<const CLI::Option*> options = app.get_options();
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--") break;
+    if (arg.size() < 2 || arg[0] != '-') continue;
+    const std::string name(arg.substr(0, arg.find('=')));
+    const bool known = std::any_of(options.begin(), options.end(), [&name](const CLI::Option* o) {
+      return o->check_name(name);
+    });
+    if (!known && (arg[1] != '-' || std::filesystem::exists(std::string(arg)))) {
+      return std::string(arg);
+    }
+  }
+  return std::nullopt;
+}
+
 // The transform controls' option texts, each empty when not given.
 struct ControlTexts {
   const std::string& zero_fill;
@@ -419,6 +439,11 @@ Command parse_options(int argc, const char* const* argv, int cores) {
   } catch (const CLI::ExtrasError& e) {
     if (const std::optional<std::string> text = suggestion(app, argc, argv)) {
       throw OptionError(*text, false);
+    }
+    if (const std::optional<std::string> name = dashed_name(app, argc, argv)) {
+      throw OptionError(std::string(e.what()) + "; a FILE whose name starts with - is given " +
+                            "after --: ftir-reduce [OPTIONS] -- " + *name,
+                        false);
     }
     throw OptionError(e.what());
   } catch (const CLI::ParseError& e) {

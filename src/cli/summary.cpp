@@ -21,7 +21,7 @@ constexpr const char* kControlColumns =
 // The columns a run with instrument files adds after those: the processing each followed.
 constexpr const char* kInstrumentColumns =
     "format,block,spectrum,used_window,used_phase,used_phase_resolution,used_resolution,"
-    "used_zero_fill,transform_points,laser,nonlinearity_corrected";
+    "used_zero_fill,transform_points,laser,nonlinearity_corrected,not_stated";
 
 using driver::FileRecord;
 using driver::FileStatus;
@@ -197,9 +197,10 @@ std::string summary_csv(std::span<const FileRecord> records) {
               (u.phase_resolution > 0.0 ? report::shortest_text(u.phase_resolution) : "") + "," +
               (u.resolution > 0.0 ? report::shortest_text(u.resolution) : "") + "," +
               std::to_string(u.zero_fill) + "," + std::to_string(u.transform_points) + "," +
-              report::shortest_text(u.laser) + "," + (u.nonlinearity ? "yes" : "");
+              report::shortest_text(u.laser) + "," + (u.nonlinearity ? "yes" : "") + "," +
+              csv_field(u.not_stated_text());
     } else if (instruments) {
-      text += ",,,,,,,,,,,";
+      text += ",,,,,,,,,,,,";
     }
     text += "\n";
   }
@@ -261,7 +262,8 @@ std::string summary_json(std::span<const FileRecord> records) {
                 {"zero_fill", u.zero_fill},
                 {"transform_points", u.transform_points},
                 {"laser", u.laser},
-                {"nonlinearity_corrected", u.nonlinearity}};
+                {"nonlinearity_corrected", u.nonlinearity},
+                {"not_stated", u.not_stated_text()}};
       }
       row["instrument"] = std::move(used);
     }

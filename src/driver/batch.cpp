@@ -202,6 +202,13 @@ void convert_interferogram(report::Report& report, const report::Clock& clock,
                    0};
   if (ig.instrument) return convert_instrument(report, ws, fname, ig, record, options, emit);
   const bool two_scans = ig.scans == 2 || options.controls.two_scans;
+  if (!two_scans && options.controls.direction == Direction::kBackward) {
+    return refuse(road, report, record, fname,
+                  {values::Refusal::kSettingRefused,
+                   "--direction backward: the record holds one scan (--two-scans reads it as "
+                   "two)",
+                   0, 0});
+  }
   if (!two_scans) {
     if (ig.samples.data() != ws.yin.data()) {
       std::copy(ig.samples.begin(), ig.samples.end(), ws.yin.begin());

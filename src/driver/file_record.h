@@ -64,6 +64,16 @@ struct InstrumentUsed {
   // The range of the spectrum as the file or the settings state it, cm-1.
   double low = 0.0;
   double high = 0.0;
+  // The parts the file does not state, which took the instrument's default: the part
+  // ("window", "phase", "zero filling", "range", "scans") and the default's text.
+  struct NotStated {
+    std::string part;
+    std::string value;
+  };
+  std::vector<NotStated> not_stated;
+  // The parts above as the console and the summary give them: "window (not stated:
+  // happ-genzel), ..."; empty when the file states every one.
+  std::string not_stated_text() const;
 };
 
 // The processing in words: "OPUS IgSm, blackman-harris, phase mertz at 32 cm-1, ...", for

@@ -42,12 +42,75 @@ constexpr double kLengthFactor = 0.9;
 constexpr int kYAbsorbance = 2;
 constexpr int kYTransmittance = 128;
 
-// A ratio at or below this (or not positive) has no absorbance: the point is written as
-// the absorbance of this ratio, 6.
-constexpr double kSmallestRatio = 1.0e-6;
-
 values::Refused parameter_refusal(std::string text) {
   return {Refusal::kInstrumentParameter, std::move(text), 0, 0};
+}
+
+// What a file may state about its sampling and still be converted: the reference lasers
+// of instruments lie between 5000 and 50000 cm-1 (a HeNe at 15798), and a record is taken
+// every whole number of laser fringes (or half-fringes), 1 to 256: a value beyond these is
+// a damaged one (a flipped byte reads a laser of 6.5e-10 cm-1).
+constexpr double kLowestLaser = 5000.0;
+constexpr double kHighestLaser = 50000.0;
+constexpr double kLargestSpacing = 256.0;
+// A spacing stated as the ratio of two reals (OPUS: LWN / HFL) is whole to this fraction.
+constexpr double kSpacingTolerance = 1.0e-6;
+constexpr int kLargestZeroFill = 16;
+
+// The option that replaces a parameter of the file, by the parameter's key; empty: none.
+std::string_view option_replacing(std::string_view key) {
+  static constexpr std::array<std::pair<std::string_view, std::string_view>, 9> kOptions = {{
+      {"LWN", "--laser"},
+      {"ZFF", "--zero-fill"},
+      {"APF", "--window"},
+      {"PHZ", "--phase"},
+      {"PHR", "--phase-resolution"},
+      {"RES", "--res"},
+      {"LFQ", "--range"},
+      {"HFQ", "--range"},
+      {"PKL", "--zpd"},
+  }};
+  for (const auto& [k, option] : kOptions) {
+    if (k == key) return option;
+  }
+  return {};
+}
+
+bool replaced(std::string_view key, const ConversionSettings* s) {
+  if (s == nullptr) return false;
+  if (key == "LWN") return s->laser.has_value();
+  if (key == "ZFF") return s->zero_fill.has_value();
+  if (key == "APF") return s->window_given;
+  if (key == "PHZ") return s->phase.has_value();
+  if (key == "PHR") return s->phase_resolution.has_value();
+  if (key == "RES") return s->res_given;
+  if (key == "LFQ" || key == "HFQ") return s->range_given;
+  if (key == "PKL") return s->zpd.has_value();
+  return false;
+}
+
+// A parameter's refusal: what is wrong, and the option that would replace it.
+std::string cannot_honour(std::string what, std::string_view key) {
+  const std::string_view option = option_replacing(key);
+  if (option.empty()) return what + "; the converter cannot honour it";
+  return what + "; " + std::string(option) + " replaces it";
+}
+
+std::string number(double value) { return report::shortest_text(value); }
+
+bool known_acquisition(std::string_view aqm) {
+  // Single or double sided, each with a plain, fast or forward-backward return.
+  for (std::string_view code : {"SN", "SF", "SD", "DN", "DF", "DD"}) {
+    if (aqm == code) return true;
+  }
+  return false;
+}
+
+// Whether a channel's samples hold no signal: all equal (zero, constant, or scaled by a CSF
+// of 0), so that nothing remains once the mean is removed.
+bool without_signal(std::span<const double> samples) {
+  return std::all_of(samples.begin(), samples.end(),
+                     [&samples](double y) { return y == samples.front(); });
 }
 
 }  // namespace
@@ -65,25 +128,56 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
     plan.refused = parameter_refusal(std::move(text));
     return plan;
   };
+  auto not_stated = [&used](std::string part, std::string value) {
+    used.not_stated.push_back({std::move(part), std::move(value)});
+  };
   transform::InstrumentRecipe& r = plan.recipe;
 
-  // Laser and grid: the grid folds at HFL, which the laser and the sample spacing fix.
-  const std::optional<double> laser = settings && settings->laser ? settings->laser : p.lwn;
-  if (!laser || !(*laser > 0.0) || !std::isfinite(*laser)) {
-    return refuse("the file states no laser wavenumber (LWN); --laser gives it");
+  // A parameter stated in a form no value can be read from, unless a setting replaces it.
+  for (const values::ParameterProblem& problem : p.problems) {
+    if (!replaced(problem.key, settings)) return refuse(cannot_honour(problem.text, problem.key));
   }
-  double fold = 0.0;  // laser / nyquist
-  if (p.hfl && p.lwn && *p.hfl > 0.0) {
+
+  // Laser and grid: the grid folds at HFL, which the laser and the sample spacing fix.
+  const bool laser_given = settings && settings->laser;
+  const std::optional<double> laser = laser_given ? settings->laser : p.lwn;
+  if (!laser) {
+    return refuse(opus ? "the file states no laser wavenumber (LWN); --laser gives it"
+                       : "its header states no laser wavenumber; --laser gives it");
+  }
+  if (!laser_given && !(*laser >= kLowestLaser && *laser <= kHighestLaser)) {
+    return refuse(cannot_honour(
+        (opus ? "its laser wavenumber (LWN " : "its header's laser wavenumber (") +
+            number(*laser) + " cm-1) is not a plausible one (" + number(kLowestLaser) + " to " +
+            number(kHighestLaser) + " cm-1)",
+        "LWN"));
+  }
+  if (!(*laser > 0.0) || !std::isfinite(*laser)) return refuse("the laser wavenumber is unusable");
+  double fold = 0.0;  // laser / nyquist: the sample spacing in laser fringes
+  if (p.hfl && p.lwn) {
     fold = *p.lwn / *p.hfl;
-  } else if (p.ssp && *p.ssp > 0) {
+  } else if (p.ssp) {
     fold = *p.ssp;
   } else {
-    return refuse("the file states neither its folding limit (HFL) nor its sample spacing (SSP)");
+    return refuse(opus ? "the file states neither its folding limit (HFL) nor its sample "
+                         "spacing (SSP)"
+                       : "its header states no sample spacing");
+  }
+  const double whole = std::round(fold);
+  if (!(whole >= 1.0 && whole <= kLargestSpacing &&
+        std::fabs(fold - whole) <= kSpacingTolerance * whole) ||
+      (opus && p.hfl && p.ssp && *p.ssp != whole)) {
+    std::string stated =
+        !opus ? "its header's sample spacing (" + number(fold) + " laser fringes)"
+        : p.hfl && p.lwn
+            ? "its sample spacing (LWN / HFL = " + number(fold) +
+                  (p.ssp ? ", SSP " + std::to_string(*p.ssp) : std::string()) + ")"
+            : "its sample spacing (SSP " + number(fold) + ")";
+    return refuse(cannot_honour(stated + " is not a whole number of laser fringes from 1 to " +
+                                    number(kLargestSpacing),
+                                ""));
   }
   r.nyquist = *laser / fold;
-  if (!std::isfinite(r.nyquist) || !(r.nyquist > 0.0)) {
-    return refuse("its folding limit gives no usable grid");
-  }
   used.laser = *laser;
   used.nyquist = r.nyquist;
 
@@ -100,6 +194,7 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
     r.window = transform::window_by_option(it->option);
   } else {
     r.window = transform::window_by_option("happ-genzel");
+    not_stated("window", "happ-genzel");
   }
   used.window = std::string(r.window->option);
 
@@ -130,20 +225,27 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
             "--phase mertz-signed is not made for instrument files (mertz, power, "
             "magnitude or stored:FILE)");
     }
-  } else if (!p.phz.empty() && p.phz != "ML") {
-    if (p.phz == "PW") {
-      r.mode = InstrumentPhase::kPower;
-      used.phase = "power";
-    } else {
-      return refuse("its phase correction (PHZ \"" + p.phz +
-                    "\") is not one this converter can honour; --phase chooses one");
-    }
+  } else if (p.phz.empty()) {
+    not_stated("phase", "mertz");
+  } else if (p.phz == "PW") {
+    r.mode = InstrumentPhase::kPower;
+    used.phase = "power";
+  } else if (p.phz != "ML") {
+    return refuse("its phase correction (PHZ \"" + p.phz +
+                  "\") is not one this converter can honour; --phase chooses one");
   }
   if (settings && settings->grid == Grid::kClassic) {
     return refuse("instrument files are converted on the exact grid (--grid exact)");
   }
 
   // Scans and centerburst.
+  if (opus && !p.aqm.empty() && !known_acquisition(p.aqm)) {
+    return refuse(cannot_honour("its acquisition mode (AQM \"" + p.aqm +
+                                    "\") is not one this converter knows (SN, SF, SD, DN, DF "
+                                    "or DD)",
+                                ""));
+  }
+  if (opus && p.aqm.empty()) not_stated("scans", "one");
   plan.scans = facts.scans;
   if (settings && settings->two_scans && *settings->two_scans) plan.scans = 2;
   const int npts = static_cast<int>(ig.samples.size());
@@ -152,11 +254,23 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
     return refuse("its two scans need an even number of points, not " + std::to_string(npts));
   }
   if (settings && settings->direction) plan.direction = *settings->direction;
-  if (p.gfw && p.gbw && *p.gfw >= 0.0 && *p.gbw >= 0.0 && *p.gfw + *p.gbw > 0.0) {
+  if (plan.scans == 1 && plan.direction == Direction::kBackward) {
+    return refuse("--direction backward: the record holds one scan" +
+                  (opus && !p.aqm.empty() ? " (AQM \"" + p.aqm + "\")" : std::string()));
+  }
+  for (const auto& [key, count] : {std::pair{"GFW", p.gfw}, std::pair{"GBW", p.gbw}}) {
+    if (count && !(*count >= 0.0 && std::isfinite(*count))) {
+      return refuse(cannot_honour(std::string("its scan count (") + key + " " + number(*count) +
+                                      ") is not a count",
+                                  ""));
+    }
+  }
+  if (p.gfw && p.gbw && *p.gfw + *p.gbw > 0.0) {
     plan.weight_forward = *p.gfw;
     plan.weight_backward = *p.gbw;
   }
-  if (settings && settings->zpd) {
+  const bool zpd_given = settings && settings->zpd;
+  if (zpd_given) {
     if (settings->zpd->mode == ZpdMode::kIndex) {
       plan.zpd = settings->zpd->index - 1;
     } else {
@@ -166,8 +280,15 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
     plan.zpd = *p.pkl;
   }
   if (plan.zpd && (*plan.zpd < 0 || *plan.zpd >= scan_points)) {
-    return refuse("its centerburst index " + std::to_string(*plan.zpd) + " lies beyond the " +
-                  std::to_string(scan_points) + " points of a scan");
+    const std::string points = std::to_string(scan_points);
+    if (zpd_given) {
+      return refuse("--zpd " + std::to_string(*plan.zpd + 1) + " lies beyond the " + points +
+                    " points of a scan (1 to " + points + ")");
+    }
+    return refuse(cannot_honour("its centerburst (PKL " + std::to_string(*plan.zpd) +
+                                    ", counted from 0) lies beyond the " + points +
+                                    " points of a scan",
+                                "PKL"));
   }
   // The centerburst as the first scan has it, for the lengths below.
   const int zpd = plan.zpd ? *plan.zpd
@@ -178,59 +299,143 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
   const int after = scan_points - zpd;  // the centerburst and the samples after it
   const int short_side = std::min(zpd, after - 1);
 
+  // A resolution (of the spectrum or of its phase) names the length of the record it
+  // needs: 0.9 * 2 * nyquist / resolution points beside the centerburst. One the record
+  // cannot give is refused with the finest it can.
+  auto finer_than_record = [&](std::string stated, std::string_view key, double resolution,
+                               int room) -> std::optional<std::string> {
+    if (!(resolution > 0.0) || !std::isfinite(resolution)) {
+      return cannot_honour(stated + " is not a number above 0", key);
+    }
+    if (kLengthFactor * 2.0 * r.nyquist / resolution < room) return std::nullopt;
+    if (room < 2) return stated + " finds no samples beside the centerburst";
+    return stated + " is finer than the record holds: the finest is " +
+           report::rounded_up_text(kLengthFactor * 2.0 * r.nyquist / (room - 1), 4) + " cm-1";
+  };
+  // A value as its option or the file states it.
+  auto stated = [opus](bool given, std::string_view option, std::string_view words,
+                       std::string_view key, double value) {
+    if (given) return std::string(option) + " " + number(value) + " cm-1";
+    return "its " + std::string(words) + " (" + (opus ? std::string(key) + " " : std::string()) +
+           number(value) + " cm-1)";
+  };
+
   // Phase piece: from the phase resolution; without one, the record's short side on a
   // phase transform as long as the spectrum's.
-  const std::optional<double> phr =
-      settings && settings->phase_resolution ? settings->phase_resolution : p.phr;
+  const bool phr_given = settings && settings->phase_resolution;
+  const std::optional<double> phr = phr_given ? settings->phase_resolution : p.phr;
   bool phase_at_full_length = false;
   if (phr) {
+    // The phase piece is |n| <= P: it needs P samples on each side of the centerburst.
+    const int room = r.mode == InstrumentPhase::kMertz ? short_side + 1 : 1 << 30;
+    if (auto bad = finer_than_record(
+            stated(phr_given, "--phase-resolution", "phase resolution", "PHR", *phr), "PHR",
+            *phr, room)) {
+      return refuse(*bad);
+    }
     r.phase_halfwidth = kLengthFactor * 2.0 * r.nyquist / *phr;
     used.phase_resolution = *phr;
   } else {
     r.phase_halfwidth = short_side;
     phase_at_full_length = true;
+    not_stated("phase resolution", "the short side");
   }
   // Long side: from the resolution; without one, every sample after the centerburst (a
   // two-direction scan: its short side).
-  const std::optional<double> res =
-      settings && settings->res_given ? std::optional<double>(settings->res) : p.res;
+  const bool res_given = settings && settings->res_given;
+  const std::optional<double> res = res_given ? std::optional<double>(settings->res) : p.res;
   if (res) {
+    // The long side |n| <= L ends inside the record after the centerburst, and before it
+    // too where no ramp takes the points there (two scans).
+    const int room = single ? after : std::min(zpd + 1, after);
+    if (auto bad = finer_than_record(stated(res_given, "--res", "resolution", "RES", *res),
+                                     "RES", *res, room)) {
+      return refuse(*bad);
+    }
     r.long_side = kLengthFactor * 2.0 * r.nyquist / *res;
     used.resolution = *res;
   } else {
     r.long_side = single ? after : short_side;
     r.cut_at_scan_end = true;
+    not_stated("resolution", single ? "every sample" : "the short side");
   }
   r.ramp = !single ? Ramp::kNone : opus ? Ramp::kQuintic : Ramp::kLinear;
 
   // Zero filling: the setting, the file's factor, or the transform length it states.
-  // Beyond 2^30 the transform refuses the recipe itself.
-  const long long fitted = transform::power_of_two_at_least(r.long_side, 1 << 30);
-  const int unfilled = fitted == 0 ? 1 << 30 : static_cast<int>(fitted);
-  if (settings && settings->zero_fill) {
-    r.zero_fill = *settings->zero_fill;
-  } else if (p.zff) {
-    r.zero_fill = *p.zff;
-  } else if (p.transform_points && *p.transform_points % unfilled == 0) {
-    r.zero_fill = *p.transform_points / unfilled;
+  constexpr long long kLongest = transform::Fft::kMaxPoints;
+  const long long fitted = transform::power_of_two_at_least(r.long_side, kLongest);
+  if (fitted == 0) {
+    return refuse("its long side of " + number(r.long_side) + " points needs more than the " +
+                  std::to_string(kLongest) + " points the converter transforms");
   }
-  if (r.zero_fill < 1 || (r.zero_fill & (r.zero_fill - 1)) != 0 || r.zero_fill > 16) {
-    return refuse("its zero filling factor (ZFF " + std::to_string(r.zero_fill) +
-                  ") is not 1, 2, 4, 8 or 16; --zero-fill chooses one");
+  const int unfilled = static_cast<int>(fitted);
+  const bool zero_fill_given = settings && settings->zero_fill;
+  if (zero_fill_given || p.zff) {
+    r.zero_fill = zero_fill_given ? *settings->zero_fill : *p.zff;
+    if (r.zero_fill < 1 || (r.zero_fill & (r.zero_fill - 1)) != 0 ||
+        r.zero_fill > kLargestZeroFill) {
+      return refuse((zero_fill_given ? "--zero-fill " + std::to_string(r.zero_fill)
+                                     : "its zero filling factor (ZFF " +
+                                           std::to_string(r.zero_fill) + ")") +
+                    " is not 1, 2, 4, 8 or 16; --zero-fill chooses one");
+    }
+  } else if (p.transform_points) {
+    // OMNIC states the transform's length: the zero filling is that over the length the
+    // resolution needs.
+    const long long n = *p.transform_points;
+    const std::string length_text =
+        "its header's transform length (" + std::to_string(n) + " points)";
+    if (n < 2 || (n & (n - 1)) != 0 || n > kLongest) {
+      return refuse(length_text + " is not a power of two from 2 to " + std::to_string(kLongest) +
+                    "; --zero-fill chooses the zero filling");
+    }
+    const std::string need =
+        std::to_string(unfilled) + " points " +
+        (!res        ? std::string("the record needs")
+         : res_given ? "--res " + number(*res) + " cm-1 needs"
+                     : "its resolution of " + number(*res) + " cm-1 needs");
+    if (n < unfilled) {
+      return refuse(length_text + " is shorter than the " + need +
+                    "; --zero-fill chooses the zero filling");
+    }
+    if (n / unfilled > kLargestZeroFill) {
+      return refuse(length_text + " is " + std::to_string(n / unfilled) + " times the " + need +
+                    ": a zero filling beyond " + std::to_string(kLargestZeroFill) +
+                    "; --zero-fill chooses one");
+    }
+    r.zero_fill = static_cast<int>(n / unfilled);
+  } else {
+    not_stated("zero filling", "1");
+  }
+  if (static_cast<long long>(r.zero_fill) * unfilled > kLongest) {
+    int largest = r.zero_fill;
+    while (largest > 1 && static_cast<long long>(largest) * unfilled > kLongest) largest /= 2;
+    return refuse("zero filling " + std::to_string(r.zero_fill) + " of " +
+                  std::to_string(unfilled) + " points needs a transform beyond the " +
+                  std::to_string(kLongest) + " points the converter holds; the largest is " +
+                  std::to_string(largest));
   }
   used.zero_fill = r.zero_fill;
-  if (phase_at_full_length) r.phase_length = r.zero_fill * unfilled;
+  const int length = r.zero_fill * unfilled;
+  if (phase_at_full_length) r.phase_length = length;
 
   // Range: the setting's, or the file's (its bounds in either order). The file's range
   // keeps the points k = floor(low / dnu) .. floor(high / dnu) - 1, as the instrument's
   // stored spectra do; a range given keeps the points from low to high.
-  const double dnu = r.nyquist / (r.zero_fill * unfilled / 2);
+  const double dnu = r.nyquist / (length / 2);
   if (settings && settings->range_given) {
     used.low = settings->wlow;
     used.high = settings->whigh;
     r.wlow = (std::ceil(used.low / dnu) + 0.5) * dnu;
     r.whigh = (std::floor(used.high / dnu) + 1.5) * dnu;
   } else if (p.lfq && p.hfq) {
+    // Within the grid, up to a rounding of the folding limit the range was stated from.
+    if (!(std::min(*p.lfq, *p.hfq) >= 0.0 && std::max(*p.lfq, *p.hfq) <= 1.01 * r.nyquist)) {
+      return refuse(cannot_honour("its range (LFQ " + number(*p.lfq) + ", HFQ " +
+                                      number(*p.hfq) + " cm-1) lies outside 0 to the folding "
+                                      "limit, " + number(r.nyquist) + " cm-1",
+                                  "LFQ"));
+    }
     used.low = std::min(*p.lfq, *p.hfq);
     used.high = std::max(*p.lfq, *p.hfq);
     r.wlow = used.low;
@@ -240,9 +445,24 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
     used.high = settings ? settings->whigh : 4000.0;
     r.wlow = (std::ceil(used.low / dnu) + 0.5) * dnu;
     r.whigh = (std::floor(used.high / dnu) + 1.5) * dnu;
+    not_stated("range", number(used.low) + " to " + number(used.high) + " cm-1");
   }
 
-  if (p.nli && *p.nli == 1 && p.nla && p.nlb) {
+  if (opus && !p.nli) not_stated("nonlinearity correction", "none");
+  if (p.nli && *p.nli != 0 && *p.nli != 1) {
+    return refuse(cannot_honour("its nonlinearity correction (NLI " + std::to_string(*p.nli) +
+                                    ") is not 0 or 1",
+                                ""));
+  }
+  if (p.nli && *p.nli == 1) {
+    if (!p.nla || !p.nlb || !(*p.nla > 0.0) || !std::isfinite(*p.nla) ||
+        !std::isfinite(*p.nlb)) {
+      return refuse(cannot_honour(
+          "its nonlinearity correction (NLI 1) states no usable NLA and NLB (NLA " +
+              (p.nla ? number(*p.nla) : std::string("absent")) + ", NLB " +
+              (p.nlb ? number(*p.nlb) : std::string("absent")) + ")",
+          ""));
+    }
     plan.nla = *p.nla;
     plan.nlb = *p.nlb;
     used.nonlinearity = true;
@@ -295,6 +515,10 @@ ChannelSpectrum channel_spectrum(const InstrumentPlan& plan, std::span<const dou
         transform::instrument_transform(scan, recipe, ws.instrument, ws.fft, into);
     if (s.refused) {
       out.refused = s.refused;
+      return std::nullopt;
+    }
+    if (s.energy == 0.0) {
+      out.refused = values::Refused{Refusal::kNoSignal, {}, 0, 0};
       return std::nullopt;
     }
     energy = s.energy;
@@ -353,16 +577,38 @@ ChannelSpectrum channel_spectrum(const InstrumentPlan& plan, std::span<const dou
 
 }  // namespace
 
+std::string InstrumentUsed::not_stated_text() const {
+  std::string text;
+  for (const NotStated& n : not_stated) {
+    text += (text.empty() ? "" : ", ") + n.part + " (not stated: " + n.value + ")";
+  }
+  return text;
+}
+
 std::string processing_text(const InstrumentUsed& u, int scans) {
+  // A part the file does not state is named with its default in place of its value.
+  auto part = [&u](std::string_view name, std::string value) {
+    for (const InstrumentUsed::NotStated& n : u.not_stated) {
+      if (n.part == name) return std::string(name) + " (not stated: " + n.value + ")";
+    }
+    return value;
+  };
   std::string line = u.format + " " + u.block;
   if (scans == 2) line += ", two scans";
-  line += ", " + u.window + ", phase " + u.phase;
+  const std::string scans_part = part("scans", "");
+  if (!scans_part.empty()) line += ", " + scans_part;
+  line += ", " + part("window", u.window) + ", " + part("phase", "phase " + u.phase);
   if (u.phase_resolution > 0.0)
     line += " at " + report::shortest_text(u.phase_resolution) + " cm-1";
+  if (const std::string t = part("phase resolution", ""); !t.empty()) line += ", " + t;
   if (u.resolution > 0.0) line += ", resolution " + report::shortest_text(u.resolution) + " cm-1";
-  line += ", zero filling " + std::to_string(u.zero_fill) + ", transform " +
-          std::to_string(u.transform_points) + " points";
+  if (const std::string t = part("resolution", ""); !t.empty()) line += ", " + t;
+  line += ", " + part("zero filling", "zero filling " + std::to_string(u.zero_fill)) +
+          ", transform " + std::to_string(u.transform_points) + " points";
+  const std::string range_part = part("range", "");
+  if (!range_part.empty()) line += ", " + range_part;
   if (u.nonlinearity) line += ", detector nonlinearity corrected";
+  if (const std::string t = part("nonlinearity correction", ""); !t.empty()) line += ", " + t;
   if (u.output != "single channel") line += "; " + u.output + " of the two channels";
   return line;
 }
@@ -376,9 +622,18 @@ void convert_instrument(report::Report& report, Workspace& ws, std::string_view 
   InstrumentPlan plan = plan_instrument(ig, settings);
   record.scans = plan.scans;
   if (plan.refused) return refuse(road, report, record, fname, *plan.refused);
+  // A ratio needs both channels: one missing is named with the channel the file holds.
+  const std::string ratio_option = ratio == Ratio::kAbsorbance ? "--absorbance" : "--transmittance";
+  auto one_channel = [&](const std::string& held) {
+    return parameter_refusal(ratio_option +
+                             " needs the sample and reference channels; the file holds one (" +
+                             held + ")");
+  };
   if (ratio != Ratio::kNone && ig.instrument->channel != values::Channel::kSample) {
-    return refuse(road, report, record, fname,
-                  parameter_refusal("it holds no sample interferogram to take a ratio of"));
+    return refuse(road, report, record, fname, one_channel(ig.instrument->block));
+  }
+  if (without_signal(ig.samples)) {
+    return refuse(road, report, record, fname, {Refusal::kNoSignal, {}, 0, 0});
   }
   record.side = plan.scans == 2 ? Side::kDouble : Side::kSingle;
   record.iapod = plan.recipe.window->code;
@@ -392,7 +647,17 @@ void convert_instrument(report::Report& report, Workspace& ws, std::string_view 
     std::vector<double> kept(ws.yin.data(), ws.yin.data() + sample.count);
     const ReadOutcome reference =
         read_interferogram(fname, ws, ReadOptions{values::Channel::kReference});
+    if (reference.refused && reference.refused->code == Refusal::kNoInterferogram) {
+      return refuse(road, report, record, fname, one_channel(ig.instrument->block));
+    }
     if (reference.refused) return refuse(road, report, record, fname, *reference.refused);
+    if (without_signal(reference.ig.samples)) {
+      return refuse(road, report, record, fname,
+                    {Refusal::kNoSignal,
+                     "its reference channel (" + reference.ig.instrument->block +
+                         ") holds no signal, so the " + ratio_option.substr(2) + " has no value",
+                     0, 0});
+    }
     InstrumentPlan rplan = plan_instrument(reference.ig, settings);
     if (rplan.refused) return refuse(road, report, record, fname, *rplan.refused);
     rplan.recipe.wlow = plan.recipe.wlow;
@@ -407,8 +672,17 @@ void convert_instrument(report::Report& report, Workspace& ws, std::string_view 
     double peak = 0.0;
     for (std::size_t i = 0; i < kept.size(); ++i) {
       const double t = kept[i] / ws.yin[i];
+      if (!std::isfinite(t)) {
+        return refuse(road, report, record, fname,
+                      {Refusal::kNoSignal,
+                       "the reference spectrum is 0 at " +
+                           report::shortest_text((sample.first_k + static_cast<int>(i)) *
+                                                 sample.dnu) +
+                           " cm-1, so the " + ratio_option.substr(2) + " has no value there",
+                       0, 0});
+      }
       double& y = ws.yin[i];
-      y = absorbance ? -std::log10(t > kSmallestRatio ? t : kSmallestRatio) : t;
+      y = absorbance ? transform::absorbance_of(t) : t;
       peak = std::max(peak, spcfile::finite_magnitude(y));
     }
     sample.peak = peak;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "driver/batch.h"
+#include "driver/instrument.h"
 #include "driver/output_names.h"
 #include "spcfile/header.h"
 #include "spcfile/writer.h"
@@ -21,6 +22,13 @@ MemorySpectrum convert_in_memory(const values::Interferogram& ig,
   record.status = FileStatus::kStopped;
   report::QuietConsole quiet;
   report::Report report(quiet);
+  // An instrument file's plan names what it lacks (a laser too) in the file's own terms.
+  if (ig.instrument) {
+    if (const InstrumentPlan plan = plan_instrument(ig, &settings); plan.refused) {
+      refuse(Road::kMemory, report, record, ig.name, *plan.refused);
+      return out;
+    }
+  }
   std::optional<double> wref = settings.laser;
   if (!wref) wref = ig.laser;
   if (!wref) wref = spcfile::laser_from_x(ig.x, settings.sampr);

@@ -104,13 +104,15 @@ WholeFile read_whole_file(std::string_view name, std::FILE* file,
 template <class Read>
 ReadOutcome read_instrument_file(std::string_view fname, FileHandle file,
                                  std::span<const unsigned char> lead, Workspace& ws,
-                                 const ReadOptions& options, Read read) {
+                                 const ReadOptions& options, values::SourceFormat format,
+                                 Read read) {
   const std::string_view name = fname.substr(0, fname.find_last_not_of(' ') + 1);
   WholeFile whole = read_whole_file(name, file.get(), lead, ws.io);
   file.reset();
   if (whole.refused) {
     ReadOutcome out;
     out.ig.name = std::string(name);
+    out.ig.format = format;
     out.refused = std::move(whole.refused);
     return out;
   }
@@ -121,13 +123,15 @@ ReadOutcome read_instrument_file(std::string_view fname, FileHandle file,
 ReadOutcome read_opus_file(std::string_view fname, FileHandle file,
                            std::span<const unsigned char> lead, Workspace& ws,
                            const ReadOptions& options) {
-  return read_instrument_file(fname, std::move(file), lead, ws, options, opusfile::read_opus);
+  return read_instrument_file(fname, std::move(file), lead, ws, options,
+                              values::SourceFormat::kOpus, opusfile::read_opus);
 }
 
 ReadOutcome read_spa_file(std::string_view fname, FileHandle file,
                           std::span<const unsigned char> lead, Workspace& ws,
                           const ReadOptions& options) {
-  return read_instrument_file(fname, std::move(file), lead, ws, options, omnicfile::read_spa);
+  return read_instrument_file(fname, std::move(file), lead, ws, options,
+                              values::SourceFormat::kOmnic, omnicfile::read_spa);
 }
 
 constexpr std::array<Reader, 3> kReaders = {{

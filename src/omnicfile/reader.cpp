@@ -4,8 +4,10 @@
 
 #include <cmath>
 #include <memory>
+#include <string>
 
 #include "omnicfile/spa_file.h"
+#include "report/format_text.h"
 
 namespace ftir::omnicfile {
 
@@ -43,7 +45,11 @@ SpaRead read_spa(std::string_view name, std::span<const unsigned char> bytes,
         chosen == values::Channel::kSample ? "sample interferogram" : "background interferogram";
   }
   if (source == nullptr) {
-    read.refused = values::Refused{values::Refusal::kNoInterferogram, {}, 0, 0};
+    std::string detail;
+    if (channel == values::Channel::kReference) {
+      detail = "it holds no background interferogram, only the sample's: a file of one channel";
+    }
+    read.refused = values::Refused{values::Refusal::kNoInterferogram, std::move(detail), 0, 0};
     return read;
   }
   if (points > yin.size()) {
@@ -72,17 +78,24 @@ SpaRead read_spa(std::string_view name, std::span<const unsigned char> bytes,
   if (h.laser > 0.0 && std::isfinite(h.laser)) read.ig.laser = h.laser;
 
   values::InstrumentParameters& p = facts->parameters;
-  p.lwn = read.ig.laser;
-  if (h.sampling_spacing > 0.0 && std::isfinite(h.sampling_spacing) && p.lwn) {
+  // The header's sampling facts as stated; the conversion judges them (a damaged header
+  // states a laser of 6.5e-10 cm-1 as readily as one of 15798).
+  p.lwn = h.laser;
+  if (!(h.laser > 0.0 && std::isfinite(h.laser))) {
+    p.problems.push_back({"LWN", "its header states a laser wavenumber of " +
+                                     report::shortest_text(h.laser) + " cm-1"});
+  }
+  if (h.sampling_spacing > 0.0 && std::isfinite(h.sampling_spacing)) {
     // Samples every `spacing` fringes fold the spectrum at laser / spacing.
-    p.hfl = *p.lwn / h.sampling_spacing;
+    p.hfl = h.laser / h.sampling_spacing;
     if (h.sampling_spacing == std::floor(h.sampling_spacing) && h.sampling_spacing < 1e6) {
       p.ssp = static_cast<int>(h.sampling_spacing);
     }
+  } else {
+    p.problems.push_back({"", "its header states a sample spacing of " +
+                                  report::shortest_text(h.sampling_spacing) + " laser fringes"});
   }
-  if (h.transform_points >= 2 && h.transform_points <= (1u << 19)) {
-    p.transform_points = static_cast<int>(h.transform_points);
-  }
+  p.transform_points = h.transform_points;
   p.npt = n;
   p.fxv = first_x;
   p.lxv = last_x;

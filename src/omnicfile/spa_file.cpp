@@ -37,7 +37,21 @@ using values::Refused;
 constexpr std::string_view kSignature = "Spectral Data File";
 static_assert(kSignature.size() == kSignatureBytes);
 
-Refused refusal(Refusal code) { return {code, {}, 0, 0}; }
+// The reader's refusals in the format's own words: sections, not blocks; no NPT.
+Refused refusal(Refusal code) {
+  switch (code) {
+    case Refusal::kBlockOutside:
+      return {code, "its section directory or a section it lists lies outside the file", 0, 0};
+    case Refusal::kNoParameterBlock:
+      return {code, "it holds no header section (its points, X axis and sampling)", 0, 0};
+    case Refusal::kBadParameters:
+      return {code, "its header section is too short for the fields it holds", 0, 0};
+    case Refusal::kPointsBeyondBlock:
+      return {code, "its header states more points than its data section holds", 0, 0};
+    default:
+      return {code, {}, 0, 0};
+  }
+}
 
 }  // namespace
 

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "opusfile/opus_file.h"
 
@@ -16,33 +18,57 @@ constexpr int kInstrumentBlock = 2;
 constexpr int kAcquisitionBlock = 3;
 constexpr int kTransformBlock = 4;
 
-std::optional<double> real_of(const Block* block, std::string_view key) {
-  if (block == nullptr) return std::nullopt;
-  const Parameter* p = block->find(key);
-  if (p == nullptr) return std::nullopt;
-  if (p->type == 1) return p->real;
-  if (p->type == 0) return static_cast<double>(p->integer);
-  return std::nullopt;
-}
+// The parameters of one channel, read from its blocks: a value stated in a form none can be
+// read from is left unset and noted among the problems with its key.
+class ParameterReader {
+ public:
+  explicit ParameterReader(std::vector<values::ParameterProblem>& problems)
+      : problems_(problems) {}
 
-// An integer parameter; the instrument stores some (ZFF) as an enumeration text.
-std::optional<int> int_of(const Block* block, std::string_view key) {
-  if (block == nullptr) return std::nullopt;
-  const Parameter* p = block->find(key);
-  if (p == nullptr) return std::nullopt;
-  if (p->type == 0) return p->integer;
-  if (p->is_text() && !p->text.empty() && p->text.size() <= 6 &&
-      p->text.find_first_not_of("0123456789") == std::string::npos) {
-    return std::stoi(std::string(p->text));
+  std::optional<double> real(const Block* block, std::string_view key) {
+    const Parameter* p = find(block, key);
+    if (p == nullptr) return std::nullopt;
+    if (p->type == 1) return p->real;
+    if (p->type == 0) return static_cast<double>(p->integer);
+    return unreadable(key, "\"" + std::string(p->text) + "\" is text, not a number");
   }
-  return std::nullopt;
-}
 
-std::string text_of(const Block* block, std::string_view key) {
-  if (block == nullptr) return {};
-  const Parameter* p = block->find(key);
-  return p != nullptr && p->is_text() ? std::string(p->text) : std::string();
-}
+  // An integer parameter; the instrument stores some (ZFF) as an enumeration text.
+  std::optional<int> integer(const Block* block, std::string_view key) {
+    const Parameter* p = find(block, key);
+    if (p == nullptr) return std::nullopt;
+    if (p->type == 0) return p->integer;
+    // Six digits at most: far beyond any factor or count, and clear of int's range.
+    if (p->is_text() && !p->text.empty() && p->text.size() <= 6 &&
+        p->text.find_first_not_of("0123456789") == std::string::npos) {
+      return std::stoi(std::string(p->text));
+    }
+    if (p->is_text()) {
+      return unreadable(key, "\"" + std::string(p->text) + "\" is not a whole number");
+    }
+    return unreadable(key, "is a real number, not a whole one");
+  }
+
+  // A text code; one stated empty or as a number is a problem, not an absent code.
+  std::string text(const Block* block, std::string_view key) {
+    const Parameter* p = find(block, key);
+    if (p == nullptr) return {};
+    if (!p->is_text()) unreadable(key, "is a number, not a code");
+    if (p->is_text() && p->text.empty()) unreadable(key, "is stated empty");
+    return p->is_text() ? std::string(p->text) : std::string();
+  }
+
+ private:
+  static const Parameter* find(const Block* block, std::string_view key) {
+    return block == nullptr ? nullptr : block->find(key);
+  }
+  std::nullopt_t unreadable(std::string_view key, const std::string& what) {
+    problems_.push_back({std::string(key), "its " + std::string(key) + " " + what});
+    return std::nullopt;
+  }
+
+  std::vector<values::ParameterProblem>& problems_;
+};
 
 std::optional<values::StoredCurve> curve_of(std::span<const unsigned char> bytes,
                                             const OpusFile& file, int data, int channel) {
@@ -69,28 +95,33 @@ values::Instrument instrument_facts(std::span<const unsigned char> bytes, const 
   facts.channel = channel;
   facts.block = block_name(interferogram.type);
   values::InstrumentParameters& p = facts.parameters;
-  p.lwn = real_of(instrument, "LWN");
-  p.hfl = real_of(instrument, "HFL");
-  p.lfl = real_of(instrument, "LFL");
-  p.ssp = int_of(instrument, "SSP");
-  p.pkl = int_of(instrument, "PKL");
+  ParameterReader read(p.problems);
+  p.lwn = read.real(instrument, "LWN");
+  p.hfl = read.real(instrument, "HFL");
+  p.lfl = read.real(instrument, "LFL");
+  p.ssp = read.integer(instrument, "SSP");
+  p.pkl = read.integer(instrument, "PKL");
   p.npt = interferogram.npt;
   p.fxv = interferogram.fxv;
   p.lxv = interferogram.lxv;
   p.csf = interferogram.csf;
-  p.aqm = text_of(acquisition, "AQM");
-  p.res = real_of(acquisition, "RES");
-  p.apf = text_of(transform, "APF");
-  p.phr = real_of(transform, "PHR");
-  p.phz = text_of(transform, "PHZ");
-  p.zff = int_of(transform, "ZFF");
-  p.lfq = real_of(transform, "LFQ");
-  p.hfq = real_of(transform, "HFQ");
-  p.nli = int_of(transform, "NLI");
-  p.nla = real_of(instrument, "NLA");
-  p.nlb = real_of(instrument, "NLB");
-  p.gfw = real_of(instrument, "GFW");
-  p.gbw = real_of(instrument, "GBW");
+  p.aqm = read.text(acquisition, "AQM");
+  p.res = read.real(acquisition, "RES");
+  p.apf = read.text(transform, "APF");
+  p.phr = read.real(transform, "PHR");
+  p.phz = read.text(transform, "PHZ");
+  p.zff = read.integer(transform, "ZFF");
+  p.lfq = read.real(transform, "LFQ");
+  p.hfq = read.real(transform, "HFQ");
+  p.nli = read.integer(transform, "NLI");
+  p.nla = read.real(instrument, "NLA");
+  p.nlb = read.real(instrument, "NLB");
+  p.gfw = read.real(instrument, "GFW");
+  p.gbw = read.real(instrument, "GBW");
+  if (transform == nullptr) {
+    p.problems.push_back({"", "it holds no transform parameter block (APF, PHZ, ZFF, ...), "
+                              "which states how the instrument converted it"});
+  }
   // Forward and backward scans lie one after the other, half the points each.
   facts.scans = p.aqm.size() == 2 && p.aqm[1] == 'D' ? 2 : 1;
   facts.scan_points = interferogram.npt / facts.scans;
@@ -137,7 +168,19 @@ OpusRead read_opus(std::string_view name, std::span<const unsigned char> bytes,
                                                                  : kChannelReference)
             : nullptr;
   if (block == nullptr) {
-    read.refused = values::Refused{values::Refusal::kNoInterferogram, {}, 0, 0};
+    // A channel asked for by name: say which the file holds instead.
+    std::string detail;
+    if (channel) {
+      const bool sample = *channel == values::Channel::kSample;
+      const bool other = find_data_block(file, kDataInterferogram,
+                                         sample ? kChannelReference : kChannelSample) != nullptr;
+      detail = std::string("it holds no ") + (sample ? "sample" : "reference") +
+               " interferogram (" + (sample ? "IgSm" : "IgRf") + ")" +
+               (other ? std::string(", only the ") + (sample ? "reference" : "sample") +
+                            " channel's (" + (sample ? "IgRf" : "IgSm") + "): a file of one channel"
+                      : "");
+    }
+    read.refused = values::Refused{values::Refusal::kNoInterferogram, std::move(detail), 0, 0};
     return read;
   }
   if (static_cast<std::size_t>(block->npt) > yin.size()) {

@@ -239,4 +239,13 @@ std::string shortest_text(double value) {
   return {buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr};
 }
 
+std::string rounded_up_text(double value, int digits) {
+  if (!(value > 0.0) || !std::isfinite(value)) return shortest_text(value);
+  const double scale = std::pow(10.0, std::floor(std::log10(value)) - (digits - 1));
+  char buffer[32];
+  return {buffer, std::to_chars(buffer, buffer + sizeof buffer, std::ceil(value / scale) * scale,
+                                std::chars_format::general, digits)
+                      .ptr};
+}
+
 }  // namespace ftir::report

@@ -53,6 +53,10 @@ std::string padded(std::string_view text, std::size_t width);
 // red.dat and the refusals write it).
 std::string shortest_text(double value);
 
+// `value` (above 0) rounded up at its `digits`-th significant digit, as that many digits
+// at most write it: a finest resolution that a refusal names is one that can be given.
+std::string rounded_up_text(double value, int digits);
+
 std::string edit_integer(int value, int width);
 std::string edit_fixed(double value, int width, int decimals);
 std::string edit_exponent(double value, int width, int digits, char letter);

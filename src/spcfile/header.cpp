@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
+#include <string_view>
 
 #include "spcfile/bytes.h"
 
@@ -11,6 +13,18 @@ namespace ftir::spcfile {
 namespace {
 
 values::Refused refusal(values::Refusal code) { return {code, {}, 0, 0}; }
+
+// Which of the refused flags a header sets, and what to do about several traces.
+std::string unsupported_layout_text(std::uint8_t flags) {
+  std::string which;
+  auto add = [&which](std::string_view part) {
+    which += (which.empty() ? "" : ", ") + std::string(part);
+  };
+  if ((flags & kFlagMulti) != 0) add("several traces: spc-tool split writes each to a file");
+  if ((flags & kFlagXArray) != 0) add("an X array");
+  if ((flags & kFlagCompat) != 0) add("the compatibility flag");
+  return "this file format is not supported (" + which + ")";
+}
 
 HeaderVariant variant_named(std::uint8_t version) {
   switch (version) {
@@ -76,6 +90,7 @@ HeaderDescription describe_header(std::span<const unsigned char> start) {
   // The reader tests the flags before it looks at the version.
   if ((d.flags & kFlagsRefused) != 0) {
     d.refused = refusal(values::Refusal::kUnsupportedLayout);
+    d.refused->detail = unsupported_layout_text(d.flags);
   } else if (d.layout == SpcVariant::kNewMsbFirst) {
     d.refused = refusal(values::Refusal::kMsbFirst);
   }

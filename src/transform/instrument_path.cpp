@@ -379,4 +379,9 @@ std::optional<double> average_directions(std::span<const double> fw, std::span<c
   return std::sqrt(diff / mean);
 }
 
+double absorbance_of(double transmittance) {
+  return -std::log10(transmittance > kSmallestTransmittance ? transmittance
+                                                            : kSmallestTransmittance);
+}
+
 }  // namespace ftir::transform

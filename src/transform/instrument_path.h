@@ -146,4 +146,12 @@ int split_directions(std::span<const double> record, std::span<double> forward,
 std::optional<double> average_directions(std::span<const double> fw, std::span<const double> bw,
                                          double gfw, double gbw, std::span<double> out);
 
+// The smallest transmittance an absorbance is taken of: a ratio at or below it (or not
+// positive) gives the absorbance of this one, 6. The converter's ratio and spc-tool's
+// share the rule.
+inline constexpr double kSmallestTransmittance = 1.0e-6;
+
+// A = -log10(T), T clamped below at kSmallestTransmittance; T must be a number.
+double absorbance_of(double transmittance);
+
 }  // namespace ftir::transform

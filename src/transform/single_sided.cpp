@@ -90,6 +90,17 @@ PhaseOutcome phase_determination(report::Report& report, const PathRequest& req,
   // A piece of fewer than 4 points gives no phase grid to interpolate in.
   const int is = phase_half(req);
   if (is < 4) return {values::Refused{values::Refusal::kCenterburstFirst3, {}, 0, 0}};
+  // A phase resolution finer than the longest piece gives is refused, not taken coarser.
+  const double finest = 1.0 / (is * (req.wlref / req.sampr));
+  if (req.controls.phase_resolution > 0.0 && finest > req.controls.phase_resolution) {
+    return {values::Refused{values::Refusal::kSettingRefused,
+                            "--phase-resolution " +
+                                report::shortest_text(req.controls.phase_resolution) +
+                                " cm-1 needs a phase piece of more than " +
+                                std::to_string(2 * kMaxPhaseHalf) +
+                                " points; the finest is " + report::rounded_up_text(finest, 6) + " cm-1",
+                            0, 0}};
+  }
   const int k = floor_log2(is);
   const int istart = req.jmax - is;
   const int npts = req.npts;

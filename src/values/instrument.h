@@ -30,9 +30,17 @@ struct StoredCurve {
   }
 };
 
+// A parameter the file states in a form no value can be read from (a ZFF of "abc", an HFQ
+// stored as text, an APF stated empty), or a block of parameters it lacks: the key a
+// setting replaces it by ("ZFF"; empty for none) and the reason in words.
+struct ParameterProblem {
+  std::string key;
+  std::string text;
+};
+
 // The acquisition and processing parameters under their three-letter names; a parameter
-// the file does not state is empty. Text codes are kept as stored (APF "B3", PHZ "ML",
-// AQM "SN" or "DD").
+// the file does not state is empty, one it states unreadably is empty and in `problems`.
+// Text codes are kept as stored (APF "B3", PHZ "ML", AQM "SN" or "DD").
 struct InstrumentParameters {
   std::optional<double> lwn;  // laser wavenumber, cm-1
   std::optional<double> hfl;  // high folding limit, cm-1
@@ -56,10 +64,11 @@ struct InstrumentParameters {
   std::optional<double> nla;
   std::optional<double> nlb;
   // The transform length the instrument used, where the file states it (OMNIC).
-  std::optional<int> transform_points;
+  std::optional<long long> transform_points;
   // Good forward and backward scans averaged into a two-direction record.
   std::optional<double> gfw;
   std::optional<double> gbw;
+  std::vector<ParameterProblem> problems;
 };
 
 // An instrument file's facts, attached to the interferogram read from it.

@@ -7,7 +7,7 @@
 namespace ftir::values {
 namespace {
 
-constexpr std::array<RefusalText, 37> kTexts = {{
+constexpr std::array<RefusalText, 38> kTexts = {{
     {"", "", "", false},  // kCannotOpen: the detail; a classic run stops with it
     {"this file format is not supported (several traces, an X array or the compatibility flag)",
      "(' This file format is not supported')", "Program terminating", true},
@@ -60,8 +60,9 @@ constexpr std::array<RefusalText, 37> kTexts = {{
     {"", "", "", false},  // kInstrumentParameter: the detail
     {"its sample and reference channels give spectra on different grids, so no ratio",
      "", "", false},
+    {"", "", "", false},  // kSettingRefused: the detail
 }};
-static_assert(kTexts.size() == static_cast<std::size_t>(Refusal::kChannelsApart) + 1);
+static_assert(kTexts.size() == static_cast<std::size_t>(Refusal::kSettingRefused) + 1);
 
 }  // namespace
 

@@ -51,6 +51,8 @@ enum class Refusal {
   kStoredPhaseRange,     // the stored phase does not cover the spectrum's points
   kInstrumentParameter,  // a parameter of an instrument file the converter cannot honour
   kChannelsApart,        // the two channels of a ratio give spectra on different grids
+  // Refused on a setting given that cannot apply to this file:
+  kSettingRefused,       // the detail names the setting and why
 };
 
 // The texts of a refusal. `skip`: the reason of a skip line (empty where only the detail

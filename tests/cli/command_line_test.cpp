@@ -193,8 +193,8 @@ TEST(CommandLine, BadFilesAreSkippedAndNoOutputReplacesAnInput) {
   EXPECT_EQ(cli.out, "5 files: 1 converted, 4 skipped\n");
   EXPECT_EQ(
       cli.err,
-      "ftir-reduce: skipped a/multi.spc: this file format is not supported (several traces, an "
-      "X array or the compatibility flag)\n"
+      "ftir-reduce: skipped a/multi.spc: this file format is not supported (several traces: "
+      "spc-tool split writes each to a file)\n"
       "ftir-reduce: skipped missing.spc: Cannot open missing.spc: No such file or directory\n"
       "ftir-reduce: skipped b/x.spc: its output ./x.spc is also the output of a/x.spc, "
       "listed earlier\n"
@@ -215,8 +215,8 @@ TEST(CommandLine, BadFilesAreSkippedAndNoOutputReplacesAnInput) {
   }
   // 10000 points, centerburst 5001: best 16384 / 4999 = 3.2775 cm-1, finer than 4 is kept.
   EXPECT_EQ(rows, (std::vector<std::string>{
-                      "a/multi.spc,,,,,happ-genzel,,,skipped,\"this file format is not supported "
-                      "(several traces, an X array or the compatibility flag)\"",
+                      "a/multi.spc,,,,,happ-genzel,,,skipped,this file format is not supported "
+                      "(several traces: spc-tool split writes each to a file)",
                       "missing.spc,,,,,happ-genzel,,,skipped,Cannot open missing.spc: No such file "
                       "or directory",
                       "a/x.spc,./x.spc,10000,5001,double,happ-genzel,4,1800,converted,",

@@ -99,6 +99,38 @@ TEST(CommandLineRefusals, WhatWouldBeSilentlyWrongIsSkippedUnlessAllowed) {
   EXPECT_EQ(cli.err.rfind(skip + args[1] + ": its samples show no centerburst", 0), 0u);
 }
 
+// A damaged instrument file is skipped with its reader's reason, not with the SPC reader's
+// laser hint; an input whose name starts with - is pointed to --.
+TEST(CommandLineRefusals, InstrumentFilesGiveTheirReadersReason) {
+  RunDir dir;
+  const ByteImage test = read_file_bytes(fs::path(FTIR_SOURCE_DIR) / "tests/data/opus/test.0000");
+  ByteImage cut = test;
+  cut.resize(20000);  // inside the ScSm block (offset 16424, 10272 bytes)
+  dir.write("cut.0000", cut);
+  ByteImage nan = test;
+  set_le(nan, 1352 + 4 * 100, 0x7FC00000u, 4);  // IgSm at 1352: its 101st value NaN
+  dir.write("nan.0000", nan);
+  ByteImage zff = test;
+  zff[776 + 104] = 'x';  // the transform block's last entry, ZFF "2", reads "x"
+  dir.write("zff.0000", zff);
+  dir.write("big.0", ByteImage(test.begin(), test.begin() + 24));
+  fs::resize_file("big.0", std::uintmax_t{65} << 20);  // past the read limit, holes mostly
+  const CliResult cli =
+      run_cli(dir.clock, {"cut.0000", "nan.0000", "zff.0000", "big.0", "-q"});
+  EXPECT_EQ(cli.status, 2);
+  EXPECT_EQ(cli.err,
+            "ftir-reduce: skipped cut.0000: its block directory or a block it lists lies outside "
+            "the file\n"
+            "ftir-reduce: skipped nan.0000: a sample is not a finite number\n"
+            "ftir-reduce: skipped zff.0000: its ZFF \"x\" is not a whole number; --zero-fill "
+            "replaces it\n"
+            "ftir-reduce: skipped big.0: the file is larger than the 67108864 bytes an "
+            "instrument file is read up to\n");
+  EXPECT_EQ(run_cli(dir.clock, {"-x.spc"}).err,
+            "ftir-reduce: The following argument was not expected: -x.spc; a FILE whose name "
+            "starts with - is given after --: ftir-reduce [OPTIONS] -- -x.spc\n");
+}
+
 TEST(CommandLineRefusals, CenterburstRuleCalibration) {
   struct Record {
     std::string what;

@@ -188,6 +188,11 @@ TEST(Controls, TwoScansAreConvertedApartAndTheirSpectraAveraged) {
   expect_close(convert(two, s, 2).y, back.y, 0.0);
   two.pop_back();
   EXPECT_EQ(convert(two, s, 2).record.refusal, values::Refusal::kOddScans);
+  // A record of one scan has no backward one to take.
+  const MemorySpectrum one = convert(forward, s);
+  EXPECT_EQ(one.record.refusal, values::Refusal::kSettingRefused);
+  EXPECT_EQ(one.record.reason,
+            "--direction backward: the record holds one scan (--two-scans reads it as two)");
 }
 
 TEST(Controls, CenterburstRules) {
@@ -228,10 +233,19 @@ TEST(Controls, PhaseModesAndThePhaseResolutionRule) {
   // The phase piece: 2N points, N the smallest power of two with 1/(N dx) <= res, 4..8192
   // (dx = 1/15800.823 cm: 15800.823/N <= res).
   const std::pair<double, std::size_t> rules[] = {
-      {8.0, 2048}, {16.0, 1024}, {100.0, 256}, {1e6, 4}, {0.5, 8192}};
+      {8.0, 2048}, {16.0, 1024}, {100.0, 256}, {1e6, 4}, {1.93, 8192}};
   for (const auto& [res, half] : rules) {
     s.phase_resolution = res;
     EXPECT_EQ(convert(y, s).record.phase.y.size(), half) << res;
+  }
+  // Finer than the longest piece gives (15800.823 / 8192 = 1.928812...): refused, with the
+  // finest named, rather than taken coarser.
+  for (const double res : {1.928, 0.5, 1e-300}) {
+    s.phase_resolution = res;
+    const MemorySpectrum refused = convert(y, s);
+    EXPECT_EQ(refused.record.status, FileStatus::kSkipped) << res;
+    EXPECT_NE(refused.record.reason.find("finest is 1.92882 cm-1"), std::string::npos)
+        << refused.record.reason;
   }
 }
 

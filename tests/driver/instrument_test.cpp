@@ -151,13 +151,13 @@ TEST(InstrumentPlan, TheFileParametersGiveWayToTheSettingsGiven) {
   s.res = 8.0;
   s.res_given = true;
   s.zero_fill = 4;
-  s.zpd = Zpd{ZpdMode::kIndex, 10};
+  s.zpd = Zpd{ZpdMode::kIndex, 600};
   const InstrumentPlan given = plan_instrument(read.ig, &s);
   ASSERT_FALSE(given.refused);
   EXPECT_EQ(given.used.window, "happ-genzel");
   EXPECT_NEAR(given.recipe.long_side, own.recipe.long_side / 2, 1e-9);
   EXPECT_EQ(given.recipe.zero_fill, 4);
-  EXPECT_EQ(given.zpd, 9);
+  EXPECT_EQ(given.zpd, 599);
 
   // What the converter cannot honour is refused with the parameter named.
   values::Interferogram odd = read.ig;

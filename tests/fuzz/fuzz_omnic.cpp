@@ -1,6 +1,8 @@
 // libFuzzer target for the OMNIC SPA reader: each input is parsed as a file image and read
-// for each channel choice, with the run's capacity and again with a small one. A refusal is
-// a normal outcome; a sanitizer report, a crash or a broken postcondition is a finding.
+// for each channel choice, with the run's capacity and again with a small one; an
+// interferogram read is then planned and converted as its header says (its laser, sample
+// spacing and transform length). A refusal is a normal outcome; a sanitizer report, a
+// crash or a broken postcondition is a finding.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +11,7 @@
 #include <span>
 #include <vector>
 
+#include "fuzz/instrument_conversion.h"
 #include "omnicfile/reader.h"
 #include "omnicfile/spa_file.h"
 #include "values/interferogram.h"
@@ -29,6 +32,7 @@ void read_once(std::span<const unsigned char> bytes, std::optional<ftir::values:
   check(r.ig.samples.data() == yin.data() && r.ig.samples.size() <= yin.size());
   for (const double y : r.ig.samples) check(std::isfinite(y));
   check(r.ig.instrument != nullptr);
+  if (yin.size() > 16) convert_as_stated(r.ig);
   if (r.ig.instrument->sample_spectrum) {
     check(r.ig.instrument->sample_spectrum->values.size() <=
           static_cast<std::size_t>(ftir::values::kCapacity));

@@ -1,6 +1,8 @@
 // libFuzzer target for the OPUS reader: each input is parsed as a file image and read for
-// each channel choice, with the run's capacity and again with a small one. A refusal is a
-// normal outcome; a sanitizer report, a crash or a broken postcondition is a finding.
+// each channel choice, with the run's capacity and again with a small one; an interferogram
+// read is then planned and converted as its parameters say, so that the values they state
+// (a ZFF of 1e9, a RES of 1e-9, a laser of 6.5e-10) reach the arithmetic they fix. A refusal
+// is a normal outcome; a sanitizer report, a crash or a broken postcondition is a finding.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +11,7 @@
 #include <span>
 #include <vector>
 
+#include "fuzz/instrument_conversion.h"
 #include "opusfile/opus_file.h"
 #include "opusfile/reader.h"
 #include "values/interferogram.h"
@@ -45,6 +48,7 @@ void read_once(std::span<const unsigned char> bytes, std::optional<ftir::values:
   check(r.ig.samples.data() == yin.data() && r.ig.samples.size() <= yin.size());
   for (const double y : r.ig.samples) check(std::isfinite(y));
   check(r.ig.instrument != nullptr);
+  if (yin.size() > 16) convert_as_stated(r.ig);
   const ftir::values::Instrument& in = *r.ig.instrument;
   for (const auto* curve : {&in.sample_spectrum, &in.reference_spectrum, &in.absorbance,
                             &in.transmittance, &in.sample_phase}) {

@@ -99,6 +99,11 @@ TEST(SpaFile, EachDamageIsRefusedWithItsReason) {
     ASSERT_TRUE(r.refused);
     EXPECT_EQ(r.refused->code, code);
     EXPECT_TRUE(r.ig.samples.empty());
+    // In the format's own words: sections, no OPUS parameter names.
+    const std::string reason = r.refused->skip_text();
+    for (const char* other : {"block", "NPT", "HFL", "ZFF"}) {
+      EXPECT_EQ(reason.find(other), std::string::npos) << reason;
+    }
   }
 }
 

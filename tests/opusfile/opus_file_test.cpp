@@ -85,7 +85,9 @@ TEST(OpusFile, SmallFileGivesTheLaterIgSmWithItsParameters) {
   const OpusRead ref = read(image.bytes, values::Channel::kReference);
   ASSERT_TRUE(ref.refused);
   EXPECT_EQ(ref.refused->code, Refusal::kNoInterferogram);
-  EXPECT_EQ(ref.refused->skip_text(), "it holds no interferogram of the chosen channel");
+  EXPECT_EQ(ref.refused->skip_text(),
+            "it holds no reference interferogram (IgRf), only the sample channel's (IgSm): a "
+            "file of one channel");
   // Forward and backward scans split the block in halves.
   const OpusRead dd = read(small_file("DD").bytes);
   ASSERT_FALSE(dd.refused);

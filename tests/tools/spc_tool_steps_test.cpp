@@ -249,11 +249,12 @@ TEST(SpcToolRatio, TransmittanceAndAbsorbanceOnTheSampleGrid) {
        "0\n"},
       {"ratio s.spc bg.spc -o t.spc --absorbance",
        x,
-       {l2, l2, 0.0, 0.0, 2 * l2},
+       // T = -0.25 at 3250 takes the converter's clamp at 1e-6: A = 6.
+       {l2, l2, 0.0, 6.0, 2 * l2},
        2,
        "Absorbance -log10 s.spc / bg.spc",
-       "spc-tool: ratio: no positive transmittance at 2 of 5 points (X 3500 to 3250): written "
-       "as 0\n"},
+       "spc-tool: ratio: background not positive at 1 of 5 points (X 3500 to 3500): written as "
+       "0\n"},
       {"ratio s.spc lin.spc -o t.spc",
        x,
        {1 / 4.0, 2 / 3.75, 0.5 / 3.5, -0.25 / 3.25, 0.125 / 3.0},

@@ -7,6 +7,7 @@
 
 #include "spc_tool/command_line.h"
 #include "spc_tool/encode.h"
+#include "transform/instrument_path.h"
 
 namespace ftir::spctool {
 namespace {
@@ -58,10 +59,11 @@ RatioResult ratio(const Trace& sample, const Trace& background, bool absorbance)
   for (std::size_t i = result.first; i <= result.last; ++i) {
     const double b = same_grid ? background.y[i] : interpolate(bx, by, sample.x[i]);
     const double t = sample.y[i] / b;
-    const bool defined = b > 0.0 && std::isfinite(t) && (!absorbance || t > 0.0);
+    // An absorbance takes the converter's clamp: a transmittance at or below 1e-6 gives 6.
+    const bool defined = b > 0.0 && std::isfinite(t);
     double value = 0.0;
     if (defined) {
-      value = absorbance ? -std::log10(t) : t;
+      value = absorbance ? transform::absorbance_of(t) : t;
     } else {
       if (result.undefined == 0) result.undefined_from = sample.x[i];
       result.undefined_to = sample.x[i];
@@ -106,7 +108,7 @@ int run_ratio(std::span<char* const> args) {
   }
   if (r.undefined > 0) {
     write_stderr(std::string("spc-tool: ratio: ") +
-                 (absorbance ? "no positive transmittance" : "background not positive") + " at " +
+                 "background not positive at " +
                  std::to_string(r.undefined) + " of " + std::to_string(r.y.size()) + " points (X " +
                  number(r.undefined_from) + " to " + number(r.undefined_to) + "): written as 0\n");
   }

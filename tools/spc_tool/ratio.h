@@ -26,7 +26,8 @@ with different X units are refused.
 
 Points with no defined value are written as 0 and reported on standard error with
 their count and X range: where the background is not positive (zero, negative), T and
-A are undefined; with --absorbance, also where T is not positive.
+A are undefined. A transmittance at or below 1e-6 (or not positive) gives the absorbance
+of 1e-6, 6, as ftir-reduce --absorbance writes it.
 )";
 
 // The result of a ratio on the sample's grid, points first..last (0-based, inclusive).
