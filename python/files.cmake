@@ -23,6 +23,8 @@ set_target_properties(ftir_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
 # ftir-reduce runs.
 pybind11_add_module(ftir_reduce MODULE NO_EXTRAS python/ftir_reduce.cpp)
 target_link_libraries(ftir_reduce PRIVATE ftir_core)
+# ftir_reduce.__version__: the project's version.
+target_compile_definitions(ftir_reduce PRIVATE FTIR_VERSION="${PROJECT_VERSION}")
 # The engine's symbols stay inside the module.
 target_link_options(ftir_reduce PRIVATE -Wl,--exclude-libs,ALL)
 set_target_properties(ftir_reduce PROPERTIES LIBRARY_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}")
