@@ -41,7 +41,7 @@ elseif(FTIR_TESTS AND FTIR_TOOLS)
            COMMAND "${Python_EXECUTABLE}" -m pytest -q -p no:cacheprovider
                    "${CMAKE_SOURCE_DIR}/python/tests")
   set_tests_properties(python_module PROPERTIES ENVIRONMENT
-    "PYTHONPATH=$<TARGET_FILE_DIR:ftir_reduce>;PYTHONDONTWRITEBYTECODE=1;FTIR_REDUCE_EXE=$<TARGET_FILE:ftir-reduce>;MAKE_INTERFEROGRAM_EXE=$<TARGET_FILE:make-interferogram>")
+    "PYTHONPATH=$<TARGET_FILE_DIR:ftir_reduce>;PYTHONDONTWRITEBYTECODE=1;FTIR_REDUCE_EXE=$<TARGET_FILE:ftir-reduce>;MAKE_INTERFEROGRAM_EXE=$<TARGET_FILE:make-interferogram>;FTIR_CORE_SOURCES=$<JOIN:$<TARGET_PROPERTY:ftir_core,SOURCES>,:>")
   # The documentation test runs README.md's Python blocks with this module.
   target_compile_definitions(ftir_tests PRIVATE
     FTIR_PYTHON_MODULE_DIR="$<TARGET_FILE_DIR:ftir_reduce>"

@@ -6,6 +6,7 @@ import json
 import math
 import os
 import pickle
+import runpy
 import subprocess
 import threading
 
@@ -386,3 +387,13 @@ def test_options_that_cannot_apply_raise_refused_error():
                  lambda: ftir_reduce.read(instrument("omnic", "interfero.SPA"), channel="reference")):
         with pytest.raises(ftir_reduce.RefusedError):
             call()
+
+
+def test_pip_builds_the_module_from_the_sources_cmake_links():
+    """setup.py (pip install .) compiles the engine's sources as CMake lists them."""
+    root = os.path.join(os.path.dirname(__file__), "..", "..")
+    setup = runpy.run_path(os.path.join(root, "setup.py"), run_name="reading setup.py")
+    linked = {os.path.relpath(s, root) if os.path.isabs(s) else s
+              for s in os.environ["FTIR_CORE_SOURCES"].split(":")}
+    assert sorted(setup["engine_sources"]()) == sorted(linked)
+    assert setup["version"]() == ftir_reduce.__version__
