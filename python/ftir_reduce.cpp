@@ -420,7 +420,7 @@ Interferogram make_interferogram(const py::object& samples, std::optional<double
 Interferogram make_interferogram_from(const py::args& args, const py::kwargs& kwargs) {
   static constexpr std::array<std::string_view, 5> kNames = {"samples", "laser", "name", "scans",
                                                               "folding"};
-  const Arguments a("Interferogram", kNames, 2, 1, args, kwargs);
+  const Arguments a("Interferogram", kNames, 5, 1, args, kwargs);
   return make_interferogram(a["samples"], a.number("laser"), a.text("name").value_or(""),
                             a.integer("scans").value_or(1), a.number("folding"));
 }
@@ -988,7 +988,7 @@ PYBIND11_MODULE(ftir_reduce, m) {
   py::class_<Interferogram>(m, "Interferogram",
                             "An interferogram: samples in file order and the header's facts.")
       .def(py::init(&make_interferogram_from),
-           "Interferogram(samples, laser=None, *, name=\"\", scans=1, folding=None): from any "
+           "Interferogram(samples, laser=None, name=\"\", scans=1, folding=None): from any "
            "1-D array-like of numbers; `laser` in cm-1; scans=2: a forward scan, then a "
            "backward one stored reversed, each half of the samples; `folding`: laser fringes "
            "per sample spacing as an instrument file's `folding` states it (its samples then "
