@@ -1,6 +1,7 @@
-// The Python module ftir_reduce: an interferogram read from a file or made from an array,
-// converted in memory by the converter's own engine, the spectrum written as the command line
-// writes it. The work runs with the GIL released, each thread in a working storage of its own.
+// The Python module ftir_reduce: an interferogram read from a file (by its path, its bytes or
+// a file object) or made from an array, converted in memory by the converter's own engine,
+// the spectrum written as the command line writes it. The work runs with the GIL released,
+// each thread in a working storage of its own.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -61,8 +62,8 @@ static_assert(static_cast<int>(driver::Sides::kAuto) == 0 &&
               static_cast<int>(driver::Sides::kSingle) == 1 &&
               static_cast<int>(driver::Sides::kDouble) == 2);
 
-// A file or an interferogram the engine refuses; Python sees RefusedError, a ValueError,
-// carrying the command line's skip text.
+// A file or an interferogram the engine refuses, or an option that cannot apply to it;
+// Python sees RefusedError, a ValueError, carrying the command line's skip text.
 struct RefusedError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
