@@ -183,7 +183,7 @@ class Arguments {
     const py::object& v = (*this)[name];
     if (v.is_none()) return std::nullopt;
     // True, False, or what NumPy gives for them.
-    if (!PyBool_Check(v.ptr()) && !py::isinstance(v, py::module_::import("numpy").attr("bool_"))) {
+    if (!PyBool_Check(v.ptr()) && type_name(v) != "bool_") {
       wrong_type(name, "True or False");
     }
     return PyObject_IsTrue(v.ptr()) == 1;
