@@ -23,6 +23,8 @@ set_target_properties(ftir_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
 # ftir-reduce runs.
 pybind11_add_module(ftir_reduce MODULE NO_EXTRAS python/ftir_reduce.cpp)
 target_link_libraries(ftir_reduce PRIVATE ftir_core)
+# ftir_reduce.__version__: the project's version.
+target_compile_definitions(ftir_reduce PRIVATE FTIR_VERSION="${PROJECT_VERSION}")
 # The engine's symbols stay inside the module.
 target_link_options(ftir_reduce PRIVATE -Wl,--exclude-libs,ALL)
 set_target_properties(ftir_reduce PROPERTIES LIBRARY_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}")
@@ -39,7 +41,7 @@ elseif(FTIR_TESTS AND FTIR_TOOLS)
            COMMAND "${Python_EXECUTABLE}" -m pytest -q -p no:cacheprovider
                    "${CMAKE_SOURCE_DIR}/python/tests")
   set_tests_properties(python_module PROPERTIES ENVIRONMENT
-    "PYTHONPATH=$<TARGET_FILE_DIR:ftir_reduce>;PYTHONDONTWRITEBYTECODE=1;FTIR_REDUCE_EXE=$<TARGET_FILE:ftir-reduce>;MAKE_INTERFEROGRAM_EXE=$<TARGET_FILE:make-interferogram>")
+    "PYTHONPATH=$<TARGET_FILE_DIR:ftir_reduce>;PYTHONDONTWRITEBYTECODE=1;FTIR_REDUCE_EXE=$<TARGET_FILE:ftir-reduce>;MAKE_INTERFEROGRAM_EXE=$<TARGET_FILE:make-interferogram>;FTIR_CORE_SOURCES=$<JOIN:$<TARGET_PROPERTY:ftir_core,SOURCES>,:>")
   # The documentation test runs README.md's Python blocks with this module.
   target_compile_definitions(ftir_tests PRIVATE
     FTIR_PYTHON_MODULE_DIR="$<TARGET_FILE_DIR:ftir_reduce>"

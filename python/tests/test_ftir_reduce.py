@@ -1,8 +1,12 @@
 """ftir_reduce against the command line it wraps: the same spectrum bytes, record and refusal
 texts, on interferograms made by the generator. ctest sets PYTHONPATH and the programs' paths."""
+import copy
+import io
 import json
 import math
 import os
+import pickle
+import runpy
 import subprocess
 import threading
 
@@ -267,3 +271,144 @@ def test_write_spc_names_into_a_folder_and_keeps_an_interferogram(files, tmp_pat
         spectrum.write_spc(kept)
     assert kept.read_bytes() == files["single"].read_bytes()
     assert (tmp_path / "single.spc").exists()
+
+
+def instrument(*parts):
+    return os.path.join(INSTRUMENT_FILES, *parts)
+
+
+@pytest.mark.parametrize("parts, fmt, scans, folding, stated", [
+    # LWN/HFL and the codes as the files' parameter blocks state them (spc-tool info lists them).
+    (("opus", "test.0000"), "opus", 1, 3.0, dict(SSP=3, APF="B3", ZFF=2, AQM="SN", PKL=562)),
+    (("opus", "example_opus.0"), "opus", 2, 1.0, dict(SSP=1, AQM="DD", RES=16.0, GFW=40.0)),
+    (("omnic", "interfero.SPA"), "omnic", 1, 2.0, dict(SSP=2, transform_points=16384)),
+])
+def test_an_instrument_interferogram_states_its_facts_before_converting(parts, fmt, scans, folding,
+                                                                       stated):
+    ig = ftir_reduce.read(instrument(*parts))
+    assert (ig.format, ig.scans, ig.folding) == (fmt, scans, pytest.approx(folding, rel=1e-12))
+    params = ig.params
+    assert {k: params[k] for k in stated} == stated and params["LWN"] == ig.laser
+    record = ftir_reduce.convert(ig).record
+    assert record["scans"] == scans
+    assert record["jmax_forward"] == record["jmax"] if scans == 1 else record["jmax_forward"] > 0
+    assert (record["jmax_backward"] is None, record["energy_backward"] is None) == (
+        (scans == 1,) * 2)
+
+
+def test_an_spc_interferogram_states_no_parameters(files):
+    ig = ftir_reduce.read(files["single"])
+    assert (ig.format, ig.scans, ig.folding, ig.params) == ("spc", 1, None, {})
+
+
+@pytest.mark.parametrize("parts", [("opus", "test.0000"), ("omnic", "interfero.SPA")])
+def test_samples_made_with_the_folding_convert_onto_the_files_wavenumbers(parts):
+    ig = ftir_reduce.read(instrument(*parts))
+    own = ftir_reduce.convert(ig, window="blackman-harris")
+    band = own.x[np.argmax(own.y)]
+    # Without it the samples are taken as the SPC default's, two a fringe (OMNIC's own).
+    for folding, agrees in [(ig.folding, True), (None, ig.folding == 2.0)]:
+        made = ftir_reduce.Interferogram(ig.samples, laser=ig.laser, folding=folding)
+        s = ftir_reduce.convert(made, window="blackman-harris", grid="exact", range=(0, 8000))
+        step = max(s.x[1] - s.x[0], own.x[1] - own.x[0])
+        assert (abs(s.x[np.argmax(s.y)] - band) <= step) == agrees
+
+
+def test_titles_y_units_and_the_version(tmp_path):
+    ig = ftir_reduce.read(instrument("opus", "test.0000"))
+    for kwargs, units in [({}, 0), ({"ratio": "absorbance"}, 2), ({"ratio": "transmittance"}, 128)]:
+        s = ftir_reduce.convert(ig, **kwargs)
+        s.write_spc(tmp_path / "s.spc")
+        assert s.y_units == units == (tmp_path / "s.spc").read_bytes()[17]
+        assert s.title == "Blackman-Harris apodization"
+    cmake = open(os.path.join(os.path.dirname(__file__), "..", "..", "CMakeLists.txt")).read()
+    assert f"project(ftir-reduce VERSION {ftir_reduce.__version__} " in cmake
+
+
+def test_read_takes_bytes_and_binary_files(files, tmp_path):
+    path = instrument("opus", "test.0000")
+    data = open(path, "rb").read()
+    by_path = ftir_reduce.read(path)
+    for source in (data, bytearray(data), memoryview(data), io.BytesIO(data), open(path, "rb")):
+        ig = ftir_reduce.read(source)
+        assert np.array_equal(ig.samples, by_path.samples) and ig.params == by_path.params
+        # The ratio reads the reference channel from the same bytes.
+        assert np.array_equal(ftir_reduce.convert(ig, ratio="absorbance").y,
+                              ftir_reduce.convert(by_path, ratio="absorbance").y)
+    short = files["single"].read_bytes()[:100]
+    (tmp_path / "short.spc").write_bytes(short)
+    with pytest.raises(ftir_reduce.RefusedError) as from_path:
+        ftir_reduce.read(tmp_path / "short.spc")
+    with pytest.raises(ftir_reduce.RefusedError) as from_file:
+        ftir_reduce.read(open(tmp_path / "short.spc", "rb"))
+    assert str(from_file.value) == str(from_path.value)
+
+
+def test_interferograms_and_spectra_pickle_and_copy(files, tmp_path):
+    for ig in (ftir_reduce.read(instrument("opus", "example_opus.0")),
+               ftir_reduce.read(files["single"])):
+        s = ftir_reduce.convert(ig, laser=None if ig.format == "opus" else LASER)
+        for again in (pickle.loads(pickle.dumps(ig)), copy.deepcopy(ig), copy.copy(ig)):
+            t = ftir_reduce.convert(again, laser=None if ig.format == "opus" else LASER)
+            assert np.array_equal(t.y, s.y) and t.record == s.record
+        for t in (pickle.loads(pickle.dumps(s)), copy.deepcopy(s)):
+            assert np.array_equal(t.x, s.x) and np.array_equal(t.y, s.y) and t.record == s.record
+            assert (t.title, t.y_units, t.wref) == (s.title, s.y_units, s.wref)
+            s.write_spc(tmp_path / "a.spc")
+            t.write_spc(tmp_path / "b.spc")
+            assert undated((tmp_path / "a.spc").read_bytes()) == undated(
+                (tmp_path / "b.spc").read_bytes())
+
+
+def test_argument_errors_name_the_argument(files):
+    ig = ftir_reduce.read(files["single"])
+    for call, error, text in [
+        (lambda: ftir_reduce.convert(ig, res="4"), TypeError,
+         "convert() argument 'res' must be a number, not str"),
+        (lambda: ftir_reduce.convert(ig, points=4096.0), TypeError,
+         "convert() argument 'points' must be an integer, not float"),
+        (lambda: ftir_reduce.convert(ig, zpd=1.5), TypeError,
+         "convert() argument 'zpd' must be 'max', 'min', 'abs' or a 1-based index, not float"),
+        (lambda: ftir_reduce.convert(ig, range="400:4000"), TypeError,
+         "convert() argument 'range' must be (low, high), not str"),
+        (lambda: ftir_reduce.convert(ig, no_res="yes"), TypeError,
+         "convert() argument 'no_res' must be True or False, not str"),
+        (lambda: ftir_reduce.convert(ig, resolution=4), TypeError,
+         "convert() got an unexpected keyword argument 'resolution'"),
+        (lambda: ftir_reduce.convert(str(files["single"])), TypeError,
+         "convert() takes an Interferogram or an array of samples, not a path: read(path) first"),
+        (lambda: ftir_reduce.convert(ig, laser=LASER, stored_phase=(400.0, 4.0, [0.0])), ValueError,
+         "convert() argument 'stored_phase' is taken only with phase=\"stored\""),
+        (lambda: ftir_reduce.convert(ig, phase="stored", stored_phase="a.phz"), TypeError,
+         "convert() argument 'stored_phase' must be (first, step, angles), as Spectrum.phase "
+         "gives it, not str"),
+        (lambda: ftir_reduce.Interferogram([1.0, 2.0], laser="15800"), TypeError,
+         "Interferogram() argument 'laser' must be a number, not str"),
+        (lambda: ftir_reduce.read(open(files["single"])), TypeError,
+         "read() argument 'source' must be a file opened for binary reading ('rb'), "
+         "not TextIOWrapper"),
+        (lambda: ftir_reduce.read(42), TypeError,
+         "read() argument 'source' must be a path, bytes or a binary file, not int"),
+    ]:
+        with pytest.raises(error) as raised:
+            call()
+        assert (type(raised.value), str(raised.value)) == (error, text)
+
+
+def test_options_that_cannot_apply_raise_refused_error():
+    ig = ftir_reduce.read(instrument("omnic", "interfero.SPA"))
+    for call in (lambda: ftir_reduce.convert(ig, ratio="absorbance"),
+                 lambda: ftir_reduce.convert(ig, ratio="transmittance"),
+                 lambda: ftir_reduce.read(instrument("omnic", "interfero.SPA"), channel="reference")):
+        with pytest.raises(ftir_reduce.RefusedError):
+            call()
+
+
+def test_pip_builds_the_module_from_the_sources_cmake_links():
+    """setup.py (pip install .) compiles the engine's sources as CMake lists them."""
+    root = os.path.join(os.path.dirname(__file__), "..", "..")
+    setup = runpy.run_path(os.path.join(root, "setup.py"), run_name="reading setup.py")
+    linked = {os.path.relpath(s, root) if os.path.isabs(s) else s
+              for s in os.environ["FTIR_CORE_SOURCES"].split(":")}
+    assert sorted(setup["engine_sources"]()) == sorted(linked)
+    assert setup["version"]() == ftir_reduce.__version__

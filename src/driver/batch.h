@@ -1,6 +1,7 @@
 // The batch loop and the run as a whole.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -52,6 +53,10 @@ struct ReadOutcome {
   std::optional<values::Refused> refused;
   values::Interferogram ig;
 };
+
+// An instrument file is read whole into memory; one larger than this is refused rather than
+// read (it would hold far more than the working storage takes). spc-tool reads up to it too.
+inline constexpr std::size_t kInstrumentFileLimit = std::size_t{64} << 20;
 
 // What a reader is asked for beyond the file: the channel of an instrument file holding
 // interferograms of both (none: the sample's when present, else the reference's).

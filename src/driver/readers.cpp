@@ -27,10 +27,6 @@ namespace {
 // The bytes a reader's test of a file's content looks at (the SPA signature is the longest).
 constexpr std::size_t kLeadBytes = 18;
 
-// An instrument file is read whole into memory; one larger than this is refused rather than
-// read (it would hold far more than the working storage takes).
-constexpr std::size_t kInstrumentFileLimit = std::size_t{64} << 20;
-
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "omnicfile/spa_file.h"
@@ -278,13 +279,19 @@ int run_info(std::span<char* const> args) {
   if (a.files.size() != 1) usage_error("info takes one FILE");
   // Instrument files are told by their signatures, as the converter tells them.
   std::vector<unsigned char> bytes = read_file_bytes(a.files[0]);
+  // An instrument file whose layout cannot be read is described up to where it fails, and
+  // ends with status 1 as a file spc-tool cannot read does.
+  std::optional<values::Refused> refused;
   if (opusfile::looks_like_opus(bytes)) {
     write_stdout(opus_info_text(a.files[0], bytes));
+    refused = opusfile::parse_opus(bytes).refused;
   } else if (omnicfile::looks_like_spa(bytes)) {
     write_stdout(spa_info_text(a.files[0], bytes));
+    refused = omnicfile::parse_spa(bytes).refused;
   } else {
     write_stdout(info_text(parse_trace(a.files[0], std::move(bytes))));
   }
+  if (refused) throw ToolError(a.files[0] + ": not readable: " + refused->skip_text());
   return 0;
 }
 

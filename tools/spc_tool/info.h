@@ -15,7 +15,8 @@ The header of FILE in plain words, one "field: value" line each: format, flags, 
 first and last X, exponent, date, resolution text, comment, X and Y units. Files the
 converter refuses (several traces, X arrays, most significant byte first) are described
 as far as their header goes. OPUS and OMNIC SPA files are described by their directory:
-each block or section with its kind, offset, size and points, then every parameter.
+each block or section with its kind, offset, size and points, then every parameter; one
+whose layout cannot be read is described up to where it fails, and ends with status 1.
 )";
 
 // One "field: value" line per header field of `trace` (read by read_trace).

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "driver/batch.h"
 #include "spc_tool/coadd.h"
 #include "spc_tool/command_line.h"
 #include "spc_tool/csv.h"
@@ -32,10 +33,14 @@ constexpr std::string_view kHelp = R"(Usage: spc-tool COMMAND [ARGUMENT]...
        spc-tool COMMAND --help     what COMMAND does, its options and refusals
        spc-tool --version
 
-Reads SPC files, old format (0x4D) and new format (0x4B), as the converter reads them.
+Reads SPC files, old format (0x4D) and new format (0x4B), as the converter reads them;
+info and csv also read OPUS and OMNIC SPA files (instrument files). The other commands
+take SPC files: convert an instrument file with ftir-reduce first.
 
-  info    FILE                        the header in plain words
-  csv     FILE                        one "x,y" line per point
+  info    FILE                        the header in plain words (an instrument file's
+                                      blocks and parameters)
+  csv     FILE [--block NAME]         one "x,y" line per point (an instrument file's
+                                      interferogram, or a spectrum it stores)
   svg     FILE... [-o PLOT.svg]       the spectra overlaid in an SVG picture
   split   FILE -o DIR                 each trace of a multi-trace file as a file
   coadd   FILE... -o OUT              the average of interferograms of one geometry
@@ -46,8 +51,11 @@ A file that cannot be read, or a request that cannot be honoured, gives one line
 standard error and exit status 1. Only regular files are read (a FIFO or a device is
 refused at once), of at most 5400512 bytes: the largest file holding no more points
 than the converter's 270000, however they are split into traces (a 512-byte header,
-then traces of 2 points or more, each a 32-byte subheader, then 4 bytes a point).
+then traces of 2 points or more, each a 32-byte subheader, then 4 bytes a point). An
+instrument file is read up to 67108864 bytes, as ftir-reduce reads it.
 )";
+
+static_assert(ftir::driver::kInstrumentFileLimit == 67108864);  // the number the help states
 
 struct Command {
   std::string_view name;

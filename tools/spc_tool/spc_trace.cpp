@@ -15,6 +15,9 @@
 #include <string_view>
 #include <utility>
 
+#include "driver/batch.h"
+#include "omnicfile/spa_file.h"
+#include "opusfile/opus_file.h"
 #include "spcfile/bytes.h"
 #include "spcfile/file_access.h"
 
@@ -33,29 +36,40 @@ struct FileCloser {
 }
 
 // The whole file, opened as the converter opens its inputs (never blocking, regular files
-// only) and read no further than one byte past kMaxFileBytes, so that a file growing while
-// it is read costs no more memory than the largest one taken.
+// only) and read no further than one byte past the limit of its format (kMaxFileBytes for
+// SPC, the converter's own for an instrument file), so that a file growing while it is read
+// costs no more memory than the largest one taken.
 std::vector<unsigned char> read_all(const std::string& path) {
   const spcfile::OpenedInput opened = spcfile::try_open_input(path);
   if (opened.not_regular) fail(path, "not a regular file (a FIFO, socket or device)");
   if (opened.file == nullptr) fail(path, std::strerror(opened.error != 0 ? opened.error : ENOENT));
   const std::unique_ptr<std::FILE, FileCloser> file(opened.file);
-  const auto too_large = [&path](const std::string& size) {
-    fail(path, size + "more than the " + std::to_string(kMaxFileBytes) +
+  std::size_t limit = std::max(kMaxFileBytes, driver::kInstrumentFileLimit);
+  const auto too_large = [&path, &limit](const std::string& size) {
+    fail(path, size + "more than the " + std::to_string(limit) +
                    " bytes spc-tool reads (see spc-tool --help)");
   };
   struct stat st {};
-  if (::fstat(::fileno(file.get()), &st) == 0 &&
-      static_cast<std::uintmax_t>(st.st_size) > kMaxFileBytes) {
-    too_large(std::to_string(st.st_size) + " bytes, ");
-  }
+  const bool sized = ::fstat(::fileno(file.get()), &st) == 0;
+  const auto check_size = [&]() {
+    if (sized && static_cast<std::uintmax_t>(st.st_size) > limit) {
+      too_large(std::to_string(st.st_size) + " bytes, ");
+    }
+  };
+  check_size();
   std::vector<unsigned char> bytes;
   std::array<unsigned char, 65536> chunk{};
   while (true) {
     errno = 0;
     const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
+    const bool first = bytes.empty();
     bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
-    if (bytes.size() > kMaxFileBytes) too_large("");
+    if (first) {
+      // The first chunk tells the format, and with it the limit.
+      limit = instrument_format(bytes).empty() ? kMaxFileBytes : driver::kInstrumentFileLimit;
+      check_size();
+    }
+    if (bytes.size() > limit) too_large("");
     if (got < chunk.size()) {
       if (std::ferror(file.get())) fail(path, std::strerror(errno != 0 ? errno : EIO));
       return bytes;
@@ -102,7 +116,21 @@ std::string Trace::comment() const {
   return old_format() ? text_of(header.old_header.comment) : text_of(header.header.comment);
 }
 
-Trace read_trace(const std::string& path) { return parse_trace(path, read_all(path)); }
+std::string_view instrument_format(std::span<const unsigned char> bytes) {
+  if (opusfile::looks_like_opus(bytes)) return "OPUS";
+  if (omnicfile::looks_like_spa(bytes)) return "OMNIC SPA";
+  return {};
+}
+
+Trace read_trace(const std::string& path) {
+  std::vector<unsigned char> bytes = read_all(path);
+  if (const std::string_view format = instrument_format(bytes); !format.empty()) {
+    fail(path, "an " + std::string(format) +
+                   " file, not SPC: convert it with ftir-reduce first (spc-tool info and csv "
+                   "read it as it is)");
+  }
+  return parse_trace(path, std::move(bytes));
+}
 
 std::vector<unsigned char> read_file_bytes(const std::string& path) { return read_all(path); }
 

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "spcfile/header.h"
@@ -60,13 +62,19 @@ struct Trace {
   std::string comment() const;  // up to the first zero byte
 };
 
+// "OPUS" or "OMNIC SPA" for the bytes of an instrument file (told by their signatures, as
+// the converter tells them); empty for any other.
+std::string_view instrument_format(std::span<const unsigned char> bytes);
+
 // Reads the header of `path`. Throws ToolError when the file cannot be read or ends inside
 // its header, is not a regular file (a FIFO or device is refused at once, never waited on
-// or read) or is larger than kMaxFileBytes. Refused variants (several traces, X arrays,
+// or read), is larger than kMaxFileBytes or is an instrument file (which the commands that
+// take SPC files send to ftir-reduce). Refused variants (several traces, X arrays,
 // most significant byte first) are read as far as their header goes, for `info`.
 Trace read_trace(const std::string& path);
 
-// The whole file `path`, read as read_trace reads it (the same refusals, the same limit).
+// The whole file `path`, read as read_trace reads it (the same refusals, the same limit for
+// an SPC file; an instrument file up to the converter's limit, driver::kInstrumentFileLimit).
 std::vector<unsigned char> read_file_bytes(const std::string& path);
 
 // As read_trace, for a file whose bytes are already in memory; `path` names it in messages.
