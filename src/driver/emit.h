@@ -45,6 +45,9 @@ struct EmitContext {
   // The name the output's is made from (empty: fname), and the spectrum's SPC Y-unit code.
   std::string_view output_base;
   int iytype = 0;
+  // The date the spectrum is stamped with instead of the clock's (when its interferogram
+  // was measured); null: the clock's.
+  const report::Clock* stamp = nullptr;
 };
 
 // The phase files of a single-sided record ("phz", the angle; "shr", the magnitude) when
