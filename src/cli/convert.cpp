@@ -48,6 +48,7 @@ void convert_read(const Settings& settings, driver::Workspace& ws, const report:
   const driver::ReadOutcome read =
       driver::read_interferogram(fname, ws, driver::ReadOptions{settings.channel});
   using values::Refusal;
+  out.instrument_file = read.ig.format != values::SourceFormat::kSpc;
   if (read.refused && !settings.laser && refused_before_header(read.refused->code)) {
     return refuse(*read.refused);
   }

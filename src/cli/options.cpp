@@ -403,6 +403,9 @@ Command parse_options(int argc, const char* const* argv, int cores) {
   app.add_option("--shard", shard,
                  "convert every N-th file from the K-th (1-based), so that N runs cover the list")
       ->type_name("K/N");
+  app.add_flag("--explain", s.explain,
+               "convert nothing: for each FILE, the parameters it states, what each option "
+               "given replaces, the output names and the record's limits");
   std::string check;
   app.add_option("--check", check,
                  "check a red.dat (default ./red.dat) as a run would read it, convert nothing; "
@@ -456,6 +459,9 @@ Command parse_options(int argc, const char* const* argv, int cores) {
     while ((1LL << s.npow) < *n) ++s.npow;
   }
   parse_controls(app, s, {zero_fill, phase_resolution, zpd, phase, grid, direction});
+  for (const char* option : {"--sides", "--points", "--sampr"}) {
+    if (app.count(option) > 0) s.spc_only_given.emplace_back(option);
+  }
   if (two_scans) s.two_scans = true;
   s.window_given = app.count("--window") > 0;
   s.res_given = app.count("--res") > 0;
