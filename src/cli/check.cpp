@@ -336,9 +336,9 @@ class Checker {
     if (!refused) return facts;
     const values::RefusalText& text = values::text_of(refused->code);
     return problem("is refused by its reader (" + format + "): " + refused->skip_text() +
-                   (text.stop.empty() ? "; the run would skip it"
-                                      : "; the run would stop there with \"" +
-                                            std::string(text.stop) + "\""));
+                   (text.stop.empty()
+                        ? "; the run would skip it"
+                        : "; the run would stop there with \"" + std::string(text.stop) + "\""));
   }
 
   void check_files(const driver::RunParameters& p) {

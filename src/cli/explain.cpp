@@ -29,8 +29,7 @@ std::string six(double v) {
 
 // The spectrum's name as the run makes it (and the phase files' of a single-sided SPC file
 // with --phase-files).
-std::vector<std::string> output_names(const Settings& s, const std::string& name,
-                                      bool instrument) {
+std::vector<std::string> output_names(const Settings& s, const std::string& name, bool instrument) {
   if (instrument) {
     return {spcfile::OUTNAM(driver::instrument_output_base(name), s.outdir, "spc")};
   }
@@ -102,9 +101,9 @@ void explain_instrument(const Settings& s, driver::Workspace& ws, const values::
                     " channel from " + facts.block + ", " + std::to_string(ig.samples.size()) +
                     " points" + (facts.scans == 2 ? " (forward and backward scans)" : ""));
   if (!facts.sample_name.empty() || facts.measured) {
-    std::string line = "sample: " + (facts.sample_name.empty()
-                                         ? std::string("(not named)")
-                                         : driver::utf8_of_latin1(facts.sample_name));
+    std::string line =
+        "sample: " + (facts.sample_name.empty() ? std::string("(not named)")
+                                                : driver::utf8_of_latin1(facts.sample_name));
     if (facts.measured) line += ", measured " + driver::measured_text(*facts.measured);
     e.lines.push_back(line);
   }
@@ -129,6 +128,11 @@ void explain_instrument(const Settings& s, driver::Workspace& ws, const values::
     for (const std::string& r : u.replaced) line += (line.empty() ? "" : ", ") + r;
     e.lines.push_back("options given: " + line);
   }
+  if (!s.spc_only_given.empty()) {
+    std::string line;
+    for (const std::string& o : s.spc_only_given) line += (line.empty() ? "" : ", ") + o;
+    e.lines.push_back("not applied: " + line + " (the file's own processing decides)");
+  }
   std::string processing = u.window + " window, phase " + u.phase;
   if (u.phase_resolution > 0.0) processing += " at " + shortest_text(u.phase_resolution) + " cm-1";
   processing += u.resolution > 0.0 ? ", resolution " + shortest_text(u.resolution) + " cm-1"
@@ -151,8 +155,8 @@ void explain_instrument(const Settings& s, driver::Workspace& ws, const values::
   const int longest = plan.scans == 2 ? std::min(r.zpd, after - 1) : after;
   std::string limits = "limits: ";
   if (longest > 0) {
-    limits += "finest resolution " + six(0.9 * 2.0 * r.nyquist / longest) +
-              " cm-1 (" + std::to_string(longest) + " samples from the centerburst), ";
+    limits += "finest resolution " + six(0.9 * 2.0 * r.nyquist / longest) + " cm-1 (" +
+              std::to_string(longest) + " samples from the centerburst), ";
   }
   const long long room = std::min<long long>(ws.instrument.capacity, transform::Fft::kMaxPoints);
   const long long base = transform::power_of_two_at_least(r.long_side, room);
@@ -163,8 +167,9 @@ void explain_instrument(const Settings& s, driver::Workspace& ws, const values::
       break;
     }
   }
-  limits += largest > 0 ? "largest zero filling " + std::to_string(largest) + " at this resolution, "
-                        : "no zero filling fits at this resolution, ";
+  limits += largest > 0
+                ? "largest zero filling " + std::to_string(largest) + " at this resolution, "
+                : "no zero filling fits at this resolution, ";
   limits += "--zpd 1 to " + std::to_string(scan_points) + " (the centerburst at " +
             std::to_string(r.zpd + 1) + ")";
   e.lines.push_back(limits);
@@ -189,9 +194,8 @@ void explain_spc(const Settings& s, const values::Interferogram& ig,
     return;
   }
   if (!s.allow_truncated && ig.points_held < ig.declared_points) {
-    e.refusal =
-        values::Refused{values::Refusal::kTruncated, {}, ig.points_held, ig.declared_points}
-            .skip_text();
+    e.refusal = values::Refused{values::Refusal::kTruncated, {}, ig.points_held, ig.declared_points}
+                    .skip_text();
     return;
   }
   if (!wref) {
@@ -223,8 +227,8 @@ void explain_spc(const Settings& s, const values::Interferogram& ig,
   }
   const double dx = 1.0 / (*wref * s.sampr);
   const int longest = std::max(jmax, npts - 1 - jmax);
-  e.lines.push_back("limits: finest resolution " + six(1.0 / (longest * dx)) +
-                    " cm-1 (" + std::to_string(longest) +
+  e.lines.push_back("limits: finest resolution " + six(1.0 / (longest * dx)) + " cm-1 (" +
+                    std::to_string(longest) +
                     " samples from the centerburst), largest zero filling 16, --zpd 1 to " +
                     std::to_string(npts) + " (the centerburst at " + std::to_string(jmax + 1) +
                     ")");
@@ -239,9 +243,8 @@ Explained explain_file(const Settings& settings, driver::Workspace& ws, const st
       driver::read_interferogram(name, ws, driver::ReadOptions{settings.channel});
   const bool instrument = read.ig.format != values::SourceFormat::kSpc;
   if (instrument && read.refused) {
-    e.lines.push_back(std::string(read.ig.format == values::SourceFormat::kOpus ? "OPUS"
-                                                                                 : "OMNIC") +
-                      " file");
+    e.lines.push_back(
+        std::string(read.ig.format == values::SourceFormat::kOpus ? "OPUS" : "OMNIC") + " file");
     e.refusal = read.refused->skip_text();
   } else if (instrument) {
     explain_instrument(settings, ws, read.ig, e);

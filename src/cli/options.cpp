@@ -301,7 +301,8 @@ Command parse_options(int argc, const char* const* argv, int cores) {
       "ftir-reduce");
   app.footer(std::string(kFooterStart) + window_legend() + std::string(kFooterEnd));
   app.set_version_flag("--version", version_line());
-  app.add_option("FILE", s.files, "interferograms to convert (SPC, OPUS or OMNIC files)")->type_name("");
+  app.add_option("FILE", s.files, "interferograms to convert (SPC, OPUS or OMNIC files)")
+      ->type_name("");
   std::string files_from;
   app.add_option("--files-from", files_from,
                  "also convert the files named in LIST, one a line (blank lines passed over; - "

@@ -60,7 +60,8 @@ std::vector<page::Setting> describe_settings(const Settings& s, InstrumentShare 
       words.push_back({"Path", "double-sided, magnitude"});
       break;
   }
-  if (instruments != InstrumentShare::kNone) words.back().value = decided(words.back().value, false);
+  if (instruments != InstrumentShare::kNone)
+    words.back().value = decided(words.back().value, false);
   words.push_back({"Window", decided(page::window_name(s.iapod), s.window_given)});
   std::string res = format_number(s.res) + " cm-1 requested";
   if (s.npow > 0) {
@@ -76,14 +77,14 @@ std::vector<page::Setting> describe_settings(const Settings& s, InstrumentShare 
                               : "; every file starts from it";
   }
   words.push_back({"Resolution", decided(res, s.res_given)});
-  words.push_back({"Range", decided(format_number(s.wlow) + " to " + format_number(s.whigh) +
-                                        " cm-1",
-                                    s.range_given)});
+  words.push_back(
+      {"Range",
+       decided(format_number(s.wlow) + " to " + format_number(s.whigh) + " cm-1", s.range_given)});
   words.push_back(
       {"Laser", s.laser ? format_number(*s.laser) + " cm-1 reference wavenumber"
-                        : instruments == InstrumentShare::kNone
-                            ? std::string("from each file's X range")
-                            : std::string(kFromEachFile) + " (its X range, or the laser it states)"});
+                : instruments == InstrumentShare::kNone
+                    ? std::string("from each file's X range")
+                    : std::string(kFromEachFile) + " (its X range, or the laser it states)"});
   std::string sampling = "sampr " + format_number(s.sampr);
   if (s.laser) {
     const double xstep = 1.0 / *s.laser / s.sampr;
@@ -99,10 +100,9 @@ std::vector<page::Setting> describe_settings(const Settings& s, InstrumentShare 
   const driver::ControlsAsked a = driver::controls_asked(s);
   // Instrument files take these from their own processing unless given.
   if (instruments == InstrumentShare::kAll) {
-    for (const auto& [label, given] : {std::pair{"Zero filling", a.zero_fill},
-                                       std::pair{"Phase resolution", a.phase_resolution},
-                                       std::pair{"Centerburst", a.zpd},
-                                       std::pair{"Phase correction", a.phase}}) {
+    for (const auto& [label, given] :
+         {std::pair{"Zero filling", a.zero_fill}, std::pair{"Phase resolution", a.phase_resolution},
+          std::pair{"Centerburst", a.zpd}, std::pair{"Phase correction", a.phase}}) {
       if (given.empty()) words.push_back({label, std::string(kFromEachFile)});
     }
   }

@@ -24,7 +24,6 @@ constexpr const char* kInstrumentColumns =
     "used_zero_fill,transform_points,laser,nonlinearity_corrected,grid_step,sample,measured,"
     "contents,given,check_block,check_median,check_p95,check_scale";
 
-
 using driver::FileRecord;
 using driver::FileStatus;
 using driver::Side;
@@ -134,7 +133,8 @@ std::string summary_table(std::span<const FileRecord> records) {
     }
     rows.push_back({r.input, std::string(r.side == Side::kNone ? "-" : side_name(r.side)),
                     read_ok(r) ? std::to_string(r.npts) : "-",
-                    located(r) ? std::to_string(r.jmax) : "-", has_resolution(r) ? fixed(r.res, 4) : "-",
+                    located(r) ? std::to_string(r.jmax) : "-",
+                    has_resolution(r) ? fixed(r.res, 4) : "-",
                     converted(r) ? std::to_string(r.points_written) : "-", last});
   }
   std::array<std::size_t, 7> width{};
@@ -215,8 +215,8 @@ std::string summary_csv(std::span<const FileRecord> records) {
               csv_field(u.measured) + "," + csv_field(u.contents) + "," +
               csv_field(joined(u.replaced)) + "," + u.check_block + ",";
       if (!u.check_block.empty()) {
-        text += report::shortest_text(u.check_median) + "," +
-                report::shortest_text(u.check_p95) + "," + report::shortest_text(u.check_scale);
+        text += report::shortest_text(u.check_median) + "," + report::shortest_text(u.check_p95) +
+                "," + report::shortest_text(u.check_scale);
       } else {
         text += ",,";
       }

@@ -127,8 +127,8 @@ bool emit_spectrum(EmitContext& ctx, Side side, const transform::PathOutcome& ou
       return false;
     }
     report.log(kOutputName, {shown});
-    spcfile::WRITSC(oname, ctx.ws.title.text(), 1, ctx.iytype, out.res, out.points, ctx.spare1, ctx.ws.xin,
-                    ctx.ws.yin, ctx.stamp ? *ctx.stamp : ctx.clock, ctx.ws.io, iexp);
+    spcfile::WRITSC(oname, ctx.ws.title.text(), 1, ctx.iytype, out.res, out.points, ctx.spare1,
+                    ctx.ws.xin, ctx.ws.yin, ctx.stamp ? *ctx.stamp : ctx.clock, ctx.ws.io, iexp);
     record_spectrum(ctx, oname, out);
     report.console(kOutputName, {shown});
     return true;
@@ -145,8 +145,8 @@ bool emit_spectrum(EmitContext& ctx, Side side, const transform::PathOutcome& ou
   }
   report.console_if_log(kOutputDiagnostic, {shown, out.points, out.lnum, wlow, whigh});
   if (refused) return false;
-  spcfile::WRITSC(oname, ctx.ws.title.text(), 1, ctx.iytype, out.res, out.points, ctx.spare1, ctx.ws.xin,
-                  ctx.ws.yin, ctx.stamp ? *ctx.stamp : ctx.clock, ctx.ws.io, iexp);
+  spcfile::WRITSC(oname, ctx.ws.title.text(), 1, ctx.iytype, out.res, out.points, ctx.spare1,
+                  ctx.ws.xin, ctx.ws.yin, ctx.stamp ? *ctx.stamp : ctx.clock, ctx.ws.io, iexp);
   record_spectrum(ctx, oname, out);
   return true;
 }

@@ -183,9 +183,9 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
     plan.weight_backward = *p.gbw;
   }
   if (settings && settings->zpd) {
-    const std::string given =
-        settings->zpd->mode == ZpdMode::kIndex ? std::to_string(settings->zpd->index)
-                                               : std::string(zpd_mode_name(settings->zpd->mode));
+    const std::string given = settings->zpd->mode == ZpdMode::kIndex
+                                  ? std::to_string(settings->zpd->index)
+                                  : std::string(zpd_mode_name(settings->zpd->mode));
     // PKL counts from 0, --zpd from 1.
     used.replaced.push_back(
         replacement("--zpd " + given, "PKL", p.pkl ? std::to_string(*p.pkl) + " (0-based)" : ""));
@@ -216,8 +216,8 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
       settings && settings->phase_resolution ? settings->phase_resolution : p.phr;
   bool phase_at_full_length = false;
   if (settings && settings->phase_resolution) {
-    used.replaced.push_back(replacement("--phase-resolution " + number(*phr), "PHR",
-                                        stated_number(p.phr)));
+    used.replaced.push_back(
+        replacement("--phase-resolution " + number(*phr), "PHR", stated_number(p.phr)));
   }
   if (phr) {
     r.phase_halfwidth = kLengthFactor * 2.0 * r.nyquist / *phr;
@@ -248,12 +248,12 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
   const int unfilled = fitted == 0 ? 1 << 30 : static_cast<int>(fitted);
   if (settings && settings->zero_fill) {
     r.zero_fill = *settings->zero_fill;
-    used.replaced.push_back(
-        p.zff || !p.transform_points
-            ? replacement("--zero-fill " + std::to_string(r.zero_fill), "ZFF",
-                          p.zff ? std::to_string(*p.zff) : "")
-            : "--zero-fill " + std::to_string(r.zero_fill) + " for a transform of " +
-                  std::to_string(*p.transform_points) + " points");
+    used.replaced.push_back(p.zff || !p.transform_points
+                                ? replacement("--zero-fill " + std::to_string(r.zero_fill), "ZFF",
+                                              p.zff ? std::to_string(*p.zff) : "")
+                                : "--zero-fill " + std::to_string(r.zero_fill) +
+                                      " for a transform of " + std::to_string(*p.transform_points) +
+                                      " points");
   } else if (p.zff) {
     r.zero_fill = *p.zff;
   } else if (p.transform_points && *p.transform_points % unfilled == 0) {
@@ -273,9 +273,9 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
   if (settings && settings->range_given) {
     used.low = settings->wlow;
     used.high = settings->whigh;
-    used.replaced.push_back(replacement(
-        "--range " + number(used.low) + ":" + number(used.high), "LFQ/HFQ",
-        p.lfq && p.hfq ? number(*p.lfq) + "/" + number(*p.hfq) : ""));
+    used.replaced.push_back(
+        replacement("--range " + number(used.low) + ":" + number(used.high), "LFQ/HFQ",
+                    p.lfq && p.hfq ? number(*p.lfq) + "/" + number(*p.hfq) : ""));
     r.wlow = (std::ceil(used.low / dnu) + 0.5) * dnu;
     r.whigh = (std::floor(used.high / dnu) + 1.5) * dnu;
   } else if (p.lfq && p.hfq) {
@@ -349,8 +349,8 @@ std::optional<Agreement> agreement(double x_first, double x_step, std::span<cons
 
 std::string measured_text(const values::MeasuredAt& m) {
   char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", m.year, m.month, m.day,
-                m.hour, m.minute, m.second);
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", m.year, m.month, m.day, m.hour,
+                m.minute, m.second);
   return m.zone.empty() ? std::string(text) : std::string(text) + " " + m.zone;
 }
 
@@ -590,19 +590,18 @@ void convert_instrument(report::Report& report, Workspace& ws, std::string_view 
     plan.used.contents = plan.used.output;
   } else {
     plan.used.output = "single channel";
-    plan.used.contents = ig.instrument->channel == values::Channel::kReference
-                             ? "reference channel"
-                             : "sample channel";
+    plan.used.contents = ig.instrument->channel == values::Channel::kReference ? "reference channel"
+                                                                               : "sample channel";
   }
   const values::Instrument& facts = *ig.instrument;
   plan.used.sample_name = utf8_of_latin1(facts.sample_name);
   if (facts.measured) plan.used.measured = measured_text(*facts.measured);
   const auto [stored, block] = stored_check(facts, ratio);
   if (stored->has_value()) {
-    const std::optional<Agreement> a = agreement(
-        (sample.first_k) * sample.dnu, sample.dnu,
-        std::span<const double>(ws.yin).first(static_cast<std::size_t>(sample.count)), **stored,
-        ratio == Ratio::kNone);
+    const std::optional<Agreement> a =
+        agreement((sample.first_k) * sample.dnu, sample.dnu,
+                  std::span<const double>(ws.yin).first(static_cast<std::size_t>(sample.count)),
+                  **stored, ratio == Ratio::kNone);
     if (a) {
       plan.used.check_block = block;
       plan.used.check_median = a->median;

@@ -37,8 +37,8 @@ MemorySpectrum convert_in_memory(const values::Interferogram& ig,
                                  const ConversionSettings& settings, Workspace& ws);
 
 // Writes a converted spectrum as an SPC file at `path` through the converter's own writer
-// (a temporary file renamed into place), stamped by `clock` (or by spectrum.measured). A file that cannot be written
-// stops (RunStop) with the writer's text.
+// (a temporary file renamed into place), stamped by `clock` (or by spectrum.measured). A file that
+// cannot be written stops (RunStop) with the writer's text.
 void write_spectrum_spc(const MemorySpectrum& spectrum, std::string_view path,
                         const report::Clock& clock);
 

@@ -78,7 +78,7 @@ struct SpaHeader {
 
 struct SpaFile {
   std::string title;
-  std::uint32_t acquired = 0;  // seconds from 1899-12-31 00:00 (0: not stated)
+  std::uint32_t acquired = 0;     // seconds from 1899-12-31 00:00 (0: not stated)
   std::vector<Section> sections;  // in directory order, the empty entries that close it left out
   SpaHeader header;
 

@@ -40,8 +40,7 @@ Stamp stamp_of(const std::string& path) {
   const char* comment = reinterpret_cast<const char*>(b.data() + 64);
   std::string text(comment, strnlen(comment, 130));
   text.erase(text.find_last_not_of(' ') + 1);  // the title field is padded with blanks
-  return {text,
-          {b[18] | (b[19] << 8), b[20], b[21], b[22], b[23]}};
+  return {text, {b[18] | (b[19] << 8), b[20], b[21], b[22], b[23]}};
 }
 
 TEST(InstrumentRun, TheSpectrumSaysWhatItHoldsAndWhenItWasMeasured) {
@@ -51,17 +50,21 @@ TEST(InstrumentRun, TheSpectrumSaysWhatItHoldsAndWhenItWasMeasured) {
     std::string file;
     Stamp stamp;
   } cases[] = {
-      {{kTest}, "test.0000.spc",
+      {{kTest},
+       "test.0000.spc",
        {"MCT D317 1mm\xB2 [8500 - 700 Cm-1]: sample channel, 2020-02-06 13:09:58 GMT+1",
         {2020, 2, 6, 13, 9}}},
       // The reference channel was measured eight minutes before the sample.
-      {{kTest, "--channel", "reference"}, "test.0000.spc",
+      {{kTest, "--channel", "reference"},
+       "test.0000.spc",
        {"MCT D317 1mm\xB2 [8500 - 700 Cm-1]: reference channel, 2020-02-06 13:01:55 GMT+1",
         {2020, 2, 6, 13, 1}}},
-      {{kTwoScans, "--transmittance"}, "example_opus.0.spc",
+      {{kTwoScans, "--transmittance"},
+       "example_opus.0.spc",
        {"BlackBody: transmittance, 2023-01-18 15:00:45 GMT+0", {2023, 1, 18, 15, 0}}},
       // 3815378036 s after 1899-12-31 00:00.
-      {{kSpa}, "interfero.spc",
+      {{kSpa},
+       "interfero.spc",
        {"interferogramme: sample channel, 2020-11-25 11:13:56", {2020, 11, 25, 11, 13}}},
   };
   for (const auto& [args, file, stamp] : cases) {
@@ -131,9 +134,9 @@ TEST(InstrumentRun, ThePageSaysWhatEachFileDecidedAndNoFolderOfTheMachine) {
   const FakeClock clock;
   TempDir dir;
   const std::string page = dir.file("run.html");
-  ASSERT_EQ(run_cli(clock, {kTest, "--res", "8", "-q", "-o", dir.file("out"), "--report", page})
-                .status,
-            0);
+  ASSERT_EQ(
+      run_cli(clock, {kTest, "--res", "8", "-q", "-o", dir.file("out"), "--report", page}).status,
+      0);
   const std::string html = text_of(page);
   EXPECT_NE(html.find("<th>Settings from</th><td>the command line</td>"), std::string::npos);
   EXPECT_NE(html.find("<th>Window</th><td>from each file</td>"), std::string::npos);
@@ -153,7 +156,8 @@ TEST(InstrumentRun, CheckAndExplainReadInstrumentFilesAsTheRunDoes) {
   std::filesystem::create_directory(dir.file("out"));
   const auto red_dat = [&](const std::string& file) {
     std::ofstream(dir.file("red.dat"))
-        << "    1 nfiles\n" << file << "\n    0 iphase\n1.0   sampr\n    3 iapod\n    0 ipow2\n"
+        << "    1 nfiles\n"
+        << file << "\n    0 iphase\n1.0   sampr\n    3 iapod\n    0 ipow2\n"
         << "   14 npow\n    1 ires\n    0 idbl\n          4.0  res\n400.0 wlow\n4000. whigh\n"
         << "  15800.823    wref\nout\n    0 ilog\n";
     return run_cli(clock, {"--check", dir.file("red.dat")});
@@ -172,10 +176,11 @@ TEST(InstrumentRun, CheckAndExplainReadInstrumentFilesAsTheRunDoes) {
     std::vector<std::string> args;
     std::vector<std::string> lines;
   } cases[] = {
-      {{kTest, "--res", "8", "--window", "boxcar"},
+      {{kTest, "--res", "8", "--window", "boxcar", "--sampr", "2"},
        {"  stored parameters: LWN 15797.962252, HFL 5265.987417333333, LFL 0, SSP 3, AQM SN, "
         "PKL 562, RES 4, APF B3, PHR 32, PHZ ML, ZFF 2, LFQ 4000, HFQ 700, NLI 1,",
         "  options given: --window boxcar for APF B3, --res 8 for RES 4\n",
+        "  not applied: --sampr (the file's own processing decides)\n",
         "--zpd 1 to 3177 (the centerburst at 563)\n", "  writes: " + out + "/test.0000.spc\n"}},
       // Finer than the two scans' 2032 samples either side of the centerburst allow.
       {{kTwoScans, "--res", "8"},

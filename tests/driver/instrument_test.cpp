@@ -152,11 +152,20 @@ TEST(InstrumentFacts, SampleNameAndMeasurementTimeAsTheFilesStateThem) {
     std::array<int, 6> at;
     std::string zone;
   } cases[] = {
-      {"opus/test.0000", std::nullopt, "MCT D317 1mm\xB2 [8500 - 700 Cm-1]",
-       {2020, 2, 6, 13, 9, 58}, "GMT+1"},
-      {"opus/test.0000", values::Channel::kReference, "MCT D317 1mm\xB2 [8500 - 700 Cm-1]",
-       {2020, 2, 6, 13, 1, 55}, "GMT+1"},
-      {"opus/example_opus.0", values::Channel::kReference, "BlackBody", {2022, 12, 14, 15, 0, 21},
+      {"opus/test.0000",
+       std::nullopt,
+       "MCT D317 1mm\xB2 [8500 - 700 Cm-1]",
+       {2020, 2, 6, 13, 9, 58},
+       "GMT+1"},
+      {"opus/test.0000",
+       values::Channel::kReference,
+       "MCT D317 1mm\xB2 [8500 - 700 Cm-1]",
+       {2020, 2, 6, 13, 1, 55},
+       "GMT+1"},
+      {"opus/example_opus.0",
+       values::Channel::kReference,
+       "BlackBody",
+       {2022, 12, 14, 15, 0, 21},
        "GMT+0"},
       {"omnic/interfero.SPA", std::nullopt, "interferogramme", {2020, 11, 25, 11, 13, 56}, ""},
   };
