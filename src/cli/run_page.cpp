@@ -183,6 +183,17 @@ int run_red_dat_with_page(const std::string& report_path, const report::Clock& c
   const std::string source = "red.dat";
   run.settings = kept.params ? page::describe_run(*kept.params, source)
                              : std::vector<page::Setting>{{"Settings from", source}};
+  // A red.dat run converts instrument files by their own processing alone.
+  const InstrumentShare share = instrument_share(kept.records);
+  for (page::Setting& setting : run.settings) {
+    if (share == InstrumentShare::kNone || setting.label == "Settings from" ||
+        setting.label == "Output folder" || setting.label == "Phase files") {
+      continue;
+    }
+    setting.value = share == InstrumentShare::kAll
+                        ? std::string(kFromEachFile)
+                        : setting.value + "; instrument files: " + std::string(kFromEachFile);
+  }
   run.settings.push_back({"Run at", stamp(clock)});
   run.ending = kept.stop_text;
   page_file.write(page::render_page(run, kept.records));

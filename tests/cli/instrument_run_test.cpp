@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -144,6 +145,21 @@ TEST(InstrumentRun, ThePageSaysWhatEachFileDecidedAndNoFolderOfTheMachine) {
   EXPECT_NE(html.find("given: --res 8 for RES 4"), std::string::npos);
   EXPECT_NE(html.find("against the instrument&#39;s ScSm"), std::string::npos);
   EXPECT_EQ(html.find(std::filesystem::current_path().string() + "<"), std::string::npos);
+
+  // The page of a red.dat run: the file's own processing over red.dat's window and range.
+  std::filesystem::copy_file(kTest, dir.file("test.0000"));
+  std::filesystem::create_directory(dir.file("out"));
+  std::ofstream(dir.file("red.dat"))
+      << "    1 nfiles\ntest.0000\n    0 iphase\n1.0   sampr\n    3 iapod\n    0 ipow2\n"
+      << "   14 npow\n    1 ires\n    0 idbl\n          4.0  res\n400.0 wlow\n4000. whigh\n"
+      << "  15800.823    wref\nout\n    0 ilog\n";
+  const std::string command = "cd '" + dir.path().string() + "' && '" FTIR_REDUCE_EXE
+                              "' --report red.html > /dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::string red = text_of(dir.file("red.html"));
+  EXPECT_NE(red.find("<th>Settings from</th><td>red.dat</td>"), std::string::npos);
+  EXPECT_NE(red.find("<th>Window</th><td>from each file</td>"), std::string::npos);
+  EXPECT_NE(red.find("<th>Output folder</th><td>out</td>"), std::string::npos);
 }
 
 // --check and --explain end as the run of the same files does.
