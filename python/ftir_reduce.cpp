@@ -833,6 +833,21 @@ py::dict record_of(const driver::FileRecord& r) {
     i["nyquist"] = u.nyquist;
     i["nonlinearity"] = u.nonlinearity;
     i["range"] = py::make_tuple(u.low, u.high);
+    i["grid_step"] = r.grid_step;
+    i["sample"] = u.sample_name;
+    i["measured"] = u.measured.empty() ? py::object(py::none()) : py::object(py::str(u.measured));
+    i["contents"] = u.contents;
+    i["given"] = u.replaced;
+    if (u.check_block.empty()) {
+      i["check"] = py::none();
+    } else {
+      py::dict check;
+      check["block"] = u.check_block;
+      check["median"] = u.check_median;
+      check["p95"] = u.check_p95;
+      check["scale"] = u.check_scale;
+      i["check"] = check;
+    }
     d["instrument"] = i;
   } else {
     d["instrument"] = py::none();

@@ -247,6 +247,9 @@ def test_an_instrument_file_converts_as_the_command_line_converts_it(tmp_path):
         assert used["format"] == "OPUS" and used["transform_points"] == 8192
         assert used["window"] == kwargs.get("window", "blackman-harris")
         assert used["output"] == ("absorbance" if "ratio" in kwargs else "single channel")
+        assert used["sample"] == "MCT D317 1mm\u00b2 [8500 - 700 Cm-1]"
+        assert used["measured"] == "2020-02-06 13:09:58 GMT+1"
+        assert used["check"]["block"] == ("AB" if "ratio" in kwargs else "ScSm")
         out = tmp_path / "py.spc"
         spectrum.write_spc(out)
         folder = tmp_path / "cli"

@@ -16,8 +16,12 @@
 #include <span>
 #include <string_view>
 
+#include "driver/batch.h"
+#include "driver/instrument.h"
 #include "driver/output_names.h"
 #include "driver/workspace.h"
+#include "omnicfile/spa_file.h"
+#include "opusfile/opus_file.h"
 #include "report/stop.h"
 #include "spcfile/file_access.h"
 #include "spcfile/file_place.h"
@@ -250,8 +254,11 @@ class Checker {
     const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file.get());
     if (std::ferror(file.get())) return problem("cannot be read");
     if (got < 2) return problem("ends inside its header; the run would stop there");
-    const spcfile::HeaderDescription d =
-        spcfile::describe_header(std::span<const unsigned char>(bytes.data(), got));
+    const std::span<const unsigned char> first(bytes.data(), got);
+    if (opusfile::looks_like_opus(first) || omnicfile::looks_like_spa(first)) {
+      return inspect_instrument_file(path.string(), problem);
+    }
+    const spcfile::HeaderDescription d = spcfile::describe_header(first);
 
     // The reader tests the flags first, then the version.
     auto refused_as = [&d](values::Refusal code) { return d.refused && d.refused->code == code; };
@@ -305,6 +312,33 @@ class Checker {
       }
     }
     return facts;
+  }
+
+  // An OPUS or OMNIC file, read by its own reader and planned by its own parameters, as the
+  // run reads and plans it.
+  template <class Problem>
+  std::string inspect_instrument_file(const std::string& path, Problem& problem) {
+    if (!ws_) ws_ = std::make_unique<driver::Workspace>();
+    const driver::ReadOutcome read = driver::read_interferogram(path, *ws_);
+    const bool opus = read.ig.format == values::SourceFormat::kOpus;
+    const std::string format = opus ? "OPUS file" : "OMNIC file";
+    std::optional<values::Refused> refused = read.refused;
+    std::string facts = format;
+    if (!refused && read.ig.instrument) {
+      const values::Instrument& i = *read.ig.instrument;
+      facts += ", " + i.block + ", " + std::to_string(read.ig.samples.size()) + " points" +
+               (i.scans == 2 ? " (two scans)" : "");
+      if (read.ig.laser) facts += ", laser " + number_text(*read.ig.laser) + " cm-1";
+      const driver::InstrumentPlan plan = driver::plan_instrument(read.ig, nullptr);
+      refused = plan.refused;
+      if (!refused) facts += ": converted by its own processing";
+    }
+    if (!refused) return facts;
+    const values::RefusalText& text = values::text_of(refused->code);
+    return problem("is refused by its reader (" + format + "): " + refused->skip_text() +
+                   (text.stop.empty()
+                        ? "; the run would skip it"
+                        : "; the run would stop there with \"" + std::string(text.stop) + "\""));
   }
 
   void check_files(const driver::RunParameters& p) {
@@ -396,6 +430,7 @@ class Checker {
 
  private:
   CheckResult& r_;
+  std::unique_ptr<driver::Workspace> ws_;  // made at the first instrument file
 };
 
 // The line of one field as read.

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "cli/check.h"
+#include "cli/explain.h"
 #include "cli/options.h"
 #include "cli/run_page.h"
 
@@ -27,7 +28,9 @@ int run_command_line(int argc, const char* const* argv, const report::Clock& clo
     if (const auto* red_dat = std::get_if<RedDatRun>(&command)) {
       return run_red_dat_with_page(red_dat->report_path, clock, streams);
     }
-    return run_files(std::get<Settings>(command), clock, streams);
+    const Settings& settings = std::get<Settings>(command);
+    if (settings.explain) return run_explain(settings, streams);
+    return run_files(settings, clock, streams);
   } catch (const OptionError& e) {
     streams.err.write(std::string("ftir-reduce: ") + e.what() +
                       (e.see_help() ? " (see ftir-reduce --help)\n" : "\n"));

@@ -52,6 +52,7 @@ void convert_read(const Settings& settings, driver::Workspace& ws, const report:
   // An instrument file's reader reasons in the file's own terms, before any laser rule of
   // the SPC reader; its plan names a laser it lacks.
   const bool instrument = read.ig.format != values::SourceFormat::kSpc;
+  out.instrument_file = instrument;
   if (read.refused && (instrument || (!settings.laser && refused_before_header(read.refused->code)))) {
     return refuse(*read.refused);
   }

@@ -27,6 +27,7 @@ struct FileOutcome {
   double res_left = 0.0;  // the request a red.dat run would hand to the next file
   std::string console;    // the file's console lines, CR LF, as a red.dat run prints them
   std::string log;        // its lines of red.out; empty unless the settings ask for a log
+  bool instrument_file = false;  // the file read as an OPUS or OMNIC file
 };
 
 // The run parameters of one file: the settings in red.dat's terms with the laser

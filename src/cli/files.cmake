@@ -4,6 +4,7 @@ set(CLI_SOURCES
   src/cli/check.cpp
   src/cli/command_line.cpp
   src/cli/convert.cpp
+  src/cli/explain.cpp
   src/cli/interrupts.cpp
   src/cli/options.cpp
   src/cli/run.cpp

@@ -73,6 +73,10 @@ nothing, and shows each field's line, columns, text and value, what the run
 would do, and warnings for likely slips, each naming its line. Exit status: 0 no
 warning, 3 warnings, 1 when it cannot be read (with the line a run would stop on).
 
+ftir-reduce --explain FILE... [OPTIONS] converts nothing: for each file, the
+parameters it states, what each option given replaces, the output names and the
+record's limits; exit status as the run's would be.
+
 A worked example lies in the examples/ folder of the source tree; see README.md
 there and at the top of the tree.)";
 
@@ -311,10 +315,14 @@ Command parse_options(int argc, const char* const* argv, int cores) {
   bool absorbance = false;
   bool transmittance = false;
 
-  CLI::App app("Turns FTIR interferograms stored as SPC files into spectra.", "ftir-reduce");
+  CLI::App app(
+      "Turns FTIR interferograms stored as SPC, OPUS or OMNIC (.SPA) files into spectra; the "
+      "content decides the format, not the name.",
+      "ftir-reduce");
   app.footer(std::string(kFooterStart) + window_legend() + std::string(kFooterEnd));
   app.set_version_flag("--version", version_line());
-  app.add_option("FILE", s.files, "interferograms to convert (SPC files)")->type_name("");
+  app.add_option("FILE", s.files, "interferograms to convert (SPC, OPUS or OMNIC files)")
+      ->type_name("");
   std::string files_from;
   app.add_option("--files-from", files_from,
                  "also convert the files named in LIST, one a line (blank lines passed over; - "
@@ -423,6 +431,9 @@ Command parse_options(int argc, const char* const* argv, int cores) {
   app.add_option("--shard", shard,
                  "convert every N-th file from the K-th (1-based), so that N runs cover the list")
       ->type_name("K/N");
+  app.add_flag("--explain", s.explain,
+               "convert nothing: for each FILE, the parameters it states, what each option "
+               "given replaces, the output names and the record's limits");
   std::string check;
   app.add_option("--check", check,
                  "check a red.dat (default ./red.dat) as a run would read it, convert nothing; "
@@ -481,6 +492,9 @@ Command parse_options(int argc, const char* const* argv, int cores) {
     while ((1LL << s.npow) < *n) ++s.npow;
   }
   parse_controls(app, s, {zero_fill, phase_resolution, zpd, phase, grid, direction});
+  for (const char* option : {"--sides", "--points", "--sampr"}) {
+    if (app.count(option) > 0) s.spc_only_given.emplace_back(option);
+  }
   if (two_scans) s.two_scans = true;
   s.window_given = app.count("--window") > 0;
   s.res_given = app.count("--res") > 0;

@@ -243,6 +243,16 @@ void convert_in_order(const Settings& settings, const report::Clock& clock,
 
 }  // namespace
 
+std::string spc_only_note(const std::vector<std::string>& options, const std::string& first) {
+  std::string named;
+  for (std::size_t i = 0; i < options.size(); ++i) {
+    named += (i == 0 ? "" : i + 1 == options.size() ? " and " : ", ") + options[i];
+  }
+  return "note: " + named + (options.size() == 1 ? " does" : " do") +
+         " not apply to instrument files (" + first +
+         " is one): each file's own processing decides";
+}
+
 std::vector<std::size_t> shard_indices(std::size_t files, int k, int n) {
   std::vector<std::size_t> indices;
   for (std::size_t i = static_cast<std::size_t>(k - 1); i < files;
@@ -373,8 +383,14 @@ int run_files(const Settings& settings, const report::Clock& clock, Streams& str
   std::vector<driver::FileRecord> records;
   records.reserve(jobs.size());
   Progress progress(streams.err, streams.err_is_terminal && !quiet, jobs.size());
+  bool spc_only_noted = settings.spc_only_given.empty() || quiet;
   convert_in_order(settings, clock, jobs, interrupts, [&](FileOutcome out) {
     progress.clear();
+    if (out.instrument_file && !spc_only_noted) {
+      streams.err.write("ftir-reduce: " + spc_only_note(settings.spc_only_given, out.record.input) +
+                        "\n");
+      spc_only_noted = true;
+    }
     if (!quiet) streams.out.write(lf_lines(out.console));
     const driver::FileRecord& r = out.record;
     if (r.status == driver::FileStatus::kSkipped ||

@@ -2,6 +2,7 @@
 // order and summed up.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "cli/convert.h"
@@ -25,6 +26,11 @@ struct Streams {
 // refusal the run gives it before reading: an output that another file of the list writes
 // first, or one that would replace an input file.
 std::vector<FileJob> plan_jobs(const Settings& settings);
+
+// The note a run gives once, at its first instrument file (`first`), when options that only
+// an SPC file's conversion takes were given: "note: --sides and --sampr do not apply to
+// instrument files (...): each file's own processing decides".
+std::string spc_only_note(const std::vector<std::string>& options, const std::string& first);
 
 // The 0-based indices of list entries that shard k of n (1-based) converts: k-1, k-1+n, ...
 std::vector<std::size_t> shard_indices(std::size_t files, int k, int n);

@@ -26,17 +26,27 @@ std::string stamp(const report::Clock& clock) {
          two_digits(t.hour) + ":" + two_digits(t.minute);
 }
 
-std::string working_folder() {
-  std::error_code ec;
-  const std::filesystem::path here = std::filesystem::current_path(ec);
-  return ec ? std::string(".") : here.string();
+constexpr std::string_view kFromEachFile = "from each file";
+
+// Which share of the files converted or tried were instrument files.
+InstrumentShare instrument_share(std::span<const driver::FileRecord> records) {
+  std::size_t instruments = 0;
+  for (const driver::FileRecord& r : records) instruments += r.instrument ? 1 : 0;
+  if (instruments == 0) return InstrumentShare::kNone;
+  return instruments == records.size() ? InstrumentShare::kAll : InstrumentShare::kSome;
 }
 
 }  // namespace
 
-std::vector<page::Setting> describe_settings(const Settings& s) {
+std::vector<page::Setting> describe_settings(const Settings& s, InstrumentShare instruments) {
   std::vector<page::Setting> words;
-  words.push_back({"Settings from", "the command line, in " + working_folder()});
+  // A setting that instrument files take from their own processing unless `given`.
+  const auto decided = [instruments](std::string value, bool given) {
+    if (given || instruments == InstrumentShare::kNone) return value;
+    if (instruments == InstrumentShare::kAll) return std::string(kFromEachFile);
+    return value + "; instrument files: " + std::string(kFromEachFile);
+  };
+  words.push_back({"Settings from", "the command line"});
   switch (s.sides) {
     case Sides::kAuto:
       words.push_back({"Path", "chosen per file (--sides auto): double-sided, magnitude, when "
@@ -50,7 +60,9 @@ std::vector<page::Setting> describe_settings(const Settings& s) {
       words.push_back({"Path", "double-sided, magnitude"});
       break;
   }
-  words.push_back({"Window", page::window_name(s.iapod)});
+  if (instruments != InstrumentShare::kNone)
+    words.back().value = decided(words.back().value, false);
+  words.push_back({"Window", decided(page::window_name(s.iapod), s.window_given)});
   std::string res = format_number(s.res) + " cm-1 requested";
   if (s.npow > 0) {
     res += "; the transform taken (double-sided) or limited (single-sided) to 2^" +
@@ -64,10 +76,15 @@ std::vector<page::Setting> describe_settings(const Settings& s) {
     res += s.carry_resolution ? "; each file starts from the resolution the file before it left"
                               : "; every file starts from it";
   }
-  words.push_back({"Resolution", res});
-  words.push_back({"Range", format_number(s.wlow) + " to " + format_number(s.whigh) + " cm-1"});
-  words.push_back({"Laser", s.laser ? format_number(*s.laser) + " cm-1 reference wavenumber"
-                                    : std::string("from each file's X range")});
+  words.push_back({"Resolution", decided(res, s.res_given)});
+  words.push_back(
+      {"Range",
+       decided(format_number(s.wlow) + " to " + format_number(s.whigh) + " cm-1", s.range_given)});
+  words.push_back(
+      {"Laser", s.laser ? format_number(*s.laser) + " cm-1 reference wavenumber"
+                : instruments == InstrumentShare::kNone
+                    ? std::string("from each file's X range")
+                    : std::string(kFromEachFile) + " (its X range, or the laser it states)"});
   std::string sampling = "sampr " + format_number(s.sampr);
   if (s.laser) {
     const double xstep = 1.0 / *s.laser / s.sampr;
@@ -75,12 +92,20 @@ std::vector<page::Setting> describe_settings(const Settings& s) {
                 " µm of path difference, spectra from 0 to " +
                 format_number(1.0 / (2.0 * xstep), 6) + " cm-1";
   }
-  words.push_back({"Sampling", sampling});
+  words.push_back({"Sampling", decided(sampling, false)});
   words.push_back({"Output folder", s.outdir});
   words.push_back({"Phase files", s.phase_files ? "written for single-sided files (.phz and .shr)"
                                                 : "not written"});
   // The transform controls, each only when asked (unasked: the classic rules above).
   const driver::ControlsAsked a = driver::controls_asked(s);
+  // Instrument files take these from their own processing unless given.
+  if (instruments == InstrumentShare::kAll) {
+    for (const auto& [label, given] :
+         {std::pair{"Zero filling", a.zero_fill}, std::pair{"Phase resolution", a.phase_resolution},
+          std::pair{"Centerburst", a.zpd}, std::pair{"Phase correction", a.phase}}) {
+      if (given.empty()) words.push_back({label, std::string(kFromEachFile)});
+    }
+  }
   if (!a.zero_fill.empty()) {
     words.push_back({"Zero filling", "the transform " + a.zero_fill +
                                          " times the classic length (--zero-fill)"});
@@ -104,7 +129,7 @@ std::string run_page(const Settings& settings, const report::Clock& clock,
   page::RunPage run;
   run.title = "ftir-reduce run of " + std::to_string(records.size()) +
               (records.size() == 1 ? " file" : " files");
-  run.settings = describe_settings(settings);
+  run.settings = describe_settings(settings, instrument_share(records));
   run.settings.push_back({"Run at", stamp(clock)});
   return page::render_page(run, records);
 }
@@ -149,9 +174,20 @@ int run_red_dat_with_page(const std::string& report_path, const report::Clock& c
 
   page::RunPage run;
   run.title = "ftir-reduce run of red.dat";
-  const std::string source = "red.dat in " + working_folder();
+  const std::string source = "red.dat";
   run.settings = kept.params ? page::describe_run(*kept.params, source)
                              : std::vector<page::Setting>{{"Settings from", source}};
+  // A red.dat run converts instrument files by their own processing alone.
+  const InstrumentShare share = instrument_share(kept.records);
+  for (page::Setting& setting : run.settings) {
+    if (share == InstrumentShare::kNone || setting.label == "Settings from" ||
+        setting.label == "Output folder" || setting.label == "Phase files") {
+      continue;
+    }
+    setting.value = share == InstrumentShare::kAll
+                        ? std::string(kFromEachFile)
+                        : setting.value + "; instrument files: " + std::string(kFromEachFile);
+  }
   run.settings.push_back({"Run at", stamp(clock)});
   run.ending = kept.stop_text;
   page_file.write(page::render_page(run, kept.records));

@@ -15,8 +15,12 @@
 namespace ftir::cli {
 
 // A command-line run's settings in words: path, window, resolution, range, laser,
-// sampling, output folder, phase files.
-std::vector<page::Setting> describe_settings(const Settings& settings);
+// sampling, output folder, phase files. Where the run read instrument files, the settings
+// their own processing decides say "from each file" (all of the files, or beside the value
+// the other files take).
+enum class InstrumentShare { kNone, kSome, kAll };
+std::vector<page::Setting> describe_settings(const Settings& settings,
+                                             InstrumentShare instruments = InstrumentShare::kNone);
 
 // The page of a command-line run, as HTML.
 std::string run_page(const Settings& settings, const report::Clock& clock,

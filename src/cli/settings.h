@@ -28,6 +28,10 @@ struct Settings : driver::ConversionSettings {
   int jobs = 1;   // workers
   int shard = 1;  // this run converts every shard_count-th file from shard
   int shard_count = 1;
+  // The options given that only an SPC file's conversion takes ("--sides", "--points",
+  // "--sampr"): an instrument file's own processing decides what they would.
+  std::vector<std::string> spc_only_given;
+  bool explain = false;  // --explain: tell what the run would do with each file, convert nothing
 };
 
 }  // namespace ftir::cli

@@ -21,7 +21,8 @@ constexpr const char* kControlColumns =
 // The columns a run with instrument files adds after those: the processing each followed.
 constexpr const char* kInstrumentColumns =
     "format,block,spectrum,used_window,used_phase,used_phase_resolution,used_resolution,"
-    "used_zero_fill,transform_points,laser,nonlinearity_corrected,not_stated";
+    "used_zero_fill,transform_points,laser,nonlinearity_corrected,not_stated,grid_step,sample,"
+    "measured,contents,given,check_block,check_median,check_p95,check_scale";
 
 using driver::FileRecord;
 using driver::FileStatus;
@@ -77,6 +78,17 @@ bool read_ok(const FileRecord& r) { return r.npts > 0; }
 bool located(const FileRecord& r) { return r.jmax > 0; }
 bool converted(const FileRecord& r) { return r.status == FileStatus::kConverted; }
 
+// A resolution to show: an instrument file whose processing states none has none.
+bool has_resolution(const FileRecord& r) {
+  return r.status == FileStatus::kConverted && !(r.instrument && r.res == 0.0);
+}
+
+std::string joined(const std::vector<std::string>& items) {
+  std::string text;
+  for (const std::string& item : items) text += (text.empty() ? "" : "; ") + item;
+  return text;
+}
+
 std::string csv_field(const std::string& text) {
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
   std::string quoted = "\"";
@@ -121,7 +133,8 @@ std::string summary_table(std::span<const FileRecord> records) {
     }
     rows.push_back({r.input, std::string(r.side == Side::kNone ? "-" : side_name(r.side)),
                     read_ok(r) ? std::to_string(r.npts) : "-",
-                    located(r) ? std::to_string(r.jmax) : "-", converted(r) ? fixed(r.res, 4) : "-",
+                    located(r) ? std::to_string(r.jmax) : "-",
+                    has_resolution(r) ? fixed(r.res, 4) : "-",
                     converted(r) ? std::to_string(r.points_written) : "-", last});
   }
   std::array<std::size_t, 7> width{};
@@ -175,7 +188,7 @@ std::string summary_csv(std::span<const FileRecord> records) {
             (read_ok(r) ? std::to_string(r.npts) : "") + "," +
             (located(r) ? std::to_string(r.jmax) : "") + "," + std::string(side_name(r.side)) +
             "," + std::string(window_name(r.iapod)) + "," +
-            (converted(r) ? report::shortest_text(r.res) : "") + "," +
+            (has_resolution(r) ? report::shortest_text(r.res) : "") + "," +
             (converted(r) ? std::to_string(r.points_written) : "") + "," +
             std::string(status_name(r.status)) + "," + csv_field(r.reason) + "," +
             fixed(r.milliseconds, 3);
@@ -198,9 +211,18 @@ std::string summary_csv(std::span<const FileRecord> records) {
               (u.resolution > 0.0 ? report::shortest_text(u.resolution) : "") + "," +
               std::to_string(u.zero_fill) + "," + std::to_string(u.transform_points) + "," +
               report::shortest_text(u.laser) + "," + (u.nonlinearity ? "yes" : "") + "," +
-              csv_field(u.not_stated_text());
+              csv_field(u.not_stated_text()) + "," + report::shortest_text(r.grid_step) + "," +
+              csv_field(u.sample_name) + "," + csv_field(u.measured) + "," +
+              csv_field(u.contents) + "," + csv_field(joined(u.replaced)) + "," + u.check_block +
+              ",";
+      if (!u.check_block.empty()) {
+        text += report::shortest_text(u.check_median) + "," + report::shortest_text(u.check_p95) +
+                "," + report::shortest_text(u.check_scale);
+      } else {
+        text += ",,";
+      }
     } else if (instruments) {
-      text += ",,,,,,,,,,,,";
+      text += ",,,,,,,,,,,,,,,,,,,,,";
     }
     text += "\n";
   }
@@ -219,7 +241,7 @@ std::string summary_json(std::span<const FileRecord> records) {
     row["centerburst"] = located(r) ? nlohmann::ordered_json(r.jmax) : nullptr;
     row["side"] = r.side == Side::kNone ? nlohmann::ordered_json(nullptr) : side_name(r.side);
     row["window"] = window_name(r.iapod);
-    row["resolution"] = converted(r) ? nlohmann::ordered_json(r.res) : nullptr;
+    row["resolution"] = has_resolution(r) ? nlohmann::ordered_json(r.res) : nullptr;
     row["points_written"] = converted(r) ? nlohmann::ordered_json(r.points_written) : nullptr;
     row["status"] = status_name(r.status);
     row["reason"] = r.reason;
@@ -263,7 +285,21 @@ std::string summary_json(std::span<const FileRecord> records) {
                 {"transform_points", u.transform_points},
                 {"laser", u.laser},
                 {"nonlinearity_corrected", u.nonlinearity},
-                {"not_stated", u.not_stated_text()}};
+                {"not_stated", u.not_stated_text()},
+                {"grid_step", r.grid_step},
+                {"sample", u.sample_name},
+                {"measured", u.measured.empty() ? nlohmann::ordered_json(nullptr)
+                                                : nlohmann::ordered_json(u.measured)},
+                {"contents", u.contents},
+                {"given", u.replaced}};
+        if (u.check_block.empty()) {
+          used["check"] = nullptr;
+        } else {
+          used["check"] = {{"block", u.check_block},
+                           {"median", u.check_median},
+                           {"p95", u.check_p95},
+                           {"scale", u.check_scale}};
+        }
       }
       row["instrument"] = std::move(used);
     }

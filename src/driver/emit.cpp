@@ -47,6 +47,7 @@ void record_spectrum(EmitContext& ctx, std::string_view oname, const transform::
   r.lnum = out.lnum;
   r.energy = out.energy;
   r.points_written = out.points;
+  r.grid_step = out.delta;
   r.first_x = x.front();
   r.last_x = x.back();
   r.peak = out.peak;
@@ -133,8 +134,8 @@ bool emit_spectrum(EmitContext& ctx, Side side, const transform::PathOutcome& ou
       return false;
     }
     report.log(kOutputName, {shown});
-    spcfile::WRITSC(oname, ctx.ws.title.text(), 1, ctx.iytype, out.res, out.points, ctx.spare1, ctx.ws.xin,
-                    ctx.ws.yin, ctx.clock, ctx.ws.io, iexp);
+    spcfile::WRITSC(oname, ctx.ws.title.text(), 1, ctx.iytype, out.res, out.points, ctx.spare1,
+                    ctx.ws.xin, ctx.ws.yin, ctx.stamp ? *ctx.stamp : ctx.clock, ctx.ws.io, iexp);
     record_spectrum(ctx, oname, out);
     report.console(kOutputName, {shown});
     return true;
@@ -151,8 +152,8 @@ bool emit_spectrum(EmitContext& ctx, Side side, const transform::PathOutcome& ou
   }
   report.console_if_log(kOutputDiagnostic, {shown, out.points, out.lnum, wlow, whigh});
   if (refused) return false;
-  spcfile::WRITSC(oname, ctx.ws.title.text(), 1, ctx.iytype, out.res, out.points, ctx.spare1, ctx.ws.xin,
-                  ctx.ws.yin, ctx.clock, ctx.ws.io, iexp);
+  spcfile::WRITSC(oname, ctx.ws.title.text(), 1, ctx.iytype, out.res, out.points, ctx.spare1,
+                  ctx.ws.xin, ctx.ws.yin, ctx.stamp ? *ctx.stamp : ctx.clock, ctx.ws.io, iexp);
   record_spectrum(ctx, oname, out);
   return true;
 }

@@ -44,6 +44,9 @@ struct EmitContext {
   bool write_files = true;  // false: nothing is named or written; the record keeps the curves
   OutputNames names;  // of this input (output_names)
   int iytype = 0;     // the spectrum's SPC Y-unit code
+  // The date the spectrum is stamped with instead of the clock's (when its interferogram
+  // was measured); null: the clock's.
+  const report::Clock* stamp = nullptr;
 };
 
 // The phase files of a single-sided record ("phz", the angle; "shr", the magnitude) when

@@ -74,6 +74,25 @@ struct InstrumentUsed {
   // The parts above as the console and the summary give them: "window (not stated:
   // happ-genzel), ..."; empty when the file states every one.
   std::string not_stated_text() const;
+  // What the file says of the measurement (UTF-8): the sample's name (empty when it names
+  // none) and when the channel was measured, "2020-02-06 13:09:58 GMT+1" (empty: not
+  // stated); and what the spectrum holds: "sample channel", "reference channel",
+  // "absorbance" or "transmittance".
+  std::string sample_name;
+  std::string measured;
+  std::string contents;
+  // The options given in place of the file's own parameters, each with what it replaced:
+  // "--res 8 for RES 4", "--window boxcar for APF B3".
+  std::vector<std::string> replaced;
+  // The spectrum the instrument stored of the same contents ("ScSm", "ScRf", "AB", "TR";
+  // empty when it stored none on this grid) and the conversion's deviation from it, in %:
+  // the median and 95th percentile over the points where the stored spectrum is at least
+  // 5 % of its largest, after `check_scale` (one free factor for a single channel, 1 for a
+  // ratio).
+  std::string check_block;
+  double check_median = 0.0;
+  double check_p95 = 0.0;
+  double check_scale = 1.0;
 };
 
 // The processing in words: "OPUS IgSm, blackman-harris, phase mertz at 32 cm-1, ...", for
@@ -88,6 +107,8 @@ struct FileRecord {
   int iapod = 0;               // window code used
   double res_requested = 0.0;  // the resolution request when the file began, cm-1
   double res = 0.0;            // the resolution written in the spectrum's header, cm-1
+                               // (an instrument file: the one its processing states, 0
+                               // for none)
   int lnum = 0;                // spectrum points before the range cut
   int points_written = 0;      // points of the spectrum file
   double first_x = 0.0;        // cm-1 of the first and last points written
@@ -116,6 +137,9 @@ struct FileRecord {
   // single-sided, the phase angle on its coarse grid.
   Curve spectrum;
   Curve phase;
+  // cm-1 between successive points written (0 when nothing was written): kept apart from
+  // `res`, which an instrument file states on its own terms.
+  double grid_step = 0.0;
 };
 
 }  // namespace ftir::driver

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,15 @@ bool without_signal(std::span<const double> samples) {
                      [&samples](double y) { return y == samples.front(); });
 }
 
+// "--res 8 for RES 4", or "--res 8 (RES not stated)": an option given in place of what
+// the file states.
+std::string replacement(std::string given, std::string_view key, const std::string& stated) {
+  return given + (stated.empty() ? " (" + std::string(key) + " not stated)"
+                                 : " for " + std::string(key) + " " + stated);
+}
+
+std::string stated_number(const std::optional<double>& v) { return v ? number(*v) : ""; }
+
 }  // namespace
 
 InstrumentPlan plan_instrument(const values::Interferogram& ig,
@@ -180,10 +190,17 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
   r.nyquist = *laser / fold;
   used.laser = *laser;
   used.nyquist = r.nyquist;
+  if (settings && settings->laser) {
+    used.replaced.push_back(
+        replacement("--laser " + number(*settings->laser), "LWN", stated_number(p.lwn)));
+  }
 
   // Window.
   if (settings && settings->window_given) {
     r.window = transform::window_by_code(settings->iapod);
+    used.replaced.push_back(
+        opus ? replacement("--window " + std::string(r.window->option), "APF", p.apf)
+             : "--window " + std::string(r.window->option) + " for happ-genzel");
   } else if (!p.apf.empty()) {
     const auto it = std::find_if(kWindowCodes.begin(), kWindowCodes.end(),
                                  [&p](const WindowCode& w) { return w.code == p.apf; });
@@ -203,6 +220,10 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
   used.phase = "mertz";
   const PhaseChoice* phase = settings && settings->phase ? &*settings->phase : nullptr;
   if (phase != nullptr) {
+    const std::string_view mode_name = phase_mode_name(phase->mode);
+    used.replaced.push_back(replacement(
+        "--phase " + (mode_name.empty() ? std::string("mertz") : std::string(mode_name)), "PHZ",
+        p.phz));
     switch (phase->mode) {
       case transform::PhaseMode::kClassic:
       case transform::PhaseMode::kMertz:
@@ -253,6 +274,9 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
   if (plan.scans == 2 && npts % 2 != 0) {
     return refuse("its two scans need an even number of points, not " + std::to_string(npts));
   }
+  if (settings && settings->two_scans && *settings->two_scans && facts.scans != 2) {
+    used.replaced.push_back(replacement("--two-scans", "AQM", p.aqm));
+  }
   if (settings && settings->direction) plan.direction = *settings->direction;
   if (plan.scans == 1 && plan.direction == Direction::kBackward) {
     return refuse("--direction backward: the record holds one scan" +
@@ -271,6 +295,12 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
   }
   const bool zpd_given = settings && settings->zpd;
   if (zpd_given) {
+    const std::string given = settings->zpd->mode == ZpdMode::kIndex
+                                  ? std::to_string(settings->zpd->index)
+                                  : std::string(zpd_mode_name(settings->zpd->mode));
+    // PKL counts from 0, --zpd from 1.
+    used.replaced.push_back(
+        replacement("--zpd " + given, "PKL", p.pkl ? std::to_string(*p.pkl) + " (0-based)" : ""));
     if (settings->zpd->mode == ZpdMode::kIndex) {
       plan.zpd = settings->zpd->index - 1;
     } else {
@@ -325,6 +355,10 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
   const bool phr_given = settings && settings->phase_resolution;
   const std::optional<double> phr = phr_given ? settings->phase_resolution : p.phr;
   bool phase_at_full_length = false;
+  if (settings && settings->phase_resolution) {
+    used.replaced.push_back(
+        replacement("--phase-resolution " + number(*phr), "PHR", stated_number(p.phr)));
+  }
   if (phr) {
     // The phase piece is |n| <= P: it needs P samples on each side of the centerburst.
     const int room = r.mode == InstrumentPhase::kMertz ? short_side + 1 : 1 << 30;
@@ -344,6 +378,9 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
   // two-direction scan: its short side).
   const bool res_given = settings && settings->res_given;
   const std::optional<double> res = res_given ? std::optional<double>(settings->res) : p.res;
+  if (res_given) {
+    used.replaced.push_back(replacement("--res " + number(*res), "RES", stated_number(p.res)));
+  }
   if (res) {
     // The long side |n| <= L ends inside the record after the centerburst, and before it
     // too where no ramp takes the points there (two scans).
@@ -370,6 +407,14 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
   }
   const int unfilled = static_cast<int>(fitted);
   const bool zero_fill_given = settings && settings->zero_fill;
+  if (zero_fill_given) {
+    used.replaced.push_back(p.zff || !p.transform_points
+                                ? replacement("--zero-fill " + std::to_string(*settings->zero_fill),
+                                              "ZFF", p.zff ? std::to_string(*p.zff) : "")
+                                : "--zero-fill " + std::to_string(*settings->zero_fill) +
+                                      " for a transform of " + std::to_string(*p.transform_points) +
+                                      " points");
+  }
   if (zero_fill_given || p.zff) {
     r.zero_fill = zero_fill_given ? *settings->zero_fill : *p.zff;
     if (r.zero_fill < 1 || (r.zero_fill & (r.zero_fill - 1)) != 0 ||
@@ -426,6 +471,9 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
   if (settings && settings->range_given) {
     used.low = settings->wlow;
     used.high = settings->whigh;
+    used.replaced.push_back(
+        replacement("--range " + number(used.low) + ":" + number(used.high), "LFQ/HFQ",
+                    p.lfq && p.hfq ? number(*p.lfq) + "/" + number(*p.hfq) : ""));
     r.wlow = (std::ceil(used.low / dnu) + 0.5) * dnu;
     r.whigh = (std::floor(used.high / dnu) + 1.5) * dnu;
   } else if (p.lfq && p.hfq) {
@@ -468,6 +516,77 @@ InstrumentPlan plan_instrument(const values::Interferogram& ig,
     used.nonlinearity = true;
   }
   return plan;
+}
+
+std::optional<Agreement> agreement(double x_first, double x_step, std::span<const double> y,
+                                   const values::StoredCurve& stored, bool free_scale) {
+  const std::size_t n = stored.values.size();
+  const double step = std::fabs(stored.x_step());
+  if (n < 2 || !(step > 0.0) || !(x_step > 0.0)) return std::nullopt;
+  const double low = std::min(stored.x_first, stored.x_last);
+  const bool descending = stored.x_first > stored.x_last;
+  std::vector<double> ref;
+  std::vector<double> ours;
+  for (std::size_t i = 0; i < y.size(); ++i) {
+    const double at = (x_first + static_cast<double>(i) * x_step - low) / step;
+    const double k = std::round(at);
+    if (k < 0.0 || k >= static_cast<double>(n) || std::fabs(at - k) > 1e-3) continue;
+    const auto j = static_cast<std::size_t>(k);
+    ref.push_back(stored.y(descending ? n - 1 - j : j));
+    ours.push_back(y[i]);
+  }
+  if (ref.empty()) return std::nullopt;
+  const double top = *std::max_element(ref.begin(), ref.end());
+  std::vector<double> q;
+  for (std::size_t i = 0; i < ref.size(); ++i) {
+    if (top > 0.0 && ref[i] >= 0.05 * top && std::isfinite(ours[i])) q.push_back(ours[i] / ref[i]);
+  }
+  if (q.size() < static_cast<std::size_t>(kLeastCheckPoints)) return std::nullopt;
+  Agreement a;
+  a.points = static_cast<int>(q.size());
+  if (free_scale) {
+    double sum = 0.0;
+    double squares = 0.0;
+    for (const double v : q) {
+      sum += v;
+      squares += v * v;
+    }
+    if (!(squares > 0.0)) return std::nullopt;
+    a.scale = sum / squares;
+  }
+  std::vector<double> deviation;
+  deviation.reserve(q.size());
+  for (const double v : q) deviation.push_back(std::fabs(v * a.scale - 1.0) * 100.0);
+  std::sort(deviation.begin(), deviation.end());
+  const auto at = [&deviation](double f) {
+    return deviation[static_cast<std::size_t>(
+        std::floor(f * static_cast<double>(deviation.size() - 1)))];
+  };
+  a.median = at(0.5);
+  a.p95 = at(0.95);
+  return a;
+}
+
+std::string measured_text(const values::MeasuredAt& m) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", m.year, m.month, m.day, m.hour,
+                m.minute, m.second);
+  return m.zone.empty() ? std::string(text) : std::string(text) + " " + m.zone;
+}
+
+std::string utf8_of_latin1(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && byte < 0xA0)) continue;
+    if (byte < 0x80) {
+      out += c;
+    } else {
+      out += static_cast<char>(0xC0 | (byte >> 6));
+      out += static_cast<char>(0x80 | (byte & 0x3F));
+    }
+  }
+  return out;
 }
 
 namespace {
@@ -610,8 +729,50 @@ std::string processing_text(const InstrumentUsed& u, int scans) {
   if (u.nonlinearity) line += ", detector nonlinearity corrected";
   if (const std::string t = part("nonlinearity correction", ""); !t.empty()) line += ", " + t;
   if (u.output != "single channel") line += "; " + u.output + " of the two channels";
+  for (std::size_t i = 0; i < u.replaced.size(); ++i) {
+    line += (i == 0 ? "; given: " : ", ") + u.replaced[i];
+  }
   return line;
 }
+
+namespace {
+
+// The date stamp of a spectrum: when its interferogram was measured.
+class MeasuredClock : public report::Clock {
+ public:
+  explicit MeasuredClock(const values::MeasuredAt& at)
+      : at_{at.year, at.month, at.day, at.hour, at.minute} {}
+  report::LocalDateTime now() const override { return at_; }
+
+ private:
+  report::LocalDateTime at_;
+};
+
+// The spectrum's SPC comment: "<sample>: <contents>, <measured>", the sample's name (as
+// stored, single-byte) cut to leave room for the rest.
+std::string spectrum_comment(const values::Instrument& facts, const std::string& contents) {
+  std::string rest = contents;
+  if (facts.measured) rest += ", " + measured_text(*facts.measured);
+  std::string sample;
+  for (const char c : facts.sample_name) {
+    sample += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+  }
+  sample = sample.substr(0, sample.find_last_not_of(' ') + 1);
+  const std::size_t room = static_cast<std::size_t>(transform::Title::kLength) - rest.size();
+  if (sample.empty() || room < 3) return rest.substr(0, transform::Title::kLength);
+  return sample.substr(0, room - 2) + ": " + rest;
+}
+
+// The curve the instrument stored of what the conversion writes, and its block's name.
+std::pair<const std::optional<values::StoredCurve>*, std::string_view> stored_check(
+    const values::Instrument& facts, Ratio ratio) {
+  if (ratio == Ratio::kAbsorbance) return {&facts.absorbance, "AB"};
+  if (ratio == Ratio::kTransmittance) return {&facts.transmittance, "TR"};
+  if (facts.channel == values::Channel::kReference) return {&facts.reference_spectrum, "ScRf"};
+  return {&facts.sample_spectrum, facts.block == "data" ? "data" : "ScSm"};
+}
+
+}  // namespace
 
 void convert_instrument(report::Report& report, Workspace& ws, std::string_view fname,
                         const values::Interferogram& ig, FileRecord& record,
@@ -689,8 +850,27 @@ void convert_instrument(report::Report& report, Workspace& ws, std::string_view 
     iytype = absorbance ? kYAbsorbance : kYTransmittance;
     plan.used.output = absorbance ? "absorbance" : "transmittance";
     plan.used.y_units = iytype;
+    plan.used.contents = plan.used.output;
   } else {
     plan.used.output = "single channel";
+    plan.used.contents = ig.instrument->channel == values::Channel::kReference ? "reference channel"
+                                                                               : "sample channel";
+  }
+  const values::Instrument& facts = *ig.instrument;
+  plan.used.sample_name = utf8_of_latin1(facts.sample_name);
+  if (facts.measured) plan.used.measured = measured_text(*facts.measured);
+  const auto [stored, block] = stored_check(facts, ratio);
+  if (stored->has_value()) {
+    const std::optional<Agreement> a =
+        agreement((sample.first_k) * sample.dnu, sample.dnu,
+                  std::span<const double>(ws.yin).first(static_cast<std::size_t>(sample.count)),
+                  **stored, ratio == Ratio::kNone);
+    if (a) {
+      plan.used.check_block = block;
+      plan.used.check_median = a->median;
+      plan.used.check_p95 = a->p95;
+      plan.used.check_scale = a->scale;
+    }
   }
   const std::string line =
       " Processed as the instrument did: " + processing_text(plan.used, plan.scans);
@@ -700,7 +880,9 @@ void convert_instrument(report::Report& report, Workspace& ws, std::string_view 
     ws.xin[static_cast<std::size_t>(i)] = (sample.first_k + i) * sample.dnu;
   }
   record.instrument = plan.used;
-  ws.title.set(plan.recipe.window->title);
+  ws.title.set(spectrum_comment(facts, plan.used.contents));
+  std::optional<MeasuredClock> measured_clock;
+  if (facts.measured) measured_clock.emplace(*facts.measured);
   transform::PathOutcome out;
   out.points = sample.count;
   out.delta = sample.dnu;
@@ -710,9 +892,14 @@ void convert_instrument(report::Report& report, Workspace& ws, std::string_view 
   out.peak = sample.peak;
   if (out.points == 0) out.refused = values::Refused{Refusal::kEmptyRange, {}, 0, 0};
   emit.iytype = iytype;
+  if (measured_clock) emit.stamp = &*measured_clock;
   // One name line, as a double-sided spectrum has; the record keeps the side found above.
   const Side side = record.side;
-  emit_spectrum(emit, Side::kDouble, out, plan.used.low, plan.used.high);
+  // The record's resolution is the one the processing stated (0: none, the long side took
+  // every sample); the grid step stands apart in record.grid_step.
+  if (emit_spectrum(emit, Side::kDouble, out, plan.used.low, plan.used.high)) {
+    record.res = plan.used.resolution;
+  }
   record.side = side;
 }
 

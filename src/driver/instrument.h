@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 
 #include "driver/settings.h"
@@ -34,5 +35,27 @@ struct InstrumentPlan {
 // the file's parameters alone.
 InstrumentPlan plan_instrument(const values::Interferogram& ig,
                                const ConversionSettings* settings);
+
+// The deviation of a spectrum (value i at x_first + i * x_step cm-1) from a curve the
+// instrument stored, on the stored points the spectrum's grid meets (within a thousandth of
+// the stored step): the median and 95th percentile of |s * y / stored - 1| in %, over the
+// points where the stored curve is at least 5 % of its largest there; s is the one factor
+// that minimises the squares of those deviations when `free_scale`, else 1. Nullopt when
+// fewer than kLeastCheckPoints points compare.
+struct Agreement {
+  double median = 0.0;
+  double p95 = 0.0;
+  double scale = 1.0;
+  int points = 0;
+};
+inline constexpr int kLeastCheckPoints = 8;
+std::optional<Agreement> agreement(double x_first, double x_step, std::span<const double> y,
+                                   const values::StoredCurve& stored, bool free_scale);
+
+// The text of a measurement's date and time: "2020-02-06 13:09:58 GMT+1".
+std::string measured_text(const values::MeasuredAt& at);
+
+// Single-byte text as a file stores it (Latin-1) in UTF-8, control bytes left out.
+std::string utf8_of_latin1(std::string_view text);
 
 }  // namespace ftir::driver

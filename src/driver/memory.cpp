@@ -69,16 +69,34 @@ MemorySpectrum convert_in_memory(const values::Interferogram& ig,
   if (!ig.name.empty()) {
     out.name = output_names(ig.name, content_of(ig), naming_request(settings, "")).spectrum;
   }
+  if (ig.instrument && ig.instrument->measured) {
+    const values::MeasuredAt& m = *ig.instrument->measured;
+    out.measured = report::LocalDateTime{m.year, m.month, m.day, m.hour, m.minute};
+  }
   return out;
 }
 
 void write_spectrum_spc(const MemorySpectrum& spectrum, std::string_view path,
                         const report::Clock& clock) {
   const auto scratch = std::make_unique<unsigned char[]>(spcfile::kIoBufferBytes);
-  const int iytype = spectrum.record.instrument ? spectrum.record.instrument->y_units : 0;
-  spcfile::WRITSC(path, spectrum.title, 1, iytype, spectrum.record.res,
-                  static_cast<int>(spectrum.y.size()), spectrum.spare1, spectrum.x, spectrum.y,
-                  clock, {scratch.get(), spcfile::kIoBufferBytes});
+  const FileRecord& r = spectrum.record;
+  const int iytype = r.instrument ? r.instrument->y_units : 0;
+  // An instrument file that states no resolution has its grid step written as one.
+  const double res = r.instrument && r.res == 0.0 ? r.grid_step : r.res;
+  // The date a measurement states, else the clock's.
+  class Fixed : public report::Clock {
+   public:
+    explicit Fixed(report::LocalDateTime at) : at_(at) {}
+    report::LocalDateTime now() const override { return at_; }
+
+   private:
+    report::LocalDateTime at_;
+  };
+  const std::optional<Fixed> measured =
+      spectrum.measured ? std::optional<Fixed>(Fixed(*spectrum.measured)) : std::nullopt;
+  spcfile::WRITSC(path, spectrum.title, 1, iytype, res, static_cast<int>(spectrum.y.size()),
+                  spectrum.spare1, spectrum.x, spectrum.y, measured ? *measured : clock,
+                  {scratch.get(), spcfile::kIoBufferBytes});
 }
 
 }  // namespace ftir::driver

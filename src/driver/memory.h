@@ -28,6 +28,9 @@ struct MemorySpectrum {
   // The name the command line gives its file, without a folder ("" for an interferogram
   // that names no file).
   std::string name;
+  // When an instrument file's interferogram was measured: the date the spectrum is
+  // stamped with in place of the writer's clock.
+  std::optional<report::LocalDateTime> measured;
 };
 
 // Converts `ig` with `settings` (the resolution request is settings.res) in `ws`, as the
@@ -37,8 +40,8 @@ MemorySpectrum convert_in_memory(const values::Interferogram& ig,
                                  const ConversionSettings& settings, Workspace& ws);
 
 // Writes a converted spectrum as an SPC file at `path` through the converter's own writer
-// (a temporary file renamed into place), stamped by `clock`. A file that cannot be written
-// stops (RunStop) with the writer's text.
+// (a temporary file renamed into place), stamped by `clock` (or by spectrum.measured). A file that
+// cannot be written stops (RunStop) with the writer's text.
 void write_spectrum_spc(const MemorySpectrum& spectrum, std::string_view path,
                         const report::Clock& clock);
 

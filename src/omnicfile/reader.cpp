@@ -2,6 +2,7 @@
 // and the instrument facts its header states.
 #include "omnicfile/reader.h"
 
+#include <chrono>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -10,6 +11,25 @@
 #include "report/format_text.h"
 
 namespace ftir::omnicfile {
+namespace {
+
+// The date and time of a count of seconds from 1899-12-31 00:00.
+values::MeasuredAt measured_at(std::uint32_t seconds) {
+  using namespace std::chrono;
+  const sys_days day = sys_days(year(1899) / December / 31) + days(seconds / 86400);
+  const year_month_day ymd(day);
+  const std::uint32_t in_day = seconds % 86400;
+  values::MeasuredAt at;
+  at.year = static_cast<int>(ymd.year());
+  at.month = static_cast<int>(static_cast<unsigned>(ymd.month()));
+  at.day = static_cast<int>(static_cast<unsigned>(ymd.day()));
+  at.hour = static_cast<int>(in_day / 3600);
+  at.minute = static_cast<int>(in_day / 60 % 60);
+  at.second = static_cast<int>(in_day % 60);
+  return at;
+}
+
+}  // namespace
 
 SpaRead read_spa(std::string_view name, std::span<const unsigned char> bytes,
                  std::optional<values::Channel> channel, std::span<double> yin) {
@@ -100,6 +120,8 @@ SpaRead read_spa(std::string_view name, std::span<const unsigned char> bytes,
   p.fxv = first_x;
   p.lxv = last_x;
   facts->scan_points = n;
+  facts->sample_name = file.title;
+  if (file.acquired != 0) facts->measured = measured_at(file.acquired);
   if (!data_is_interferogram && data != nullptr && h.points > 0) {
     values::StoredCurve curve;
     curve.x_first = h.first_x;

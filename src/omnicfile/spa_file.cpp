@@ -78,6 +78,7 @@ SpaParse parse_spa(std::span<const unsigned char> bytes) {
   SpaFile& file = parse.file;
   const auto* title = reinterpret_cast<const char*>(bytes.data() + kTitleOffset);
   file.title.assign(title, std::find(title, title + kTitleBytes, '\0'));
+  file.acquired = get_u32le(bytes, kAcquiredOffset);
 
   const std::size_t count = get_u16le(bytes, kEntryCountOffset);
   if (kDirectoryOffset + count * kEntryBytes > bytes.size()) {

@@ -22,6 +22,8 @@ inline constexpr std::size_t kSignatureBytes = 18;
 inline constexpr std::size_t kTitleOffset = 30;
 inline constexpr std::size_t kTitleBytes = 256;
 inline constexpr std::size_t kEntryCountOffset = 294;
+// When the file was acquired: a u32 count of seconds from 1899-12-31 00:00, local time.
+inline constexpr std::size_t kAcquiredOffset = 296;
 inline constexpr std::size_t kDirectoryOffset = 304;
 inline constexpr std::size_t kEntryBytes = 16;
 static_assert(kTitleOffset + kTitleBytes <= kEntryCountOffset);
@@ -76,6 +78,7 @@ struct SpaHeader {
 
 struct SpaFile {
   std::string title;
+  std::uint32_t acquired = 0;     // seconds from 1899-12-31 00:00 (0: not stated)
   std::vector<Section> sections;  // in directory order, the empty entries that close it left out
   SpaHeader header;
 

@@ -17,6 +17,65 @@ namespace {
 constexpr int kInstrumentBlock = 2;
 constexpr int kAcquisitionBlock = 3;
 constexpr int kTransformBlock = 4;
+constexpr int kSampleOriginBlock = 10;
+
+// The leading whole number of `text` from `at` on, and where it ends; nullopt when no digit
+// stands there.
+std::optional<int> leading_number(std::string_view text, std::size_t& at) {
+  int value = 0;
+  const std::size_t start = at;
+  while (at < text.size() && at - start < 6 && text[at] >= '0' && text[at] <= '9') {
+    value = value * 10 + (text[at++] - '0');
+  }
+  if (at == start) return std::nullopt;
+  return value;
+}
+
+// The date DAT ("06/02/2020", day first; or "2020/02/06") and time TIM ("13:09:58.095
+// (GMT+1)") a data status block states; nullopt unless both read as a calendar date and a
+// time of day.
+std::optional<values::MeasuredAt> measured_of(std::string_view dat, std::string_view tim) {
+  int parts[3] = {};
+  std::size_t at = 0;
+  std::size_t year_digits = 0;
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0 && (at >= dat.size() || (dat[at] != '/' && dat[at] != '.' && dat[at] != '-'))) {
+      return std::nullopt;
+    }
+    if (i > 0) ++at;
+    const std::size_t start = at;
+    const std::optional<int> v = leading_number(dat, at);
+    if (!v) return std::nullopt;
+    if (i == 0) year_digits = at - start;
+    parts[i] = *v;
+  }
+  values::MeasuredAt m;
+  const bool year_first = year_digits == 4;
+  m.year = year_first ? parts[0] : parts[2];
+  m.month = parts[1];
+  m.day = year_first ? parts[2] : parts[0];
+  at = 0;
+  int clock[3] = {};
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0 && (at >= tim.size() || tim[at++] != ':')) return std::nullopt;
+    const std::optional<int> v = leading_number(tim, at);
+    if (!v) return std::nullopt;
+    clock[i] = *v;
+  }
+  m.hour = clock[0];
+  m.minute = clock[1];
+  m.second = clock[2];
+  if (m.month < 1 || m.month > 12 || m.day < 1 || m.day > 31 || m.year < 1900 || m.year > 9999 ||
+      m.hour > 23 || m.minute > 59 || m.second > 60) {
+    return std::nullopt;
+  }
+  const std::size_t open = tim.find('(');
+  const std::size_t close = tim.find(')', open);
+  if (open != std::string_view::npos && close != std::string_view::npos) {
+    m.zone = std::string(tim.substr(open + 1, close - open - 1));
+  }
+  return m;
+}
 
 // The parameters of one channel, read from its blocks: a value stated in a form none can be
 // read from is left unset and noted among the problems with its key.
@@ -130,6 +189,11 @@ values::Instrument instrument_facts(std::span<const unsigned char> bytes, const 
   facts.absorbance = curve_of(bytes, file, kDataAbsorbance, kChannelRatio);
   facts.transmittance = curve_of(bytes, file, kDataTransmittance, kChannelRatio);
   facts.sample_phase = curve_of(bytes, file, kDataPhase, kChannelSample);
+  facts.sample_name = text_of(find_parameter_block(file, kSampleOriginBlock, ch), "SNM");
+  if (interferogram.status >= 0) {
+    const Block* status = &file.blocks[static_cast<std::size_t>(interferogram.status)];
+    facts.measured = measured_of(text_of(status, "DAT"), text_of(status, "TIM"));
+  }
   return facts;
 }
 

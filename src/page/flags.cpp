@@ -103,7 +103,7 @@ BatchFlags flag_unusual_files(std::span<const driver::FileRecord> records) {
   // leaves the resolution unflagged.
   std::vector<std::pair<double, int>> counts;
   for (const driver::FileRecord& r : records) {
-    if (!converted(r)) continue;
+    if (!converted(r) || r.res == 0.0) continue;  // 0: an instrument file that states none
     auto it = std::find_if(counts.begin(), counts.end(),
                            [&](const auto& c) { return same_resolution(c.first, r.res); });
     if (it == counts.end()) {
@@ -118,7 +118,8 @@ BatchFlags flag_unusual_files(std::span<const driver::FileRecord> records) {
     if (counts[0].second > counts[1].second) {
       const double batch_res = counts[0].first;
       for (std::size_t i = 0; i < records.size(); ++i) {
-        if (converted(records[i]) && !same_resolution(records[i].res, batch_res)) {
+        if (converted(records[i]) && records[i].res != 0.0 &&
+            !same_resolution(records[i].res, batch_res)) {
           flags.files[i].push_back({"resolution", "resolution " +
                                                       format_number(records[i].res, 6) +
                                                       " cm-1, most files " +

@@ -71,6 +71,18 @@ struct InstrumentParameters {
   std::vector<ParameterProblem> problems;
 };
 
+// When a channel's interferogram was measured, as its file states it (local time of the
+// instrument; `zone` the offset text the file adds, "GMT+1", or empty).
+struct MeasuredAt {
+  int year = 0;
+  int month = 0;  // 1 to 12
+  int day = 0;    // 1 to 31
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  std::string zone;
+};
+
 // An instrument file's facts, attached to the interferogram read from it.
 struct Instrument {
   Channel channel = Channel::kSample;  // the channel the interferogram's samples are of
@@ -85,6 +97,10 @@ struct Instrument {
   std::optional<StoredCurve> absorbance;          // AB
   std::optional<StoredCurve> transmittance;       // TR
   std::optional<StoredCurve> sample_phase;        // PhSm
+  // What the file says of the measurement: the sample's name, as stored (single-byte text,
+  // empty when the file names none), and when the channel's interferogram was measured.
+  std::string sample_name;
+  std::optional<MeasuredAt> measured;
 };
 
 }  // namespace ftir::values

@@ -2,6 +2,7 @@ list(APPEND TEST_SOURCES
   tests/cli/check_test.cpp
   tests/cli/command_line_test.cpp
   tests/cli/naming_test.cpp
+  tests/cli/instrument_run_test.cpp
   tests/cli/options_test.cpp
   tests/cli/summary_test.cpp
   tests/cli/side_outputs_test.cpp

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <iostream>
@@ -127,7 +128,60 @@ TEST(InstrumentAgreement, EachSharedFileMeetsTheInstrumentsOwnSpectrum) {
               << a.median << " %, 95th percentile " << a.p95 << " %, scale " << a.scale << "\n";
     EXPECT_LE(a.median, 0.05);
     EXPECT_LE(a.p95, 0.3);
+    // The record's own check, where the file stores the curve, gives the same figures.
+    ASSERT_TRUE(ours.record.instrument);
+    const InstrumentUsed& used = *ours.record.instrument;
+    if (*c.check) {
+      EXPECT_EQ(used.check_block, "");
+    } else {
+      EXPECT_NE(used.check_block, "");
+      EXPECT_NEAR(used.check_median, a.median, 1e-9 * a.median);
+      EXPECT_NEAR(used.check_p95, a.p95, 1e-9 * a.p95);
+    }
   }
+}
+
+// What each file states of its measurement, read by its reader: the sample's name as
+// stored and the date and time of the channel's interferogram.
+TEST(InstrumentFacts, SampleNameAndMeasurementTimeAsTheFilesStateThem) {
+  auto ws = std::make_unique<Workspace>();
+  const struct {
+    const char* file;
+    std::optional<values::Channel> channel;
+    std::string sample;
+    std::array<int, 6> at;
+    std::string zone;
+  } cases[] = {
+      {"opus/test.0000",
+       std::nullopt,
+       "MCT D317 1mm\xB2 [8500 - 700 Cm-1]",
+       {2020, 2, 6, 13, 9, 58},
+       "GMT+1"},
+      {"opus/test.0000",
+       values::Channel::kReference,
+       "MCT D317 1mm\xB2 [8500 - 700 Cm-1]",
+       {2020, 2, 6, 13, 1, 55},
+       "GMT+1"},
+      {"opus/example_opus.0",
+       values::Channel::kReference,
+       "BlackBody",
+       {2022, 12, 14, 15, 0, 21},
+       "GMT+0"},
+      {"omnic/interfero.SPA", std::nullopt, "interferogramme", {2020, 11, 25, 11, 13, 56}, ""},
+  };
+  for (const auto& [file, channel, sample, at, zone] : cases) {
+    SCOPED_TRACE(file);
+    const ReadOutcome read =
+        read_interferogram((kFiles / file).string(), *ws, ReadOptions{channel});
+    ASSERT_FALSE(read.refused);
+    const values::Instrument& facts = *read.ig.instrument;
+    EXPECT_EQ(facts.sample_name, sample);
+    ASSERT_TRUE(facts.measured);
+    const values::MeasuredAt& m = *facts.measured;
+    EXPECT_EQ((std::array<int, 6>{m.year, m.month, m.day, m.hour, m.minute, m.second}), at);
+    EXPECT_EQ(m.zone, zone);
+  }
+  EXPECT_EQ(utf8_of_latin1("1mm\xB2\x01"), "1mm\u00B2");
 }
 
 TEST(InstrumentPlan, TheFileParametersGiveWayToTheSettingsGiven) {
