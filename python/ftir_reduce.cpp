@@ -433,7 +433,8 @@ using values::InstrumentParameters;
 struct ParameterField {
   std::string_view name;
   std::variant<std::optional<double> InstrumentParameters::*,
-               std::optional<int> InstrumentParameters::*, int InstrumentParameters::*,
+               std::optional<int> InstrumentParameters::*,
+               std::optional<long long> InstrumentParameters::*, int InstrumentParameters::*,
                double InstrumentParameters::*, std::string InstrumentParameters::*>
       member;
 };
@@ -507,6 +508,17 @@ std::optional<values::StoredCurve> curve_from(const py::handle& state) {
                              t[3].cast<std::vector<float>>()};
 }
 
+py::object measured_state(const std::optional<values::MeasuredAt>& m) {
+  if (!m) return py::none();
+  return py::make_tuple(m->year, m->month, m->day, m->hour, m->minute, m->second, m->zone);
+}
+
+py::list problems_state(const std::vector<values::ParameterProblem>& problems) {
+  py::list out;
+  for (const auto& p : problems) out.append(py::make_tuple(p.key, p.text));
+  return out;
+}
+
 // What pickle keeps of an interferogram: its samples and every fact a conversion reads.
 py::tuple interferogram_state(const Interferogram& i) {
   const values::Interferogram& g = i.ig;
@@ -516,7 +528,8 @@ py::tuple interferogram_state(const Interferogram& i) {
     instrument = py::make_tuple(
         static_cast<int>(f.channel), f.block, params_of(f.parameters), f.scans, f.scan_points,
         curve_state(f.sample_spectrum), curve_state(f.reference_spectrum),
-        curve_state(f.absorbance), curve_state(f.transmittance), curve_state(f.sample_phase));
+        curve_state(f.absorbance), curve_state(f.transmittance), curve_state(f.sample_phase),
+        f.sample_name, measured_state(f.measured), problems_state(f.parameters.problems));
   }
   const py::object bytes = i.bytes ? py::object(py::bytes(*i.bytes)) : py::object(py::none());
   return py::make_tuple(i.samples, g.name, static_cast<int>(g.format), g.sum, g.declared_points,
@@ -553,6 +566,16 @@ Interferogram interferogram_from(const py::tuple& t) {
     f->absorbance = curve_from(s[7]);
     f->transmittance = curve_from(s[8]);
     f->sample_phase = curve_from(s[9]);
+    f->sample_name = s[10].cast<std::string>();
+    if (!s[11].is_none()) {
+      const auto m = s[11].cast<std::tuple<int, int, int, int, int, int, std::string>>();
+      f->measured = values::MeasuredAt{std::get<0>(m), std::get<1>(m), std::get<2>(m),
+                                       std::get<3>(m), std::get<4>(m), std::get<5>(m),
+                                       std::get<6>(m)};
+    }
+    for (const auto& [key, text] : s[12].cast<std::vector<std::pair<std::string, std::string>>>()) {
+      f->parameters.problems.push_back({key, text});
+    }
     g.instrument = std::move(f);
   }
   Interferogram out = interferogram_of(std::move(read), std::move(copy));
@@ -838,6 +861,10 @@ py::dict record_of(const driver::FileRecord& r) {
     i["measured"] = u.measured.empty() ? py::object(py::none()) : py::object(py::str(u.measured));
     i["contents"] = u.contents;
     i["given"] = u.replaced;
+    // (part, the instrument's default taken) for each part the file does not state.
+    py::list not_stated;
+    for (const auto& n : u.not_stated) not_stated.append(py::make_tuple(n.part, n.value));
+    i["not_stated"] = not_stated;
     if (u.check_block.empty()) {
       i["check"] = py::none();
     } else {
@@ -908,6 +935,21 @@ driver::FileRecord record_from(const py::dict& d, int y_units) {
     u.nyquist = i["nyquist"].cast<double>();
     u.nonlinearity = i["nonlinearity"].cast<bool>();
     std::tie(u.low, u.high) = i["range"].cast<std::pair<double, double>>();
+    r.grid_step = i["grid_step"].cast<double>();
+    u.sample_name = i["sample"].cast<std::string>();
+    u.measured = i["measured"].cast<std::optional<std::string>>().value_or("");
+    u.contents = i["contents"].cast<std::string>();
+    u.replaced = i["given"].cast<std::vector<std::string>>();
+    for (const auto& [part, value] :
+         i["not_stated"].cast<std::vector<std::pair<std::string, std::string>>>()) {
+      u.not_stated.push_back({part, value});
+    }
+    if (const py::object check = i["check"]; !check.is_none()) {
+      u.check_block = check["block"].cast<std::string>();
+      u.check_median = check["median"].cast<double>();
+      u.check_p95 = check["p95"].cast<double>();
+      u.check_scale = check["scale"].cast<double>();
+    }
     r.instrument = u;
   }
   return r;
@@ -1072,8 +1114,11 @@ PYBIND11_MODULE(ftir_reduce, m) {
       .def_property_readonly(
           "title",
           [](const Spectrum& s) {
+            // The SPC comment holds single-byte (Latin-1) text, as a sample name gives it.
             const std::string& t = s.spectrum.title;
-            return t.substr(0, t.find_last_not_of(' ') + 1);
+            const std::size_t n = t.find_last_not_of(' ') + 1;
+            return py::reinterpret_steal<py::str>(
+                PyUnicode_DecodeLatin1(t.data(), static_cast<Py_ssize_t>(n), nullptr));
           },
           "the SPC comment it is written with, without the blanks that pad it")
       .def_property_readonly(

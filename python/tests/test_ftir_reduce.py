@@ -323,7 +323,8 @@ def test_titles_y_units_and_the_version(tmp_path):
         s = ftir_reduce.convert(ig, **kwargs)
         s.write_spc(tmp_path / "s.spc")
         assert s.y_units == units == (tmp_path / "s.spc").read_bytes()[17]
-        assert s.title == "Blackman-Harris apodization"
+        contents = {0: "sample channel", 2: "absorbance", 128: "transmittance"}[units]
+        assert s.title == f"MCT D317 1mm\u00b2 [8500 - 700 Cm-1]: {contents}, 2020-02-06 13:09:58 GMT+1"
     cmake = open(os.path.join(os.path.dirname(__file__), "..", "..", "CMakeLists.txt")).read()
     assert f"project(ftir-reduce VERSION {ftir_reduce.__version__} " in cmake
 

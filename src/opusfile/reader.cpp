@@ -129,6 +129,14 @@ class ParameterReader {
   std::vector<values::ParameterProblem>& problems_;
 };
 
+// A text the file states for information only (sample name, date): empty where absent or
+// not text, never a problem.
+std::string text_of(const Block* block, std::string_view key) {
+  if (block == nullptr) return {};
+  const Parameter* p = block->find(key);
+  return p != nullptr && p->is_text() ? std::string(p->text) : std::string();
+}
+
 std::optional<values::StoredCurve> curve_of(std::span<const unsigned char> bytes,
                                             const OpusFile& file, int data, int channel) {
   const Block* block = find_data_block(file, data, channel);
