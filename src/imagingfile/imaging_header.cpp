@@ -182,15 +182,17 @@ HeaderRead parse_imaging_header(Bytes bytes) {
   }
   // The interferogram axis: the data entry after the key "Interferogram"; else after the
   // text in the file's bytes.
-  if (const std::size_t at = find_key(s, "Interferogram", 0); at < s.size()) {
-    h.interferogram = axis_after(s, find_key(s, "Data", at));
-  }
+  const std::size_t interferogram = find_key(s, "Interferogram", 0);
+  if (interferogram < s.size()) h.interferogram = axis_after(s, find_key(s, "Data", interferogram));
   if (!h.interferogram) {
     h.interferogram_lookup = Lookup::kFixedPlace;
     h.interferogram = axis_after(bytes, find(bytes, "Interferogram", 0));
   }
-  // The vendor's spectra axis: the stream's first data entry; else its fixed place.
-  h.spectrum = axis_after(s, find_key(s, "Data", 0));
+  // The vendor's spectra axis: the stream's first data entry, ahead of the interferogram's;
+  // else its fixed place.
+  if (const std::size_t at = find_key(s, "Data", 0); at < find(s, "Interferogram", 0)) {
+    h.spectrum = axis_after(s, at);
+  }
   if (!h.spectrum) {
     h.spectrum_lookup = Lookup::kFixedPlace;
     if (fits(bytes, kSpectrumAxisCount, 4)) {

@@ -185,6 +185,23 @@ TEST(ImagingTile, DamageIsRefusedNamingTheFileAndReason) {
   }
 }
 
+TEST(ImagingTile, AxesFoundAtTheirFixedPlacesWhenTheirNamesAreDamaged) {
+  Copy c;
+  const auto good = imagingfile::read_tile(c.path("4_noimage_agg256.seq"));
+  ByteImage b = c.bytes("4_noimage_agg256.bsp");
+  // The length before the key "Interferogram" (file offset 13021) and before the stream's
+  // first "Data" (its sector starts at file offset 7168, the key 8 bytes in).
+  b[13021 - 4] = 0;
+  b[7168 + 8 - 4] = 0;
+  c.write("4_noimage_agg256.bsp", b);
+  const auto r = imagingfile::read_tile(c.path("4_noimage_agg256.seq"));
+  ASSERT_FALSE(r.refused);
+  EXPECT_EQ(r.set.facts.notes, (std::vector<std::string>{
+                                   "the interferogram axis was read at its fixed place",
+                                   "the spectrum axis was read at its fixed place"}));
+  EXPECT_EQ(r.set.facts.parameters, good.set.facts.parameters);
+}
+
 TEST(ImagingTile, HeaderCutShortAnywhereIsRefusedOrReadsTheSameFacts) {
   Copy c;
   const ByteImage whole = c.bytes("4_noimage_agg256.bsp");
