@@ -96,10 +96,12 @@ RecordPlan::RecordPlan(const RecordRecipe& recipe) : recipe_(recipe) {
   const double half = r.phase_half;
   for (int j = 0; j < n; ++j) {
     const double d = j - r.zpd;
-    // The ramp counts the samples of the symmetric piece once: 0 at its start, 1 at its
-    // end, doubled so that the long side keeps its full weight.
+    // The ramp weighs the symmetric piece's samples (i + 1) / (2 * half), i = 0 .. 2 * half
+    // - 1, so that each path difference counts once between the two sides; the long side
+    // beyond keeps weight 1 (the vendor's spectra show this ramp, and no doubling: their
+    // single beams are these to 2 parts in 10^4).
     double ramp = 1.0;
-    if (r.asymmetric) ramp = d < -half ? 0.0 : (d < half ? (d + half) / half : 2.0);
+    if (r.asymmetric) ramp = std::clamp((d + half + 1.0) / (2.0 * half), 0.0, 1.0);
     main_weight_[static_cast<std::size_t>(j)] = r.window(d, long_side) * ramp;
     phase_weight_[static_cast<std::size_t>(j)] = d >= -half && d < half ? APTRI(d, half) : 0.0;
     place_[static_cast<std::size_t>(j)] = (j - r.zpd + r.fft_points) % r.fft_points;
