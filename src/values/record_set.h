@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -46,7 +47,7 @@ struct SharedFacts {
 struct RecordFacts {
   long index = 0;                 // 0-based, in the block's order
   std::optional<int> x;           // pixel column, from the left
-  std::optional<int> y;           // pixel row, as the file counts them (see RecordSet::shape)
+  std::optional<int> y;           // pixel row, counted from the top of the image
   std::optional<double> time;     // s, where a series states it
   std::optional<int> zpd;         // 0-based sample the file names as the centerburst
   std::optional<double> scale;    // the factor the stored values were multiplied by
