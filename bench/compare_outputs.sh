@@ -46,14 +46,23 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 "$repo/scripts/install-packages.sh" cmake make g++ libcli11-dev nlohmann-json3-dev >/dev/null
-mkdir -p "$work/ref"
-git -C "$repo" archive "$rev" | tar -x -C "$work/ref"
-cmake -S "$work/ref" -B "$work/ref/build" -DCMAKE_BUILD_TYPE=Release -DFTIR_TESTS=OFF \
-  -DFTIR_TOOLS=ON >/dev/null
-cmake --build "$work/ref/build" -j"$jobs" --target ftir-reduce spc-tool >/dev/null
+# The reference build of a commit is kept (under ~/.cache, by the commit's full hash) and
+# reused by later comparisons against the same commit; a build that did not finish leaves
+# no stamp and is made again.
+commit=$(git -C "$repo" rev-parse "$rev^{commit}")
+ref_root="${XDG_CACHE_HOME:-$HOME/.cache}/ftir-reduce-compare/$commit"
+if [ ! -f "$ref_root/built" ]; then
+  rm -rf "$ref_root"
+  mkdir -p "$ref_root/src"
+  git -C "$repo" archive "$commit" | tar -x -C "$ref_root/src"
+  cmake -S "$ref_root/src" -B "$ref_root/build" -DCMAKE_BUILD_TYPE=Release -DFTIR_TESTS=OFF \
+    -DFTIR_TOOLS=ON -DFTIR_PYTHON=OFF >/dev/null
+  cmake --build "$ref_root/build" -j"$jobs" --target ftir-reduce spc-tool >/dev/null
+  touch "$ref_root/built"
+fi
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DFTIR_TOOLS=ON >/dev/null
 cmake --build "$build" -j"$jobs" --target ftir-reduce spc-tool make-interferogram >/dev/null
-ref_bin="$work/ref/build"
+ref_bin="$ref_root/build"
 new_bin="$build"
 ref_exe="$ref_bin/ftir-reduce"
 new_exe="$new_bin/ftir-reduce"

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/prepare.h"
 #include "report/fake_console.h"
 #include "report/report.h"
 #include "spcfile/reader.h"
@@ -178,17 +179,11 @@ TEST(SynthFile, ReadsBackThroughTheConvertersReader) {
   }
 }
 
-// The converter's centerburst: after the mean is removed, the first sample of largest
-// magnitude.
-int converter_jmax(const std::vector<double>& y) {
-  double sum = 0.0;
-  for (double v : y) sum += v;
-  const double mean = sum / static_cast<double>(y.size());
-  std::size_t best = 0;
-  for (std::size_t j = 1; j < y.size(); ++j) {
-    if (std::fabs(y[j] - mean) > std::fabs(y[best] - mean)) best = j;
-  }
-  return static_cast<int>(best);
+// The centerburst the converter finds in `y` (0-based).
+int converter_jmax(std::vector<double> y) {
+  ftir::testing::FakeConsole console;
+  report::Report report(console);
+  return driver::remove_mean_and_find_centerburst(report, y, static_cast<int>(y.size())) - 1;
 }
 
 TEST(Synth, CenterburstLiesAtTheRequestedSample) {
