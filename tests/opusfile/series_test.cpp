@@ -171,12 +171,5 @@ TEST(OpusSeries, NonFiniteValuesRefuseTheirRecordOnly) {
   EXPECT_FALSE(r.set.table[2].refused);
 }
 
-TEST(OpusSeries, AFileWithoutSeriesSaysSo) {
-  const auto r = opusfile::read_opus_series("test.0000", testing::read_file_bytes(kTest0000),
-                                            std::nullopt);
-  ASSERT_TRUE(r.refused);
-  EXPECT_EQ(r.refused->reason.code, Refusal::kNoInterferogram);
-}
-
 }  // namespace
 }  // namespace ftir
