@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <thread>
 
 #include "transform/windows.h"
 
@@ -157,26 +158,49 @@ const RecordPlan& PlanCache::plan(const RecordRecipe& recipe) {
   return *slot;
 }
 
+namespace {
+
+// The recipe of `base` with its ZPD at `zpd`, or nothing when that leaves no phase piece.
+std::optional<RecordRecipe> at_zpd(RecordRecipe r, int zpd) {
+  r.zpd = zpd;
+  r.phase_half = std::min(zpd, r.points - zpd);
+  if (zpd < 1 || zpd >= r.points - 1 || r.phase_half < 2) return std::nullopt;
+  return r;
+}
+
+int zpd_of(const values::RecordSet& set, long r, int nominal, ZpdRule rule) {
+  if (rule == ZpdRule::kStored) {
+    return set.table[static_cast<std::size_t>(r)].zpd.value_or(nominal);
+  }
+  if (rule == ZpdRule::kNominal) return nominal;
+  const auto x = set.record(r);
+  double sum = 0.0;
+  for (const double v : x) sum += v;
+  const double mean = sum / static_cast<double>(x.size());
+  std::size_t at = 0;
+  for (std::size_t i = 1; i < x.size(); ++i) {
+    if (std::fabs(x[i] - mean) > std::fabs(x[at] - mean)) at = i;
+  }
+  return static_cast<int>(at);
+}
+
+}  // namespace
+
 std::variant<SetSpectra, Refused> convert_set(const values::RecordSet& sample,
                                               const values::RecordSet* background,
-                                              RatioKind kind, PlanCache& plans) {
+                                              RatioKind kind, PlanCache& plans, ZpdRule zpd,
+                                              int threads) {
   auto recipe = imaging_recipe(sample.facts);
   if (auto* refused = std::get_if<Refused>(&recipe)) return *refused;
-  const RecordPlan& plan = plans.plan(std::get<RecordRecipe>(recipe));
-  const RecordPlan* bg_plan = nullptr;
+  const RecordRecipe base = std::get<RecordRecipe>(recipe);
+  RecordRecipe bg_base = base;
   if (background) {
     auto bg = imaging_recipe(background->facts);
     if (auto* refused = std::get_if<Refused>(&bg)) return *refused;
     // The sample's processing on the background's geometry.
-    RecordRecipe b = plan.recipe();
     const RecordRecipe& own = std::get<RecordRecipe>(bg);
-    std::tie(b.points, b.zpd, b.xinc, b.fft_points, b.phase_half) =
+    std::tie(bg_base.points, bg_base.zpd, bg_base.xinc, bg_base.fft_points, bg_base.phase_half) =
         std::tie(own.points, own.zpd, own.xinc, own.fft_points, own.phase_half);
-    bg_plan = &plans.plan(b);
-    if (!std::equal(plan.wavenumbers().begin(), plan.wavenumbers().end(),
-                    bg_plan->wavenumbers().begin(), bg_plan->wavenumbers().end())) {
-      return Refused{Refusal::kChannelsApart, {}};
-    }
   }
   // The background pixel of each record: the same record, or in an image made of
   // background-sized tiles, the same place within its tile.
@@ -193,35 +217,82 @@ std::variant<SetSpectra, Refused> convert_set(const values::RecordSet& sample,
                    "the background's pixels do not match the sample's image"};
   }
   SetSpectra out;
-  const auto kept = plan.wavenumbers().size();
-  out.wavenumbers.assign(plan.wavenumbers().begin(), plan.wavenumbers().end());
-  out.values.assign(static_cast<std::size_t>(sample.records()) * kept, 0.0);
-  out.refused.resize(static_cast<std::size_t>(sample.records()));
-  RecordWork work(std::max(plan.recipe().fft_points, bg_plan ? bg_plan->recipe().fft_points : 0));
-  std::vector<double> bg(kept);
-  for (long r = 0; r < sample.records(); ++r) {
+  const long records = sample.records();
+  out.refused.resize(static_cast<std::size_t>(records));
+  // Every plan the records need, made before any worker starts: the workers only read.
+  std::vector<const RecordPlan*> plan_of(static_cast<std::size_t>(records), nullptr);
+  std::vector<const RecordPlan*> bg_plan_of(static_cast<std::size_t>(records), nullptr);
+  const RecordPlan& first = plans.plan(base);
+  out.wavenumbers.assign(first.wavenumbers().begin(), first.wavenumbers().end());
+  const auto same_grid = [&](const RecordPlan& p) {
+    return std::equal(p.wavenumbers().begin(), p.wavenumbers().end(), out.wavenumbers.begin(),
+                      out.wavenumbers.end());
+  };
+  int most_points = base.fft_points;
+  for (long r = 0; r < records; ++r) {
     auto& refused = out.refused[static_cast<std::size_t>(r)];
-    if (sample.table[static_cast<std::size_t>(r)].refused) {
-      refused = sample.table[static_cast<std::size_t>(r)].refused;
+    refused = sample.table[static_cast<std::size_t>(r)].refused;
+    if (refused) continue;
+    const auto rs = at_zpd(base, zpd_of(sample, r, base.zpd, zpd));
+    std::optional<RecordRecipe> rb;
+    if (background) {
+      const long b = *bg_record(r);
+      if (background->table[static_cast<std::size_t>(b)].refused) {
+        refused = Refused{Refusal::kNoSignal, "its background pixel is refused"};
+        continue;
+      }
+      rb = at_zpd(bg_base, zpd_of(*background, b, bg_base.zpd, zpd));
+    }
+    if (!rs || (background && !rb)) {
+      refused = Refused{Refusal::kInstrumentGeometry, {}};
       continue;
     }
-    const std::span<double> y(out.values.data() + static_cast<std::size_t>(r) * kept, kept);
-    if (!plan.single_beam(sample.record(r), work, y)) {
-      refused = Refused{Refusal::kNoSignal, {}};
-      continue;
-    }
-    if (!background) continue;
-    const long b = *bg_record(r);
-    if (background->table[static_cast<std::size_t>(b)].refused ||
-        !bg_plan->single_beam(background->record(b), work, bg)) {
-      refused = Refused{Refusal::kNoSignal, "its background pixel yields no single beam"};
-      continue;
-    }
-    for (std::size_t i = 0; i < kept; ++i) {
-      const double t = y[i] / bg[i];
-      y[i] = kind == RatioKind::kAbsorbance ? -std::log10(t) : t;
+    plan_of[static_cast<std::size_t>(r)] = &plans.plan(*rs);
+    if (rb) {
+      bg_plan_of[static_cast<std::size_t>(r)] = &plans.plan(*rb);
+      if (!same_grid(*bg_plan_of[static_cast<std::size_t>(r)])) {
+        return Refused{Refusal::kChannelsApart, {}};
+      }
+      most_points = std::max(most_points, rb->fft_points);
     }
   }
+  const auto kept = out.wavenumbers.size();
+  out.values.assign(static_cast<std::size_t>(records) * kept, 0.0);
+  // One worker's chunk: records [begin, end), written only to their own rows.
+  const auto work_on = [&](long begin, long end) {
+    RecordWork work(most_points);
+    std::vector<double> bg(kept);
+    for (long r = begin; r < end; ++r) {
+      const RecordPlan* plan = plan_of[static_cast<std::size_t>(r)];
+      if (!plan) continue;
+      auto& refused = out.refused[static_cast<std::size_t>(r)];
+      const std::span<double> y(out.values.data() + static_cast<std::size_t>(r) * kept, kept);
+      if (!plan->single_beam(sample.record(r), work, y)) {
+        refused = Refused{Refusal::kNoSignal, {}};
+        continue;
+      }
+      if (!background) continue;
+      if (!bg_plan_of[static_cast<std::size_t>(r)]->single_beam(background->record(*bg_record(r)),
+                                                                  work, bg)) {
+        refused = Refused{Refusal::kNoSignal, "its background pixel yields no single beam"};
+        continue;
+      }
+      for (std::size_t i = 0; i < kept; ++i) {
+        const double t = y[i] / bg[i];
+        y[i] = kind == RatioKind::kAbsorbance ? -std::log10(t) : t;
+      }
+    }
+  };
+  const long workers = std::clamp<long>(threads, 1, std::max<long>(1, records));
+  if (workers == 1) {
+    work_on(0, records);
+    return out;
+  }
+  std::vector<std::thread> pool;
+  for (long w = 0; w < workers; ++w) {
+    pool.emplace_back(work_on, records * w / workers, records * (w + 1) / workers);
+  }
+  for (std::thread& t : pool) t.join();
   return out;
 }
 

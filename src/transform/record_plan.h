@@ -92,12 +92,23 @@ struct SetSpectra {
 
 enum class RatioKind { kSingleBeam, kTransmittance, kAbsorbance };
 
+// Where each record's zero path difference lies: the header's nominal index (one for the
+// set), the index the file stores for the record (the nominal one where it stores none),
+// or the record's own largest excursion from its mean. On the shared tile the nominal
+// index agrees with the vendor's spectra by far the best.
+enum class ZpdRule { kNominal, kStored, kOwnExtreme };
+
 // Converts every record of `sample` by its header's processing; against `background`
 // (a set of the same records, or one tile whose pixels serve every tile of an image),
 // each record as the ratio `kind` of its own pixel's single beams. The background's
-// single beams use the sample's processing on the background's own geometry.
+// single beams use the sample's processing on the background's own geometry. Records
+// whose ZPD leaves no phase piece are refused (kInstrumentGeometry). The plans are made
+// first, from `plans`; then `threads` workers take chunks of records, each with its own
+// working storage.
 std::variant<SetSpectra, values::Refused> convert_set(const values::RecordSet& sample,
                                                       const values::RecordSet* background,
-                                                      RatioKind kind, PlanCache& plans);
+                                                      RatioKind kind, PlanCache& plans,
+                                                      ZpdRule zpd = ZpdRule::kNominal,
+                                                      int threads = 1);
 
 }  // namespace ftir::transform

@@ -103,6 +103,38 @@ TEST(RecordPlan, SingleBeamAgreesWithTheVendorsUpToOneScale) {
   EXPECT_NEAR(scale, 1.0, 1e-3);  // the vendor's own scale
 }
 
+// The largest absorbance difference from the vendor's, mAbs, under a ZPD rule.
+double worst_mabs(transform::ZpdRule rule, int threads, std::vector<double>* values = nullptr) {
+  const auto sample = tile("4_noimage_agg256.seq");
+  const auto background = tile("background_agg256.seq");
+  transform::PlanCache plans;
+  auto result = transform::convert_set(sample.set, &background.set,
+                                       transform::RatioKind::kAbsorbance, plans, rule, threads);
+  const auto& a = std::get<transform::SetSpectra>(result);
+  if (values) *values = a.values;
+  const std::vector<double> vendor = vendor_values("4_noimage_agg256.dat");
+  double worst = 0.0;
+  for (std::size_t i = 0; i < vendor.size(); ++i) {
+    worst = std::max(worst, std::fabs(a.values[i] - vendor[i]) * 1000.0);
+  }
+  return worst;
+}
+
+TEST(RecordPlan, ZpdRulesAndWorkers) {
+  std::vector<double> one, two, stored;
+  const double nominal = worst_mabs(transform::ZpdRule::kNominal, 1, &one);
+  worst_mabs(transform::ZpdRule::kNominal, 2, &two);
+  EXPECT_EQ(one, two);  // workers change nothing
+  // The tile's table stores the nominal index for every pixel.
+  worst_mabs(transform::ZpdRule::kStored, 3, &stored);
+  EXPECT_EQ(one, stored);
+  // Each pixel's own extreme agrees far worse with the vendor's spectra than the index
+  // the header names.
+  const double own = worst_mabs(transform::ZpdRule::kOwnExtreme, 1);
+  ::testing::Test::RecordProperty("own_extreme_max_mAbs", std::to_string(own));
+  EXPECT_GT(own, 10 * nominal);
+}
+
 TEST(RecordPlan, MosaicTilesShareTheirOneBackgroundTile) {
   const auto mosaic = imagingfile::read_mosaic((kAgilent / "5_mosaic_agg1024.dmt").string());
   ASSERT_FALSE(mosaic.refused);
