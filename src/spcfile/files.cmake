@@ -4,6 +4,7 @@ set(SPCFILE_SOURCES
   src/spcfile/file_place.cpp
   src/spcfile/header.cpp
   src/spcfile/layout.cpp
+  src/spcfile/multi_trace.cpp
   src/spcfile/output_claims.cpp
   src/spcfile/output_name.cpp
   src/spcfile/reader.cpp

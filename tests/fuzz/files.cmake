@@ -7,7 +7,7 @@ set(FTIR_FUZZ_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all)
 
 add_library(ftir_core_fuzz STATIC ${REPORT_SOURCES} ${SIMD_SOURCES} ${VALUES_SOURCES}
                                   ${SPCFILE_SOURCES} ${OPUSFILE_SOURCES}
-                                  ${OMNICFILE_SOURCES} ${TRANSFORM_SOURCES} ${DRIVER_SOURCES}
+                                  ${OMNICFILE_SOURCES} ${IMAGINGFILE_SOURCES} ${TRANSFORM_SOURCES} ${DRIVER_SOURCES}
                                   ${PAGE_SOURCES} ${CLI_SOURCES})
 target_include_directories(ftir_core_fuzz PUBLIC src)
 target_link_libraries(ftir_core_fuzz PUBLIC CLI11::CLI11 nlohmann_json::nlohmann_json
@@ -30,3 +30,4 @@ ftir_add_fuzz_target(fuzz_red_dat tests/fuzz/fuzz_red_dat.cpp)
 ftir_add_fuzz_target(fuzz_run tests/fuzz/fuzz_run.cpp)
 ftir_add_fuzz_target(fuzz_opus tests/fuzz/fuzz_opus.cpp)
 ftir_add_fuzz_target(fuzz_omnic tests/fuzz/fuzz_omnic.cpp)
+ftir_add_fuzz_target(fuzz_records tests/fuzz/fuzz_records.cpp)

@@ -7,7 +7,8 @@ if(FTIR_TOOLS)
     tests/tools/spc_tool_test.cpp
     tests/tools/spc_tool_steps_test.cpp
     tests/tools/spc_tool_samples_test.cpp
-    tests/tools/waiting_test.cpp)
+    tests/tools/waiting_test.cpp
+    tests/tools/multi_trace_test.cpp)
   # Where scripts/test.sh installs the independent JCAMP-DX reader (npm jcampconverter).
   set_property(SOURCE tests/tools/spc_tool_steps_test.cpp APPEND PROPERTY COMPILE_DEFINITIONS
     FTIR_JCAMP_READER="${CMAKE_BINARY_DIR}/jcamp-reader/node_modules/jcampconverter/dist/jcampconverter.js")
