@@ -79,6 +79,7 @@ struct CubeDescription {
   // Records of the cube: height * width for an image.
   int record_count() const { return is_image() ? height * width : records; }
   int points() const { return static_cast<int>(wavenumber.size()); }
+  bool operator==(const CubeDescription&) const = default;
 };
 
 // The `source` attribute of every cube: "ftir-reduce <version>".
