@@ -1,11 +1,10 @@
 #include "cube/reader.h"
 
-#include <netcdf.h>
-
 #include <algorithm>
 #include <array>
 #include <cstring>
 
+#include "cube/netcdf_api.h"
 #include "report/escape.h"
 
 namespace ftir::cube {
@@ -19,45 +18,45 @@ constexpr std::array<const char*, 8> kOwnAttributes = {
 std::string text_attribute(int ncid, int varid, const char* name) {
   std::size_t length = 0;
   nc_type type = NC_NAT;
-  if (nc_inq_att(ncid, varid, name, &type, &length) != NC_NOERR || type != NC_CHAR) return "";
+  if (nc().inq_att(ncid, varid, name, &type, &length) != NC_NOERR || type != NC_CHAR) return "";
   std::string text(length, '\0');
-  if (length > 0 && nc_get_att_text(ncid, varid, name, text.data()) != NC_NOERR) return "";
+  if (length > 0 && nc().get_att_text(ncid, varid, name, text.data()) != NC_NOERR) return "";
   return text;
 }
 
 std::vector<std::string> string_attribute(int ncid, const char* name) {
   std::size_t length = 0;
   nc_type type = NC_NAT;
-  if (nc_inq_att(ncid, NC_GLOBAL, name, &type, &length) != NC_NOERR || type != NC_STRING) return {};
+  if (nc().inq_att(ncid, NC_GLOBAL, name, &type, &length) != NC_NOERR || type != NC_STRING) return {};
   std::vector<char*> pointers(length, nullptr);
-  if (nc_get_att_string(ncid, NC_GLOBAL, name, pointers.data()) != NC_NOERR) return {};
+  if (nc().get_att_string(ncid, NC_GLOBAL, name, pointers.data()) != NC_NOERR) return {};
   std::vector<std::string> texts(pointers.begin(), pointers.end());
-  nc_free_string(length, pointers.data());
+  nc().free_string(length, pointers.data());
   return texts;
 }
 
 int int_attribute(int ncid, const char* name, int otherwise) {
   int value = otherwise;
-  return nc_get_att_int(ncid, NC_GLOBAL, name, &value) == NC_NOERR ? value : otherwise;
+  return nc().get_att_int(ncid, NC_GLOBAL, name, &value) == NC_NOERR ? value : otherwise;
 }
 
 std::vector<double> double_variable(int ncid, const char* name, bool& found) {
   int id = -1;
-  found = nc_inq_varid(ncid, name, &id) == NC_NOERR;
+  found = nc().inq_varid(ncid, name, &id) == NC_NOERR;
   if (!found) return {};
   int dim = -1;
   std::size_t length = 0;
-  nc_inq_vardimid(ncid, id, &dim);
-  nc_inq_dimlen(ncid, dim, &length);
+  nc().inq_vardimid(ncid, id, &dim);
+  nc().inq_dimlen(ncid, dim, &length);
   std::vector<double> values(length);
-  if (length > 0 && nc_get_var_double(ncid, id, values.data()) != NC_NOERR) found = false;
+  if (length > 0 && nc().get_var_double(ncid, id, values.data()) != NC_NOERR) found = false;
   return values;
 }
 
 }  // namespace
 
 CubeReader::~CubeReader() {
-  if (ncid_ >= 0) nc_close(ncid_);
+  if (ncid_ >= 0) nc().close(ncid_);
 }
 
 std::string CubeReader::fail(const std::string& reason) {
@@ -66,22 +65,23 @@ std::string CubeReader::fail(const std::string& reason) {
 
 std::string CubeReader::open(const std::string& path) {
   path_ = path;
-  if (const int status = nc_open(path.c_str(), NC_NOWRITE, &ncid_); status != NC_NOERR) {
+  if (const std::string problem = load_netcdf(); !problem.empty()) return fail(problem);
+  if (const int status = nc().open(path.c_str(), NC_NOWRITE, &ncid_); status != NC_NOERR) {
     ncid_ = -1;
-    return fail(nc_strerror(status));
+    return fail(nc().strerror(status));
   }
   int wavenumber_dim = -1;
-  if (nc_inq_varid(ncid_, "spectrum", &spectrum_) != NC_NOERR ||
-      nc_inq_dimid(ncid_, "wavenumber", &wavenumber_dim) != NC_NOERR) {
+  if (nc().inq_varid(ncid_, "spectrum", &spectrum_) != NC_NOERR ||
+      nc().inq_dimid(ncid_, "wavenumber", &wavenumber_dim) != NC_NOERR) {
     return fail("not a cube (no spectrum over wavenumber)");
   }
   int ndims = 0;
-  nc_inq_varndims(ncid_, spectrum_, &ndims);
+  nc().inq_varndims(ncid_, spectrum_, &ndims);
   if (ndims != 2 && ndims != 3) return fail("not a cube (spectrum of " + std::to_string(ndims) + " dimensions)");
   std::vector<int> dims(static_cast<std::size_t>(ndims));
-  nc_inq_vardimid(ncid_, spectrum_, dims.data());
+  nc().inq_vardimid(ncid_, spectrum_, dims.data());
   std::vector<std::size_t> lengths(dims.size());
-  for (std::size_t i = 0; i < dims.size(); ++i) nc_inq_dimlen(ncid_, dims[i], &lengths[i]);
+  for (std::size_t i = 0; i < dims.size(); ++i) nc().inq_dimlen(ncid_, dims[i], &lengths[i]);
   bool found = false;
   d_.wavenumber = double_variable(ncid_, "wavenumber", found);
   if (!found || dims.back() != wavenumber_dim) return fail("not a cube (no wavenumber axis)");
@@ -95,7 +95,7 @@ std::string CubeReader::open(const std::string& path) {
   } else {
     d_.records = static_cast<int>(lengths[0]);
     int time_id = -1;
-    if (nc_inq_varid(ncid_, "time", &time_id) == NC_NOERR) {
+    if (nc().inq_varid(ncid_, "time", &time_id) == NC_NOERR) {
       d_.time = double_variable(ncid_, "time", found);
       d_.time_units = text_attribute(ncid_, time_id, "units");
     }
@@ -108,13 +108,13 @@ std::string CubeReader::open(const std::string& path) {
 
   // The columns: every other variable over exactly the record dimensions, in file order.
   int nvars = 0;
-  nc_inq_nvars(ncid_, &nvars);
+  nc().inq_nvars(ncid_, &nvars);
   for (int id = 0; id < nvars; ++id) {
     std::array<char, NC_MAX_NAME + 1> name{};
     nc_type type = NC_NAT;
     int var_ndims = 0;
     std::array<int, NC_MAX_VAR_DIMS> var_dims{};
-    nc_inq_var(ncid_, id, name.data(), &type, &var_ndims, var_dims.data(), nullptr);
+    nc().inq_var(ncid_, id, name.data(), &type, &var_ndims, var_dims.data(), nullptr);
     if (var_ndims != static_cast<int>(record_dims.size()) ||
         !std::equal(record_dims.begin(), record_dims.end(), var_dims.begin())) {
       continue;
@@ -137,9 +137,9 @@ std::string CubeReader::open(const std::string& path) {
     c.long_name = text_attribute(ncid_, id, "long_name");
     c.units = text_attribute(ncid_, id, "units");
     std::size_t flags = 0;
-    if (nc_inq_attlen(ncid_, id, "flag_values", &flags) == NC_NOERR) {
+    if (nc().inq_attlen(ncid_, id, "flag_values", &flags) == NC_NOERR) {
       c.flag_values.resize(flags);
-      nc_get_att_int(ncid_, id, "flag_values", c.flag_values.data());
+      nc().get_att_int(ncid_, id, "flag_values", c.flag_values.data());
       c.flag_meanings = text_attribute(ncid_, id, "flag_meanings");
     }
     d_.columns.push_back(c);
@@ -159,27 +159,27 @@ std::string CubeReader::open(const std::string& path) {
   d_.is_shard = covered_id_ >= 0;
 
   int natts = 0;
-  nc_inq_varnatts(ncid_, NC_GLOBAL, &natts);
+  nc().inq_varnatts(ncid_, NC_GLOBAL, &natts);
   for (int i = 0; i < natts; ++i) {
     std::array<char, NC_MAX_NAME + 1> name{};
-    nc_inq_attname(ncid_, NC_GLOBAL, i, name.data());
+    nc().inq_attname(ncid_, NC_GLOBAL, i, name.data());
     if (std::any_of(kOwnAttributes.begin(), kOwnAttributes.end(),
                     [&](const char* own) { return std::strcmp(own, name.data()) == 0; })) {
       continue;
     }
     nc_type type = NC_NAT;
     std::size_t length = 0;
-    nc_inq_att(ncid_, NC_GLOBAL, name.data(), &type, &length);
+    nc().inq_att(ncid_, NC_GLOBAL, name.data(), &type, &length);
     Attribute a{name.data(), std::string()};
     if (type == NC_CHAR) {
       a.value = text_attribute(ncid_, NC_GLOBAL, name.data());
     } else if (type == NC_INT && length == 1) {
       int value = 0;
-      nc_get_att_int(ncid_, NC_GLOBAL, name.data(), &value);
+      nc().get_att_int(ncid_, NC_GLOBAL, name.data(), &value);
       a.value = value;
     } else if (type == NC_DOUBLE) {
       std::vector<double> values(length);
-      nc_get_att_double(ncid_, NC_GLOBAL, name.data(), values.data());
+      nc().get_att_double(ncid_, NC_GLOBAL, name.data(), values.data());
       if (length == 1) {
         a.value = values[0];
       } else {
@@ -208,26 +208,26 @@ std::string CubeReader::read_records(int first, int count, std::vector<float>& o
     } else if (first % d_.width + count > d_.width) {
       return fail("records that are neither whole rows nor within one row");
     }
-    status = nc_get_vara_float(ncid_, spectrum_, start, counts, out.data());
+    status = nc().get_vara_float(ncid_, spectrum_, start, counts, out.data());
   } else {
     const std::size_t start[2] = {static_cast<std::size_t>(first), 0};
     const std::size_t counts[2] = {static_cast<std::size_t>(count), k};
-    status = nc_get_vara_float(ncid_, spectrum_, start, counts, out.data());
+    status = nc().get_vara_float(ncid_, spectrum_, start, counts, out.data());
   }
-  return status == NC_NOERR ? "" : fail(nc_strerror(status));
+  return status == NC_NOERR ? "" : fail(nc().strerror(status));
 }
 
 std::string CubeReader::read_column(std::size_t index, std::vector<double>& out) {
   out.resize(static_cast<std::size_t>(d_.record_count()));
-  const int status = nc_get_var_double(ncid_, column_ids_.at(index), out.data());
-  return status == NC_NOERR ? "" : fail(nc_strerror(status));
+  const int status = nc().get_var_double(ncid_, column_ids_.at(index), out.data());
+  return status == NC_NOERR ? "" : fail(nc().strerror(status));
 }
 
 std::string CubeReader::read_covered(std::vector<unsigned char>& out) {
   out.assign(static_cast<std::size_t>(d_.record_count()), 1);
   if (covered_id_ < 0) return "";
-  const int status = nc_get_var_uchar(ncid_, covered_id_, out.data());
-  return status == NC_NOERR ? "" : fail(nc_strerror(status));
+  const int status = nc().get_var_uchar(ncid_, covered_id_, out.data());
+  return status == NC_NOERR ? "" : fail(nc().strerror(status));
 }
 
 }  // namespace ftir::cube

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "cube/netcdf_api.h"
 #include "report/escape.h"
 #include "report/stop.h"
 
@@ -50,20 +51,20 @@ struct Status {
 };
 
 void put_text(Status& st, int ncid, int varid, const char* name, const std::string& text) {
-  st(nc_put_att_text(ncid, varid, name, text.size(), text.data()));
+  st(nc().put_att_text(ncid, varid, name, text.size(), text.data()));
 }
 
 void put_strings(Status& st, int ncid, const char* name, const std::vector<std::string>& texts) {
   std::vector<const char*> pointers;
   for (const std::string& text : texts) pointers.push_back(text.c_str());
-  st(nc_put_att_string(ncid, NC_GLOBAL, name, pointers.size(), pointers.data()));
+  st(nc().put_att_string(ncid, NC_GLOBAL, name, pointers.size(), pointers.data()));
 }
 
 // Defines a double coordinate variable over its own dimension.
 int define_coordinate(Status& st, int ncid, const char* name, int dim, const char* units,
                       const char* long_name, const char* axis) {
   int id = -1;
-  st(nc_def_var(ncid, name, NC_DOUBLE, 1, &dim, &id));
+  st(nc().def_var(ncid, name, NC_DOUBLE, 1, &dim, &id));
   put_text(st, ncid, id, "units", units);
   put_text(st, ncid, id, "long_name", long_name);
   if (axis != nullptr) put_text(st, ncid, id, "axis", axis);
@@ -98,7 +99,7 @@ std::string description_problem(const CubeDescription& d) {
 CubeWriter::~CubeWriter() { abandon(); }
 
 void CubeWriter::abandon() {
-  if (ncid_ >= 0) nc_abort(ncid_);
+  if (ncid_ >= 0) nc().abort(ncid_);
   ncid_ = -1;
   temp_.reset();  // removes the file; a signal held back takes effect here
 }
@@ -108,6 +109,8 @@ std::string CubeWriter::fail(const std::string& reason) {
   if (problem_.empty()) problem_ = "Cannot write " + report::escape_controls(target_) + ": " + reason;
   return problem_;
 }
+
+std::string CubeWriter::fail_nc(int status) { return fail(nc().strerror(status)); }
 
 std::string CubeWriter::check_running() {
   if (!problem_.empty()) return problem_;
@@ -122,6 +125,7 @@ std::string CubeWriter::open(const std::string& target, const CubeDescription& d
   target_ = target;
   d_ = description;
   if (const std::string problem = description_problem(d_); !problem.empty()) return fail(problem);
+  if (const std::string problem = load_netcdf(); !problem.empty()) return fail(problem);
   try {
     temp_.emplace(target_, spcfile::TempFile::Kind::kNamed);
   } catch (const report::RunStop& s) {  // the temporary file cannot be created: its line
@@ -129,7 +133,7 @@ std::string CubeWriter::open(const std::string& target, const CubeDescription& d
     return problem_;
   }
   Status st;
-  st(nc_create(temp_->path().c_str(), NC_NETCDF4 | NC_CLOBBER, &ncid_));
+  st(nc().create(temp_->path().c_str(), NC_NETCDF4 | NC_CLOBBER, &ncid_));
   if (st.first != NC_NOERR) {
     ncid_ = -1;
     return fail_nc(st.first);
@@ -140,15 +144,15 @@ std::string CubeWriter::open(const std::string& target, const CubeDescription& d
   if (d_.is_image()) {
     int y = -1;
     int x = -1;
-    st(nc_def_dim(ncid_, "y", static_cast<std::size_t>(d_.height), &y));
-    st(nc_def_dim(ncid_, "x", static_cast<std::size_t>(d_.width), &x));
+    st(nc().def_dim(ncid_, "y", static_cast<std::size_t>(d_.height), &y));
+    st(nc().def_dim(ncid_, "x", static_cast<std::size_t>(d_.width), &x));
     record_dims = {y, x};
   } else {
     int record = -1;
-    st(nc_def_dim(ncid_, "record", static_cast<std::size_t>(d_.records), &record));
+    st(nc().def_dim(ncid_, "record", static_cast<std::size_t>(d_.records), &record));
     record_dims = {record};
   }
-  st(nc_def_dim(ncid_, "wavenumber", k, &wavenumber_dim));
+  st(nc().def_dim(ncid_, "wavenumber", k, &wavenumber_dim));
 
   const int wavenumber_id =
       define_coordinate(st, ncid_, "wavenumber", wavenumber_dim, "cm-1", "wavenumber", nullptr);
@@ -164,7 +168,7 @@ std::string CubeWriter::open(const std::string& target, const CubeDescription& d
 
   std::vector<int> spectrum_dims = record_dims;
   spectrum_dims.push_back(wavenumber_dim);
-  st(nc_def_var(ncid_, "spectrum", NC_FLOAT, static_cast<int>(spectrum_dims.size()),
+  st(nc().def_var(ncid_, "spectrum", NC_FLOAT, static_cast<int>(spectrum_dims.size()),
                 spectrum_dims.data(), &spectrum_));
   std::vector<std::size_t> chunks;
   if (d_.is_image()) {
@@ -175,8 +179,8 @@ std::string CubeWriter::open(const std::string& target, const CubeDescription& d
     chunks = {static_cast<std::size_t>(std::min(kSeriesChunk, d_.records)), k};
     band_records_ = std::min(kSeriesChunk, d_.records);
   }
-  st(nc_def_var_chunking(ncid_, spectrum_, NC_CHUNKED, chunks.data()));
-  st(nc_def_var_deflate(ncid_, spectrum_, 1, 1, kDeflateLevel));
+  st(nc().def_var_chunking(ncid_, spectrum_, NC_CHUNKED, chunks.data()));
+  st(nc().def_var_deflate(ncid_, spectrum_, 1, 1, kDeflateLevel));
   put_text(st, ncid_, spectrum_, "long_name", long_name_of(d_.quantity));
   put_text(st, ncid_, spectrum_, "units", d_.spectrum_units);
   if (time_id >= 0) put_text(st, ncid_, spectrum_, "coordinates", "time");
@@ -184,14 +188,14 @@ std::string CubeWriter::open(const std::string& target, const CubeDescription& d
   std::vector<std::size_t> table_chunks;
   for (int dim : record_dims) {
     std::size_t length = 0;
-    st(nc_inq_dimlen(ncid_, dim, &length));
+    st(nc().inq_dimlen(ncid_, dim, &length));
     table_chunks.push_back(std::min<std::size_t>(length, kTableChunk));
   }
   const auto define_table_variable = [&](const char* name, nc_type type) {
     int id = -1;
-    st(nc_def_var(ncid_, name, type, static_cast<int>(record_dims.size()), record_dims.data(), &id));
-    st(nc_def_var_chunking(ncid_, id, NC_CHUNKED, table_chunks.data()));
-    st(nc_def_var_deflate(ncid_, id, 1, 1, kDeflateLevel));
+    st(nc().def_var(ncid_, name, type, static_cast<int>(record_dims.size()), record_dims.data(), &id));
+    st(nc().def_var_chunking(ncid_, id, NC_CHUNKED, table_chunks.data()));
+    st(nc().def_var_deflate(ncid_, id, 1, 1, kDeflateLevel));
     return id;
   };
   for (const Column& c : d_.columns) {
@@ -202,9 +206,9 @@ std::string CubeWriter::open(const std::string& target, const CubeDescription& d
       if (c.type == ColumnType::kInt8) {
         std::vector<signed char> values;
         for (int v : c.flag_values) values.push_back(static_cast<signed char>(v));
-        st(nc_put_att_schar(ncid_, id, "flag_values", NC_BYTE, values.size(), values.data()));
+        st(nc().put_att_schar(ncid_, id, "flag_values", NC_BYTE, values.size(), values.data()));
       } else {
-        st(nc_put_att_int(ncid_, id, "flag_values", NC_INT, c.flag_values.size(), c.flag_values.data()));
+        st(nc().put_att_int(ncid_, id, "flag_values", NC_INT, c.flag_values.size(), c.flag_values.data()));
       }
       put_text(st, ncid_, id, "flag_meanings", c.flag_meanings);
     }
@@ -223,12 +227,12 @@ std::string CubeWriter::open(const std::string& target, const CubeDescription& d
     if (const auto* text = std::get_if<std::string>(&a.value)) {
       put_text(st, ncid_, NC_GLOBAL, a.name.c_str(), *text);
     } else if (const auto* integer = std::get_if<int>(&a.value)) {
-      st(nc_put_att_int(ncid_, NC_GLOBAL, a.name.c_str(), NC_INT, 1, integer));
+      st(nc().put_att_int(ncid_, NC_GLOBAL, a.name.c_str(), NC_INT, 1, integer));
     } else if (const auto* real = std::get_if<double>(&a.value)) {
-      st(nc_put_att_double(ncid_, NC_GLOBAL, a.name.c_str(), NC_DOUBLE, 1, real));
+      st(nc().put_att_double(ncid_, NC_GLOBAL, a.name.c_str(), NC_DOUBLE, 1, real));
     } else {
       const auto& reals = std::get<std::vector<double>>(a.value);
-      st(nc_put_att_double(ncid_, NC_GLOBAL, a.name.c_str(), NC_DOUBLE, reals.size(), reals.data()));
+      st(nc().put_att_double(ncid_, NC_GLOBAL, a.name.c_str(), NC_DOUBLE, reals.size(), reals.data()));
     }
   }
   if (!d_.inputs.empty()) {
@@ -242,20 +246,20 @@ std::string CubeWriter::open(const std::string& target, const CubeDescription& d
     put_strings(st, ncid_, "input_sha256", digests);
   }
   if (d_.is_shard) {
-    st(nc_put_att_int(ncid_, NC_GLOBAL, "shard_index", NC_INT, 1, &d_.shard.index));
-    st(nc_put_att_int(ncid_, NC_GLOBAL, "shard_count", NC_INT, 1, &d_.shard.count));
+    st(nc().put_att_int(ncid_, NC_GLOBAL, "shard_index", NC_INT, 1, &d_.shard.index));
+    st(nc().put_att_int(ncid_, NC_GLOBAL, "shard_count", NC_INT, 1, &d_.shard.count));
   }
-  st(nc_enddef(ncid_));
+  st(nc().enddef(ncid_));
 
-  st(nc_put_var_double(ncid_, wavenumber_id, d_.wavenumber.data()));
+  st(nc().put_var_double(ncid_, wavenumber_id, d_.wavenumber.data()));
   if (d_.is_image()) {
     for (auto [id, n] : {std::pair{y_id, d_.height}, std::pair{x_id, d_.width}}) {
       std::vector<double> centres(static_cast<std::size_t>(n));
       for (int i = 0; i < n; ++i) centres[static_cast<std::size_t>(i)] = (i + 0.5) * d_.pixel_pitch_um;
-      st(nc_put_var_double(ncid_, id, centres.data()));
+      st(nc().put_var_double(ncid_, id, centres.data()));
     }
   } else if (time_id >= 0) {
-    st(nc_put_var_double(ncid_, time_id, d_.time.data()));
+    st(nc().put_var_double(ncid_, time_id, d_.time.data()));
   }
   if (st.first != NC_NOERR) return fail_nc(st.first);
 
@@ -285,7 +289,7 @@ std::string CubeWriter::take_columns(std::span<const std::span<const double>> co
 std::string CubeWriter::write_block(const std::vector<std::size_t>& start,
                                     const std::vector<std::size_t>& count,
                                     std::span<const float> values) {
-  const int status = nc_put_vara_float(ncid_, spectrum_, start.data(), count.data(), values.data());
+  const int status = nc().put_vara_float(ncid_, spectrum_, start.data(), count.data(), values.data());
   return status == NC_NOERR ? "" : fail_nc(status);
 }
 
@@ -370,11 +374,11 @@ std::string CubeWriter::finish() {
   }
   Status st;
   for (std::size_t c = 0; c < table_.size(); ++c) {
-    st(nc_put_var_double(ncid_, column_ids_[c], table_[c].data()));
+    st(nc().put_var_double(ncid_, column_ids_[c], table_[c].data()));
   }
-  if (d_.is_shard) st(nc_put_var_uchar(ncid_, covered_id_, covered_.data()));
+  if (d_.is_shard) st(nc().put_var_uchar(ncid_, covered_id_, covered_.data()));
   if (st.first != NC_NOERR) return fail_nc(st.first);
-  const int closed = nc_close(ncid_);
+  const int closed = nc().close(ncid_);
   ncid_ = -1;
   if (closed != NC_NOERR) return fail_nc(closed);
   errno = 0;

@@ -2,8 +2,6 @@
 // a temporary name beside its target and given the target's name only once whole.
 #pragma once
 
-#include <netcdf.h>
-
 #include <optional>
 #include <span>
 #include <string>
@@ -63,7 +61,7 @@ class CubeWriter {
 
  private:
   std::string fail(const std::string& reason);
-  std::string fail_nc(int status) { return fail(nc_strerror(status)); }
+  std::string fail_nc(int status);
   std::string check_running();
   std::string take_columns(std::span<const std::span<const double>> columns, int count,
                            const std::vector<int>& records);
