@@ -372,6 +372,9 @@ std::string CubeWriter::finish() {
   if (!d_.is_shard && std::find(covered_.begin(), covered_.end(), 0) != covered_.end()) {
     return fail("records missing");
   }
+  if (used_records_ && next_ % band_records_ != 0 && next_ != d_.record_count()) {
+    if (std::string problem = flush_band(); !problem.empty()) return problem;  // a shard's last
+  }
   Status st;
   for (std::size_t c = 0; c < table_.size(); ++c) {
     st(nc().put_var_double(ncid_, column_ids_[c], table_[c].data()));

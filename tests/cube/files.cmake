@@ -1,5 +1,6 @@
 # Tests of the cube: SHA-256, the writer and reader, the readers of other projects.
 list(APPEND TEST_SOURCES
+  tests/cube/assemble_test.cpp
   tests/cube/readers_test.cpp
   tests/cube/sha256_test.cpp
   tests/cube/writer_test.cpp)
