@@ -8,10 +8,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,22 +20,30 @@
 
 namespace ftir::cube::testing {
 
-// Spectrum point j of record r: every sign and size a float32 holds, NaN at (1, 2) as in a
-// missing pixel, -0.0 at (0, 1).
-inline double spectrum_value(int r, int j) {
-  if (r == 1 && j == 2) return std::nan("");
-  if (r == 0 && j == 1) return -0.0;
-  return std::sin(0.37 * (r * 11 + j) + 0.1) * std::pow(10.0, (r + j) % 9 - 4);
-}
-
 struct CubeData {
   CubeDescription description;
   std::vector<double> spectra;               // records x K
   std::vector<std::vector<double>> columns;  // one per column
+
+  // The spectra and columns of `records`, in their order.
+  CubeData part(const std::vector<int>& records) const {
+    const auto k = wavenumbers();
+    CubeData p;
+    p.columns.resize(columns.size());
+    for (int r : records) {
+      const auto at = static_cast<long>(r) * static_cast<long>(k);
+      p.spectra.insert(p.spectra.end(), spectra.begin() + at, spectra.begin() + at + static_cast<long>(k));
+      for (std::size_t i = 0; i < columns.size(); ++i) p.columns[i].push_back(columns[i][static_cast<std::size_t>(r)]);
+    }
+    return p;
+  }
+  std::vector<std::span<const double>> spans() const { return {columns.begin(), columns.end()}; }
+  std::size_t wavenumbers() const { return description.wavenumber.size(); }
 };
 
 // An image of `height` x `width` pixels (or a series of `records` when height is 0) with K
-// points, three columns, parameters and two inputs.
+// points: every sign and size a float32 holds, NaN at record 1 point 2 as in a missing
+// pixel, -0.0 at record 0 point 1; three columns, parameters and two inputs.
 inline CubeData cube_data(int height, int width, int records, int k) {
   CubeData c;
   CubeDescription& d = c.description;
@@ -43,12 +52,9 @@ inline CubeData cube_data(int height, int width, int records, int k) {
   d.records = records;
   d.pixel_pitch_um = 5.5;
   for (int j = 0; j < k; ++j) d.wavenumber.push_back(3999.5 - 1.25 * j);
-  d.quantity = Quantity::kAbsorbance;
-  d.columns = {
-      {"zpd_index", ColumnType::kInt32, "ZPD index used", "", {}, ""},
-      {"energy", ColumnType::kFloat64, "energy of the interferogram", "1", {}, ""},
-      {"status", ColumnType::kInt8, "status", "", {0, 1, 2}, "converted refused no_signal"},
-  };
+  d.columns = {{"zpd_index", ColumnType::kInt32, "ZPD index used", "", {}, ""},
+               {"energy", ColumnType::kFloat64, "energy of the interferogram", "1", {}, ""},
+               {"status", ColumnType::kInt8, "status", "", {0, 1, 2}, "converted refused no_signal"}};
   d.title = "tile A1";
   d.history = "2026-12-08T03:17:06Z ftir-reduce tile.seq";
   d.parameters = {{"window", std::string("APBH3")},
@@ -56,12 +62,13 @@ inline CubeData cube_data(int height, int width, int records, int k) {
                   {"laser_wavenumber", 15798.0},
                   {"kept_range", std::vector<double>{400.0, 3999.5}}};
   d.inputs = {{"tile.seq", std::string(64, 'a')}, {"tile.bsp", std::string(64, 'b')}};
-  const int m = d.record_count();
-  for (int r = 0; r < m; ++r) {
-    for (int j = 0; j < k; ++j) c.spectra.push_back(spectrum_value(r, j));
-  }
   c.columns.resize(3);
-  for (int r = 0; r < m; ++r) {
+  for (int r = 0; r < d.record_count(); ++r) {
+    for (int j = 0; j < k; ++j) {
+      c.spectra.push_back(r == 1 && j == 2   ? std::nan("")
+                          : r == 0 && j == 1 ? -0.0
+                                             : std::sin(0.37 * (r * 11 + j) + 0.1) * std::pow(10.0, (r + j) % 9 - 4));
+    }
     c.columns[0].push_back(1000 + r);
     c.columns[1].push_back(0.1 * r + 1e-9);
     c.columns[2].push_back(r % 3);
@@ -69,7 +76,7 @@ inline CubeData cube_data(int height, int width, int records, int k) {
   return c;
 }
 
-// The float32 of point j of record r, as the cube stores it: its bits as 8 hex digits.
+// The float32 a value is stored as: its bits as 8 hex digits.
 inline std::string float_bits(double value) {
   const auto f = static_cast<float>(value);
   std::uint32_t bits = 0;
@@ -79,7 +86,6 @@ inline std::string float_bits(double value) {
   return text;
 }
 
-// The names in `folder`.
 inline std::vector<std::string> names_in(const std::filesystem::path& folder) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
@@ -97,6 +103,24 @@ inline int in_child(const std::function<int()>& body) {
   int status = 0;
   ::waitpid(pid, &status, 0);
   return status;
+}
+
+// Standard output and error of a shell command run in `folder`, joined by "|".
+inline std::string shell(const std::filesystem::path& folder, const std::string& command, int& status) {
+  const std::string out = (folder / "out.txt").string();
+  const std::string err = (folder / "err.txt").string();
+  status = std::system(("cd '" + folder.string() + "' && " + command + " > '" + out + "' 2> '" + err + "'").c_str());
+  std::string text;
+  for (const std::string& name : {out, err}) {
+    if (std::FILE* f = std::fopen(name.c_str(), "rb")) {
+      char buffer[4096];
+      for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
+      std::fclose(f);
+    }
+    std::filesystem::remove(name);
+    if (name == out) text += '|';
+  }
+  return text;
 }
 
 }  // namespace ftir::cube::testing
