@@ -158,12 +158,6 @@ TEST(CubeWriter, AFailureLeavesNoCubeAndNoTemporary) {
          if (std::string problem = w.open(target, c.description); !problem.empty()) return problem;
          return w.put_records(1, 1, p.spectra, p.spans());
        }, ": records put out of order"},
-      {"put twice", [&](CubeWriter& w, const std::string& target) {
-         const CubeData p = put(0, 1);
-         if (std::string problem = w.open(target, c.description); !problem.empty()) return problem;
-         if (std::string problem = w.put_tile(0, 0, 1, 1, p.spectra, p.spans()); !problem.empty()) return problem;
-         return w.put_tile(0, 0, 1, 1, p.spectra, p.spans());
-       }, ": a record put twice"},
       {"a status beyond its byte", [&](CubeWriter&, const std::string& target) {
          std::vector<std::vector<double>> columns = c.columns;
          columns[2][5] = 300;
