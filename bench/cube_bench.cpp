@@ -65,7 +65,8 @@ int main(int argc, char** argv) {
     for (int first = 0; problem.empty() && first < h * w; first += band) {
       const auto f = static_cast<std::size_t>(first);
       std::vector<std::span<const double>> spans;
-      for (const auto& c : columns) spans.emplace_back(c.data() + f, static_cast<std::size_t>(band));
+      for (const auto& c : columns)
+        spans.emplace_back(c.data() + f, static_cast<std::size_t>(band));
       problem = writer.put_records(first, band,
                                    {spectra.data() + f * static_cast<std::size_t>(k),
                                     static_cast<std::size_t>(band) * static_cast<std::size_t>(k)},
@@ -76,15 +77,18 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s\n", problem.c_str());
       return 1;
     }
-    seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    seconds.push_back(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   }
   std::sort(seconds.begin(), seconds.end());
   struct stat st {};
   stat(target.c_str(), &st);
   const double raw = 4.0 * k * static_cast<double>(m);
-  std::printf("cube %d x %d x %d: write %.3f s (median of 5, min %.3f); float32 values %.1f MB, file %.1f MB (%.0f %%)\n",
-              h, w, k, seconds[2], seconds[0], raw / 1e6, static_cast<double>(st.st_size) / 1e6,
-              100.0 * static_cast<double>(st.st_size) / raw);
+  std::printf(
+      "cube %d x %d x %d: write %.3f s (median of 5, min %.3f); float32 values %.1f MB, file %.1f "
+      "MB (%.0f %%)\n",
+      h, w, k, seconds[2], seconds[0], raw / 1e6, static_cast<double>(st.st_size) / 1e6,
+      100.0 * static_cast<double>(st.st_size) / raw);
   std::remove(target.c_str());
   return 0;
 }

@@ -74,8 +74,9 @@ std::string assemble(const std::string& target, const std::vector<std::string>& 
     }
     int& taken = shard_of_index[static_cast<std::size_t>(d.shard.index)];
     if (taken >= 0) {
-      return cannot + name + " and " + report::escape_controls(shards[static_cast<std::size_t>(taken)]) +
-             " are both shard " + std::to_string(d.shard.index + 1) + " of " + std::to_string(count);
+      return cannot + name + " and " +
+             report::escape_controls(shards[static_cast<std::size_t>(taken)]) + " are both shard " +
+             std::to_string(d.shard.index + 1) + " of " + std::to_string(count);
     }
     taken = static_cast<int>(s);
     for (std::size_t i = 0; i < d.inputs.size(); ++i) {
@@ -83,14 +84,16 @@ std::string assemble(const std::string& target, const std::vector<std::string>& 
       const std::string& theirs = d.inputs[i].sha256;
       if (theirs.empty()) continue;
       if (!digest.empty() && digest != theirs) {
-        return cannot + "the shards read different files as " + report::escape_controls(d.inputs[i].name);
+        return cannot + "the shards read different files as " +
+               report::escape_controls(d.inputs[i].name);
       }
       digest = theirs;
     }
   }
   for (int i = 0; i < count; ++i) {
     if (shard_of_index[static_cast<std::size_t>(i)] < 0) {
-      return cannot + "shard " + std::to_string(i + 1) + " of " + std::to_string(count) + " is missing";
+      return cannot + "shard " + std::to_string(i + 1) + " of " + std::to_string(count) +
+             " is missing";
     }
   }
 
@@ -113,7 +116,8 @@ std::string assemble(const std::string& target, const std::vector<std::string>& 
     }
     for (std::size_t c = 0; c < whole.columns.size(); ++c) {
       std::vector<double> values;
-      if (std::string problem = readers[s]->read_column(c, values); !problem.empty()) return problem;
+      if (std::string problem = readers[s]->read_column(c, values); !problem.empty())
+        return problem;
       for (std::size_t r = 0; r < m; ++r) {
         if (covered[r] != 0) table[c][r] = values[r];
       }
@@ -124,8 +128,8 @@ std::string assemble(const std::string& target, const std::vector<std::string>& 
   }
 
   // The spectra in bands of whole rows (an image) or of records, as the single run puts them.
-  const int band = whole.is_image() ? whole.width * std::min(16, whole.height)
-                                    : std::min(256, whole.records);
+  const int band =
+      whole.is_image() ? whole.width * std::min(16, whole.height) : std::min(256, whole.records);
   CubeWriter writer;
   if (std::string problem = writer.open(target, whole); !problem.empty()) return problem;
   std::vector<double> spectra;
@@ -134,23 +138,27 @@ std::string assemble(const std::string& target, const std::vector<std::string>& 
     const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(band), m - first);
     spectra.assign(n * k, 0.0);
     for (std::size_t s = 0; s < readers.size(); ++s) {
-      if (std::none_of(holder.begin() + static_cast<long>(first), holder.begin() + static_cast<long>(first + n),
+      if (std::none_of(holder.begin() + static_cast<long>(first),
+                       holder.begin() + static_cast<long>(first + n),
                        [&](int h) { return h == static_cast<int>(s); })) {
         continue;
       }
-      if (std::string problem = readers[s]->read_records(static_cast<int>(first), static_cast<int>(n), read);
+      if (std::string problem =
+              readers[s]->read_records(static_cast<int>(first), static_cast<int>(n), read);
           !problem.empty()) {
         return problem;
       }
       for (std::size_t i = 0; i < n; ++i) {
         if (holder[first + i] != static_cast<int>(s)) continue;
-        std::copy(read.begin() + static_cast<long>(i * k), read.begin() + static_cast<long>((i + 1) * k),
+        std::copy(read.begin() + static_cast<long>(i * k),
+                  read.begin() + static_cast<long>((i + 1) * k),
                   spectra.begin() + static_cast<long>(i * k));
       }
     }
     std::vector<std::span<const double>> columns;
     for (const auto& c : table) columns.emplace_back(c.data() + first, n);
-    if (std::string problem = writer.put_records(static_cast<int>(first), static_cast<int>(n), spectra, columns);
+    if (std::string problem =
+            writer.put_records(static_cast<int>(first), static_cast<int>(n), spectra, columns);
         !problem.empty()) {
       return problem;
     }

@@ -6,9 +6,12 @@ namespace ftir::cube {
 
 const char* long_name_of(Quantity quantity) {
   switch (quantity) {
-    case Quantity::kSingleBeam: return "single beam";
-    case Quantity::kAbsorbance: return "absorbance";
-    case Quantity::kTransmittance: return "transmittance";
+    case Quantity::kSingleBeam:
+      return "single beam";
+    case Quantity::kAbsorbance:
+      return "absorbance";
+    case Quantity::kTransmittance:
+      return "transmittance";
   }
   return "";
 }
@@ -24,9 +27,10 @@ std::string history_line(long long unix_seconds, const std::vector<std::string>&
   std::string line = stamp;
   for (const std::string& argument : arguments) {
     line += ' ';
-    const bool plain = !argument.empty() &&
-                       argument.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
-                                                  "0123456789_-+=./,:@%") == std::string::npos;
+    const bool plain =
+        !argument.empty() && argument.find_first_not_of(
+                                 "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                 "0123456789_-+=./,:@%") == std::string::npos;
     if (plain) {
       line += argument;
       continue;

@@ -60,8 +60,8 @@ struct Shard {
 struct CubeDescription {
   int height = 0;  // an image when height and width are both above 0
   int width = 0;
-  int records = 0;             // a series when no image
-  double pixel_pitch_um = 0;   // image: the x and y of pixel i are (i + 0.5) * pitch
+  int records = 0;                 // a series when no image
+  double pixel_pitch_um = 0;       // image: the x and y of pixel i are (i + 0.5) * pitch
   std::vector<double> wavenumber;  // cm-1, one per spectrum point
   std::vector<double> time;        // series: one per record, or empty
   std::string time_units;          // as CF takes them, "s" or "seconds since ..."

@@ -11,9 +11,9 @@ namespace ftir::cube {
 namespace {
 
 // The global attributes the writer sets itself; every other one is a parameter.
-constexpr std::array<const char*, 8> kOwnAttributes = {
-    "Conventions", "title",       "source",      "history",
-    "input_files", "input_sha256", "shard_index", "shard_count"};
+constexpr std::array<const char*, 8> kOwnAttributes = {"Conventions", "title",       "source",
+                                                       "history",     "input_files", "input_sha256",
+                                                       "shard_index", "shard_count"};
 
 std::string text_attribute(int ncid, int varid, const char* name) {
   std::size_t length = 0;
@@ -27,7 +27,8 @@ std::string text_attribute(int ncid, int varid, const char* name) {
 std::vector<std::string> string_attribute(int ncid, const char* name) {
   std::size_t length = 0;
   nc_type type = NC_NAT;
-  if (nc().inq_att(ncid, NC_GLOBAL, name, &type, &length) != NC_NOERR || type != NC_STRING) return {};
+  if (nc().inq_att(ncid, NC_GLOBAL, name, &type, &length) != NC_NOERR || type != NC_STRING)
+    return {};
   std::vector<char*> pointers(length, nullptr);
   if (nc().get_att_string(ncid, NC_GLOBAL, name, pointers.data()) != NC_NOERR) return {};
   std::vector<std::string> texts(pointers.begin(), pointers.end());
@@ -77,7 +78,8 @@ std::string CubeReader::open(const std::string& path) {
   }
   int ndims = 0;
   nc().inq_varndims(ncid_, spectrum_, &ndims);
-  if (ndims != 2 && ndims != 3) return fail("not a cube (spectrum of " + std::to_string(ndims) + " dimensions)");
+  if (ndims != 2 && ndims != 3)
+    return fail("not a cube (spectrum of " + std::to_string(ndims) + " dimensions)");
   std::vector<int> dims(static_cast<std::size_t>(ndims));
   nc().inq_vardimid(ncid_, spectrum_, dims.data());
   std::vector<std::size_t> lengths(dims.size());
@@ -128,11 +130,20 @@ std::string CubeReader::open(const std::string& path) {
     Column c;
     c.name = column_name;
     switch (type) {
-      case NC_BYTE: c.type = ColumnType::kInt8; break;
-      case NC_INT: c.type = ColumnType::kInt32; break;
-      case NC_FLOAT: c.type = ColumnType::kFloat32; break;
-      case NC_DOUBLE: c.type = ColumnType::kFloat64; break;
-      default: return fail("a column \"" + column_name + "\" of a type cubes do not use");
+      case NC_BYTE:
+        c.type = ColumnType::kInt8;
+        break;
+      case NC_INT:
+        c.type = ColumnType::kInt32;
+        break;
+      case NC_FLOAT:
+        c.type = ColumnType::kFloat32;
+        break;
+      case NC_DOUBLE:
+        c.type = ColumnType::kFloat64;
+        break;
+      default:
+        return fail("a column \"" + column_name + "\" of a type cubes do not use");
     }
     c.long_name = text_attribute(ncid_, id, "long_name");
     c.units = text_attribute(ncid_, id, "units");
@@ -186,7 +197,8 @@ std::string CubeReader::open(const std::string& path) {
         a.value = values;
       }
     } else {
-      return fail(std::string("a global attribute \"") + name.data() + "\" of a type cubes do not use");
+      return fail(std::string("a global attribute \"") + name.data() +
+                  "\" of a type cubes do not use");
     }
     d_.parameters.push_back(a);
   }

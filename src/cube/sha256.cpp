@@ -28,8 +28,8 @@ constexpr std::uint32_t rotr(std::uint32_t v, int n) { return (v >> n) | (v << (
 
 // The first 32 bits of the fractional parts of the square roots of the first 8 primes.
 Sha256::Sha256()
-    : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab,
-             0x5be0cd19} {}
+    : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+             0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
 
 void Sha256::compress(const unsigned char* block) {
   std::array<std::uint32_t, 64> w{};
@@ -88,7 +88,8 @@ std::array<unsigned char, 32> Sha256::digest() {
   update(length);
   std::array<unsigned char, 32> out{};
   for (int i = 0; i < 8; ++i) {
-    for (int j = 0; j < 4; ++j) out[4 * i + j] = static_cast<unsigned char>(state_[i] >> (24 - 8 * j));
+    for (int j = 0; j < 4; ++j)
+      out[4 * i + j] = static_cast<unsigned char>(state_[i] >> (24 - 8 * j));
   }
   return out;
 }

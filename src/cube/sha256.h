@@ -22,8 +22,8 @@ class Sha256 {
 
   std::array<std::uint32_t, 8> state_;
   std::array<unsigned char, 64> block_{};
-  std::size_t filled_ = 0;      // bytes waiting in block_
-  std::uint64_t total_ = 0;     // bytes fed so far
+  std::size_t filled_ = 0;   // bytes waiting in block_
+  std::uint64_t total_ = 0;  // bytes fed so far
 };
 
 // The digest as 64 lower-case hex digits, as sha256sum prints it.

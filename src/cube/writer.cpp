@@ -31,10 +31,14 @@ int waiting_stop_signal() {
 
 nc_type nc_type_of(ColumnType type) {
   switch (type) {
-    case ColumnType::kInt8: return NC_BYTE;
-    case ColumnType::kInt32: return NC_INT;
-    case ColumnType::kFloat32: return NC_FLOAT;
-    case ColumnType::kFloat64: return NC_DOUBLE;
+    case ColumnType::kInt8:
+      return NC_BYTE;
+    case ColumnType::kInt32:
+      return NC_INT;
+    case ColumnType::kFloat32:
+      return NC_FLOAT;
+    case ColumnType::kFloat64:
+      return NC_DOUBLE;
   }
   return NC_DOUBLE;
 }
@@ -106,7 +110,8 @@ void CubeWriter::abandon() {
 
 std::string CubeWriter::fail(const std::string& reason) {
   abandon();
-  if (problem_.empty()) problem_ = "Cannot write " + report::escape_controls(target_) + ": " + reason;
+  if (problem_.empty())
+    problem_ = "Cannot write " + report::escape_controls(target_) + ": " + reason;
   return problem_;
 }
 
@@ -116,7 +121,9 @@ std::string CubeWriter::check_running() {
   if (!problem_.empty()) return problem_;
   if (ncid_ < 0) return fail("the cube is not open");
   if (const int signal = waiting_stop_signal(); signal != 0) {
-    return fail(std::string("stopped by ") + (signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP"));
+    return fail(std::string("stopped by ") + (signal == SIGINT    ? "SIGINT"
+                                              : signal == SIGTERM ? "SIGTERM"
+                                                                  : "SIGHUP"));
   }
   return "";
 }
@@ -163,13 +170,14 @@ std::string CubeWriter::open(const std::string& target, const CubeDescription& d
     y_id = define_coordinate(st, ncid_, "y", record_dims[0], "um", "y of the pixel centre", "Y");
     x_id = define_coordinate(st, ncid_, "x", record_dims[1], "um", "x of the pixel centre", "X");
   } else if (!d_.time.empty()) {
-    time_id = define_coordinate(st, ncid_, "time", record_dims[0], d_.time_units.c_str(), "time", "T");
+    time_id =
+        define_coordinate(st, ncid_, "time", record_dims[0], d_.time_units.c_str(), "time", "T");
   }
 
   std::vector<int> spectrum_dims = record_dims;
   spectrum_dims.push_back(wavenumber_dim);
   st(nc().def_var(ncid_, "spectrum", NC_FLOAT, static_cast<int>(spectrum_dims.size()),
-                spectrum_dims.data(), &spectrum_));
+                  spectrum_dims.data(), &spectrum_));
   std::vector<std::size_t> chunks;
   if (d_.is_image()) {
     chunks = {static_cast<std::size_t>(std::min(kImageChunk, d_.height)),
@@ -193,7 +201,8 @@ std::string CubeWriter::open(const std::string& target, const CubeDescription& d
   }
   const auto define_table_variable = [&](const char* name, nc_type type) {
     int id = -1;
-    st(nc().def_var(ncid_, name, type, static_cast<int>(record_dims.size()), record_dims.data(), &id));
+    st(nc().def_var(ncid_, name, type, static_cast<int>(record_dims.size()), record_dims.data(),
+                    &id));
     st(nc().def_var_chunking(ncid_, id, NC_CHUNKED, table_chunks.data()));
     st(nc().def_var_deflate(ncid_, id, 1, 1, kDeflateLevel));
     return id;
@@ -208,7 +217,8 @@ std::string CubeWriter::open(const std::string& target, const CubeDescription& d
         for (int v : c.flag_values) values.push_back(static_cast<signed char>(v));
         st(nc().put_att_schar(ncid_, id, "flag_values", NC_BYTE, values.size(), values.data()));
       } else {
-        st(nc().put_att_int(ncid_, id, "flag_values", NC_INT, c.flag_values.size(), c.flag_values.data()));
+        st(nc().put_att_int(ncid_, id, "flag_values", NC_INT, c.flag_values.size(),
+                            c.flag_values.data()));
       }
       put_text(st, ncid_, id, "flag_meanings", c.flag_meanings);
     }
@@ -232,7 +242,8 @@ std::string CubeWriter::open(const std::string& target, const CubeDescription& d
       st(nc().put_att_double(ncid_, NC_GLOBAL, a.name.c_str(), NC_DOUBLE, 1, real));
     } else {
       const auto& reals = std::get<std::vector<double>>(a.value);
-      st(nc().put_att_double(ncid_, NC_GLOBAL, a.name.c_str(), NC_DOUBLE, reals.size(), reals.data()));
+      st(nc().put_att_double(ncid_, NC_GLOBAL, a.name.c_str(), NC_DOUBLE, reals.size(),
+                             reals.data()));
     }
   }
   if (!d_.inputs.empty()) {
@@ -255,7 +266,8 @@ std::string CubeWriter::open(const std::string& target, const CubeDescription& d
   if (d_.is_image()) {
     for (auto [id, n] : {std::pair{y_id, d_.height}, std::pair{x_id, d_.width}}) {
       std::vector<double> centres(static_cast<std::size_t>(n));
-      for (int i = 0; i < n; ++i) centres[static_cast<std::size_t>(i)] = (i + 0.5) * d_.pixel_pitch_um;
+      for (int i = 0; i < n; ++i)
+        centres[static_cast<std::size_t>(i)] = (i + 0.5) * d_.pixel_pitch_um;
       st(nc().put_var_double(ncid_, id, centres.data()));
     }
   } else if (time_id >= 0) {
@@ -273,7 +285,8 @@ std::string CubeWriter::take_columns(std::span<const std::span<const double>> co
                                      const std::vector<int>& records) {
   if (columns.size() != table_.size()) return fail("a put without one span per column");
   for (std::size_t c = 0; c < columns.size(); ++c) {
-    if (columns[c].size() != static_cast<std::size_t>(count)) return fail("a column of the wrong length");
+    if (columns[c].size() != static_cast<std::size_t>(count))
+      return fail("a column of the wrong length");
   }
   for (int record : records) {
     if (covered_[static_cast<std::size_t>(record)] != 0) return fail("a record put twice");
@@ -289,7 +302,8 @@ std::string CubeWriter::take_columns(std::span<const std::span<const double>> co
 std::string CubeWriter::write_block(const std::vector<std::size_t>& start,
                                     const std::vector<std::size_t>& count,
                                     std::span<const float> values) {
-  const int status = nc().put_vara_float(ncid_, spectrum_, start.data(), count.data(), values.data());
+  const int status =
+      nc().put_vara_float(ncid_, spectrum_, start.data(), count.data(), values.data());
   return status == NC_NOERR ? "" : fail_nc(status);
 }
 
@@ -318,7 +332,8 @@ std::string CubeWriter::put_records(int first, int count, std::span<const double
       count > d_.record_count() - first) {
     return fail("records put out of order");
   }
-  if (spectra.size() != static_cast<std::size_t>(count) * k) return fail("spectra of the wrong length");
+  if (spectra.size() != static_cast<std::size_t>(count) * k)
+    return fail("spectra of the wrong length");
   used_records_ = true;
   if (first != next_) {  // a shard passes over records it does not hold
     if (next_ % band_records_ != 0 && first / band_records_ != (next_ - 1) / band_records_) {
@@ -353,7 +368,8 @@ std::string CubeWriter::put_tile(int row, int column, int height, int width,
   }
   const auto k = static_cast<std::size_t>(d_.points());
   const int count = height * width;
-  if (spectra.size() != static_cast<std::size_t>(count) * k) return fail("spectra of the wrong length");
+  if (spectra.size() != static_cast<std::size_t>(count) * k)
+    return fail("spectra of the wrong length");
   used_tiles_ = true;
   std::vector<int> records;
   for (int y = row; y < row + height; ++y) {
@@ -364,7 +380,8 @@ std::string CubeWriter::put_tile(int row, int column, int height, int width,
   std::transform(spectra.begin(), spectra.end(), values.begin(),
                  [](double v) { return static_cast<float>(v); });
   return write_block({static_cast<std::size_t>(row), static_cast<std::size_t>(column), 0},
-                     {static_cast<std::size_t>(height), static_cast<std::size_t>(width), k}, values);
+                     {static_cast<std::size_t>(height), static_cast<std::size_t>(width), k},
+                     values);
 }
 
 std::string CubeWriter::finish() {
@@ -399,7 +416,8 @@ std::string write_cube(const std::string& target, const CubeDescription& descrip
   if (std::string problem = writer.open(target, description); !problem.empty()) return problem;
   std::vector<std::span<const double>> spans(columns.begin(), columns.end());
   const int m = description.record_count();
-  if (std::string problem = writer.put_records(0, m, spectra, spans); !problem.empty()) return problem;
+  if (std::string problem = writer.put_records(0, m, spectra, spans); !problem.empty())
+    return problem;
   return writer.finish();
 }
 

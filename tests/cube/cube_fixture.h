@@ -32,8 +32,10 @@ struct CubeData {
     p.columns.resize(columns.size());
     for (int r : records) {
       const auto at = static_cast<long>(r) * static_cast<long>(k);
-      p.spectra.insert(p.spectra.end(), spectra.begin() + at, spectra.begin() + at + static_cast<long>(k));
-      for (std::size_t i = 0; i < columns.size(); ++i) p.columns[i].push_back(columns[i][static_cast<std::size_t>(r)]);
+      p.spectra.insert(p.spectra.end(), spectra.begin() + at,
+                       spectra.begin() + at + static_cast<long>(k));
+      for (std::size_t i = 0; i < columns.size(); ++i)
+        p.columns[i].push_back(columns[i][static_cast<std::size_t>(r)]);
     }
     return p;
   }
@@ -52,9 +54,10 @@ inline CubeData cube_data(int height, int width, int records, int k) {
   d.records = records;
   d.pixel_pitch_um = 5.5;
   for (int j = 0; j < k; ++j) d.wavenumber.push_back(3999.5 - 1.25 * j);
-  d.columns = {{"zpd_index", ColumnType::kInt32, "ZPD index used", "", {}, ""},
-               {"energy", ColumnType::kFloat64, "energy of the interferogram", "1", {}, ""},
-               {"status", ColumnType::kInt8, "status", "", {0, 1, 2}, "converted refused no_signal"}};
+  d.columns = {
+      {"zpd_index", ColumnType::kInt32, "ZPD index used", "", {}, ""},
+      {"energy", ColumnType::kFloat64, "energy of the interferogram", "1", {}, ""},
+      {"status", ColumnType::kInt8, "status", "", {0, 1, 2}, "converted refused no_signal"}};
   d.title = "tile A1";
   d.history = "2026-12-08T03:17:06Z ftir-reduce tile.seq";
   d.parameters = {{"window", std::string("APBH3")},
@@ -67,7 +70,8 @@ inline CubeData cube_data(int height, int width, int records, int k) {
     for (int j = 0; j < k; ++j) {
       c.spectra.push_back(r == 1 && j == 2   ? std::nan("")
                           : r == 0 && j == 1 ? -0.0
-                                             : std::sin(0.37 * (r * 11 + j) + 0.1) * std::pow(10.0, (r + j) % 9 - 4));
+                                             : std::sin(0.37 * (r * 11 + j) + 0.1) *
+                                                   std::pow(10.0, (r + j) % 9 - 4));
     }
     c.columns[0].push_back(1000 + r);
     c.columns[1].push_back(0.1 * r + 1e-9);
@@ -106,15 +110,18 @@ inline int in_child(const std::function<int()>& body) {
 }
 
 // Standard output and error of a shell command run in `folder`, joined by "|".
-inline std::string shell(const std::filesystem::path& folder, const std::string& command, int& status) {
+inline std::string shell(const std::filesystem::path& folder, const std::string& command,
+                         int& status) {
   const std::string out = (folder / "out.txt").string();
   const std::string err = (folder / "err.txt").string();
-  status = std::system(("cd '" + folder.string() + "' && " + command + " > '" + out + "' 2> '" + err + "'").c_str());
+  status = std::system(
+      ("cd '" + folder.string() + "' && " + command + " > '" + out + "' 2> '" + err + "'").c_str());
   std::string text;
   for (const std::string& name : {out, err}) {
     if (std::FILE* f = std::fopen(name.c_str(), "rb")) {
       char buffer[4096];
-      for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
+      for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
+        text.append(buffer, n);
       std::fclose(f);
     }
     std::filesystem::remove(name);

@@ -15,7 +15,8 @@ namespace {
 
 std::string expected_lines(const testing::CubeData& c) {
   std::string out;
-  for (std::size_t i = 0; i < c.spectra.size(); ++i) out += (i == 0 ? "" : " ") + testing::float_bits(c.spectra[i]);
+  for (std::size_t i = 0; i < c.spectra.size(); ++i)
+    out += (i == 0 ? "" : " ") + testing::float_bits(c.spectra[i]);
   out += '\n';
   for (std::size_t i = 0; i < c.wavenumbers(); ++i) {
     std::uint64_t bits = 0;
@@ -30,11 +31,14 @@ std::string expected_lines(const testing::CubeData& c) {
       out += (i == 0 ? "" : " ") + std::to_string(static_cast<int>(c.columns[column][i]));
     }
   }
-  return out + "\ntile A1|CF-1.10|ftir-reduce 1.0.0|absorbance|converted refused no_signal|tile.seq,tile.bsp\n";
+  return out +
+         "\ntile A1|CF-1.10|ftir-reduce 1.0.0|absorbance|converted refused "
+         "no_signal|tile.seq,tile.bsp\n";
 }
 
 // A 3 x 4 image of 5 points, NaN and -0.0 among them, as cube.nc in `dir`; then `command`.
-void read_back(const std::string& script_name, const std::string& script, const std::string& command) {
+void read_back(const std::string& script_name, const std::string& script,
+               const std::string& command) {
   ftir::testing::TempDir dir;
   const testing::CubeData c = testing::cube_data(3, 4, 0, 5);
   ASSERT_EQ(write_cube(dir.file("cube.nc"), c.description, c.spectra, c.columns), "");
@@ -60,7 +64,8 @@ def show(spectrum, wavenumber, zpd, status, attrs, spectrum_attrs, status_attrs)
                     ",".join(text(s) for s in attrs["input_files"])]))
 )";
 
-void python_reader(const std::string& modules, const std::string& body, const std::string& arguments = "") {
+void python_reader(const std::string& modules, const std::string& body,
+                   const std::string& arguments = "") {
   const std::string python = FTIR_PYTHON3;
   if (std::system((python + " -c 'import " + modules + "' > /dev/null 2>&1").c_str()) != 0) {
     GTEST_SKIP() << python << ": " << modules << " missing";
@@ -92,7 +97,8 @@ show(f["spectrum"][...], f["wavenumber"][...], f["zpd_index"][...], f["status"][
 TEST(CubeReaders, H5wasmUnderNode) {
   const std::string reader = FTIR_H5WASM_READER;
   if (std::system("command -v node > /dev/null 2>&1") != 0) GTEST_SKIP() << "node is missing";
-  if (!std::filesystem::exists(reader)) GTEST_SKIP() << reader << " is missing (scripts/install-h5wasm.sh BUILD_DIR)";
+  if (!std::filesystem::exists(reader))
+    GTEST_SKIP() << reader << " is missing (scripts/install-h5wasm.sh BUILD_DIR)";
   read_back("read.mjs", R"(const h5wasm = (await import(process.argv[2])).default;
 await h5wasm.ready;
 const f = new h5wasm.File("cube.nc", "r");
@@ -111,7 +117,8 @@ process.stdout.write([
   [attr(f, "title"), attr(f, "Conventions"), attr(f, "source"), attr(spectrum, "long_name"),
    attr(f.get("status"), "flag_meanings"), [].concat(attr(f, "input_files")).join(",")].join("|"),
 ].join("\n") + "\n");
-)", "node read.mjs '" + reader + "'");
+)",
+            "node read.mjs '" + reader + "'");
 }
 
 }  // namespace

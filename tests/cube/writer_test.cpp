@@ -22,7 +22,8 @@ using testing::names_in;
 // `ncdump -hs` of a cube without the line naming the library's versions.
 std::string header_of(const ftir::testing::TempDir& dir, const std::string& name) {
   int status = 0;
-  std::string dump = testing::shell(dir.path(), "ncdump -hs " + name + " | grep -v _NCProperties", status);
+  std::string dump =
+      testing::shell(dir.path(), "ncdump -hs " + name + " | grep -v _NCProperties", status);
   EXPECT_EQ(status, 0);
   return dump;
 }
@@ -45,24 +46,35 @@ TEST(CubeWriter, LayoutAsNcdumpShowsIt) {
   i.description.quantity = Quantity::kTransmittance;
   ASSERT_EQ(write_cube(dir.file("i.nc"), i.description, i.spectra, i.columns), "");
   for (const auto& [file, lines] : std::vector<std::pair<const char*, const char*>>{
-           {"a.nc", "dimensions:\n\ty = 2 ;\n\tx = 3 ;\n\twavenumber = 4 ;\nvariables:\n"
-                    "\tdouble wavenumber(wavenumber) ;\n\t\twavenumber:units = \"cm-1\" ;\n"},
-           {"a.nc", "\tdouble x(x) ;\n\t\tx:units = \"um\" ;\n\t\tx:long_name = \"x of the pixel centre\" ;\n"},
-           {"a.nc", "\tfloat spectrum(y, x, wavenumber) ;\n\t\tspectrum:long_name = \"absorbance\" ;\n"
-                    "\t\tspectrum:units = \"1\" ;\n\t\tspectrum:_Storage = \"chunked\" ;\n"
-                    "\t\tspectrum:_ChunkSizes = 2, 3, 4 ;\n\t\tspectrum:_Shuffle = \"true\" ;\n"
-                    "\t\tspectrum:_DeflateLevel = 1 ;\n"},
+           {"a.nc",
+            "dimensions:\n\ty = 2 ;\n\tx = 3 ;\n\twavenumber = 4 ;\nvariables:\n"
+            "\tdouble wavenumber(wavenumber) ;\n\t\twavenumber:units = \"cm-1\" ;\n"},
+           {"a.nc",
+            "\tdouble x(x) ;\n\t\tx:units = \"um\" ;\n\t\tx:long_name = \"x of the pixel centre\" "
+            ";\n"},
+           {"a.nc",
+            "\tfloat spectrum(y, x, wavenumber) ;\n\t\tspectrum:long_name = \"absorbance\" ;\n"
+            "\t\tspectrum:units = \"1\" ;\n\t\tspectrum:_Storage = \"chunked\" ;\n"
+            "\t\tspectrum:_ChunkSizes = 2, 3, 4 ;\n\t\tspectrum:_Shuffle = \"true\" ;\n"
+            "\t\tspectrum:_DeflateLevel = 1 ;\n"},
            {"a.nc", "\tint zpd_index(y, x) ;\n\t\tzpd_index:long_name = \"ZPD index used\" ;\n"},
-           {"a.nc", "\tbyte status(y, x) ;\n\t\tstatus:long_name = \"status\" ;\n\t\tstatus:flag_values = 0b, 1b, 2b ;\n"
-                    "\t\tstatus:flag_meanings = \"converted refused no_signal\" ;\n"},
-           {"a.nc", "// global attributes:\n\t\t:Conventions = \"CF-1.10\" ;\n\t\t:title = \"tile A1\" ;\n"
-                    "\t\t:source = \"ftir-reduce 1.0.0\" ;\n\t\t:history = \"2026-12-08T03:17:06Z ftir-reduce tile.seq\" ;\n"
-                    "\t\t:window = \"APBH3\" ;\n\t\t:zero_filling = 2 ;\n\t\t:laser_wavenumber = 15798. ;\n"
-                    "\t\t:kept_range = 400., 3999.5 ;\n\t\tstring :input_files = \"tile.seq\", \"tile.bsp\" ;\n"
-                    "\t\tstring :input_sha256 = \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\", "
-                    "\"bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\" ;\n"},
-           {"s.nc", "\tfloat spectrum(record, wavenumber) ;\n\t\tspectrum:long_name = \"single beam\" ;\n"
-                    "\t\tspectrum:units = \"1\" ;\n\t\tspectrum:coordinates = \"time\" ;\n"},
+           {"a.nc",
+            "\tbyte status(y, x) ;\n\t\tstatus:long_name = \"status\" ;\n\t\tstatus:flag_values = "
+            "0b, 1b, 2b ;\n"
+            "\t\tstatus:flag_meanings = \"converted refused no_signal\" ;\n"},
+           {"a.nc",
+            "// global attributes:\n\t\t:Conventions = \"CF-1.10\" ;\n\t\t:title = \"tile A1\" ;\n"
+            "\t\t:source = \"ftir-reduce 1.0.0\" ;\n\t\t:history = \"2026-12-08T03:17:06Z "
+            "ftir-reduce tile.seq\" ;\n"
+            "\t\t:window = \"APBH3\" ;\n\t\t:zero_filling = 2 ;\n\t\t:laser_wavenumber = 15798. ;\n"
+            "\t\t:kept_range = 400., 3999.5 ;\n\t\tstring :input_files = \"tile.seq\", "
+            "\"tile.bsp\" ;\n"
+            "\t\tstring :input_sha256 = "
+            "\"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\", "
+            "\"bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\" ;\n"},
+           {"s.nc",
+            "\tfloat spectrum(record, wavenumber) ;\n\t\tspectrum:long_name = \"single beam\" ;\n"
+            "\t\tspectrum:units = \"1\" ;\n\t\tspectrum:coordinates = \"time\" ;\n"},
            {"s.nc", "\t\tspectrum:_ChunkSizes = 256, 5 ;\n"},
            {"s.nc", "\tdouble time(record) ;\n\t\ttime:units = \"s\" ;\n"},
            {"s.nc", "\tbyte shard_covered(record) ;\n"},
@@ -75,7 +87,8 @@ TEST(CubeWriter, LayoutAsNcdumpShowsIt) {
   EXPECT_EQ(header_of(dir, "a.nc").find("shard"), std::string::npos);
   // Pixel centres half a pitch (5.5 um) in from the corner.
   int status = 0;
-  EXPECT_NE(testing::shell(dir.path(), "ncdump -v x a.nc", status).find(" x = 2.75, 8.25, 13.75 ;"), std::string::npos);
+  EXPECT_NE(testing::shell(dir.path(), "ncdump -v x a.nc", status).find(" x = 2.75, 8.25, 13.75 ;"),
+            std::string::npos);
 }
 
 // Records put in pieces across bands, as tiles in any order, or at once: the same values
@@ -91,7 +104,8 @@ TEST(CubeWriter, PiecesTilesAndWholeHoldTheSameValues) {
     std::vector<int> records;
     for (int r = first; r < std::min(first + 7, 380); ++r) records.push_back(r);
     const CubeData p = c.part(records);
-    ASSERT_EQ(pieces.put_records(first, static_cast<int>(records.size()), p.spectra, p.spans()), "");
+    ASSERT_EQ(pieces.put_records(first, static_cast<int>(records.size()), p.spectra, p.spans()),
+              "");
   }
   ASSERT_EQ(pieces.finish(), "");
   CubeWriter tiles;
@@ -125,7 +139,8 @@ TEST(CubeWriter, PiecesTilesAndWholeHoldTheSameValues) {
       EXPECT_EQ(column, c.columns[k]);
     }
   }
-  EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"again.nc", "pieces.nc", "tiles.nc", "whole.nc"}));
+  EXPECT_EQ(names_in(dir.path()),
+            (std::vector<std::string>{"again.nc", "pieces.nc", "tiles.nc", "whole.nc"}));
 }
 
 TEST(CubeWriter, HistoryLineQuotesWhatAShellWouldSplit) {
@@ -147,48 +162,63 @@ TEST(CubeWriter, AFailureLeavesNoCubeAndNoTemporary) {
     return c.part(records);
   };
   const std::vector<std::tuple<const char*, Run, std::string>> cases = {
-      {"records missing", [&](CubeWriter& w, const std::string& target) {
+      {"records missing",
+       [&](CubeWriter& w, const std::string& target) {
          const CubeData p = put(0, 3);
          if (std::string problem = w.open(target, c.description); !problem.empty()) return problem;
-         if (std::string problem = w.put_records(0, 3, p.spectra, p.spans()); !problem.empty()) return problem;
+         if (std::string problem = w.put_records(0, 3, p.spectra, p.spans()); !problem.empty())
+           return problem;
          return w.finish();
-       }, ": records missing"},
-      {"out of order", [&](CubeWriter& w, const std::string& target) {
+       },
+       ": records missing"},
+      {"out of order",
+       [&](CubeWriter& w, const std::string& target) {
          const CubeData p = put(0, 1);
          if (std::string problem = w.open(target, c.description); !problem.empty()) return problem;
          return w.put_records(1, 1, p.spectra, p.spans());
-       }, ": records put out of order"},
-      {"a status beyond its byte", [&](CubeWriter&, const std::string& target) {
+       },
+       ": records put out of order"},
+      {"a status beyond its byte",
+       [&](CubeWriter&, const std::string& target) {
          std::vector<std::vector<double>> columns = c.columns;
          columns[2][5] = 300;
          return write_cube(target, c.description, c.spectra, columns);
-       }, ": NetCDF: Numeric conversion not representable"},
-      {"abandoned", [&](CubeWriter& w, const std::string& target) {
+       },
+       ": NetCDF: Numeric conversion not representable"},
+      {"abandoned",
+       [&](CubeWriter& w, const std::string& target) {
          const CubeData p = put(0, 16);
          if (std::string problem = w.open(target, c.description); !problem.empty()) return problem;
-         if (std::string problem = w.put_records(0, 16, p.spectra, p.spans()); !problem.empty()) return problem;
+         if (std::string problem = w.put_records(0, 16, p.spectra, p.spans()); !problem.empty())
+           return problem;
          w.abandon();
          return w.finish();
-       }, ": the cube is not open"},
-      {"a full disk", [&](CubeWriter&, const std::string& target) {
+       },
+       ": the cube is not open"},
+      {"a full disk",
+       [&](CubeWriter&, const std::string& target) {
          const int status = testing::in_child([&] {
            std::signal(SIGXFSZ, SIG_IGN);
            const rlimit limit{200000, 200000};
            ::setrlimit(RLIMIT_FSIZE, &limit);
-           const std::string problem = write_cube(target, big.description, big.spectra, big.columns);
+           const std::string problem =
+               write_cube(target, big.description, big.spectra, big.columns);
            return problem.find(target + ": ") != std::string::npos ? 0 : 1;
          });
          return std::string(WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : "no failure");
-       }, ""},
+       },
+       ""},
   };
   for (const auto& [what, run, problem] : cases) {
     SCOPED_TRACE(what);
     ftir::testing::TempDir dir;
     std::ofstream(dir.file("cube.nc")) << "older";
     CubeWriter writer;
-    EXPECT_EQ(run(writer, dir.file("cube.nc")), problem.empty() ? "" : "Cannot write " + dir.file("cube.nc") + problem);
+    EXPECT_EQ(run(writer, dir.file("cube.nc")),
+              problem.empty() ? "" : "Cannot write " + dir.file("cube.nc") + problem);
     EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"cube.nc"});
-    EXPECT_EQ(ftir::testing::read_file_bytes(dir.file("cube.nc")), (ftir::testing::ByteImage{'o', 'l', 'd', 'e', 'r'}));
+    EXPECT_EQ(ftir::testing::read_file_bytes(dir.file("cube.nc")),
+              (ftir::testing::ByteImage{'o', 'l', 'd', 'e', 'r'}));
   }
 }
 
