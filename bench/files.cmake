@@ -26,3 +26,6 @@ target_compile_definitions(instrument_bench PRIVATE FTIR_SOURCE_DIR="${CMAKE_SOU
 add_executable(instrument_transform_bench bench/instrument_transform_bench.cpp)
 target_link_libraries(instrument_transform_bench PRIVATE ftir_core benchmark::benchmark)
 target_compile_definitions(instrument_transform_bench PRIVATE FTIR_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+# Writing a 128 x 128 image cube: time and size before and after compression.
+add_executable(cube_bench bench/cube_bench.cpp)
+target_link_libraries(cube_bench PRIVATE ftir_cube)

@@ -4,7 +4,7 @@
 # examples/spectra.svg, and examples/spectra.png when rsvg-convert is installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-packages.sh cmake make g++ libcli11-dev nlohmann-json3-dev pybind11-dev python3-dev \
+scripts/install-packages.sh cmake make g++ libcli11-dev nlohmann-json3-dev libnetcdf-dev pybind11-dev python3-dev \
   python3-numpy python3-pytest
 build=build-example
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DFTIR_TESTS=OFF -DFTIR_TOOLS=ON >/dev/null

@@ -16,7 +16,7 @@ corpora=("$@")
 [ ${#corpora[@]} -gt 0 ] || corpora=(reader red_dat run opus omnic)
 
 if [ "${FTIR_FUZZ_NO_BUILD:-0}" != 1 ]; then
-  scripts/install-packages.sh cmake make clang libcli11-dev nlohmann-json3-dev libclang-rt-14-dev python3
+  scripts/install-packages.sh cmake make clang libcli11-dev nlohmann-json3-dev libnetcdf-dev libclang-rt-14-dev python3
   CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Release -DFTIR_FUZZ=ON \
     -DFTIR_TESTS=OFF -DFTIR_TOOLS=OFF >/dev/null
   cmake --build build-fuzz -j2 --target fuzz_reader fuzz_red_dat fuzz_run fuzz_opus fuzz_omnic

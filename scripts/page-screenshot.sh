@@ -7,7 +7,7 @@
 # (neither committed), and docs/page-example.png (the picture README shows).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-packages.sh cmake make g++ libcli11-dev nlohmann-json3-dev chromium
+scripts/install-packages.sh cmake make g++ libcli11-dev nlohmann-json3-dev libnetcdf-dev chromium
 build=build-example
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DFTIR_TESTS=OFF -DFTIR_TOOLS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)" --target ftir-reduce

@@ -10,7 +10,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 # and a single-node Slurm.
 scripts/install-packages.sh cmake make g++ libcli11-dev nlohmann-json3-dev libgtest-dev libxml2-utils clang \
   libclang-rt-14-dev python3 zlib1g-dev chromium parallel pybind11-dev python3-dev python3-numpy \
-  python3-pytest slurm-wlm munge
+  python3-pytest slurm-wlm munge libnetcdf-dev netcdf-bin python3-xarray python3-netcdf4 \
+  python3-h5netcdf python3-h5py
 
 # The public SPC samples are not carried by the project: their tests skip themselves without
 # them, which CI must never do.
@@ -32,6 +33,7 @@ run_suite() {
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DFTIR_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 scripts/install-jcamp-reader.sh build
+scripts/install-h5wasm.sh build
 run_suite build
 # The same suite with the narrower forms forced; the runs of ftir-reduce that the tests
 # start inherit the setting.
@@ -41,12 +43,14 @@ FTIR_SIMD=sse2 run_suite build
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Release -DFTIR_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 scripts/install-jcamp-reader.sh build-asan
+scripts/install-h5wasm.sh build-asan
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_suite build-asan
 
 # The command line's workers run threads: the suite once more under ThreadSanitizer.
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Release -DFTIR_TSAN=ON >/dev/null
 cmake --build build-tsan -j"$jobs"
 scripts/install-jcamp-reader.sh build-tsan
+scripts/install-h5wasm.sh build-tsan
 TSAN_OPTIONS=halt_on_error=1 run_suite build-tsan
 
 if [ -x scripts/fuzz.sh ] && command -v clang++ >/dev/null 2>&1; then

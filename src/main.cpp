@@ -6,12 +6,16 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <exception>
 #include <new>
+#include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "cli/command_line.h"
+#include "cube/assemble.h"
 #include "driver/batch.h"
 
 namespace {
@@ -51,6 +55,10 @@ int run(int argc, char** argv) {
   }
   StdStream out(stdout);
   StdStream err(stderr);
+  if (std::string_view(argv[1]) == "assemble") {  // joins shard cubes; no other option
+    return ftir::cube::assemble_command(std::vector<std::string>(argv + 1, argv + argc), err,
+                                        static_cast<long long>(std::time(nullptr)));
+  }
   ftir::report::StdConsole console;  // a red.dat run asked for with --report alone
   ftir::cli::Streams streams{out, err, isatty(STDERR_FILENO) == 1, &console};
   const int status = ftir::cli::run_command_line(

@@ -65,6 +65,9 @@ class TempFile {
   ~TempFile();
 
   std::FILE* file() const { return file_; }
+  // The temporary file's name ("" for one made with no name), for a writer that opens it
+  // by name itself.
+  const std::string& path() const { return path_; }
   // Closes the file; false (with errno set) when buffered bytes could not be written.
   bool close();
   // Gives the closed file the target's name, removing a file already there just before;
