@@ -1,0 +1,3 @@
+list(APPEND TEST_SOURCES
+  tests/quality/real_files_test.cpp
+  tests/quality/synthetic_test.cpp)
