@@ -26,3 +26,6 @@ target_compile_definitions(instrument_bench PRIVATE FTIR_SOURCE_DIR="${CMAKE_SOU
 add_executable(instrument_transform_bench bench/instrument_transform_bench.cpp)
 target_link_libraries(instrument_transform_bench PRIVATE ftir_core benchmark::benchmark)
 target_compile_definitions(instrument_transform_bench PRIVATE FTIR_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+# The quality checks of a record next to its conversion in memory.
+add_executable(quality_bench bench/quality_bench.cpp)
+target_link_libraries(quality_bench PRIVATE ftir_synth benchmark::benchmark)

@@ -43,36 +43,78 @@ bool beyond_allowance(int distance, int scan_points, double fraction) {
   return distance > std::max(fraction * scan_points, static_cast<double>(kZpdFloor));
 }
 
+// One pass over a scan gathers what the scan checks read: the sum, the extremes with their
+// first index and how many samples equal them, and the sums of kTrendBlocks blocks.
+struct ScanPass {
+  int n = 0;
+  double sum = 0.0;
+  double lo = 0.0;
+  double hi = 0.0;
+  int ilo = 0;
+  int ihi = 0;
+  int nlo = 0;
+  int nhi = 0;
+  std::array<double, kTrendBlocks> block{};
+  double mean() const { return sum / n; }
+};
+
+ScanPass pass_over(std::span<const double> scan) {
+  ScanPass p;
+  p.n = static_cast<int>(scan.size());
+  p.lo = p.hi = scan[0];
+  for (int b = 0; b < kTrendBlocks; ++b) {
+    const int from = b * p.n / kTrendBlocks;
+    const int to = (b + 1) * p.n / kTrendBlocks;  // one past the block
+    double sum = 0.0;
+    for (int i = from; i < to; ++i) {
+      const double v = scan[static_cast<std::size_t>(i)];
+      sum += v;
+      if (v > p.hi) {
+        p.hi = v;
+        p.ihi = i;
+        p.nhi = 1;
+      } else if (v == p.hi) {
+        ++p.nhi;
+      }
+      if (v < p.lo) {
+        p.lo = v;
+        p.ilo = i;
+        p.nlo = 1;
+      } else if (v == p.lo) {
+        ++p.nlo;
+      }
+    }
+    p.block[static_cast<std::size_t>(b)] = sum;
+    p.sum += sum;
+  }
+  return p;
+}
+
 // The slow trend of a scan that carries DC: (max - min) / |mean| of its block means, the
-// blocks near the centerburst left out (there the burst's own swing dominates the mean).
-// Empty when the scan carries no DC.
-std::optional<double> dc_variation(std::span<const double> scan, int zpd) {
-  const Centerburst c = find_centerburst(scan);
-  if (c.index < 0) return std::nullopt;
-  const int burst = zpd >= 0 ? zpd : c.index;
-  const double amplitude = scan[static_cast<std::size_t>(burst)] - c.mean;
-  if (!(c.mean * amplitude > 0.0) || std::fabs(c.mean) < kDcShare * std::fabs(amplitude)) {
+// blocks near the centerburst `burst` left out (there the burst's own swing dominates the
+// mean). Empty when the scan carries no DC.
+std::optional<double> dc_variation(std::span<const double> scan, const ScanPass& p, int burst) {
+  const double mean = p.mean();
+  const double amplitude = scan[static_cast<std::size_t>(burst)] - mean;
+  if (!(mean * amplitude > 0.0) || std::fabs(mean) < kDcShare * std::fabs(amplitude)) {
     return std::nullopt;
   }
-  const int n = static_cast<int>(scan.size());
-  if (n < 2 * kTrendBlocks) return std::nullopt;
-  const int reach = n / (2 * kTrendBlocks);
+  if (p.n < 2 * kTrendBlocks) return std::nullopt;
+  const int reach = p.n / (2 * kTrendBlocks);
   double lowest = 0.0;
   double highest = 0.0;
   bool any = false;
   for (int b = 0; b < kTrendBlocks; ++b) {
-    const int from = b * n / kTrendBlocks;
-    const int to = (b + 1) * n / kTrendBlocks;  // one past the block
+    const int from = b * p.n / kTrendBlocks;
+    const int to = (b + 1) * p.n / kTrendBlocks;
     if (to > burst - reach && from <= burst + reach) continue;
-    double sum = 0.0;
-    for (int i = from; i < to; ++i) sum += scan[static_cast<std::size_t>(i)];
-    const double mean = sum / (to - from);
-    lowest = any ? std::min(lowest, mean) : mean;
-    highest = any ? std::max(highest, mean) : mean;
+    const double m = p.block[static_cast<std::size_t>(b)] / (to - from);
+    lowest = any ? std::min(lowest, m) : m;
+    highest = any ? std::max(highest, m) : m;
     any = true;
   }
   if (!any) return std::nullopt;
-  return (highest - lowest) / std::fabs(c.mean);
+  return (highest - lowest) / std::fabs(mean);
 }
 
 // The phase's rms about the line through each point's two neighbours on the grid, over the
@@ -160,7 +202,22 @@ Result check_record(const RecordInput& in, const Settings& settings) {
   const int scans = in.scans == 2 ? 2 : 1;
   const int scan_points = static_cast<int>(in.samples.size()) / scans;
 
-  int run = run_at_extreme(in.samples);
+  std::array<ScanPass, 2> pass;
+  for (int s = 0; s < scans; ++s) {
+    pass[static_cast<std::size_t>(s)] = pass_over(in.samples.subspan(
+        static_cast<std::size_t>(s * scan_points), static_cast<std::size_t>(scan_points)));
+  }
+  // Clipping: the samples equal to the record's extremes; only when two or more are does
+  // the longest run among them need a look.
+  const double hi = scans == 2 ? std::max(pass[0].hi, pass[1].hi) : pass[0].hi;
+  const double lo = scans == 2 ? std::min(pass[0].lo, pass[1].lo) : pass[0].lo;
+  int at_hi = 0;
+  int at_lo = 0;
+  for (int s = 0; s < scans; ++s) {
+    at_hi += pass[static_cast<std::size_t>(s)].hi == hi ? pass[static_cast<std::size_t>(s)].nhi : 0;
+    at_lo += pass[static_cast<std::size_t>(s)].lo == lo ? pass[static_cast<std::size_t>(s)].nlo : 0;
+  }
+  int run = std::max(at_hi, at_lo) > 1 ? run_at_extreme(in.samples) : 1;
   bool at_declared = false;
   if (in.adc) {
     const int at = static_cast<int>(std::count_if(in.samples.begin(), in.samples.end(), [&](double v) {
@@ -175,14 +232,23 @@ Result check_record(const RecordInput& in, const Settings& settings) {
 
   std::optional<double> worst_variation;
   bool carries_dc = false;
+  double sum = 0.0;
   for (int s = 0; s < scans; ++s) {
+    const ScanPass& p = pass[static_cast<std::size_t>(s)];
+    sum += p.sum;
     std::span<const double> scan =
         in.samples.subspan(static_cast<std::size_t>(s * scan_points),
                            static_cast<std::size_t>(scan_points));
-    // A backward scan is stored reversed; its found centerburst counts in its own order.
+    // The burst in storage order (a backward scan is stored reversed; its found centerburst
+    // counts in its own order); none found: the extreme farther from the mean.
     int zpd = in.found_zpd[static_cast<std::size_t>(s)];
     if (s == 1 && zpd >= 0) zpd = scan_points - 1 - zpd;
-    if (const std::optional<double> v = dc_variation(scan, zpd)) {
+    if (zpd < 0 || zpd >= scan_points) {
+      const double up = p.hi - p.mean();
+      const double down = p.mean() - p.lo;
+      zpd = up > down ? p.ihi : down > up ? p.ilo : std::min(p.ihi, p.ilo);
+    }
+    if (const std::optional<double> v = dc_variation(scan, p, zpd)) {
       carries_dc = true;
       worst_variation = std::max(worst_variation.value_or(*v), *v);
     }
@@ -198,8 +264,8 @@ Result check_record(const RecordInput& in, const Settings& settings) {
   }
   if (worst_variation) judge(r, Check::kDcVariation, *worst_variation, settings[Check::kDcVariation]);
   if (carries_dc && in.adc && in.adc->high > in.adc->low) {
-    const Centerburst c = find_centerburst(in.samples);
-    judge(r, Check::kDcLevel, std::fabs(c.mean) / (in.adc->high - in.adc->low),
+    const double mean = sum / static_cast<double>(scans * scan_points);
+    judge(r, Check::kDcLevel, std::fabs(mean) / (in.adc->high - in.adc->low),
           settings[Check::kDcLevel]);
   }
 

@@ -78,11 +78,11 @@ inline constexpr std::array<CheckRow, kCheckCount> kChecks = {{
      "the scan (at least 8 samples)",
      0.01, "of the scan", "the same allowance as zpd", true, 0.0},
     {Check::kPhase, "phase",
-     "rms of the phase about a smooth (quadratic) curve in the band, weighted by the squared "
-     "magnitude where it is at least 10 % of its largest",
+     "rms of the phase about the line through each point's neighbours in the band, weighted "
+     "by the squared magnitude where it is at least 10 % of its largest",
      0.05, "radians",
-     "clean records stay below 0.02; the atmospheric networks' 0.005 is for their "
-     "high-resolution solar spectra",
+     "twice the largest of clean records: the shared files stay below 0.004, synthetic ones "
+     "with 0.5 % noise below 0.025",
      true, 0.0},
     {Check::kPixelSpread, "pixel-spread",
      "distance of a pixel's centerburst amplitude from the median of a background tile, in "
@@ -107,7 +107,7 @@ inline constexpr double kDcShare = 0.10;        // DC at least this fraction of 
 inline constexpr int kTrendBlocks = 16;         // the slow trend: block means of a scan
 inline constexpr int kZpdFloor = 8;             // zpd, directions-zpd: at least this many samples
 inline constexpr double kPhaseFloor = 0.10;     // phase: magnitude at least this of the largest
-inline constexpr int kPhaseMinPoints = 8;       // phase: fewer points in the band, not judged
+inline constexpr int kPhaseMinPoints = 8;       // phase: fewer triples in the band, not judged
 
 // What a run asks of the checks: the policy and every threshold.
 enum class Policy { kFlag, kSkip, kOff };
