@@ -43,17 +43,18 @@ bool beyond_allowance(int distance, int scan_points, double fraction) {
   return distance > std::max(fraction * scan_points, static_cast<double>(kZpdFloor));
 }
 
-// One pass over a scan gathers what the scan checks read: the sum, the extremes with their
-// first index and how many samples equal them, and the sums of kTrendBlocks blocks.
+// One pass over a scan gathers what the scan checks read: the sum, the extremes, the
+// largest and smallest value that two neighbouring samples share (a run's value), and the
+// sums of kTrendBlocks blocks. Four partial sums, maxima and minima run side by side, so
+// that no add waits for the one before it.
 struct ScanPass {
   int n = 0;
   double sum = 0.0;
   double lo = 0.0;
   double hi = 0.0;
-  int ilo = 0;
-  int ihi = 0;
-  int nlo = 0;
-  int nhi = 0;
+  bool any_pair = false;
+  double pair_lo = 0.0;
+  double pair_hi = 0.0;
   std::array<double, kTrendBlocks> block{};
   double mean() const { return sum / n; }
 };
@@ -61,32 +62,56 @@ struct ScanPass {
 ScanPass pass_over(std::span<const double> scan) {
   ScanPass p;
   p.n = static_cast<int>(scan.size());
-  p.lo = p.hi = scan[0];
+  const double* y = scan.data();
+  double hi[4] = {y[0], y[0], y[0], y[0]};
+  double lo[4] = {y[0], y[0], y[0], y[0]};
+  auto pair = [&p](double v) {
+    p.pair_hi = p.any_pair ? std::max(p.pair_hi, v) : v;
+    p.pair_lo = p.any_pair ? std::min(p.pair_lo, v) : v;
+    p.any_pair = true;
+  };
+  double previous = y[0] + 1.0;  // unequal to the first sample (finite samples)
+  if (!std::isfinite(previous) || previous == y[0]) previous = -y[0];
   for (int b = 0; b < kTrendBlocks; ++b) {
     const int from = b * p.n / kTrendBlocks;
     const int to = (b + 1) * p.n / kTrendBlocks;  // one past the block
-    double sum = 0.0;
-    for (int i = from; i < to; ++i) {
-      const double v = scan[static_cast<std::size_t>(i)];
-      sum += v;
-      if (v > p.hi) {
-        p.hi = v;
-        p.ihi = i;
-        p.nhi = 1;
-      } else if (v == p.hi) {
-        ++p.nhi;
+    double s[4] = {0.0, 0.0, 0.0, 0.0};
+    int i = from;
+    for (; i + 4 <= to; i += 4) {
+      const double v0 = y[i], v1 = y[i + 1], v2 = y[i + 2], v3 = y[i + 3];
+      s[0] += v0;
+      s[1] += v1;
+      s[2] += v2;
+      s[3] += v3;
+      hi[0] = std::max(hi[0], v0);
+      hi[1] = std::max(hi[1], v1);
+      hi[2] = std::max(hi[2], v2);
+      hi[3] = std::max(hi[3], v3);
+      lo[0] = std::min(lo[0], v0);
+      lo[1] = std::min(lo[1], v1);
+      lo[2] = std::min(lo[2], v2);
+      lo[3] = std::min(lo[3], v3);
+      if ((v0 == previous) | (v1 == v0) | (v2 == v1) | (v3 == v2)) {
+        if (v0 == previous) pair(v0);
+        if (v1 == v0) pair(v1);
+        if (v2 == v1) pair(v2);
+        if (v3 == v2) pair(v3);
       }
-      if (v < p.lo) {
-        p.lo = v;
-        p.ilo = i;
-        p.nlo = 1;
-      } else if (v == p.lo) {
-        ++p.nlo;
-      }
+      previous = v3;
     }
+    for (; i < to; ++i) {
+      s[0] += y[i];
+      hi[0] = std::max(hi[0], y[i]);
+      lo[0] = std::min(lo[0], y[i]);
+      if (y[i] == previous) pair(y[i]);
+      previous = y[i];
+    }
+    const double sum = (s[0] + s[1]) + (s[2] + s[3]);
     p.block[static_cast<std::size_t>(b)] = sum;
     p.sum += sum;
   }
+  p.hi = std::max(std::max(hi[0], hi[1]), std::max(hi[2], hi[3]));
+  p.lo = std::min(std::min(lo[0], lo[1]), std::min(lo[2], lo[3]));
   return p;
 }
 
@@ -207,17 +232,17 @@ Result check_record(const RecordInput& in, const Settings& settings) {
     pass[static_cast<std::size_t>(s)] = pass_over(in.samples.subspan(
         static_cast<std::size_t>(s * scan_points), static_cast<std::size_t>(scan_points)));
   }
-  // Clipping: the samples equal to the record's extremes; only when two or more are does
-  // the longest run among them need a look.
+  // Clipping: only when two neighbours share the record's largest or smallest value does
+  // the longest run there need a look.
   const double hi = scans == 2 ? std::max(pass[0].hi, pass[1].hi) : pass[0].hi;
   const double lo = scans == 2 ? std::min(pass[0].lo, pass[1].lo) : pass[0].lo;
-  int at_hi = 0;
-  int at_lo = 0;
+  bool paired = scans == 2 && in.samples[static_cast<std::size_t>(scan_points)] ==
+                                  in.samples[static_cast<std::size_t>(scan_points - 1)];
   for (int s = 0; s < scans; ++s) {
-    at_hi += pass[static_cast<std::size_t>(s)].hi == hi ? pass[static_cast<std::size_t>(s)].nhi : 0;
-    at_lo += pass[static_cast<std::size_t>(s)].lo == lo ? pass[static_cast<std::size_t>(s)].nlo : 0;
+    const ScanPass& p = pass[static_cast<std::size_t>(s)];
+    paired = paired || (p.any_pair && (p.pair_hi == hi || p.pair_lo == lo));
   }
-  int run = std::max(at_hi, at_lo) > 1 ? run_at_extreme(in.samples) : 1;
+  int run = paired ? run_at_extreme(in.samples) : 1;
   bool at_declared = false;
   if (in.adc) {
     const int at = static_cast<int>(std::count_if(in.samples.begin(), in.samples.end(), [&](double v) {
@@ -243,11 +268,7 @@ Result check_record(const RecordInput& in, const Settings& settings) {
     // counts in its own order); none found: the extreme farther from the mean.
     int zpd = in.found_zpd[static_cast<std::size_t>(s)];
     if (s == 1 && zpd >= 0) zpd = scan_points - 1 - zpd;
-    if (zpd < 0 || zpd >= scan_points) {
-      const double up = p.hi - p.mean();
-      const double down = p.mean() - p.lo;
-      zpd = up > down ? p.ihi : down > up ? p.ilo : std::min(p.ihi, p.ilo);
-    }
+    if (zpd < 0 || zpd >= scan_points) zpd = find_centerburst(scan).index;
     if (const std::optional<double> v = dc_variation(scan, p, zpd)) {
       carries_dc = true;
       worst_variation = std::max(worst_variation.value_or(*v), *v);
