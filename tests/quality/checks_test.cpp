@@ -6,7 +6,7 @@
 #include <numbers>
 #include <vector>
 
-#include "quality/quality_support.h"
+#include "quality/checks.h"
 
 namespace ftir::quality {
 namespace {
@@ -123,19 +123,6 @@ TEST(QualityChecks, EnergyBeyondAStatedBandIsMeasured) {
     EXPECT_DOUBLE_EQ(*res.value(Check::kBeyondBand), *r.share);
     EXPECT_EQ(res.fired(Check::kBeyondBand), *r.share > 0.01);
   }
-}
-
-// A real phase, smooth, made rough by a swing of 0.1 radians from point to point.
-TEST(QualityChecks, ARoughPhaseIsCaughtOnARealRecord) {
-  auto ws = std::make_unique<driver::Workspace>();
-  testing::QualityRecord r =
-      testing::read_record(FTIR_SOURCE_DIR "/tests/data/opus/example_opus.0", *ws);
-  ASSERT_FALSE(r.angle.empty());
-  EXPECT_FALSE(check_record(testing::input_of(r), {}).fired(Check::kPhase));
-  for (std::size_t i = 0; i < r.angle.size(); ++i) r.angle[i] += i % 2 == 0 ? 0.05 : -0.05;
-  const Result res = check_record(testing::input_of(r), {});
-  EXPECT_TRUE(res.fired(Check::kPhase));
-  EXPECT_NEAR(*res.value(Check::kPhase), 0.1, 0.01);
 }
 
 TEST(QualityChecks, PolicyOffJudgesNothing) {

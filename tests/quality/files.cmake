@@ -1,4 +1,3 @@
 list(APPEND TEST_SOURCES
   tests/quality/checks_test.cpp
-  tests/quality/real_files_test.cpp
-  tests/quality/synthetic_test.cpp)
+  tests/quality/held_test.cpp)
