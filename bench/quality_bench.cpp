@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "medians.h"
 #include "driver/memory.h"
+#include "medians.h"
 #include "quality/checks.h"
 #include "report/console.h"
 #include "report/report.h"
@@ -71,7 +71,8 @@ struct Inputs {
   ftir::quality::RecordInput in;
 };
 
-std::unique_ptr<Inputs> inputs(const std::vector<double>& samples, const ftir::synth::InterferogramSpec& spec) {
+std::unique_ptr<Inputs> inputs(const std::vector<double>& samples,
+                               const ftir::synth::InterferogramSpec& spec) {
   auto k = std::make_unique<Inputs>();
   ftir::driver::Workspace& ws = workspace();
   const ftir::quality::Centerburst c = ftir::quality::find_centerburst(samples);
@@ -85,7 +86,8 @@ std::unique_ptr<Inputs> inputs(const std::vector<double>& samples, const ftir::s
   ftir::report::QuietConsole quiet;
   ftir::report::Report report(quiet);
   ftir::transform::PathStorage storage = ws.paths();
-  const ftir::transform::PhaseOutcome p = ftir::transform::phase_determination(report, req, storage);
+  const ftir::transform::PhaseOutcome p =
+      ftir::transform::phase_determination(report, req, storage);
   k->angle.assign(ws.phase.angle.begin(), ws.phase.angle.begin() + p.points);
   k->magnitude.assign(ws.phase.magnitude.begin(), ws.phase.magnitude.begin() + p.points);
   k->in.samples = samples;
@@ -135,10 +137,14 @@ int main(int argc, char** argv) {
     records.push_back(std::make_unique<std::vector<double>>(ftir::synth::make_interferogram(spec)));
     kept.push_back(inputs(*records.back(), spec));
     const std::string n = std::to_string(points);
-    for (auto* b : {benchmark::RegisterBenchmark(("convert/" + n).c_str(), convert,
-                                                 std::cref(*records.back()), spec.wref),
-                    benchmark::RegisterBenchmark(("checks/" + n).c_str(), checks, kept.back().get())}) {
-      b->Unit(benchmark::kMicrosecond)->Repetitions(kRepetitions)->ReportAggregatesOnly(true)->UseRealTime();
+    for (auto* b :
+         {benchmark::RegisterBenchmark(("convert/" + n).c_str(), convert,
+                                       std::cref(*records.back()), spec.wref),
+          benchmark::RegisterBenchmark(("checks/" + n).c_str(), checks, kept.back().get())}) {
+      b->Unit(benchmark::kMicrosecond)
+          ->Repetitions(kRepetitions)
+          ->ReportAggregatesOnly(true)
+          ->UseRealTime();
     }
   }
   RatioReporter reporter;

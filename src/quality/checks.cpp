@@ -245,9 +245,10 @@ Result check_record(const RecordInput& in, const Settings& settings) {
   int run = paired ? run_at_extreme(in.samples) : 1;
   bool at_declared = false;
   if (in.adc) {
-    const int at = static_cast<int>(std::count_if(in.samples.begin(), in.samples.end(), [&](double v) {
-      return v <= in.adc->low || v >= in.adc->high;
-    }));
+    const int at =
+        static_cast<int>(std::count_if(in.samples.begin(), in.samples.end(), [&](double v) {
+          return v <= in.adc->low || v >= in.adc->high;
+        }));
     at_declared = at > 0;
     run = std::max(run, at);
   }
@@ -261,9 +262,8 @@ Result check_record(const RecordInput& in, const Settings& settings) {
   for (int s = 0; s < scans; ++s) {
     const ScanPass& p = pass[static_cast<std::size_t>(s)];
     sum += p.sum;
-    std::span<const double> scan =
-        in.samples.subspan(static_cast<std::size_t>(s * scan_points),
-                           static_cast<std::size_t>(scan_points));
+    std::span<const double> scan = in.samples.subspan(static_cast<std::size_t>(s * scan_points),
+                                                      static_cast<std::size_t>(scan_points));
     // The burst in storage order (a backward scan is stored reversed; its found centerburst
     // counts in its own order); none found: the extreme farther from the mean.
     int zpd = in.found_zpd[static_cast<std::size_t>(s)];
@@ -280,10 +280,12 @@ Result check_record(const RecordInput& in, const Settings& settings) {
       const double fraction = static_cast<double>(distance) / scan_points;
       const std::size_t k = static_cast<std::size_t>(Check::kZpd);
       r.measured[k] = std::max(r.measured[k].value_or(fraction), fraction);
-      if (beyond_allowance(distance, scan_points, settings[Check::kZpd])) r.mask |= bit(Check::kZpd);
+      if (beyond_allowance(distance, scan_points, settings[Check::kZpd]))
+        r.mask |= bit(Check::kZpd);
     }
   }
-  if (worst_variation) judge(r, Check::kDcVariation, *worst_variation, settings[Check::kDcVariation]);
+  if (worst_variation)
+    judge(r, Check::kDcVariation, *worst_variation, settings[Check::kDcVariation]);
   if (carries_dc && in.adc && in.adc->high > in.adc->low) {
     const double mean = sum / static_cast<double>(scans * scan_points);
     judge(r, Check::kDcLevel, std::fabs(mean) / (in.adc->high - in.adc->low),
@@ -315,7 +317,8 @@ Result check_record(const RecordInput& in, const Settings& settings) {
 std::vector<Result> check_tile(const TileInput& tile, const Settings& settings) {
   const int pixels = tile.width * tile.height;
   if (settings.policy == Policy::kOff || pixels <= 0 || tile.points <= 0 ||
-      tile.values.size() < static_cast<std::size_t>(pixels) * static_cast<std::size_t>(tile.points)) {
+      tile.values.size() <
+          static_cast<std::size_t>(pixels) * static_cast<std::size_t>(tile.points)) {
     return {};
   }
   std::vector<Result> results(static_cast<std::size_t>(pixels));
@@ -342,7 +345,8 @@ std::vector<Result> check_tile(const TileInput& tile, const Settings& settings) 
   if (!tile.background) return results;
   const double median = median_of(amplitude);
   std::vector<double> deviation(amplitude.size());
-  for (std::size_t p = 0; p < amplitude.size(); ++p) deviation[p] = std::fabs(amplitude[p] - median);
+  for (std::size_t p = 0; p < amplitude.size(); ++p)
+    deviation[p] = std::fabs(amplitude[p] - median);
   const double mad = median_of(deviation);
   for (std::size_t p = 0; p < results.size(); ++p) {
     if (mad > 0.0) {

@@ -61,18 +61,18 @@ inline constexpr std::array<CheckRow, kCheckCount> kChecks = {{
      "mean of the record as a fraction of the converter range the file states (records that "
      "carry DC only)",
      0.05, "of the range",
-     "the minimum DC level of a widely used atmospheric preprocessor, in normalised units",
-     false, 0.0},
+     "the minimum DC level of a widely used atmospheric preprocessor, in normalised units", false,
+     0.0},
     {Check::kZpd, "zpd",
      "distance of the found centerburst from the one the file stores, as a fraction of the "
      "scan (at least 8 samples)",
-     0.01, "of the scan",
-     "instrument files store their peak a few samples from where it is found", true, 0.0},
-    {Check::kZpdTile, "zpd-tile", "distance of a pixel's centerburst from the tile's median",
-     2.0, "samples", "the pixels of a tile share one mirror", true, 0.0},
+     0.01, "of the scan", "instrument files store their peak a few samples from where it is found",
+     true, 0.0},
+    {Check::kZpdTile, "zpd-tile", "distance of a pixel's centerburst from the tile's median", 2.0,
+     "samples", "the pixels of a tile share one mirror", true, 0.0},
     {Check::kDirections, "directions",
-     "relative difference of the two scans' spectra, sqrt(sum (f - b)^2 / sum ((f + b)/2)^2)",
-     0.05, "ratio", "the page's rule for records of two scans", true, 0.0},
+     "relative difference of the two scans' spectra, sqrt(sum (f - b)^2 / sum ((f + b)/2)^2)", 0.05,
+     "ratio", "the page's rule for records of two scans", true, 0.0},
     {Check::kDirectionsZpd, "directions-zpd",
      "distance between the two scans' centerbursts, each in its own order, as a fraction of "
      "the scan (at least 8 samples)",
@@ -95,19 +95,18 @@ inline constexpr std::array<CheckRow, kCheckCount> kChecks = {{
     {Check::kBeyondBand, "beyond-band",
      "fraction of the spectrum's energy above the high folding limit or below the low one, "
      "where the file states them",
-     0.01, "of the energy", "an alias or a filter leak above 1 % distorts the band", true,
-     0.0},
+     0.01, "of the energy", "an alias or a filter leak above 1 % distorts the band", true, 0.0},
 }};
 
 constexpr const CheckRow& row(Check c) { return kChecks[static_cast<std::size_t>(c)]; }
 constexpr std::uint32_t bit(Check c) { return std::uint32_t{1} << static_cast<int>(c); }
 
 // The checks' own constants, stated with the rows that use them.
-inline constexpr double kDcShare = 0.10;        // DC at least this fraction of the burst
-inline constexpr int kTrendBlocks = 16;         // the slow trend: block means of a scan
-inline constexpr int kZpdFloor = 8;             // zpd, directions-zpd: at least this many samples
-inline constexpr double kPhaseFloor = 0.10;     // phase: magnitude at least this of the largest
-inline constexpr int kPhaseMinPoints = 8;       // phase: fewer triples in the band, not judged
+inline constexpr double kDcShare = 0.10;     // DC at least this fraction of the burst
+inline constexpr int kTrendBlocks = 16;      // the slow trend: block means of a scan
+inline constexpr int kZpdFloor = 8;          // zpd, directions-zpd: at least this many samples
+inline constexpr double kPhaseFloor = 0.10;  // phase: magnitude at least this of the largest
+inline constexpr int kPhaseMinPoints = 8;    // phase: fewer triples in the band, not judged
 
 // What a run asks of the checks: the policy and every threshold.
 enum class Policy { kFlag, kSkip, kOff };

@@ -14,16 +14,16 @@
 #include "driver/prepare.h"
 #include "quality/checks.h"
 #include "report/fake_console.h"
-#include "spcfile/bytes.h"
 #include "spc_tool/split.h"
+#include "spcfile/bytes.h"
 #include "synth/interferogram.h"
 #include "transform/single_sided.h"
 
 namespace ftir::testing {
 namespace {
 
-using quality::Check;
 using quality::bit;
+using quality::Check;
 
 const std::filesystem::path kData = FTIR_SOURCE_DIR "/tests/data";
 const std::string kOpus = (kData / "opus/example_opus.0").string();
@@ -67,7 +67,8 @@ void find_phase(Record& r, driver::Workspace& ws) {
   r.magnitude.assign(ws.phase.magnitude.begin(), ws.phase.magnitude.begin() + r.phase.points);
 }
 
-Record read_record(const std::string& path, driver::Workspace& ws, driver::ReadOptions options = {}) {
+Record read_record(const std::string& path, driver::Workspace& ws,
+                   driver::ReadOptions options = {}) {
   Record r;
   r.path = path;
   r.options = options;
@@ -117,7 +118,8 @@ quality::Result judge(const Record& r, driver::Workspace& ws) {
 TEST(QualityHeld, NoSharedInterferogramRaisesAFlag) {
   auto ws = std::make_unique<driver::Workspace>();
   std::vector<Record> records;
-  for (const char* f : {"opus/example_opus.0", "opus/test.0000", "opus/background.0", "omnic/interfero.SPA"}) {
+  for (const char* f :
+       {"opus/example_opus.0", "opus/test.0000", "opus/background.0", "omnic/interfero.SPA"}) {
     records.push_back(read_record((kData / f).string(), *ws));
   }
   records.push_back(read_record(kOpus, *ws, {values::Channel::kReference}));
@@ -125,11 +127,13 @@ TEST(QualityHeld, NoSharedInterferogramRaisesAFlag) {
   if (std::filesystem::is_directory(samples)) {
     records.push_back(read_record((samples / "IG_SAMP.SPC").string(), *ws));
     // The ten traces of the multi-trace sample, each written as a file of its own.
-    const auto folder = std::filesystem::temp_directory_path() / ("quality_" + std::to_string(getpid()));
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("quality_" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
     for (const spctool::Trace& t :
          spctool::split_traces(spctool::read_trace((samples / "IG_MULTI.SPC").string()), folder)) {
-      std::ofstream(t.path, std::ios::binary).write(reinterpret_cast<const char*>(t.bytes.data()), long(t.bytes.size()));
+      std::ofstream(t.path, std::ios::binary)
+          .write(reinterpret_cast<const char*>(t.bytes.data()), long(t.bytes.size()));
       records.push_back(read_record(t.path, *ws));
     }
     std::filesystem::remove_all(folder);
@@ -205,23 +209,27 @@ struct Tile {
 
 Tile read_tile(const std::string& name) {
   std::ifstream in(kData / "agilent" / name, std::ios::binary);
-  const std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
   Tile t;
   t.width = spcfile::get_u16le(b, 24);
   t.height = spcfile::get_u16le(b, 26);
   t.points = int(spcfile::get_u32le(b, 9));
-  for (std::size_t i = 1020; i + 4 <= b.size(); i += 4) t.values.push_back(spcfile::get_f32le(b, i));
+  for (std::size_t i = 1020; i + 4 <= b.size(); i += 4)
+    t.values.push_back(spcfile::get_f32le(b, i));
   EXPECT_EQ(t.values.size(), std::size_t(t.width * t.height * t.points)) << name;
   return t;
 }
 
 TEST(QualityHeld, TilesPassAndPixelFaultsAreCaught) {
-  for (const char* name : {"background_agg256.seq", "background_agg1024.seq", "4_noimage_agg256.seq",
-                           "5_Mosaic_agg1024_0000_0000.drd", "5_Mosaic_agg1024_0000_0001.drd"}) {
+  for (const char* name :
+       {"background_agg256.seq", "background_agg1024.seq", "4_noimage_agg256.seq",
+        "5_Mosaic_agg1024_0000_0000.drd", "5_Mosaic_agg1024_0000_0001.drd"}) {
     SCOPED_TRACE(name);
     const Tile t = read_tile(name);
     const bool background = std::string(name).starts_with("background");
-    for (const quality::Result& r : quality::check_tile({t.width, t.height, t.points, t.values, background}, {})) {
+    for (const quality::Result& r :
+         quality::check_tile({t.width, t.height, t.points, t.values, background}, {})) {
       EXPECT_EQ(r.mask, 0u) << quality::flag_names(r.mask);
       EXPECT_EQ(r.value(Check::kPixelSpread).has_value(), background);
     }
@@ -238,7 +246,9 @@ TEST(QualityHeld, TilesPassAndPixelFaultsAreCaught) {
       {"zeroed", [&](auto& v, int k) { v[std::size_t(k * pixels + p)] = 0.0; }, low},
       {"gain x 0.05", [&](auto& v, int k) { v[std::size_t(k * pixels + p)] *= 0.05; }, low},
       {"shifted by 5 samples",
-       [&](auto& v, int k) { v[std::size_t(k * pixels + p)] = v[std::size_t(std::max(k - 5, 0) * pixels + p)]; },
+       [&](auto& v, int k) {
+         v[std::size_t(k * pixels + p)] = v[std::size_t(std::max(k - 5, 0) * pixels + p)];
+       },
        bit(Check::kZpdTile)},
   };
   for (const auto& c : cases) {
@@ -246,7 +256,8 @@ TEST(QualityHeld, TilesPassAndPixelFaultsAreCaught) {
     Tile t = clean;
     for (int k = t.points - 1; k >= 0; --k) c.fault(t.values, k);
     const auto results = quality::check_tile({t.width, t.height, t.points, t.values, true}, {});
-    for (int q = 0; q < pixels; ++q) EXPECT_EQ(results[std::size_t(q)].mask, q == p ? c.mask : 0u) << q;
+    for (int q = 0; q < pixels; ++q)
+      EXPECT_EQ(results[std::size_t(q)].mask, q == p ? c.mask : 0u) << q;
   }
 }
 
@@ -258,8 +269,10 @@ TEST(QualityHeld, AThousandCleanSyntheticRecordsRaiseNoFlag) {
     synth::InterferogramSpec spec;
     spec.points = k % 3 == 0 ? 4096 : 2048;
     spec.center = k % 4 == 1 ? spec.points / 2 - 1 : 128 + 37 * (k % 7);
-    spec.source = {400.0 + 50 * (k % 5), 3000.0 + 200 * (k % 6),
-                   k % 2 ? synth::EnvelopeShape::kGauss : synth::EnvelopeShape::kPlanck, 1300.0,
+    spec.source = {400.0 + 50 * (k % 5),
+                   3000.0 + 200 * (k % 6),
+                   k % 2 ? synth::EnvelopeShape::kGauss : synth::EnvelopeShape::kPlanck,
+                   1300.0,
                    {{1500.0 + 10 * (k % 11), 4.0, 0.6}, {2350.0, 8.0, 0.4}}};
     spec.dispersion = k % 5 == 2 ? 2e-7 : 0.0;
     spec.peak = k % 8 == 3 ? -5000.0 : 10000.0;
