@@ -226,6 +226,7 @@ Result check_record(const RecordInput& in, const Settings& settings) {
   if (settings.policy == Policy::kOff || in.samples.empty()) return r;
   const int scans = in.scans == 2 ? 2 : 1;
   const int scan_points = static_cast<int>(in.samples.size()) / scans;
+  if (scan_points < 1) return r;
 
   std::array<ScanPass, 2> pass;
   for (int s = 0; s < scans; ++s) {
@@ -269,7 +270,7 @@ Result check_record(const RecordInput& in, const Settings& settings) {
     int zpd = in.found_zpd[static_cast<std::size_t>(s)];
     if (s == 1 && zpd >= 0) zpd = scan_points - 1 - zpd;
     if (zpd < 0 || zpd >= scan_points) zpd = find_centerburst(scan).index;
-    if (const std::optional<double> v = dc_variation(scan, p, zpd)) {
+    if (const std::optional<double> v = zpd >= 0 ? dc_variation(scan, p, zpd) : std::nullopt) {
       carries_dc = true;
       worst_variation = std::max(worst_variation.value_or(*v), *v);
     }

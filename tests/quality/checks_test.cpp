@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <vector>
 
@@ -139,6 +140,20 @@ TEST(QualitySettings, TextsAreTakenOrRefusedNamingTheCheck) {
   in.samples = y;
   EXPECT_FALSE(check_record(in, s).value(Check::kClipping));
   EXPECT_TRUE(check_tile({1, 1, 256, y, true}, s).empty());
+}
+
+// Records with nothing to judge: no sample per scan, or samples that are not numbers.
+TEST(QualityChecks, DegenerateRecordsAreJudgedWithinTheirSamples) {
+  const std::vector<double> one = {1.0};
+  const std::vector<double> nan(64, std::numeric_limits<double>::quiet_NaN());
+  RecordInput in;
+  in.samples = one;
+  in.scans = 2;
+  EXPECT_EQ(check_record(in, {}).mask, 0u);
+  in.samples = nan;
+  in.found_zpd = {-1, -1};
+  EXPECT_FALSE(check_record(in, {}).value(Check::kDcVariation));
+  EXPECT_EQ(check_tile({4, 4, 4, nan, true}, {}).size(), 16u);
 }
 
 }  // namespace
