@@ -7,6 +7,8 @@
 #include <limits>
 #include <numbers>
 
+#include "simd/kernels.h"
+
 namespace ftir::quality {
 
 namespace {
@@ -43,10 +45,8 @@ bool beyond_allowance(int distance, int scan_points, double fraction) {
   return distance > std::max(fraction * scan_points, static_cast<double>(kZpdFloor));
 }
 
-// One pass over a scan gathers what the scan checks read: the sum, the extremes, the
-// largest and smallest value that two neighbouring samples share (a run's value), and the
-// sums of kTrendBlocks blocks. Four partial sums, maxima and minima run side by side, so
-// that no add waits for the one before it.
+// What the scan checks read of a scan, in one pass of the vector kernel: the sum, the
+// extremes, and the largest and smallest value two neighbouring samples share (a run's).
 struct ScanPass {
   int n = 0;
   double sum = 0.0;
@@ -55,64 +55,24 @@ struct ScanPass {
   bool any_pair = false;
   double pair_lo = 0.0;
   double pair_hi = 0.0;
-  std::array<double, kTrendBlocks> block{};
   double mean() const { return sum / n; }
 };
 
 ScanPass pass_over(std::span<const double> scan) {
-  ScanPass p;
-  p.n = static_cast<int>(scan.size());
-  const double* y = scan.data();
-  double hi[4] = {y[0], y[0], y[0], y[0]};
-  double lo[4] = {y[0], y[0], y[0], y[0]};
-  auto pair = [&p](double v) {
-    p.pair_hi = p.any_pair ? std::max(p.pair_hi, v) : v;
-    p.pair_lo = p.any_pair ? std::min(p.pair_lo, v) : v;
-    p.any_pair = true;
-  };
-  double previous = y[0] + 1.0;  // unequal to the first sample (finite samples)
-  if (!std::isfinite(previous) || previous == y[0]) previous = -y[0];
-  for (int b = 0; b < kTrendBlocks; ++b) {
-    const int from = b * p.n / kTrendBlocks;
-    const int to = (b + 1) * p.n / kTrendBlocks;  // one past the block
-    double s[4] = {0.0, 0.0, 0.0, 0.0};
-    int i = from;
-    for (; i + 4 <= to; i += 4) {
-      const double v0 = y[i], v1 = y[i + 1], v2 = y[i + 2], v3 = y[i + 3];
-      s[0] += v0;
-      s[1] += v1;
-      s[2] += v2;
-      s[3] += v3;
-      hi[0] = std::max(hi[0], v0);
-      hi[1] = std::max(hi[1], v1);
-      hi[2] = std::max(hi[2], v2);
-      hi[3] = std::max(hi[3], v3);
-      lo[0] = std::min(lo[0], v0);
-      lo[1] = std::min(lo[1], v1);
-      lo[2] = std::min(lo[2], v2);
-      lo[3] = std::min(lo[3], v3);
-      if ((v0 == previous) | (v1 == v0) | (v2 == v1) | (v3 == v2)) {
-        if (v0 == previous) pair(v0);
-        if (v1 == v0) pair(v1);
-        if (v2 == v1) pair(v2);
-        if (v3 == v2) pair(v3);
-      }
-      previous = v3;
-    }
-    for (; i < to; ++i) {
-      s[0] += y[i];
-      hi[0] = std::max(hi[0], y[i]);
-      lo[0] = std::min(lo[0], y[i]);
-      if (y[i] == previous) pair(y[i]);
-      previous = y[i];
-    }
-    const double sum = (s[0] + s[1]) + (s[2] + s[3]);
-    p.block[static_cast<std::size_t>(b)] = sum;
-    p.sum += sum;
+  const simd::ScanSummary s = simd::summarize_scan(scan.data(), scan.size());
+  return {static_cast<int>(scan.size()), s.sum,     s.lo,     s.hi,
+          s.pair_hi >= s.pair_lo,        s.pair_lo, s.pair_hi};
+}
+
+// The mean of y[from..to-1], four partial sums side by side.
+double block_mean(std::span<const double> y, int from, int to) {
+  double s[4] = {0.0, 0.0, 0.0, 0.0};
+  int i = from;
+  for (; i + 4 <= to; i += 4) {
+    for (int k = 0; k < 4; ++k) s[k] += y[static_cast<std::size_t>(i + k)];
   }
-  p.hi = std::max(std::max(hi[0], hi[1]), std::max(hi[2], hi[3]));
-  p.lo = std::min(std::min(lo[0], lo[1]), std::min(lo[2], lo[3]));
-  return p;
+  for (; i < to; ++i) s[0] += y[static_cast<std::size_t>(i)];
+  return ((s[0] + s[1]) + (s[2] + s[3])) / (to - from);
 }
 
 // The slow trend of a scan that carries DC: (max - min) / |mean| of its block means, the
@@ -133,7 +93,7 @@ std::optional<double> dc_variation(std::span<const double> scan, const ScanPass&
     const int from = b * p.n / kTrendBlocks;
     const int to = (b + 1) * p.n / kTrendBlocks;
     if (to > burst - reach && from <= burst + reach) continue;
-    const double m = p.block[static_cast<std::size_t>(b)] / (to - from);
+    const double m = block_mean(scan, from, to);
     lowest = any ? std::min(lowest, m) : m;
     highest = any ? std::max(highest, m) : m;
     any = true;
@@ -150,26 +110,34 @@ std::optional<double> phase_residual(const RecordInput& in) {
   const std::span<const double> angle = in.phase.values;
   const std::span<const double> mag = in.magnitude.values;
   if (angle.size() < 3 || mag.size() != angle.size()) return std::nullopt;
+  // The band's points i0..i1 - 1 of the grid.
   const double high = in.band_high > 0.0 ? in.band_high : std::numeric_limits<double>::max();
-  auto kept = [&](std::size_t i, double floor) {
-    const double x = in.phase.first + static_cast<double>(i) * in.phase.step;
-    return x >= in.band_low && x <= high && std::fabs(mag[i]) >= floor;
-  };
+  std::size_t i0 = 0;
+  std::size_t i1 = 0;
   double largest = 0.0;
   for (std::size_t i = 0; i < angle.size(); ++i) {
-    if (kept(i, 0.0)) largest = std::max(largest, std::fabs(mag[i]));
+    const double x = in.phase.first + static_cast<double>(i) * in.phase.step;
+    if (x < in.band_low || x > high) continue;
+    if (i1 == 0) i0 = i;
+    i1 = i + 1;
+    largest = std::max(largest, std::fabs(mag[i]));
   }
   if (!(largest > 0.0)) return std::nullopt;
   const double floor = kPhaseFloor * largest;
   // The angle of a neighbour unwrapped to lie within pi of the middle point's.
   auto near = [](double a, double middle) {
-    return a - 2.0 * std::numbers::pi * std::round((a - middle) / (2.0 * std::numbers::pi));
+    const double d = a - middle;
+    if (std::fabs(d) <= std::numbers::pi) return a;
+    return a - 2.0 * std::numbers::pi * std::round(d / (2.0 * std::numbers::pi));
   };
   double sum = 0.0;
   double weight = 0.0;
   int triples = 0;
-  for (std::size_t i = 1; i + 1 < angle.size(); ++i) {
-    if (!kept(i - 1, floor) || !kept(i, floor) || !kept(i + 1, floor)) continue;
+  for (std::size_t i = i0 + 1; i + 1 < i1; ++i) {
+    if (std::fabs(mag[i - 1]) < floor || std::fabs(mag[i]) < floor ||
+        std::fabs(mag[i + 1]) < floor) {
+      continue;
+    }
     const double e = angle[i] - 0.5 * (near(angle[i - 1], angle[i]) + near(angle[i + 1], angle[i]));
     const double w = mag[i] * mag[i];
     sum += w * e * e;
