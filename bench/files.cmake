@@ -29,3 +29,6 @@ target_compile_definitions(instrument_transform_bench PRIVATE FTIR_SOURCE_DIR="$
 # Writing a 128 x 128 image cube: time and size before and after compression.
 add_executable(cube_bench bench/cube_bench.cpp)
 target_link_libraries(cube_bench PRIVATE ftir_cube)
+# The quality checks of a record next to its conversion in memory.
+add_executable(quality_bench bench/quality_bench.cpp)
+target_link_libraries(quality_bench PRIVATE ftir_synth benchmark::benchmark)

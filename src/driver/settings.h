@@ -11,6 +11,7 @@
 
 #include "driver/file_record.h"
 #include "driver/run_parameters.h"
+#include "quality/checks.h"
 #include "transform/path.h"
 #include "values/instrument.h"
 #include "values/stored_phase.h"
@@ -82,8 +83,9 @@ struct ConversionSettings {
   Ratio ratio = Ratio::kNone;
 };
 
-// A relative difference of the two scans' spectra above this is flagged (not refused).
-inline constexpr double kScanDifferenceLimit = 0.05;
+// A relative difference of the two scans' spectra above this is flagged (not refused): the
+// default of the quality checks' "directions" row.
+inline constexpr double kScanDifferenceLimit = quality::row(quality::Check::kDirections).limit;
 
 // The controls `settings` asks for, as their options write them (for the record).
 ControlsAsked controls_asked(const ConversionSettings& settings);

@@ -7,10 +7,14 @@
 #include "driver/settings.h"
 #include "page/curves.h"
 #include "page/text.h"
+#include "quality/checks.h"
 
 namespace ftir::page {
 
 namespace {
+
+// Two scans that disagree: the quality checks' row.
+constexpr const quality::CheckRow& kScansRow = quality::row(quality::Check::kDirections);
 
 struct Spread {
   double median = 0.0;
@@ -74,7 +78,7 @@ std::string flag_rule() {
 std::string scan_flag_rule() {
   return "A file of two scans is flagged when the relative difference of their spectra, "
          "sqrt(sum (f - b)^2 / sum ((f + b)/2)^2), exceeds " +
-         format_number(driver::kScanDifferenceLimit * 100) + " %; it is averaged all the same.";
+         format_number(kScansRow.limit * 100) + " %; it is averaged all the same.";
 }
 
 BatchFlags flag_unusual_files(std::span<const driver::FileRecord> records) {
@@ -82,7 +86,7 @@ BatchFlags flag_unusual_files(std::span<const driver::FileRecord> records) {
   flags.files.resize(records.size());
   for (std::size_t i = 0; i < records.size(); ++i) {
     const driver::FileRecord& r = records[i];
-    if (converted(r) && r.scans_differ) {
+    if (converted(r) && r.scan_difference && *r.scan_difference > kScansRow.limit) {
       flags.files[i].push_back({"scans", "forward and backward scans differ by " +
                                              format_number(100.0 * r.scan_difference.value_or(0.0), 3) +
                                              " %"});

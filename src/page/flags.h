@@ -39,7 +39,7 @@ std::string scan_flag_rule();
 // needs kMinFilesForSpread converted files. The resolution is flagged when it differs
 // (beyond rounding) from the one most converted files share; not when two values tie.
 // Records that were not converted get no flags. A record of two scans whose spectra differ
-// beyond driver::kScanDifferenceLimit is flagged "scans".
+// beyond the limit of the quality checks' "directions" row is flagged "scans".
 BatchFlags flag_unusual_files(std::span<const driver::FileRecord> records);
 
 }  // namespace ftir::page

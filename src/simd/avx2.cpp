@@ -118,6 +118,36 @@ FTIR_AVX2 void encode_values(const double* y, std::size_t count, double inverse,
   plain::encode_values(y + i, count - i, inverse, p + 4 * i);
 }
 
+// The SSE2 form's lanes in one register each.
+FTIR_AVX2 ScanSummary summarize_scan(const double* y, std::size_t n) {
+  ScanLanes l(y[0]);
+  std::size_t i = 0;
+  for (; i < n && i < 4; ++i) l.step(y, i);
+  if (i + 4 <= n) {
+    const __m256d below = _mm256_set1_pd(-std::numeric_limits<double>::infinity());
+    const __m256d above = _mm256_set1_pd(std::numeric_limits<double>::infinity());
+    __m256d s = _mm256_loadu_pd(l.sum), h = _mm256_loadu_pd(l.hi), o = _mm256_loadu_pd(l.lo);
+    __m256d ph = _mm256_loadu_pd(l.pair_hi), po = _mm256_loadu_pd(l.pair_lo);
+    for (; i + 4 <= n; i += 4) {
+      const __m256d a = _mm256_loadu_pd(y + i);
+      const __m256d e = _mm256_cmp_pd(a, _mm256_loadu_pd(y + i - 1), _CMP_EQ_OQ);
+      s = _mm256_add_pd(s, a);
+      h = _mm256_max_pd(a, h);
+      o = _mm256_min_pd(a, o);
+      ph = _mm256_max_pd(_mm256_or_pd(_mm256_and_pd(e, a), _mm256_andnot_pd(e, below)), ph);
+      po = _mm256_min_pd(_mm256_or_pd(_mm256_and_pd(e, a), _mm256_andnot_pd(e, above)), po);
+    }
+    _mm256_storeu_pd(l.sum, s);
+    _mm256_storeu_pd(l.hi, h);
+    _mm256_storeu_pd(l.lo, o);
+    _mm256_storeu_pd(l.pair_hi, ph);
+    _mm256_storeu_pd(l.pair_lo, po);
+    _mm256_zeroupper();
+  }
+  for (; i < n; ++i) l.step(y, i);
+  return l.summary();
+}
+
 // The SSE2 form's maxima from the back, four values to a register.
 FTIR_AVX2 double largest_finite_magnitude(const double* y, std::size_t n) {
   __m256d m0 = _mm256_setzero_pd();

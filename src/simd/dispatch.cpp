@@ -43,6 +43,19 @@ double largest_finite_magnitude(const double* y, std::size_t n, Width width) {
   return plain::largest_finite_magnitude(y, n);
 }
 
+ScanSummary summarize_scan(const double* y, std::size_t n, Width width) {
+  assert(n >= 1);
+  switch (width) {
+    case Width::kAvx2:
+      return avx2::summarize_scan(y, n);
+    case Width::kSse2:
+      return sse2::summarize_scan(y, n);
+    case Width::kPlain:
+      break;
+  }
+  return plain::summarize_scan(y, n);
+}
+
 std::size_t subtract_mean_find_largest(double* y, std::size_t n, double mean, Width width) {
   assert(n >= 1);
   switch (width) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 
 #include "simd/fft_passes.h"
 #include "simd/kernels.h"
@@ -25,7 +26,47 @@ inline bool cut_point(double* x, double* y, int i, double delta, double scale, d
   return true;
 }
 
+// The four lanes of summarize_scan, one element at a time: the plain rule, which the wide
+// forms also follow before and after their main loops.
+struct ScanLanes {
+  double sum[4] = {0.0, 0.0, 0.0, 0.0};
+  double lo[4];
+  double hi[4];
+  double pair_lo[4];
+  double pair_hi[4];
+
+  explicit ScanLanes(double first) {
+    for (int k = 0; k < 4; ++k) {
+      lo[k] = hi[k] = first;
+      pair_lo[k] = std::numeric_limits<double>::infinity();
+      pair_hi[k] = -std::numeric_limits<double>::infinity();
+    }
+  }
+  void step(const double* y, std::size_t i) {
+    const std::size_t k = i % 4;
+    const double v = y[i];
+    sum[k] += v;
+    hi[k] = v > hi[k] ? v : hi[k];
+    lo[k] = v < lo[k] ? v : lo[k];
+    if (i > 0 && v == y[i - 1]) {
+      pair_hi[k] = v > pair_hi[k] ? v : pair_hi[k];
+      pair_lo[k] = v < pair_lo[k] ? v : pair_lo[k];
+    }
+  }
+  ScanSummary summary() const {
+    ScanSummary r{(sum[0] + sum[1]) + (sum[2] + sum[3]), lo[0], hi[0], pair_lo[0], pair_hi[0]};
+    for (int k = 1; k < 4; ++k) {
+      r.hi = hi[k] > r.hi ? hi[k] : r.hi;
+      r.lo = lo[k] < r.lo ? lo[k] : r.lo;
+      r.pair_hi = pair_hi[k] > r.pair_hi ? pair_hi[k] : r.pair_hi;
+      r.pair_lo = pair_lo[k] < r.pair_lo ? pair_lo[k] : r.pair_lo;
+    }
+    return r;
+  }
+};
+
 namespace plain {
+ScanSummary summarize_scan(const double* y, std::size_t n);
 std::size_t decode_samples(SampleKind kind, const unsigned char* p, std::size_t count,
                            double factor, double* y, double* sum);
 void encode_values(const double* y, std::size_t count, double inverse, unsigned char* p);
@@ -57,6 +98,7 @@ void fft_interleave(const double* src, double* dst, int count);
 }  // namespace plain
 
 namespace sse2 {
+ScanSummary summarize_scan(const double* y, std::size_t n);
 std::size_t decode_samples(SampleKind kind, const unsigned char* p, std::size_t count,
                            double factor, double* y, double* sum);
 void encode_values(const double* y, std::size_t count, double inverse, unsigned char* p);
@@ -92,6 +134,7 @@ void fft_interleave(const double* src, double* dst, int count);
 }  // namespace sse2
 
 namespace avx2 {
+ScanSummary summarize_scan(const double* y, std::size_t n);
 std::size_t decode_samples(SampleKind kind, const unsigned char* p, std::size_t count,
                            double factor, double* y, double* sum);
 void encode_values(const double* y, std::size_t count, double inverse, unsigned char* p);

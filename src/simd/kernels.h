@@ -101,6 +101,23 @@ inline double finite_magnitude(double y) {
 // The largest finite_magnitude of y[0..n-1]; 0 for none.
 double largest_finite_magnitude(const double* y, std::size_t n, Width width = active_width());
 
+// ---- A scan for the quality checks ---------------------------------------------------
+
+// What summarize_scan gathers over y[0..n-1] (n >= 1) in four lanes, element i in lane
+// i % 4: each lane's sum in order; its largest and smallest value (a value replaces the one
+// kept only when greater, or smaller, so a NaN never does; every lane starts at y[0]); and,
+// over its elements i >= 1 equal to y[i - 1], the largest and smallest (none: -inf and
+// +inf). The lanes are then joined: the sum as (s0 + s1) + (s2 + s3), the others in lane
+// order by the same rule.
+struct ScanSummary {
+  double sum;
+  double lo;
+  double hi;
+  double pair_lo;
+  double pair_hi;
+};
+ScanSummary summarize_scan(const double* y, std::size_t n, Width width = active_width());
+
 // ---- The interferogram record ---------------------------------------------------------
 
 // Subtracts `mean` from y[0..n-1] (n >= 1) and returns the 0-based index of the first

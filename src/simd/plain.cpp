@@ -52,6 +52,12 @@ void encode_values(const double* y, std::size_t count, double inverse, unsigned 
   }
 }
 
+ScanSummary summarize_scan(const double* y, std::size_t n) {
+  ScanLanes lanes(y[0]);
+  for (std::size_t i = 0; i < n; ++i) lanes.step(y, i);
+  return lanes.summary();
+}
+
 double largest_finite_magnitude(const double* y, std::size_t n) {
   double largest = 0.0;
   for (std::size_t i = 0; i < n; ++i) {

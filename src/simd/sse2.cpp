@@ -126,6 +126,51 @@ void encode_values(const double* y, std::size_t count, double inverse, unsigned 
 // Running maxima of two values to a register, from the last values to the first, so that
 // the first ones, which the data block encodes first, are still in the cache; then the few
 // left over at the front one by one. The largest of a set does not depend on the order.
+// Lanes 0-1 and 2-3 in two registers each; the first four elements go one at a time (the
+// first has no neighbour before it), so every loaded neighbour lies inside y. A pair's value
+// stands in for its element where it equals its neighbour, an infinity elsewhere.
+ScanSummary summarize_scan(const double* y, std::size_t n) {
+  ScanLanes l(y[0]);
+  std::size_t i = 0;
+  for (; i < n && i < 4; ++i) l.step(y, i);
+  if (i + 4 <= n) {
+    const __m128d below = _mm_set1_pd(-std::numeric_limits<double>::infinity());
+    const __m128d above = _mm_set1_pd(std::numeric_limits<double>::infinity());
+    __m128d s0 = _mm_loadu_pd(l.sum), s1 = _mm_loadu_pd(l.sum + 2);
+    __m128d h0 = _mm_loadu_pd(l.hi), h1 = _mm_loadu_pd(l.hi + 2);
+    __m128d o0 = _mm_loadu_pd(l.lo), o1 = _mm_loadu_pd(l.lo + 2);
+    __m128d ph0 = _mm_loadu_pd(l.pair_hi), ph1 = _mm_loadu_pd(l.pair_hi + 2);
+    __m128d po0 = _mm_loadu_pd(l.pair_lo), po1 = _mm_loadu_pd(l.pair_lo + 2);
+    for (; i + 4 <= n; i += 4) {
+      const __m128d a = _mm_loadu_pd(y + i), b = _mm_loadu_pd(y + i + 2);
+      const __m128d ea = _mm_cmpeq_pd(a, _mm_loadu_pd(y + i - 1));
+      const __m128d eb = _mm_cmpeq_pd(b, _mm_loadu_pd(y + i + 1));
+      s0 = _mm_add_pd(s0, a);
+      s1 = _mm_add_pd(s1, b);
+      h0 = _mm_max_pd(a, h0);  // a > h ? a : h
+      h1 = _mm_max_pd(b, h1);
+      o0 = _mm_min_pd(a, o0);  // a < o ? a : o
+      o1 = _mm_min_pd(b, o1);
+      ph0 = _mm_max_pd(_mm_or_pd(_mm_and_pd(ea, a), _mm_andnot_pd(ea, below)), ph0);
+      ph1 = _mm_max_pd(_mm_or_pd(_mm_and_pd(eb, b), _mm_andnot_pd(eb, below)), ph1);
+      po0 = _mm_min_pd(_mm_or_pd(_mm_and_pd(ea, a), _mm_andnot_pd(ea, above)), po0);
+      po1 = _mm_min_pd(_mm_or_pd(_mm_and_pd(eb, b), _mm_andnot_pd(eb, above)), po1);
+    }
+    _mm_storeu_pd(l.sum, s0);
+    _mm_storeu_pd(l.sum + 2, s1);
+    _mm_storeu_pd(l.hi, h0);
+    _mm_storeu_pd(l.hi + 2, h1);
+    _mm_storeu_pd(l.lo, o0);
+    _mm_storeu_pd(l.lo + 2, o1);
+    _mm_storeu_pd(l.pair_hi, ph0);
+    _mm_storeu_pd(l.pair_hi + 2, ph1);
+    _mm_storeu_pd(l.pair_lo, po0);
+    _mm_storeu_pd(l.pair_lo + 2, po1);
+  }
+  for (; i < n; ++i) l.step(y, i);
+  return l.summary();
+}
+
 double largest_finite_magnitude(const double* y, std::size_t n) {
   __m128d m0 = _mm_setzero_pd();
   __m128d m1 = _mm_setzero_pd();

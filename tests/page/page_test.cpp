@@ -157,6 +157,26 @@ TEST(PageFlags, FilesUnlikeTheBatch) {
   EXPECT_EQ(flag_unusual_files(records).flagged, 0);
 }
 
+// Two scans that disagree beyond 5 % are flagged "scans", in the page's words; 5 % itself
+// is not beyond.
+TEST(PageFlags, ScansThatDisagree) {
+  std::vector<driver::FileRecord> records;
+  for (double difference : {0.05, 0.0625}) {
+    driver::FileRecord r = testing::synthetic_record(0, false);
+    r.scans = 2;
+    r.scan_difference = difference;
+    records.push_back(r);
+  }
+  const BatchFlags flags = flag_unusual_files(records);
+  EXPECT_TRUE(flags.files[0].empty());
+  ASSERT_EQ(flags.files[1].size(), 1u);
+  EXPECT_EQ(flags.files[1][0].what, "scans");
+  EXPECT_EQ(flags.files[1][0].detail, "forward and backward scans differ by 6.25 %");
+  EXPECT_EQ(scan_flag_rule(),
+            "A file of two scans is flagged when the relative difference of their spectra, "
+            "sqrt(sum (f - b)^2 / sum ((f + b)/2)^2), exceeds 5 %; it is averaged all the same.");
+}
+
 TEST(PageSettings, RedDatRunInWords) {
   driver::RunParameters p;
   p.idbl = 0;

@@ -164,6 +164,37 @@ TEST_P(KernelTest, LargestFiniteMagnitude) {
   }
 }
 
+TEST_P(KernelTest, SummarizeScan) {
+  // Lanes 0..3 hold 3, 1 | 1, 5 | 5, 2 | 2, 4 ... : equal neighbours 1, 5 and 2.
+  const std::vector<double> y = {3.0, 1.0, 1.0, 5.0, 5.0, 2.0, 2.0, 4.0, 0.5};
+  const ScanSummary r = summarize_scan(y.data(), y.size(), width());
+  EXPECT_EQ(r.sum, 23.5);
+  EXPECT_EQ(r.lo, 0.5);
+  EXPECT_EQ(r.hi, 5.0);
+  EXPECT_EQ(r.pair_lo, 1.0);
+  EXPECT_EQ(r.pair_hi, 5.0);
+  EXPECT_EQ(summarize_scan(y.data(), 2, width()).pair_hi, -kInf);
+
+  std::mt19937_64 rng(11);
+  for (std::size_t n : kLengths) {
+    if (n == 0) continue;
+    for (std::size_t which = 0; which < 8; ++which) {
+      SCOPED_TRACE(::testing::Message() << n << " samples, case " << which);
+      std::vector<double> v = random_values(n, rng, 1.0e4);
+      plant(v, which, 3.0e4);  // a run at the top wherever it falls
+      plant(v, which + 1, 3.0e4);
+      if (n > 2) v[n / 2] = v[n / 2 - 1];
+      if (which >= 4) plant(v, which + 3, which % 2 ? kNan : -kInf);
+      if (which == 6) v[0] = kNan;
+      if (which == 7) plant(v, which + 5, -0.0);
+      const ScanSummary a = summarize_scan(v.data(), n, width());
+      const ScanSummary b = summarize_scan(v.data(), n, Width::kPlain);
+      EXPECT_TRUE(same_bits(std::vector{a.sum, a.lo, a.hi, a.pair_lo, a.pair_hi},
+                            std::vector{b.sum, b.lo, b.hi, b.pair_lo, b.pair_hi}));
+    }
+  }
+}
+
 TEST_P(KernelTest, SubtractMeanFindLargest) {
   // After the mean 3: 0, 4, -8, 4, 8, -2, ...: the first of the two magnitudes 8.
   std::vector<double> y = {3.0, 7.0, -5.0, 7.0, 11.0, 1.0, 1.0, 1.0, 1.0, 1.0};

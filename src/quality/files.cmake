@@ -1,0 +1,2 @@
+set(QUALITY_SOURCES
+  src/quality/checks.cpp)
