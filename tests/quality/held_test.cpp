@@ -28,12 +28,8 @@ using quality::Check;
 const std::filesystem::path kData = FTIR_SOURCE_DIR "/tests/data";
 const std::string kOpus = (kData / "opus/example_opus.0").string();
 
-// The SPC samples beside the checkout, or beside its folder of worktrees.
-std::filesystem::path spc_samples() {
-  const std::filesystem::path up = FTIR_SOURCE_DIR "/..";
-  return std::filesystem::is_directory(up / "shared") ? up / "shared/data/spc-samples"
-                                                      : up / "../shared/data/spc-samples";
-}
+// The public SPC samples beside the checkout.
+std::filesystem::path spc_samples() { return FTIR_SOURCE_DIR "/../shared/data/spc-samples"; }
 
 // A record as read, and the phase the single-sided path finds for its first scan.
 struct Record {
