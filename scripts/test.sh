@@ -32,8 +32,7 @@ run_suite() {
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DFTIR_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
-scripts/install-jcamp-reader.sh build
-scripts/install-h5wasm.sh build
+scripts/install-node-readers.sh build
 run_suite build
 # The same suite with the narrower forms forced; the runs of ftir-reduce that the tests
 # start inherit the setting.
@@ -42,15 +41,13 @@ FTIR_SIMD=sse2 run_suite build
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Release -DFTIR_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$jobs"
-scripts/install-jcamp-reader.sh build-asan
-scripts/install-h5wasm.sh build-asan
+scripts/install-node-readers.sh build-asan
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_suite build-asan
 
 # The command line's workers run threads: the suite once more under ThreadSanitizer.
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Release -DFTIR_TSAN=ON >/dev/null
 cmake --build build-tsan -j"$jobs"
-scripts/install-jcamp-reader.sh build-tsan
-scripts/install-h5wasm.sh build-tsan
+scripts/install-node-readers.sh build-tsan
 TSAN_OPTIONS=halt_on_error=1 run_suite build-tsan
 
 if [ -x scripts/fuzz.sh ] && command -v clang++ >/dev/null 2>&1; then

@@ -4,7 +4,7 @@ list(APPEND TEST_SOURCES
   tests/cube/readers_test.cpp
   tests/cube/sha256_test.cpp
   tests/cube/writer_test.cpp)
-# The readers: the HDF5 reader under node where scripts/install-h5wasm.sh installs it, and
+# The readers: the HDF5 reader under node where scripts/install-node-readers.sh installs it, and
 # the interpreter whose xarray, netCDF4, h5netcdf and h5py are Debian's (as the module's).
 if(DEFINED Python_EXECUTABLE)
   set(ftir_cube_python "${Python_EXECUTABLE}")

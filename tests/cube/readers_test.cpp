@@ -93,12 +93,12 @@ show(f["spectrum"][...], f["wavenumber"][...], f["zpd_index"][...], f["status"][
 )");
 }
 
-// The reader is installed by scripts/install-h5wasm.sh.
+// The reader is installed by scripts/install-node-readers.sh.
 TEST(CubeReaders, H5wasmUnderNode) {
   const std::string reader = FTIR_H5WASM_READER;
   if (std::system("command -v node > /dev/null 2>&1") != 0) GTEST_SKIP() << "node is missing";
   if (!std::filesystem::exists(reader))
-    GTEST_SKIP() << reader << " is missing (scripts/install-h5wasm.sh BUILD_DIR)";
+    GTEST_SKIP() << reader << " is missing (scripts/install-node-readers.sh BUILD_DIR)";
   read_back("read.mjs", R"(const h5wasm = (await import(process.argv[2])).default;
 await h5wasm.ready;
 const f = new h5wasm.File("cube.nc", "r");

@@ -337,12 +337,12 @@ TEST(SpcToolJcamp, WritesTheLabelledRecordsAndTheTable) {
 }
 
 // An independent reader: the npm package jcampconverter under node, installed into the
-// build folder by scripts/install-jcamp-reader.sh (which scripts/test.sh runs for each suite).
+// build folder by scripts/install-node-readers.sh (which scripts/test.sh runs for each suite).
 TEST(SpcToolJcamp, AnIndependentReaderGetsThePointsBack) {
   const std::string reader = FTIR_JCAMP_READER;
   if (std::system("command -v node > /dev/null 2>&1") != 0) GTEST_SKIP() << "node is missing";
   if (!std::filesystem::exists(reader)) {
-    GTEST_SKIP() << reader << " is missing (scripts/install-jcamp-reader.sh BUILD_DIR)";
+    GTEST_SKIP() << reader << " is missing (scripts/install-node-readers.sh BUILD_DIR)";
   }
   TempDir dir;
   // 200 points from 3999.5 down to 400.25 with values of every size and sign, so the table
