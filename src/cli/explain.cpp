@@ -258,6 +258,18 @@ Explained explain_file(const Settings& settings, driver::Workspace& ws, const st
 }
 
 int run_explain(const Settings& settings, Streams& streams) {
+  // Nothing is written, side outputs included: a run that names them is told so.
+  std::string unwritten;
+  for (const auto& [option, path] : {std::pair{"--log", &settings.log_path},
+                                     std::pair{"--summary", &settings.summary_path},
+                                     std::pair{"--save-red-dat", &settings.red_dat_path},
+                                     std::pair{"--report", &settings.report_path}}) {
+    if (!path->empty()) unwritten += std::string(unwritten.empty() ? "" : ", ") + option;
+  }
+  if (!unwritten.empty() && !settings.quiet) {
+    streams.err.write("ftir-reduce: note: --explain writes nothing: " + unwritten +
+                      " not written\n");
+  }
   auto ws = std::make_unique<driver::Workspace>();
   int status = 0;
   for (const std::string& name : settings.files) {

@@ -221,6 +221,11 @@ TEST(InstrumentRun, CheckAndExplainReadInstrumentFilesAsTheRunDoes) {
       EXPECT_NE(explained.out.find(line), std::string::npos) << explained.out;
     }
   }
+  // Side outputs named with --explain are not written, and the run says so.
+  const std::string summary = dir.file("s.csv");
+  const CliResult quiet_side = run_cli(clock, {kTest, "--explain", "--summary", summary});
+  EXPECT_EQ(quiet_side.err, "ftir-reduce: note: --explain writes nothing: --summary not written\n");
+  EXPECT_FALSE(std::filesystem::exists(summary));
 }
 
 }  // namespace
