@@ -35,13 +35,13 @@ ftir::driver::Workspace& workspace() {
 }
 
 ftir::synth::InterferogramSpec recipe(int points) {
-  ftir::synth::InterferogramSpec spec;
-  spec.points = points;
-  spec.center = points / 16;
-  spec.source.lines = {{1600.0, 8.0, 0.5}};
-  spec.dc = 7000.0;
-  spec.noise = 0.005;
-  return spec;
+  ftir::synth::InterferogramSpec synthetic;
+  synthetic.points = points;
+  synthetic.center = points / 16;
+  synthetic.source.lines = {{1600.0, 8.0, 0.5}};
+  synthetic.dc = 7000.0;
+  synthetic.noise = 0.005;
+  return synthetic;
 }
 
 ftir::values::Interferogram interferogram(const std::vector<double>& samples, double laser) {
@@ -72,14 +72,14 @@ struct Inputs {
 };
 
 std::unique_ptr<Inputs> inputs(const std::vector<double>& samples,
-                               const ftir::synth::InterferogramSpec& spec) {
+                               const ftir::synth::InterferogramSpec& synthetic) {
   auto k = std::make_unique<Inputs>();
   ftir::driver::Workspace& ws = workspace();
   const ftir::quality::Centerburst c = ftir::quality::find_centerburst(samples);
   for (std::size_t i = 0; i < samples.size(); ++i) ws.yin[i] = samples[i] - c.mean;
   ftir::transform::PathRequest req;
-  req.sampr = spec.sampr;
-  req.wlref = 1.0 / spec.wref;
+  req.sampr = synthetic.sampr;
+  req.wlref = 1.0 / synthetic.wref;
   req.iapod = 1;
   req.npts = static_cast<int>(samples.size());
   req.jmax = c.index + 1;
@@ -92,7 +92,7 @@ std::unique_ptr<Inputs> inputs(const std::vector<double>& samples,
   k->magnitude.assign(ws.phase.magnitude.begin(), ws.phase.magnitude.begin() + p.points);
   k->in.samples = samples;
   k->in.found_zpd = {c.index, -1};
-  k->in.stored_zpd = {spec.center, std::nullopt};
+  k->in.stored_zpd = {synthetic.center, std::nullopt};
   k->in.phase = {k->angle, p.first, p.delta};
   k->in.magnitude = {k->magnitude, p.first, p.delta};
   return k;
@@ -133,13 +133,13 @@ int main(int argc, char** argv) {
   std::vector<std::unique_ptr<std::vector<double>>> records;
   std::vector<std::unique_ptr<Inputs>> kept;
   for (int points : {2056, 311}) {
-    const ftir::synth::InterferogramSpec spec = recipe(points);
-    records.push_back(std::make_unique<std::vector<double>>(ftir::synth::make_interferogram(spec)));
-    kept.push_back(inputs(*records.back(), spec));
+    const ftir::synth::InterferogramSpec synthetic = recipe(points);
+    records.push_back(std::make_unique<std::vector<double>>(ftir::synth::make_interferogram(synthetic)));
+    kept.push_back(inputs(*records.back(), synthetic));
     const std::string n = std::to_string(points);
     for (auto* b :
          {benchmark::RegisterBenchmark(("convert/" + n).c_str(), convert,
-                                       std::cref(*records.back()), spec.wref),
+                                       std::cref(*records.back()), synthetic.wref),
           benchmark::RegisterBenchmark(("checks/" + n).c_str(), checks, kept.back().get())}) {
       b->Unit(benchmark::kMicrosecond)
           ->Repetitions(kRepetitions)

@@ -174,18 +174,15 @@ std::optional<double> beyond_band(const RecordInput& in) {
 Centerburst find_centerburst(std::span<const double> scan) {
   Centerburst c;
   if (scan.empty()) return c;
+  // The converter's own rule, on a copy: the mean summed in index order, then the first
+  // sample of largest magnitude once it is subtracted.
   double sum = 0.0;
   for (double v : scan) sum += v;
   c.mean = sum / static_cast<double>(scan.size());
-  double largest = -1.0;
-  for (std::size_t i = 0; i < scan.size(); ++i) {
-    const double a = std::fabs(scan[i] - c.mean);
-    if (a > largest) {
-      largest = a;
-      c.index = static_cast<int>(i);
-      c.amplitude = scan[i] - c.mean;
-    }
-  }
+  std::vector<double> y(scan.begin(), scan.end());
+  const std::size_t at = simd::subtract_mean_find_largest(y.data(), y.size(), c.mean);
+  c.index = static_cast<int>(at);
+  c.amplitude = y[at];
   return c;
 }
 

@@ -262,23 +262,23 @@ TEST(QualityHeld, AThousandCleanSyntheticRecordsRaiseNoFlag) {
   int with_dc = 0;
   for (int k = 0; k < 1000; ++k) {
     // Lengths, sides, DC, bands, dispersion and signs varied with k; 0.5 % noise.
-    synth::InterferogramSpec spec;
-    spec.points = k % 3 == 0 ? 4096 : 2048;
-    spec.center = k % 4 == 1 ? spec.points / 2 - 1 : 128 + 37 * (k % 7);
-    spec.source = {400.0 + 50 * (k % 5),
+    synth::InterferogramSpec synthetic;
+    synthetic.points = k % 3 == 0 ? 4096 : 2048;
+    synthetic.center = k % 4 == 1 ? synthetic.points / 2 - 1 : 128 + 37 * (k % 7);
+    synthetic.source = {400.0 + 50 * (k % 5),
                    3000.0 + 200 * (k % 6),
                    k % 2 ? synth::EnvelopeShape::kGauss : synth::EnvelopeShape::kPlanck,
                    1300.0,
                    {{1500.0 + 10 * (k % 11), 4.0, 0.6}, {2350.0, 8.0, 0.4}}};
-    spec.dispersion = k % 5 == 2 ? 2e-7 : 0.0;
-    spec.peak = k % 8 == 3 ? -5000.0 : 10000.0;
-    spec.dc = k % 3 == 2 ? 0.7 * spec.peak : 0.0;
-    spec.noise = 0.005;
-    spec.seed = std::uint64_t(1000 + k);
+    synthetic.dispersion = k % 5 == 2 ? 2e-7 : 0.0;
+    synthetic.peak = k % 8 == 3 ? -5000.0 : 10000.0;
+    synthetic.dc = k % 3 == 2 ? 0.7 * synthetic.peak : 0.0;
+    synthetic.noise = 0.005;
+    synthetic.seed = std::uint64_t(1000 + k);
     Record r;
     r.path = "synthetic " + std::to_string(k);
-    r.samples = synth::make_interferogram(spec);
-    r.stored = spec.center;
+    r.samples = synth::make_interferogram(synthetic);
+    r.stored = synthetic.center;
     find_phase(r, *ws);
     const quality::Result res = judge(r, *ws);
     EXPECT_EQ(res.mask, 0u) << r.path << ": " << quality::flag_names(res.mask);
