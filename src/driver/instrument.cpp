@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -568,10 +567,15 @@ std::optional<Agreement> agreement(double x_first, double x_step, std::span<cons
 }
 
 std::string measured_text(const values::MeasuredAt& m) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", m.year, m.month, m.day, m.hour,
-                m.minute, m.second);
-  return m.zone.empty() ? std::string(text) : std::string(text) + " " + m.zone;
+  // `value` with leading zeros to `width` digits (a sign first where negative).
+  const auto digits = [](int value, std::size_t width) {
+    std::string text = std::to_string(value < 0 ? -static_cast<long long>(value) : value);
+    if (text.size() < width) text.insert(0, width - text.size(), '0');
+    return value < 0 ? "-" + text : text;
+  };
+  std::string text = digits(m.year, 4) + "-" + digits(m.month, 2) + "-" + digits(m.day, 2) + " " +
+                     digits(m.hour, 2) + ":" + digits(m.minute, 2) + ":" + digits(m.second, 2);
+  return m.zone.empty() ? text : text + " " + m.zone;
 }
 
 std::string utf8_of_latin1(std::string_view text) {
